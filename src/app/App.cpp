@@ -1,0 +1,24 @@
+#include "app/App.h"
+
+#include "platform/Dialogs.h"
+
+void App::Open()
+{
+    mMutex = std::make_unique<fw::Mutex>(QString::fromLatin1(mutexName));
+    if (!mMutex->TryEnter()) {
+        fw::MsgBox(QStringLiteral("The program is already open."));
+        Quit(0);
+    }
+    theApp()->setAutoQuit(true);
+}
+
+void App::Close()
+{
+    if (mMutex)
+        mMutex->Leave();
+}
+
+App* theApp()
+{
+    return static_cast<App*>(fw::Application::instance());
+}

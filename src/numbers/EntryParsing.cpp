@@ -1,0 +1,64 @@
+#include "numbers/EntryParsing.h"
+
+#include "common/M_globals.h"
+
+#include <limits>
+
+namespace {
+
+constexpr qint64 kInt32Max = std::numeric_limits<qint32>::max();
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// Accumulates the digits of text[from, to) into value; false as soon as the value passes 2^31-1.
+bool accumulateDigits(const QString& text, qsizetype from, qsizetype to, qint32& value)
+{
+    qint64 acc = 0;
+    for (qsizetype i = from; i < to; ++i) {
+        acc = acc * 10 + (text[i].unicode() - u'0');
+        if (acc > kInt32Max)
+            return false;
+    }
+    value = static_cast<qint32>(acc);
+    return true;
+}
+
+} // namespace
+
+EntryKind classifyEntry(const QString& entry)
+{
+    qint32 value = 0;
+    if (M_globals::isDigit(entry) && accumulateDigits(entry, 0, entry.size(), value))
+        return {EntryKind::Number, value};
+    return {EntryKind::Text, 0};
+}
+
+RangeBound parseRangeBound(const QString& text)
+{
+    qsizetype first = 0;
+    while (first < text.size() && (text[first] == u' ' || text[first] == u'\t'))
+        ++first;
+    qsizetype last = first;
+    while (last < text.size() && isAsciiDigit(text[last]))
+        ++last;
+    if (last == first)
+        return {0, BoundError::Empty};
+
+    qint32 value = 0;
+    if (!accumulateDigits(text, first, last, value))
+        return {0, BoundError::TooLarge};
+    return {value, BoundError::None};
+}
+
+qint64 rangeSize(qint32 start, qint32 end)
+{
+    return qint64(end) - qint64(start) + 1;
+}
+
+QStringList splitCommaList(const QString& text)
+{
+    return text.split(u',', Qt::SkipEmptyParts);
+}

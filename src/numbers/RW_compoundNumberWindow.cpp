@@ -1,0 +1,469 @@
+#include "numbers/RW_compoundNumberWindow.h"
+
+#include "common/CC_genericTransportObject.h"
+#include "common/M_globals.h"
+#include "common/Pictures.h"
+#include "common/cListBox.h"
+#include "common/headCanvas.h"
+#include "numbers/EntryParsing.h"
+#include "numbers/RF_numberList.h"
+#include "numbers/RW_0to99CompoundNumberWindow.h"
+#include "platform/Dialogs.h"
+#include "platform/EditField.h"
+#include "platform/FolderItem.h"
+#include "platform/Graphics.h"
+#include "platform/TextHelpers.h"
+
+#include <QLocale>
+
+using namespace fw;
+
+namespace {
+
+const QString kRangeMask = QStringLiteral("######################");
+
+PushButton* makeButton(Window* w, const QString& name, int l, int t, int wd, int h, const QString& caption,
+                       const QString& helpTag, Control* parent)
+{
+    auto* b = w->add(new PushButton, name, l, t, wd, h, LockLeft | LockTop, parent);
+    b->setCaption(caption);
+    if (!helpTag.isEmpty())
+        b->setHelpTag(helpTag);
+    return b;
+}
+
+GroupBox* makeGroup(Window* w, const QString& name, int l, int t, int wd, int h, const QString& caption)
+{
+    auto* g = w->add(new GroupBox, name, l, t, wd, h);
+    g->setCaption(caption);
+    g->setFont({QStringLiteral("System"), 0, true});
+    return g;
+}
+
+} // namespace
+
+WindowRecord RW_compoundNumberWindow::Layout()
+{
+    WindowRecord r;
+    r.title = QStringLiteral("Number Selection");
+    r.width = 686;
+    r.height = 509;
+    r.frame = WindowRecord::Document;
+    r.visible = false;
+    r.resizeable = false;
+    r.closeButton = true;
+    r.minimizeButton = true;
+    r.maximizeButton = false;
+    return r;
+}
+
+void RW_compoundNumberWindow::CreateControls()
+{
+    _CreateControls0();
+}
+
+void RW_compoundNumberWindow::_CreateControls0()
+{
+    auto* options = makeGroup(this, QStringLiteral("GroupBox5"), 252, 276, 219, 176, QStringLiteral("Options"));
+    makeButton(this, QStringLiteral("PB_loadNumbers"), 272, 375, 179, 22, QStringLiteral("Augment List..."),
+               QStringLiteral("Augment the current list with a previously saved list"), options)
+        ->Action = [this](PushButton&) { PB_loadNumbers_Action(); };
+    makeButton(this, QStringLiteral("PB_saveNumbers"), 272, 412, 179, 22, QStringLiteral("Save List..."),
+               QStringLiteral("Save this list of numbers/numeric sequences for future use"), options)
+        ->Action = [this](PushButton&) { PB_saveNumbers_Action(); };
+    makeButton(this, QStringLiteral("PB_clearNumbers"), 272, 301, 179, 22, QStringLiteral("Clear All Selections"),
+               QStringLiteral("Empty list of numbers on the right, and reset all controls in this section"), options)
+        ->Action = [this](PushButton&) { PB_clearNumbers_Action(); };
+    makeButton(this, QStringLiteral("PB_removeNumbers"), 272, 338, 179, 22, QStringLiteral("Remove Highlighted"),
+               QStringLiteral("Remove any highlighted numbers in the list"), options)
+        ->Action = [this](PushButton&) { PB_removeNumbers_Action(); };
+
+    auto* header = add(new headCanvas, QStringLiteral("headCanvas1"), 42, 0, 644, 42);
+    auto* title = add(new StaticText, QStringLiteral("StaticText1"), 60, 5, 415, 32, LockLeft | LockTop, header);
+    title->setText(QStringLiteral("Number Selection"));
+    title->setFont({QStringLiteral("Arial"), 20});
+    title->setTextColor(QColor(0x2A, 0x2F, 0x85));
+
+    makeButton(this, QStringLiteral("PB_doneAndExit"), 504, 472, 162, 22, QStringLiteral("Generate Words"), QString(),
+               nullptr)
+        ->Action = [this](PushButton&) { PB_doneAndExit_Action(); };
+
+    auto* digits = makeGroup(this, QStringLiteral("GroupBox2"), 20, 55, 451, 88, QStringLiteral("Single Digit Numbers"));
+    static const int lefts[10] = {53, 109, 165, 221, 277, 53, 108, 164, 220, 276};
+    for (int d = 0; d < 10; ++d) {
+        auto* box = add(new CB_0to10(d), QStringLiteral("CB_0to10"), lefts[d], d < 5 ? 77 : 111, 32, 22,
+                        LockLeft | LockTop, digits, d);
+        box->setCaption(QString::number(d));
+        box->Action = [this](CheckBox& b) { CB_0to10_Action(static_cast<CB_0to10&>(b)); };
+    }
+    makeButton(this, QStringLiteral("PB_checkAllRadio"), 345, 77, 106, 22, QStringLiteral("Add All"), QString(), digits)
+        ->Action = [this](PushButton&) { PB_checkAllRadio_Action(); };
+    makeButton(this, QStringLiteral("PB_clearAllRadio"), 345, 111, 106, 22, QStringLiteral("Remove All"), QString(),
+               digits)
+        ->Action = [this](PushButton&) { PB_clearAllRadio_Action(); };
+
+    auto* multiple = makeGroup(this, QStringLiteral("GroupBox3"), 20, 155, 451, 109, QStringLiteral("Multiple Numbers"));
+    auto label = [&](const QString& name, int l, int t, int wd, const QString& text) {
+        auto* s = add(new StaticText, name, l, t, wd, 18, LockLeft | LockTop, multiple);
+        s->setText(text);
+        s->setTextAlign(2);
+    };
+    label(QStringLiteral("StaticText3"), 101, 186, 113, QStringLiteral("Range From"));
+    label(QStringLiteral("StaticText4"), 254, 188, 27, QStringLiteral("To"));
+    label(QStringLiteral("StaticText8"), 38, 225, 176, QStringLiteral("Comma Separated List"));
+    auto field = [&](const QString& name, int l, int wd, int t, const QString& mask, const QString& tag) {
+        auto* f = add(new EditField, name, l, t, wd, 24, LockLeft | LockTop, multiple);
+        f->setBorder(true);
+        f->setBackColor(Qt::white);
+        f->setMask(mask);
+        if (!tag.isEmpty())
+            f->setHelpTag(tag);
+        return f;
+    };
+    field(QStringLiteral("EF_rangeStart"), 226, 33, 182, kRangeMask,
+          QStringLiteral("Lower bound of number range (number itself is added to list)"))
+        ->TextChange = [this](EditField&) { EF_rangeStart_TextChange(); };
+    field(QStringLiteral("EF_rangeEnd"), 290, 35, 182, kRangeMask,
+          QStringLiteral("Upper bound of number range (number itself is added to list)"))
+        ->TextChange = [this](EditField&) { EF_rangeEnd_TextChange(); };
+    auto* addRange = makeButton(this, QStringLiteral("PB_addRange"), 345, 182, 106, 22, QStringLiteral("Add Range"),
+                                QStringLiteral("Add all numbers specified by the inclusive range at left"), multiple);
+    addRange->setEnabled(false);
+    addRange->Action = [this](PushButton&) { PB_addRange_Action(); };
+    field(QStringLiteral("EF_CSV"), 226, 99, 219, QString(), QString())->TextChange = [this](EditField&) {
+        EF_CSV_TextChange();
+    };
+    auto* addCsv = makeButton(this, QStringLiteral("PB_addCSV"), 345, 220, 106, 22, QStringLiteral("Add List"),
+                              QStringLiteral("Add a comma separated list of numbers, like \"1, 2, 13, 24, 55\" to the list"),
+                              multiple);
+    addCsv->setEnabled(false);
+    addCsv->Action = [this](PushButton&) { PB_addCSV_Action(); };
+
+    auto* sets = makeGroup(this, QStringLiteral("GroupBox1"), 20, 276, 220, 176, QStringLiteral("Sets of Numbers"));
+    auto* grid = makeButton(this, QStringLiteral("PB_add0to99"), 38, 301, 184, 22, QStringLiteral("Add 0-99..."),
+                            QStringLiteral("Allows more granular selection of numbers ranging from zero to ninety-nine"),
+                            sets);
+    grid->setFont({QStringLiteral("System"), 11});
+    grid->Action = [this](PushButton&) { PB_add0to99_Action(); };
+    makeButton(this, QStringLiteral("PB_addEH"), 38, 375, 184, 22, QStringLiteral("Add Hundreds (n00)"),
+               QStringLiteral("Adds 100, 200, 300, etc. up to 900"), sets)
+        ->Action = [this](PushButton&) { PB_addEH_Action(); };
+    makeButton(this, QStringLiteral("PB_addEvenTens"), 38, 338, 184, 22, QStringLiteral("Add Tens (n0)"),
+               QStringLiteral("Adds 10, 20, 30, etc. up to 90"), sets)
+        ->Action = [this](PushButton&) { PB_addEvenTens_Action(); };
+    makeButton(this, QStringLiteral("PB_addET"), 38, 412, 184, 22, QStringLiteral("Add Thousands (n000)"),
+               QStringLiteral("Adds 1000, 2000, 3000, etc. up to 99000"), sets)
+        ->Action = [this](PushButton&) { PB_addET_Action(); };
+
+    auto* selected = makeGroup(this, QStringLiteral("GroupBox4"), 483, 55, 183, 397, QStringLiteral("Test Numbers Selected"));
+    auto* list = add(new cListBox, QStringLiteral("LB_numberSelected"), 504, 86, 142, 330, LockBottom, selected);
+    list->setModel(&entries);
+    list->setSelectionType(1);
+    list->setHelpTag(QStringLiteral("These are the numbers that will be fed to each number set in the report"));
+    auto* casesLabel = add(new StaticText, QStringLiteral("StaticText13"), 500, 421, 77, 21, LockBottom, selected);
+    casesLabel->setText(QStringLiteral("Test cases:"));
+    casesLabel->setTextAlign(2);
+    auto* count = add(new StaticText, QStringLiteral("ST_numTestCases"), 589, 421, 57, 21, LockBottom, selected);
+    count->setText(QStringLiteral("0"));
+    count->setTextAlign(0);
+
+    auto* logoBox = add(new fw::Rectangle, QStringLiteral("Rectangle1"), 0, 0, 42, 43);
+    logoBox->setFillColor(Qt::white);
+    logoBox->setBorder(1, Qt::black, Qt::black);
+    auto* logo = add(new Canvas, QStringLiteral("logoCanvas"), 5, 5, 32, 32, LockLeft | LockTop, logoBox);
+    logo->onPaint = [this](Canvas&, Graphics& g) { logoCanvas_Paint(g); };
+
+    add(new fw::Line, QStringLiteral("Line1"), 0, 43, 686, 2)->setLine(0, 43, 686, 43, 2, Qt::black);
+}
+
+void RW_compoundNumberWindow::logoCanvas_Paint(Graphics& g)
+{
+    g.DrawPicture(logoBadge(), 0, 0);
+}
+
+void RW_compoundNumberWindow::CloseEvent()
+{
+    // No grid window outlives the number selection.
+    RW_0to99CompoundNumberWindow::instance()->Close();
+}
+
+CB_0to10* RW_compoundNumberWindow::digitBox(int digit) const
+{
+    return control<CB_0to10>(QStringLiteral("CB_0to10"), digit);
+}
+
+// ---- the list of test entries
+
+void RW_compoundNumberWindow::addToListBox(const QString& entry)
+{
+    if (entries.add(entry))
+        showNumberOfTests();
+}
+
+void RW_compoundNumberWindow::dropfromListBox(const QString& entry)
+{
+    entries.remove(entry);
+    showNumberOfTests();
+}
+
+void RW_compoundNumberWindow::showNumberOfTests()
+{
+    control<StaticText>(QStringLiteral("ST_numTestCases"))->setText(Str(entries.rowCount()));
+}
+
+void RW_compoundNumberWindow::addEntries(const QStringList& lines)
+{
+    QStringList rest;
+    rest.reserve(lines.size());
+    for (const QString& line : lines) {
+        const EntryKind kind = classifyEntry(line);
+        if (kind.kind == EntryKind::Number && kind.value >= 0 && kind.value < numCheckBoxes && !line.isEmpty())
+            digitBox(kind.value)->setValue(true);
+        else
+            rest.append(line);
+    }
+    if (!rest.isEmpty())
+        entries.addEntries(rest);
+    showNumberOfTests();
+}
+
+void RW_compoundNumberWindow::CB_0to10_Action(CB_0to10& box)
+{
+    const QString digit = Str(box.Index());
+    if (box.Value())
+        addToListBox(digit);
+    else
+        dropfromListBox(digit);
+}
+
+void RW_compoundNumberWindow::PB_checkAllRadio_Action()
+{
+    for (int i = 0; i < numCheckBoxes; ++i)
+        digitBox(i)->setValue(true);
+}
+
+void RW_compoundNumberWindow::PB_clearAllRadio_Action()
+{
+    for (int i = 0; i < numCheckBoxes; ++i)
+        digitBox(i)->setValue(false);
+}
+
+void RW_compoundNumberWindow::PB_clearNumbers_Action()
+{
+    if (!M_globals::dialogConfirm(QStringLiteral("Are you sure you want to clear all numbers?"), QString()))
+        return;
+    entries.clear();
+    control<EditField>(QStringLiteral("EF_rangeEnd"))->setText(QString());
+    control<EditField>(QStringLiteral("EF_rangeStart"))->setText(QString());
+    control<EditField>(QStringLiteral("EF_CSV"))->setText(QString());
+    for (int i = 0; i < numCheckBoxes; ++i)
+        digitBox(i)->setValue(false);
+    showNumberOfTests();
+}
+
+void RW_compoundNumberWindow::PB_removeNumbers_Action()
+{
+    auto* list = control<cListBox>(QStringLiteral("LB_numberSelected"));
+    const std::vector<int> rows = list->selectedRows();
+    if (rows.empty())
+        return;
+    // Digits leave through their boxes; every other selected row goes in one pass over the list.
+    std::vector<int> others;
+    std::vector<int> digits;
+    others.reserve(rows.size());
+    for (int row : rows) {
+        const QString text = entries.list().rowText(row);
+        const EntryKind kind = classifyEntry(text);
+        if (kind.kind == EntryKind::Number && kind.value < numCheckBoxes && M_globals::isDigit(text) && !text.isEmpty())
+            digits.push_back(kind.value);
+        else
+            others.push_back(row);
+    }
+    if (!others.empty())
+        entries.removeRowsAt(std::move(others));
+    for (int digit : digits)
+        digitBox(digit)->setValue(false);
+    showNumberOfTests();
+}
+
+// ---- ranges, comma lists, presets
+
+void RW_compoundNumberWindow::updateRangeButton()
+{
+    const bool bothFilled = !control<EditField>(QStringLiteral("EF_rangeStart"))->Text().isEmpty()
+                            && !control<EditField>(QStringLiteral("EF_rangeEnd"))->Text().isEmpty();
+    control<PushButton>(QStringLiteral("PB_addRange"))->setEnabled(bothFilled);
+}
+
+void RW_compoundNumberWindow::EF_rangeStart_TextChange()
+{
+    updateRangeButton();
+}
+
+void RW_compoundNumberWindow::EF_rangeEnd_TextChange()
+{
+    updateRangeButton();
+}
+
+void RW_compoundNumberWindow::PB_addRange_Action()
+{
+    const RangeBound start = parseRangeBound(control<EditField>(QStringLiteral("EF_rangeStart"))->Text());
+    const RangeBound end = parseRangeBound(control<EditField>(QStringLiteral("EF_rangeEnd"))->Text());
+    if (start.error == BoundError::TooLarge || end.error == BoundError::TooLarge) {
+        MsgBox(QStringLiteral("RANGE ERROR: Range numbers may not be larger than 2147483647"));
+        return;
+    }
+    if (end.value < start.value) {
+        MsgBox(QStringLiteral("RANGE ERROR: Start number must be less than end number"));
+        return;
+    }
+    if (rangeSize(start.value, end.value) > kMaxRangeValues) {
+        MsgBox(QStringLiteral("RANGE ERROR: A range may add at most %1 numbers at once")
+                   .arg(QLocale(QLocale::English).toString(kMaxRangeValues)));
+        return;
+    }
+    for (qint32 d = start.value; d <= end.value && d < numCheckBoxes; ++d)
+        digitBox(d)->setValue(true);
+    if (end.value >= numCheckBoxes) {
+        entries.addRange(std::max<qint32>(start.value, numCheckBoxes), end.value);
+        showNumberOfTests();
+    }
+}
+
+void RW_compoundNumberWindow::EF_CSV_TextChange()
+{
+    control<PushButton>(QStringLiteral("PB_addCSV"))
+        ->setEnabled(!control<EditField>(QStringLiteral("EF_CSV"))->Text().isEmpty());
+}
+
+void RW_compoundNumberWindow::PB_addCSV_Action()
+{
+    addEntries(splitCommaList(control<EditField>(QStringLiteral("EF_CSV"))->Text()));
+}
+
+void RW_compoundNumberWindow::PB_addEvenTens_Action()
+{
+    for (int n = 10; n <= 90; n += 10)
+        addToListBox(Str(n));
+}
+
+void RW_compoundNumberWindow::PB_addEH_Action()
+{
+    for (int n = 100; n <= 900; n += 100)
+        addToListBox(Str(n));
+}
+
+void RW_compoundNumberWindow::PB_addET_Action()
+{
+    for (int n = 1000; n <= 99000; n += 1000)
+        addToListBox(Str(n));
+}
+
+// ---- the 0-to-99 grid
+
+void RW_compoundNumberWindow::PB_add0to99_Action()
+{
+    RW_0to99CompoundNumberWindow* grid = RW_0to99CompoundNumberWindow::instance();
+    if (grid->Visible()) {
+        grid->SetFocus();
+        return;
+    }
+    auto transport = std::make_shared<CC_genericTransportObject>();
+    auto chosen = std::make_shared<IntList>();
+    for (qint32 v : numberList()) {
+        if (v > 99)
+            break;
+        if (v >= 0)
+            chosen->push_back(v);
+    }
+    transport->setIntArray(chosen);
+    grid->initialize(transport);
+    grid->ShowModal();
+    if (transport->getUserCancel())
+        return;
+    const IntListRef answer = transport->getIntArray();
+    bool inAnswer[100] = {};
+    for (qint32 v : *answer) {
+        if (v >= 0 && v <= 99)
+            inAnswer[v] = true;
+    }
+    for (int n = 0; n <= 99; ++n) {
+        if (n < numCheckBoxes)
+            digitBox(n)->setValue(inAnswer[n]);
+        else if (inAnswer[n])
+            addToListBox(Str(n));
+        else
+            dropfromListBox(Str(n));
+    }
+}
+
+// ---- number-list files
+
+QString RW_compoundNumberWindow::suggestedListFileName(const QDate& day)
+{
+    return QStringLiteral("numList_%1%2%3.%4")
+        .arg(day.year())
+        .arg(day.month(), 2, 10, QLatin1Char('0'))
+        .arg(day.day(), 2, 10, QLatin1Char('0'))
+        .arg(RF_numberList::NumberList().Extensions);
+}
+
+void RW_compoundNumberWindow::PB_saveNumbers_Action()
+{
+    SaveAsDialog dialog;
+    dialog.InitialDirectory = FolderItem::applicationFolder();
+    dialog.SuggestedFileName = suggestedListFileName(QDate::currentDate());
+    dialog.Filter = RF_numberList::NumberList().filterText();
+    dialog.Title = QStringLiteral("Select a number list file name to create");
+    const std::optional<FolderItem> target = dialog.ShowModal();
+    if (!target)
+        return;
+    QString error;
+    std::unique_ptr<TextOutputStream> out = target->CreateTextFile(&error);
+    if (!out) {
+        MsgBox(QStringLiteral("Could not create the number list file \"%1\": %2").arg(target->path(), error));
+        return;
+    }
+    for (int row = 0; row < entries.rowCount(); ++row)
+        out->WriteLine(entries.list().rowText(row));
+    if (!out->Close())
+        MsgBox(QStringLiteral("Could not save the number list file \"%1\": %2").arg(target->path(), out->errorString()));
+}
+
+void RW_compoundNumberWindow::PB_loadNumbers_Action()
+{
+    QStringList lines;
+    OpenDialog dialog;
+    dialog.InitialDirectory = FolderItem::applicationFolder();
+    dialog.Title = QStringLiteral("Select a number list file to open");
+    dialog.Filter = RF_numberList::NumberList().filterText();
+    const std::optional<FolderItem> source = dialog.ShowModal();
+    if (!source)
+        return;
+    QString error;
+    std::unique_ptr<TextInputStream> in = source->OpenAsTextFile(&error);
+    if (!in) {
+        MsgBox(QStringLiteral("Could not open the number list file \"%1\": %2").arg(source->path(), error));
+        return;
+    }
+    do {
+        const QString line = in->ReadLine();
+        if (line.startsWith(QLatin1Char('#')) || line.isEmpty())
+            continue;
+        lines.append(line);
+    } while (!in->EOF());
+    const bool invalidBytes = in->hadInvalidUtf8();
+    const QString readError = in->hadReadError() ? in->errorString() : QString();
+    in->Close();
+    // A file read only in part is not augmented from: the user would take the partial list for the whole.
+    if (!readError.isEmpty()) {
+        MsgBox(QStringLiteral("Could not read the number list file \"%1\": %2").arg(source->path(), readError));
+        return;
+    }
+    if (invalidBytes) {
+        MsgBox(QStringLiteral("The number list file \"%1\" holds bytes that are not UTF-8 text; they were read as "
+                              "the character \uFFFD.")
+                   .arg(source->path()));
+    }
+    addEntries(lines);
+}

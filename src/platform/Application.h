@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+
+namespace fw {
+
+// The application object: raises Open once the event loop runs and Close when the program quits.
+// With AutoQuit on, the program quits as soon as no window remains open on screen.
+class Application : public QObject {
+    Q_OBJECT
+public:
+    Application();
+    ~Application() override;
+
+    static Application* instance();
+
+    bool AutoQuit() const { return autoQuit_; }
+    void setAutoQuit(bool on) { autoQuit_ = on; }
+    // Asks the event loop to end with the given exit code; returns to the caller at once.
+    void Quit(int code = 0);
+    // Runs the event loop until the application quits; returns the exit code.
+    int Run();
+
+    // Called by every window as it closes.
+    static void windowClosed();
+
+protected:
+    virtual void Open() {}
+    virtual void Close() {}
+
+private:
+    bool autoQuit_ = false;
+    bool quitting_ = false;
+    int exitCode_ = 0;
+};
+
+} // namespace fw

@@ -1,0 +1,190 @@
+#include "platform/Control.h"
+
+#include "platform/Window.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPalette>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace fw {
+
+Control::~Control()
+{
+    // The widget belongs to Qt's parent chain; only an unattached widget is ours to free.
+    if (widget_ && !widget_->parent())
+        delete widget_;
+}
+
+void Control::setWidget(QWidget* widget)
+{
+    widget_ = widget;
+    applyFont();
+}
+
+void Control::attach(Window* window, const QString& name, int index, Control* parent, int page)
+{
+    window_ = window;
+    name_ = name;
+    index_ = index;
+    parent_ = parent;
+    page_ = page;
+    if (parent_)
+        parent_->children_.push_back(this);
+    if (widget_) {
+        QWidget* container = parent_ ? parent_->childContainer(page_) : window->contentWidget();
+        widget_->setParent(container);
+        widget_->show();
+    }
+    applyGeometry();
+}
+
+QWidget* Control::childContainer(int) const
+{
+    return widget_;
+}
+
+void Control::setBounds(int left, int top, int width, int height)
+{
+    const int dx = left - left_;
+    const int dy = top - top_;
+    const int dw = width - width_;
+    const int dh = height - height_;
+    left_ = left;
+    top_ = top;
+    width_ = std::max(0, width);
+    height_ = std::max(0, height);
+    applyGeometry();
+    if (dx || dy || dw || dh) {
+        for (Control* child : children_)
+            child->followParent(dx, dy, dw, dh);
+    }
+}
+
+// A child moves with its parent, and takes the parent's change of size by its own locks: locked
+// right only, it moves with the right edge; locked left and right, it stretches.
+void Control::followParent(int dx, int dy, int dw, int dh)
+{
+    int left = left_ + dx;
+    int top = top_ + dy;
+    int width = width_;
+    int height = height_;
+    if (locks_ & LockRight) {
+        if (locks_ & LockLeft)
+            width += dw;
+        else
+            left += dw;
+    }
+    if (locks_ & LockBottom) {
+        if (locks_ & LockTop)
+            height += dh;
+        else
+            top += dh;
+    }
+    setBounds(left, top, width, height);
+}
+
+void Control::applyGeometry()
+{
+    if (!widget_ || !window_)
+        return;
+    const int originX = parent_ ? parent_->left_ : 0;
+    const int originY = parent_ ? parent_->top_ : 0;
+    widget_->setGeometry(left_ - originX, top_ - originY, width_, height_);
+}
+
+bool Control::Visible() const
+{
+    return widget_ && !widget_->isHidden();
+}
+
+void Control::setVisible(bool visible)
+{
+    if (widget_)
+        widget_->setVisible(visible);
+}
+
+bool Control::Enabled() const
+{
+    return widget_ && !widget_->testAttribute(Qt::WA_ForceDisabled);
+}
+
+bool Control::clickable() const
+{
+    return widget_ && widget_->isEnabled();
+}
+
+void Control::setEnabled(bool enabled)
+{
+    if (widget_)
+        widget_->setEnabled(enabled);
+}
+
+QString Control::HelpTag() const
+{
+    return widget_ ? widget_->toolTip() : QString();
+}
+
+void Control::setHelpTag(const QString& tag)
+{
+    if (widget_)
+        widget_->setToolTip(tag);
+}
+
+void Control::setFont(const FontSpec& font)
+{
+    font_ = font;
+    applyFont();
+}
+
+void Control::applyFont()
+{
+    if (widget_)
+        widget_->setFont(qtFont(font_, QApplication::font()));
+}
+
+void Control::setTextColor(QColor color)
+{
+    textColor_ = color;
+    applyTextColor();
+}
+
+void Control::applyTextColor()
+{
+    if (!widget_)
+        return;
+    QPalette palette = widget_->palette();
+    palette.setColor(QPalette::WindowText, textColor_);
+    palette.setColor(QPalette::Text, textColor_);
+    palette.setColor(QPalette::ButtonText, textColor_);
+    widget_->setPalette(palette);
+}
+
+void Control::SetFocus()
+{
+    if (widget_)
+        widget_->setFocus(Qt::OtherFocusReason);
+}
+
+QFont Control::qtFont(const FontSpec& spec, const QFont& base)
+{
+    QFont font = base;
+    const QString name = spec.name.trimmed();
+    if (!name.isEmpty() && name.compare(QLatin1String("System"), Qt::CaseInsensitive) != 0) {
+        if (name.compare(QLatin1String("courier"), Qt::CaseInsensitive) == 0) {
+            font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        } else {
+            font.setFamilies({name});
+            font.setStyleHint(QFont::SansSerif);
+        }
+    }
+    font.setPointSize(spec.size > 0 ? spec.size : base.pointSize());
+    font.setBold(spec.bold);
+    font.setItalic(spec.italic);
+    font.setUnderline(spec.underline);
+    return font;
+}
+
+} // namespace fw

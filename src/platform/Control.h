@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+namespace fw {
+
+class Window;
+
+// Edges of the parent (the window for a top-level control) whose distance a control keeps when the
+// parent changes size. Locked to two opposite edges, the control stretches.
+enum Lock : int {
+    LockNone = 0,
+    LockLeft = 1,
+    LockTop = 2,
+    LockRight = 4,
+    LockBottom = 8,
+};
+
+// Font of a control as the window tables give it: "System" at size 0 is the platform's standard
+// interface font at its standard size; other names fall back to what the system has.
+struct FontSpec {
+    QString name = QStringLiteral("System");
+    int size = 0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+};
+
+// A control on a window. Geometry is always in window coordinates (also for a control inside a
+// parent control); the layer maps it onto Qt's parent-relative geometry.
+//
+// Moving or resizing a control from code moves its children with it and lets each child follow the
+// change of size by its own locks, at once: reading a child right after gives its new geometry.
+class Control {
+public:
+    virtual ~Control();
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    const QString& Name() const { return name_; }
+    // Element number within a control array; -1 for a control that is not an array element.
+    int Index() const { return index_; }
+    Window* window() const { return window_; }
+    Control* parentControl() const { return parent_; }
+    const std::vector<Control*>& children() const { return children_; }
+    QWidget* widget() const { return widget_; }
+
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    void setLeft(int left) { setBounds(left, top_, width_, height_); }
+    void setTop(int top) { setBounds(left_, top, width_, height_); }
+    void setWidth(int width) { setBounds(left_, top_, width, height_); }
+    void setHeight(int height) { setBounds(left_, top_, width_, height); }
+    void setBounds(int left, int top, int width, int height);
+
+    int locks() const { return locks_; }
+    void setLocks(int locks) { locks_ = locks; }
+
+    // The control's own visibility and enabling, whatever its parents' state.
+    bool Visible() const;
+    void setVisible(bool visible);
+    bool Enabled() const;
+    void setEnabled(bool enabled);
+
+    QString HelpTag() const;
+    void setHelpTag(const QString& tag);
+
+    void setFont(const FontSpec& font);
+    const FontSpec& font() const { return font_; }
+    void setTextColor(QColor color);
+    QColor TextColor() const { return textColor_; }
+
+    void SetFocus();
+
+    // Raised once when the control has been created and given its design-time properties.
+    virtual void Open() {}
+
+    // Where children created inside this control are placed in Qt; page is a page-panel page.
+    virtual QWidget* childContainer(int page) const;
+
+    // Turns a FontSpec into the Qt font the layer uses.
+    static QFont qtFont(const FontSpec& spec, const QFont& base);
+
+protected:
+    Control() = default;
+    // True when a click could reach the control: it and every control around it are enabled.
+    bool clickable() const;
+    // The concrete control hands its widget over once it has made it.
+    void setWidget(QWidget* widget);
+    virtual void applyFont();
+    virtual void applyTextColor();
+
+private:
+    friend class Window;
+    void attach(Window* window, const QString& name, int index, Control* parent, int page);
+    void followParent(int dx, int dy, int dw, int dh);
+    void applyGeometry();
+
+    Window* window_ = nullptr;
+    Control* parent_ = nullptr;
+    std::vector<Control*> children_;
+    QPointer<QWidget> widget_;
+    QString name_;
+    int index_ = -1;
+    int page_ = -1;
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    int locks_ = LockLeft | LockTop;
+    FontSpec font_;
+    QColor textColor_ = Qt::black;
+};
+
+} // namespace fw

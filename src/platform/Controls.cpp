@@ -1,0 +1,601 @@
+#include "platform/Controls.h"
+
+#include "platform/Graphics.h"
+#include "platform/Window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace fw {
+
+namespace {
+
+// Widgets whose painting is delegated to their control.
+class PaintWidget : public QWidget {
+public:
+    explicit PaintWidget(std::function<void(QPainter&)> paint)
+        : paint_(std::move(paint))
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        paint_(painter);
+    }
+
+private:
+    std::function<void(QPainter&)> paint_;
+};
+
+} // namespace
+
+// ---- StaticText
+
+StaticText::StaticText()
+    : label_(new QLabel)
+{
+    label_->setTextFormat(Qt::PlainText);
+    label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setWidget(label_);
+}
+
+QString StaticText::Text() const
+{
+    return label_->text();
+}
+
+void StaticText::setText(const QString& text)
+{
+    label_->setText(text);
+}
+
+void StaticText::setTextAlign(int align)
+{
+    Qt::Alignment horizontal = align == 1 ? Qt::AlignHCenter : align == 2 ? Qt::AlignRight : Qt::AlignLeft;
+    label_->setAlignment(horizontal | Qt::AlignTop);
+}
+
+void StaticText::setMultiLine(bool multiLine)
+{
+    label_->setWordWrap(multiLine);
+}
+
+// ---- PushButton
+
+PushButton::PushButton()
+    : button_(new QPushButton)
+{
+    button_->setAutoDefault(false);
+    setWidget(button_);
+    QObject::connect(button_, &QPushButton::clicked, button_, [this] {
+        if (Action)
+            Action(*this);
+    });
+}
+
+QString PushButton::Caption() const
+{
+    return button_->text();
+}
+
+void PushButton::setCaption(const QString& caption)
+{
+    button_->setText(caption);
+}
+
+void PushButton::Push()
+{
+    if (clickable() && Action)
+        Action(*this);
+}
+
+// ---- CheckBox
+
+CheckBox::CheckBox()
+    : box_(new QCheckBox)
+{
+    setWidget(box_);
+    QObject::connect(box_, &QCheckBox::toggled, box_, [this] {
+        if (!settingValue_ && Action)
+            Action(*this);
+    });
+}
+
+QString CheckBox::Caption() const
+{
+    return box_->text();
+}
+
+void CheckBox::setCaption(const QString& caption)
+{
+    box_->setText(caption);
+}
+
+bool CheckBox::Value() const
+{
+    return box_->isChecked();
+}
+
+void CheckBox::setValue(bool value)
+{
+    settingValue_ = true;
+    box_->setChecked(value);
+    settingValue_ = false;
+    if (Action)
+        Action(*this);
+}
+
+// ---- GroupBox
+
+GroupBox::GroupBox()
+    : group_(new QGroupBox)
+{
+    setWidget(group_);
+}
+
+QString GroupBox::Caption() const
+{
+    return group_->title();
+}
+
+void GroupBox::setCaption(const QString& caption)
+{
+    group_->setTitle(caption);
+}
+
+// ---- Canvas
+
+Canvas::Canvas()
+{
+    setWidget(new PaintWidget([this](QPainter& painter) {
+        Graphics g(painter, widget()->width(), widget()->height());
+        Paint(g);
+    }));
+    widget()->setFocusPolicy(Qt::NoFocus);
+}
+
+void Canvas::Invalidate()
+{
+    widget()->update();
+}
+
+void Canvas::Paint(Graphics& g)
+{
+    if (onPaint)
+        onPaint(*this, g);
+}
+
+// ---- Rectangle
+
+Rectangle::Rectangle()
+{
+    setWidget(new PaintWidget([this](QPainter& painter) {
+        const QRect area = widget()->rect();
+        if (fillColor.isValid())
+            painter.fillRect(area, fillColor);
+        if (borderWidth > 0) {
+            const int b = borderWidth;
+            painter.fillRect(0, 0, area.width(), b, borderTopLeft);
+            painter.fillRect(0, 0, b, area.height(), borderTopLeft);
+            painter.fillRect(0, area.height() - b, area.width(), b, borderBottomRight);
+            painter.fillRect(area.width() - b, 0, b, area.height(), borderBottomRight);
+        }
+    }));
+}
+
+void Rectangle::setFillColor(QColor color)
+{
+    fillColor = color;
+    widget()->update();
+}
+
+void Rectangle::setBorder(int width, QColor topLeft, QColor bottomRight)
+{
+    borderWidth = width;
+    borderTopLeft = topLeft;
+    borderBottomRight = bottomRight;
+    widget()->update();
+}
+
+// ---- Line
+
+Line::Line()
+{
+    setWidget(new PaintWidget([this](QPainter& painter) {
+        painter.setPen(QPen(LineColor, BorderWidth, Qt::SolidLine, Qt::FlatCap));
+        const int half = BorderWidth / 2;
+        painter.drawLine(X1 - Left() + half, Y1 - Top() + half, X2 - Left() + half, Y2 - Top() + half);
+    }));
+    widget()->setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void Line::setLine(int x1, int y1, int x2, int y2, int borderWidth, QColor color)
+{
+    X1 = x1;
+    Y1 = y1;
+    X2 = x2;
+    Y2 = y2;
+    BorderWidth = std::max(1, borderWidth);
+    LineColor = color;
+    setBounds(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1) + BorderWidth, std::abs(y2 - y1) + BorderWidth);
+}
+
+// ---- Timer
+
+Timer::Timer()
+    : timer_(new QTimer)
+{
+    QObject::connect(timer_, &QTimer::timeout, timer_, [this] {
+        if (mode_ == 1)
+            setMode(0);
+        // A window that has closed stops its timers.
+        if (window() && window()->isClosed()) {
+            setMode(0);
+            return;
+        }
+        if (Action)
+            Action(*this);
+    });
+    restart();
+}
+
+Timer::~Timer()
+{
+    delete timer_;
+}
+
+void Timer::setMode(int mode)
+{
+    mode_ = mode;
+    restart();
+}
+
+void Timer::setPeriod(int periodMs)
+{
+    period_ = periodMs;
+    restart();
+}
+
+void Timer::restart()
+{
+    timer_->stop();
+    if (mode_ == 0)
+        return;
+    timer_->setSingleShot(mode_ == 1);
+    timer_->start(period_);
+}
+
+// ---- PopupMenu
+
+PopupMenu::PopupMenu()
+    : combo_(new QComboBox)
+{
+    setWidget(combo_);
+    QObject::connect(combo_, &QComboBox::currentIndexChanged, combo_, [this] {
+        if (!settingValue_ && Change)
+            Change(*this);
+    });
+}
+
+void PopupMenu::AddRow(const QString& text)
+{
+    settingValue_ = true;
+    combo_->addItem(text);
+    settingValue_ = false;
+    tags_.emplace_back();
+}
+
+void PopupMenu::DeleteAllRows()
+{
+    settingValue_ = true;
+    combo_->clear();
+    settingValue_ = false;
+    tags_.clear();
+}
+
+int PopupMenu::ListCount() const
+{
+    return combo_->count();
+}
+
+QString PopupMenu::List(int row) const
+{
+    return combo_->itemText(row);
+}
+
+QString PopupMenu::Text() const
+{
+    return combo_->currentText();
+}
+
+int PopupMenu::ListIndex() const
+{
+    return combo_->currentIndex();
+}
+
+void PopupMenu::setListIndex(int row)
+{
+    settingValue_ = true;
+    combo_->setCurrentIndex(row);
+    settingValue_ = false;
+    if (Change)
+        Change(*this);
+}
+
+const std::any& PopupMenu::RowTag(int row) const
+{
+    static const std::any none;
+    return row >= 0 && row < int(tags_.size()) ? tags_[size_t(row)] : none;
+}
+
+void PopupMenu::setRowTag(int row, std::any tag)
+{
+    if (row >= 0 && row < int(tags_.size()))
+        tags_[size_t(row)] = std::move(tag);
+}
+
+// ---- PagePanel
+
+PagePanel::PagePanel()
+    : stack_(new QStackedWidget)
+{
+    setWidget(stack_);
+    setPanelCount(1);
+}
+
+int PagePanel::PanelCount() const
+{
+    return stack_->count();
+}
+
+void PagePanel::setPanelCount(int count)
+{
+    while (stack_->count() < count)
+        stack_->addWidget(new QWidget);
+    while (stack_->count() > std::max(1, count)) {
+        QWidget* page = stack_->widget(stack_->count() - 1);
+        stack_->removeWidget(page);
+        delete page;
+    }
+}
+
+int PagePanel::Value() const
+{
+    return stack_->currentIndex();
+}
+
+void PagePanel::setValue(int page)
+{
+    if (page >= 0 && page < stack_->count())
+        stack_->setCurrentIndex(page);
+}
+
+QWidget* PagePanel::childContainer(int page) const
+{
+    return stack_->widget(std::clamp(page, 0, stack_->count() - 1));
+}
+
+// ---- Slider
+
+Slider::Slider()
+    : slider_(new QSlider(Qt::Horizontal))
+{
+    setWidget(slider_);
+    QObject::connect(slider_, &QSlider::valueChanged, slider_, [this] {
+        if (!settingValue_ && ValueChanged)
+            ValueChanged(*this);
+    });
+}
+
+int Slider::Minimum() const
+{
+    return slider_->minimum();
+}
+
+void Slider::setMinimum(int value)
+{
+    settingValue_ = true;
+    slider_->setMinimum(value);
+    settingValue_ = false;
+}
+
+int Slider::Maximum() const
+{
+    return slider_->maximum();
+}
+
+void Slider::setMaximum(int value)
+{
+    // A value clamped by a new range changes silently; only assignments raise ValueChanged.
+    settingValue_ = true;
+    slider_->setMaximum(value);
+    settingValue_ = false;
+}
+
+int Slider::Value() const
+{
+    return slider_->value();
+}
+
+void Slider::setValue(int value)
+{
+    settingValue_ = true;
+    slider_->setValue(value);
+    settingValue_ = false;
+    if (ValueChanged)
+        ValueChanged(*this);
+}
+
+void Slider::setLineStep(int step)
+{
+    slider_->setSingleStep(step);
+}
+
+void Slider::setPageStep(int step)
+{
+    slider_->setPageStep(step);
+}
+
+void Slider::setLiveScroll(bool live)
+{
+    slider_->setTracking(live);
+}
+
+// ---- UpDownArrows
+
+UpDownArrows::UpDownArrows()
+{
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* up = new QToolButton;
+    auto* down = new QToolButton;
+    up->setArrowType(Qt::UpArrow);
+    down->setArrowType(Qt::DownArrow);
+    for (QToolButton* b : {up, down}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        b->setAutoRepeat(true);
+        layout->addWidget(b);
+    }
+    box->setFocusPolicy(Qt::NoFocus);
+    setWidget(box);
+    QObject::connect(up, &QToolButton::clicked, box, [this] { PressUp(); });
+    QObject::connect(down, &QToolButton::clicked, box, [this] { PressDown(); });
+}
+
+void UpDownArrows::PressUp()
+{
+    if (clickable() && Up)
+        Up(*this);
+}
+
+void UpDownArrows::PressDown()
+{
+    if (clickable() && Down)
+        Down(*this);
+}
+
+// ---- BevelButton
+
+BevelButton::BevelButton()
+    : button_(new QToolButton)
+{
+    button_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    setWidget(button_);
+    QObject::connect(button_, &QToolButton::clicked, button_, [this] { clicked(); });
+}
+
+QString BevelButton::Caption() const
+{
+    return button_->text();
+}
+
+void BevelButton::setCaption(const QString& caption)
+{
+    button_->setText(caption);
+}
+
+void BevelButton::setCaptionAlign(int align)
+{
+    const char* alignment = align == 0 ? "left" : align == 2 ? "right" : "center";
+    button_->setStyleSheet(QStringLiteral("QToolButton { text-align: %1; }").arg(QLatin1String(alignment)));
+}
+
+void BevelButton::AddRow(const QString& text)
+{
+    menuRows_.append(text);
+}
+
+void BevelButton::InsertRow(int row, const QString& text)
+{
+    menuRows_.insert(std::clamp(row, 0, int(menuRows_.size())), text);
+}
+
+void BevelButton::DeleteAllRows()
+{
+    menuRows_.clear();
+}
+
+QString BevelButton::MenuRow(int row) const
+{
+    return menuRows_.value(row);
+}
+
+void BevelButton::Push(int menuRow)
+{
+    if (!clickable())
+        return;
+    if (hasMenu_ != 0 && !menuRows_.isEmpty()) {
+        if (menuRow < 0 || menuRow >= menuRows_.size() || menuRows_[menuRow] == QLatin1String("-"))
+            return;
+        menuValue_ = menuRow;
+    }
+    if (Action)
+        Action(*this);
+}
+
+void BevelButton::clicked()
+{
+    if (hasMenu_ == 0 || menuRows_.isEmpty()) {
+        Push();
+        return;
+    }
+    QMenu menu(button_);
+    for (int row = 0; row < menuRows_.size(); ++row) {
+        if (menuRows_[row] == QLatin1String("-")) {
+            menu.addSeparator();
+        } else {
+            menu.addAction(menuRows_[row])->setData(row);
+        }
+    }
+    if (QAction* chosen = menu.exec(button_->mapToGlobal(QPoint(0, button_->height()))))
+        Push(chosen->data().toInt());
+}
+
+// ---- ProgressBar
+
+ProgressBar::ProgressBar()
+    : bar_(new QProgressBar)
+{
+    bar_->setTextVisible(false);
+    bar_->setRange(0, 100);
+    setWidget(bar_);
+}
+
+int ProgressBar::Value() const
+{
+    return bar_->value();
+}
+
+void ProgressBar::setValue(int value)
+{
+    bar_->setValue(value);
+}
+
+int ProgressBar::Maximum() const
+{
+    return bar_->maximum();
+}
+
+void ProgressBar::setMaximum(int value)
+{
+    bar_->setRange(0, value);
+}
+
+} // namespace fw

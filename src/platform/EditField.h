@@ -1,0 +1,97 @@
+#pragma once
+
+#include "platform/Control.h"
+
+#include <QColor>
+
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace fw {
+
+class CharIndex;
+
+// Look of a run of characters in a multi-line field; size 0 keeps the field's text size.
+struct TextStyle {
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    int size = 0;
+    QColor color = Qt::black;
+};
+
+// An edit field: one line, or many lines with styled runs. Every position and length is counted in
+// characters (Unicode code points), also where Qt counts UTF-16 units.
+class EditField : public Control {
+public:
+    explicit EditField(bool multiLine = false);
+    ~EditField() override;
+
+    bool MultiLine() const { return multiLine_; }
+
+    QString Text() const;
+    // Raises TextChange, whatever the mask allows for typing.
+    void setText(const QString& text);
+    // Adds text at the end without rewriting what is there (multi-line fields); raises TextChange.
+    void AppendText(const QString& text);
+    int TextLength() const;
+
+    int SelStart() const;
+    // Puts the caret at a character position; the selection becomes empty.
+    void setSelStart(int position);
+    int SelLength() const;
+    // Selects length characters from SelStart.
+    void setSelLength(int length);
+    QString SelText() const;
+
+    // "#" places accept one decimal digit each; the mask limits typing only.
+    QString Mask() const { return mask_; }
+    void setMask(const QString& mask);
+    void setReadOnly(bool readOnly);
+    // 0 default (left), 1 left, 2 centre, 3 right.
+    void setAlignment(int alignment);
+    void setBorder(bool border);
+    void setBackColor(QColor color);
+
+    // Multi-line fields: first visible line, line of a character position, text size of the whole field.
+    int ScrollPosition() const;
+    void setScrollPosition(int line);
+    int LineNumAtCharPos(int position) const;
+    int TextSize() const;
+    void setTextSize(int size);
+    void setStyleRun(int start, int length, const TextStyle& style);
+    void setWrap(bool wrap);
+
+    std::function<void(EditField&)> TextChange;
+    std::function<bool(EditField&, const QString& key)> KeyDown;
+    std::function<bool(EditField&, int x, int y)> MouseDown;
+    std::function<void(EditField&, int x, int y)> MouseMove;
+    std::function<bool(EditField&, int x, int y, int deltaX, int deltaY)> MouseWheel;
+    std::function<void(EditField&)> SelChange;
+
+    QLineEdit* lineEdit() const { return line_; }
+    QPlainTextEdit* textEdit() const { return text_; }
+
+protected:
+    void applyTextColor() override;
+
+private:
+    class Filter;
+    void raiseTextChange();
+    int toUtf16(int charPos) const;
+    int toChar(int utf16Pos) const;
+
+    bool multiLine_;
+    QLineEdit* line_ = nullptr;
+    QPlainTextEdit* text_ = nullptr;
+    std::unique_ptr<CharIndex> index_;
+    std::unique_ptr<Filter> filter_;
+    QString mask_;
+    int textSize_ = 0;
+    int settingText_ = 0;
+};
+
+} // namespace fw

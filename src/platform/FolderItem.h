@@ -1,0 +1,51 @@
+#pragma once
+
+#include "TextStreams.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace fw {
+
+// A file or folder named by an absolute path; it need not exist. A default-made item is null.
+class FolderItem
+{
+public:
+    FolderItem() = default;
+    // A relative path is taken from the current folder; the path is cleaned ("a/./b/" -> "a/b").
+    explicit FolderItem(const QString& path);
+
+    // The folder of the running executable, or the override when one is set.
+    static FolderItem applicationFolder();
+    // Test seam: makes applicationFolder() return this folder; the empty text clears it.
+    static void setApplicationFolderOverride(const QString& path);
+
+    bool isNull() const { return m_path.isEmpty(); }
+    QString path() const { return m_path; }
+    QString Name() const; // last path component; "" for "/"
+
+    // The item called name inside this folder; nullopt when this item is null or name is not a
+    // single plain component ("", ".", "..", or holding '/' or NUL).
+    std::optional<FolderItem> Child(const QString& name) const;
+    std::optional<FolderItem> Parent() const; // nullopt for "/" and the null item
+
+    bool Exists() const;      // file or folder; a dangling symbolic link does not exist
+    bool isFolder() const;
+    bool Delete() const;      // a file (or link, or empty folder); true when it is gone now
+    QString ShellPath() const; // the path escaped for a command line
+
+    // nullptr when the file cannot be created or opened; error (or lastError()) tells why.
+    std::unique_ptr<TextOutputStream> CreateTextFile(QString* error = nullptr) const;
+    std::unique_ptr<TextInputStream> OpenAsTextFile(QString* error = nullptr) const;
+
+    // The reason of the last failed Delete, CreateTextFile or OpenAsTextFile in this thread.
+    static QString lastError();
+
+    friend bool operator==(const FolderItem& a, const FolderItem& b) { return a.m_path == b.m_path; }
+
+private:
+    QString m_path;
+};
+
+} // namespace fw

@@ -1,0 +1,148 @@
+#include "platform/Listbox.h"
+
+#include "platform/Graphics.h"
+
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QPainter>
+#include <QStringListModel>
+#include <QStyledItemDelegate>
+
+namespace fw {
+
+namespace {
+
+class RowDelegate : public QStyledItemDelegate {
+public:
+    explicit RowDelegate(Listbox* owner)
+        : owner_(owner)
+    {
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        painter->save();
+        painter->translate(option.rect.topLeft());
+        painter->setClipRect(0, 0, option.rect.width(), option.rect.height());
+        Graphics g(*painter, option.rect.width(), option.rect.height());
+        owner_->CellBackgroundPaint(g, index.row(), index.column());
+        painter->restore();
+        QStyledItemDelegate::paint(painter, option, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (owner_->DefaultRowHeight() > 0)
+            size.setHeight(owner_->DefaultRowHeight());
+        return size;
+    }
+
+private:
+    Listbox* owner_;
+};
+
+} // namespace
+
+Listbox::Listbox()
+    : view_(new QListView)
+    , ownRows_(new QStringListModel(view_))
+{
+    view_->setModel(ownRows_);
+    view_->setUniformItemSizes(true);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    view_->setDragEnabled(false);
+    view_->setMovement(QListView::Static);
+    view_->setItemDelegate(new RowDelegate(this));
+    setWidget(view_);
+}
+
+void Listbox::setModel(QAbstractItemModel* model)
+{
+    const auto mode = view_->selectionMode();
+    view_->setModel(model ? model : ownRows_);
+    view_->setSelectionMode(mode);
+}
+
+QAbstractItemModel* Listbox::model() const
+{
+    return view_->model();
+}
+
+int Listbox::ListCount() const
+{
+    return view_->model()->rowCount();
+}
+
+QString Listbox::List(int row) const
+{
+    QAbstractItemModel* m = view_->model();
+    return m->data(m->index(row, 0)).toString();
+}
+
+void Listbox::AddRow(const QString& text)
+{
+    const int row = ownRows_->rowCount();
+    ownRows_->insertRows(row, 1);
+    ownRows_->setData(ownRows_->index(row, 0), text);
+}
+
+void Listbox::setList(int row, const QString& text)
+{
+    ownRows_->setData(ownRows_->index(row, 0), text);
+}
+
+void Listbox::RemoveRow(int row)
+{
+    ownRows_->removeRows(row, 1);
+}
+
+void Listbox::DeleteAllRows()
+{
+    ownRows_->setStringList({});
+}
+
+void Listbox::setSelectionType(int type)
+{
+    view_->setSelectionMode(type == 1 ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
+bool Listbox::Selected(int row) const
+{
+    return view_->selectionModel()->isRowSelected(row, QModelIndex());
+}
+
+void Listbox::setSelected(int row, bool selected)
+{
+    QAbstractItemModel* m = view_->model();
+    view_->selectionModel()->select(m->index(row, 0),
+                                    selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+}
+
+std::vector<int> Listbox::selectedRows() const
+{
+    std::vector<int> rows;
+    const QItemSelection selection = view_->selectionModel()->selection();
+    for (const QItemSelectionRange& range : selection) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+void Listbox::setDefaultRowHeight(int height)
+{
+    rowHeight_ = height;
+    view_->doItemsLayout();
+}
+
+bool Listbox::CellBackgroundPaint(Graphics&, int, int)
+{
+    return false;
+}
+
+} // namespace fw

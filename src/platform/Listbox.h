@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/Control.h"
+
+#include <functional>
+#include <vector>
+
+class QAbstractItemModel;
+class QListView;
+class QStringListModel;
+
+namespace fw {
+
+class Graphics;
+
+// A one-column list box. Its rows come from its own list of texts (AddRow and friends) or, for lists
+// of any size, from a model that the owner sets; rows are then produced on demand, never stored twice.
+class Listbox : public Control {
+public:
+    Listbox();
+
+    // Rows from an outside model (kept by the caller); nullptr returns to the own row list.
+    void setModel(QAbstractItemModel* model);
+    QAbstractItemModel* model() const;
+
+    int ListCount() const;
+    QString List(int row) const;
+    // Own rows only (no outside model).
+    void AddRow(const QString& text);
+    void setList(int row, const QString& text);
+    void RemoveRow(int row);
+    void DeleteAllRows();
+
+    // 0 single, 1 multiple rows at once.
+    void setSelectionType(int type);
+    bool Selected(int row) const;
+    void setSelected(int row, bool selected);
+    // Selected rows, ascending; costs the number of selected ranges plus selected rows.
+    std::vector<int> selectedRows() const;
+
+    int DefaultRowHeight() const { return rowHeight_; }
+    void setDefaultRowHeight(int height);
+
+    // Raised before a cell's background is painted; the Graphics covers that cell only. Returning
+    // true means the handler painted everything itself.
+    virtual bool CellBackgroundPaint(Graphics& g, int row, int column);
+
+    QListView* view() const { return view_; }
+
+private:
+    QListView* view_;
+    QStringListModel* ownRows_;
+    int rowHeight_ = 0;
+};
+
+} // namespace fw

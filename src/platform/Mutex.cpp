@@ -1,0 +1,130 @@
+#include "Mutex.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fw {
+
+namespace {
+
+constexpr int MaxNameLength = 80;
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A folder only this user can write to, so no one else can plant or hold our lock files.
+bool isPrivateFolder(const QByteArray& path, bool ownerOnlyMode)
+{
+    struct stat info{};
+    if (::lstat(path.constData(), &info) != 0)
+        return false;
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+        return false;
+    if (ownerOnlyMode && (info.st_mode & 077) != 0)
+        return false;
+    return ::access(path.constData(), W_OK | X_OK) == 0;
+}
+
+// The per-user folder for lock files, or "" (with the reason in error) when none is usable.
+QString lockFolder(QString& error)
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/') && isPrivateFolder(runtime, false))
+        return QFile::decodeName(runtime);
+
+    const QByteArray fallback = "/tmp/numbers-as-words-" + QByteArray::number(::getuid());
+    if (::mkdir(fallback.constData(), 0700) != 0 && errno != EEXIST) {
+        error = QStringLiteral("Cannot create %1: %2").arg(QFile::decodeName(fallback), systemError(errno));
+        return {};
+    }
+    if (!isPrivateFolder(fallback, true)) {
+        error = QStringLiteral("%1 is not a private folder of this user").arg(QFile::decodeName(fallback));
+        return {};
+    }
+    return QFile::decodeName(fallback);
+}
+
+} // namespace
+
+QString Mutex::fileNameFor(const QString& name)
+{
+    QString safe;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool keep = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9')
+                          || u == u'_' || u == u'-' || (u == u'.' && !safe.isEmpty());
+        safe += keep ? c : QChar(u'_');
+        if (safe.size() >= MaxNameLength)
+            break;
+    }
+    // FNV-1a over the UTF-8 name: the same in every process, unlike qHash.
+    quint64 hash = 14695981039346656037ull;
+    for (const char b : name.toUtf8()) {
+        hash ^= static_cast<unsigned char>(b);
+        hash *= 1099511628211ull;
+    }
+    return safe + u'-' + QString::number(hash, 16) + QStringLiteral(".lock");
+}
+
+Mutex::Mutex(const QString& name)
+{
+    const QString folder = lockFolder(m_error);
+    if (!folder.isEmpty())
+        m_lockFile = folder + u'/' + fileNameFor(name);
+}
+
+Mutex::~Mutex()
+{
+    Leave();
+}
+
+bool Mutex::TryEnter()
+{
+    if (m_fd >= 0)
+        return true;
+    if (m_lockFile.isEmpty())
+        return false; // m_error says why
+    const QByteArray path = QFile::encodeName(m_lockFile);
+    int fd = -1;
+    do {
+        fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        m_error = QStringLiteral("Cannot open %1: %2").arg(m_lockFile, systemError(errno));
+        return false;
+    }
+    int result = 0;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        const int error = errno;
+        ::close(fd);
+        m_error = error == EWOULDBLOCK ? QStringLiteral("Held by another holder")
+                                       : QStringLiteral("Cannot lock %1: %2").arg(m_lockFile, systemError(error));
+        return false;
+    }
+    m_fd = fd;
+    m_error.clear();
+    return true;
+}
+
+void Mutex::Leave()
+{
+    if (m_fd < 0)
+        return;
+    // The file stays: removing it would let a waiting process lock a file no one else can see.
+    ::flock(m_fd, LOCK_UN);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+} // namespace fw

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+namespace fw {
+
+// A named lock shared by all processes of the same user (one running copy of the program, say).
+// It is an flock() on a lock file in the user's runtime folder ($XDG_RUNTIME_DIR, else a private
+// /tmp/numbers-as-words-<uid>), held through an open descriptor: the system releases it when the
+// holder ends in any way, even by SIGKILL. The descriptor is close-on-exec, so started programs
+// never keep it. Two Mutex objects of the same name exclude each other within one process too.
+class Mutex
+{
+public:
+    explicit Mutex(const QString& name);
+    ~Mutex(); // leaves
+    Mutex(const Mutex&) = delete;
+    Mutex& operator=(const Mutex&) = delete;
+
+    // Takes the lock without waiting; true when this object holds it now (also when it already did).
+    bool TryEnter();
+    // Releases the lock when this object holds it; does nothing otherwise.
+    void Leave();
+    bool isHeld() const { return m_fd >= 0; }
+
+    QString lockFilePath() const { return m_lockFile; } // "" when no usable folder was found
+    QString errorString() const { return m_error; }     // why the last TryEnter failed
+
+    // The name as a file name: [A-Za-z0-9._-] kept, anything else replaced, and then a hash of
+    // the name added so that different names stay different files.
+    static QString fileNameFor(const QString& name);
+
+private:
+    QString m_lockFile;
+    QString m_error;
+    int m_fd = -1;
+};
+
+} // namespace fw

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QStringView>
+#include <optional>
+#include <vector>
+
+// Text functions with the vocabulary the application code is written in. A "character" here is a
+// Unicode code point: a surrogate pair counts once, a lone surrogate counts as one character too.
+namespace fw {
+
+// Plain decimal, no grouping: Str(-1234) == "-1234".
+QString Str(qint64 value);
+
+// The number the text begins with, after optional leading blanks (spaces, tabs): optional sign,
+// digits, optional '.' and fraction digits. Anything after that is ignored; no number gives 0.
+// Never throws; a digit run too large for a double gives the largest finite double.
+double Val(const QString& text);
+
+// Cuts text at every occurrence of delimiter: always one piece more than delimiters found, so the
+// empty text gives one empty piece. An empty delimiter cuts into single characters (a surrogate
+// pair stays one piece; the empty text then gives no piece at all).
+QStringList Split(const QString& text, const QString& delimiter);
+
+// Number of characters (code points), not UTF-16 units.
+int Len(const QString& text);
+
+// Position conversions between UTF-16 units and characters. Out-of-range positions are clamped; a
+// UTF-16 position in the middle of a surrogate pair maps to the character that pair forms.
+int utf16ToCharPos(const QString& text, int utf16Pos);
+int charToUtf16Pos(const QString& text, int charPos);
+
+// Character/UTF-16 position conversions for a text that only grows at its end. Only the positions
+// of surrogate pairs are kept (sorted), so a conversion is a binary search and an append costs
+// time in the appended length only. A pair split across two appends is recognised.
+class CharIndex
+{
+public:
+    void append(QStringView text);
+    void reset(QStringView whole);
+    int toUtf16(int charPos) const; // clamped to [0, utf16 length]
+    int toChar(int utf16Pos) const; // clamped; inside a pair gives that pair's character
+    int charLength() const { return m_utf16Length - int(m_pairs.size()); }
+    int utf16Length() const { return m_utf16Length; }
+
+private:
+    std::vector<int> m_pairs; // UTF-16 position of the high surrogate of each pair
+    int m_utf16Length = 0;
+    bool m_endsWithHighSurrogate = false;
+};
+
+// Escapes a path for a POSIX shell command line (and for splitShellWords): a backslash before
+// every ASCII character outside [A-Za-z0-9_./+,:@%=-]; a newline is written as '<newline>'
+// because a backslash-newline would be removed as a line continuation. Non-ASCII is kept.
+QString shellEscape(const QString& path);
+
+// Cuts a command line into words, honouring quoting only: backslash escapes, '...' and "..."
+// (inside double quotes a backslash escapes only \ " $ ` and newline). Nothing is ever expanded:
+// $, ;, |, &, `, * and the like are plain characters. A backslash-newline outside single quotes is
+// a line continuation. nullopt on an unterminated quote or a trailing backslash.
+std::optional<QStringList> splitShellWords(const QString& text);
+
+// Decodes UTF-8 that arrives in pieces. A character cut between two pieces is completed by the
+// next piece; finish() turns a still incomplete sequence into U+FFFD. Invalid bytes become U+FFFD
+// and are remembered. A byte order mark is kept as U+FEFF.
+class Utf8Decoder
+{
+public:
+    Utf8Decoder();
+    QString decode(QByteArrayView bytes);
+    QString finish();
+    bool hadInvalid() const { return m_invalid; }
+    void reset();
+
+private:
+    QString convert(QByteArrayView bytes);
+
+    QStringDecoder m_decoder;
+    QByteArray m_carry; // start of a multi-byte sequence still waiting for its end
+    bool m_invalid = false;
+};
+
+} // namespace fw

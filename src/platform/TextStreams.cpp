@@ -1,0 +1,167 @@
+#include "TextStreams.h"
+
+#include <QSaveFile>
+
+namespace fw {
+
+namespace {
+
+constexpr qint64 ReadChunk = 1 << 20;
+
+} // namespace
+
+std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, QString* error)
+{
+    auto file = std::make_unique<QSaveFile>(path);
+    // Never fall back to writing the target in place: that is what could leave it half-written.
+    file->setDirectWriteFallback(false);
+    if (!file->open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, file->errorString());
+        return nullptr;
+    }
+    return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(file)));
+}
+
+TextOutputStream::TextOutputStream(std::unique_ptr<QSaveFile> file)
+    : m_file(std::move(file))
+{
+}
+
+TextOutputStream::~TextOutputStream()
+{
+    if (m_file && !m_closed)
+        m_file->cancelWriting(); // the temporary file goes, the target stays as it was
+}
+
+void TextOutputStream::Write(const QString& text)
+{
+    if (m_closed || m_failed || text.isEmpty())
+        return;
+    const QByteArray bytes = text.toUtf8();
+    if (m_file->write(bytes) != bytes.size()) {
+        m_failed = true;
+        m_error = QStringLiteral("Cannot write \"%1\": %2").arg(m_file->fileName(), m_file->errorString());
+    }
+}
+
+void TextOutputStream::WriteLine(const QString& text)
+{
+    Write(text);
+    Write(m_delimiter);
+}
+
+bool TextOutputStream::Close()
+{
+    if (m_closed)
+        return !m_failed;
+    m_closed = true;
+    if (m_failed) {
+        m_file->cancelWriting();
+        m_file->commit(); // only removes the temporary file after cancelWriting
+        return false;
+    }
+    if (!m_file->commit()) {
+        m_failed = true;
+        m_error = QStringLiteral("Cannot save \"%1\": %2").arg(m_file->fileName(), m_file->errorString());
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QString* error)
+{
+    std::unique_ptr<TextInputStream> stream(new TextInputStream);
+    stream->m_file.setFileName(path);
+    if (!stream->m_file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, stream->m_file.errorString());
+        return nullptr;
+    }
+    return stream;
+}
+
+QString TextInputStream::ReadLine()
+{
+    m_started = true;
+    for (;;) {
+        qsizetype end = -1;
+        for (qsizetype i = m_scan; i < m_buffer.size(); ++i) {
+            const QChar c = m_buffer[i];
+            if (c == u'\n' || c == u'\r') {
+                end = i;
+                break;
+            }
+        }
+        if (end < 0) {
+            m_scan = m_buffer.size();
+            if (!m_fileDone) {
+                fill();
+                continue;
+            }
+            // Last line without a line end (or nothing left at all).
+            QString line = m_buffer.mid(m_pos);
+            m_pos = m_scan = m_buffer.size();
+            return line;
+        }
+        if (m_buffer[end] == u'\r' && end + 1 == m_buffer.size() && !m_fileDone) {
+            m_scan = end; // is it CR or CRLF? The next chunk tells.
+            fill();
+            continue;
+        }
+        QString line = m_buffer.mid(m_pos, end - m_pos);
+        qsizetype next = end + 1;
+        if (m_buffer[end] == u'\r' && next < m_buffer.size() && m_buffer[next] == u'\n')
+            ++next;
+        m_pos = m_scan = next;
+        fillIfDrained(); // so that EOF() is exact right after the last line
+        return line;
+    }
+}
+
+void TextInputStream::Close()
+{
+    m_file.close();
+    m_buffer.clear();
+    m_pos = m_scan = 0;
+    m_fileDone = true;
+    m_started = true;
+}
+
+void TextInputStream::fill()
+{
+    if (m_fileDone)
+        return;
+    // Drop the text already returned once it is at least half the buffer: amortised linear.
+    if (m_pos > 0 && m_pos >= m_buffer.size() / 2) {
+        m_buffer.remove(0, m_pos);
+        m_scan -= m_pos;
+        m_pos = 0;
+    }
+    QByteArray chunk(ReadChunk, Qt::Uninitialized);
+    const qint64 got = m_file.isOpen() ? m_file.read(chunk.data(), ReadChunk) : 0;
+    QString text;
+    if (got <= 0) {
+        if (got < 0)
+            m_readError = QStringLiteral("Cannot read \"%1\": %2").arg(m_file.fileName(), m_file.errorString());
+        m_fileDone = true;
+        text = m_decoder.finish();
+    } else {
+        chunk.truncate(got);
+        text = m_decoder.decode(chunk);
+    }
+    if (m_atFileStart && !text.isEmpty()) {
+        m_atFileStart = false;
+        if (text.front() == QChar(0xFEFF))
+            text.remove(0, 1);
+    }
+    m_buffer += text;
+}
+
+void TextInputStream::fillIfDrained()
+{
+    while (m_pos >= m_buffer.size() && !m_fileDone)
+        fill();
+}
+
+} // namespace fw

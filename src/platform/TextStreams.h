@@ -1,0 +1,93 @@
+#pragma once
+
+#include "TextHelpers.h"
+
+#include <QFile>
+#include <QString>
+#include <cstdio>
+#include <memory>
+
+class QSaveFile;
+
+// The C library's EOF macro would turn every call of TextInputStream::EOF() into "(-1)()". <cstdio>
+// is included first so that it cannot bring the macro back later; C++ code uses
+// std::char_traits<char>::eof() instead.
+#ifdef EOF
+#undef EOF
+#endif
+
+namespace fw {
+
+// Writes a UTF-8 text file through a temporary file beside the target. The target is replaced only
+// when Close() commits the complete text, so a failed or abandoned write (including destroying the
+// stream without Close) leaves the former target untouched.
+class TextOutputStream
+{
+public:
+    // nullptr when the temporary file cannot be made (missing folder, no permission...); error
+    // then receives the reason.
+    static std::unique_ptr<TextOutputStream> create(const QString& path, QString* error = nullptr);
+    ~TextOutputStream();
+    TextOutputStream(const TextOutputStream&) = delete;
+    TextOutputStream& operator=(const TextOutputStream&) = delete;
+
+    void Write(const QString& text);
+    void WriteLine(const QString& text); // text followed by Delimiter()
+    QString Delimiter() const { return m_delimiter; }
+    void setDelimiter(const QString& delimiter) { m_delimiter = delimiter; }
+
+    // Commits; false when any write or the commit failed (errorString() tells why), in which case
+    // the target is as it was. Writing after Close is ignored.
+    bool Close();
+    QString errorString() const { return m_error; }
+
+private:
+    explicit TextOutputStream(std::unique_ptr<QSaveFile> file);
+
+    std::unique_ptr<QSaveFile> m_file;
+    QString m_delimiter = QStringLiteral("\n");
+    QString m_error;
+    bool m_failed = false;
+    bool m_closed = false;
+};
+
+// Reads a UTF-8 text file line by line, in chunks (time and memory stay linear in the file size).
+// A line ends at LF, CRLF or CR. A file holds at least one line: the empty file reads as one empty
+// line, and a final line end does not start another line ("a\n" is the one line "a").
+// A leading byte order mark is skipped; bytes that are not UTF-8 read as U+FFFD.
+class TextInputStream
+{
+public:
+    // nullptr when the file cannot be opened; error then receives the reason.
+    static std::unique_ptr<TextInputStream> open(const QString& path, QString* error = nullptr);
+    TextInputStream(const TextInputStream&) = delete;
+    TextInputStream& operator=(const TextInputStream&) = delete;
+
+    // The next line without its line end; "" once nothing is left.
+    QString ReadLine();
+    // True once every line has been read. Never true before the first ReadLine, so that a reading
+    // loop always gets the first line.
+    bool EOF() const { return m_started && m_pos >= m_buffer.size() && m_fileDone; }
+    void Close();
+
+    bool hadInvalidUtf8() const { return m_decoder.hadInvalid(); }
+    bool hadReadError() const { return !m_readError.isEmpty(); }
+    QString errorString() const { return m_readError; }
+
+private:
+    TextInputStream() = default;
+    void fill();
+    void fillIfDrained();
+
+    QFile m_file;
+    Utf8Decoder m_decoder;
+    QString m_buffer;
+    QString m_readError;
+    qsizetype m_pos = 0;  // start of the unread text in m_buffer
+    qsizetype m_scan = 0; // m_buffer before this holds no line end after m_pos
+    bool m_fileDone = false;
+    bool m_started = false;
+    bool m_atFileStart = true;
+};
+
+} // namespace fw

@@ -1,0 +1,162 @@
+#pragma once
+
+#include "platform/Control.h"
+
+#include <QHash>
+#include <QPixmap>
+#include <QWidget>
+
+#include <memory>
+#include <typeinfo>
+#include <vector>
+
+namespace fw {
+
+// The window record: what a window applies before its controls are created.
+struct WindowRecord {
+    enum Frame { Document = 0, MovableModal = 1, PlainBox = 4 };
+    enum Placement { DefaultPlacement = 0, Stagger = 4 };
+
+    QString title;
+    int width = 300;
+    int height = 300;
+    int minWidth = 64;
+    int minHeight = 64;
+    int maxWidth = 32000;
+    int maxHeight = 32000;
+    int frame = Document;
+    int placement = DefaultPlacement;
+    bool visible = true;
+    bool resizeable = true;
+    bool closeButton = true;
+    bool minimizeButton = true;
+    bool maximizeButton = true;
+};
+
+// A top-level window in the framework's terms. A window is built in three stages: its C++ members take
+// their defaults, Layout() gives its record, CreateControls() creates its controls in table order; only
+// then is it shown, and only when its record says visible. Build windows with New<W>().
+//
+// Closing a window raises CloseEvent(), hides it, removes it from the open windows and deletes it once
+// control is back in the event loop, so a handler may go on after closing its own window.
+class Window : public QWidget {
+    Q_OBJECT
+public:
+    ~Window() override;
+
+    template <class W>
+    static W* New()
+    {
+        auto* window = new W();
+        window->construct();
+        return window;
+    }
+
+    // The open window of class W, or a newly built one (hidden unless its record says visible).
+    template <class W>
+    static W* implicitInstance()
+    {
+        for (Window* window : openWindows()) {
+            if (typeid(*window) == typeid(W))
+                return static_cast<W*>(window);
+        }
+        return New<W>();
+    }
+
+    static const std::vector<Window*>& openWindows();
+
+    void Show();
+    // Shows the window modal to the application and returns once it has closed; other events keep
+    // flowing meanwhile.
+    void ShowModal();
+    void Close();
+    bool Visible() const { return isVisible(); }
+    void SetFocus();
+    bool isClosed() const { return closed_; }
+
+    QString Title() const { return windowTitle(); }
+    void setTitle(const QString& title) { setWindowTitle(title); }
+    int Width() const { return width(); }
+    int Height() const { return height(); }
+    // Resizes the content area; controls follow by their locks.
+    void setSize(int width, int height);
+    const WindowRecord& record() const { return record_; }
+
+    // Control look-up by name, and by name plus index for array elements; nullptr when absent.
+    Control* FindControl(const QString& name, int index = -1) const;
+    template <class C>
+    C* control(const QString& name, int index = -1) const
+    {
+        return dynamic_cast<C*>(FindControl(name, index));
+    }
+    const std::vector<Control*>& controls() const { return controlOrder_; }
+
+    // Registers a newly made control under its name (and index), places it inside parent (on a page of
+    // a page panel when page >= 0) and gives it its geometry in window coordinates.
+    template <class C>
+    C* add(C* control, const QString& name, int left, int top, int width, int height, int locks = LockLeft | LockTop,
+           Control* parent = nullptr, int index = -1, int page = -1)
+    {
+        addControl(control, name, parent, index, page);
+        control->setLocks(locks);
+        control->setBounds(left, top, width, height);
+        return control;
+    }
+
+    QWidget* contentWidget() { return this; }
+
+    // Picture drawn over the whole content area behind the controls.
+    void setBackdrop(const QPixmap& picture);
+
+    // Default and cancel buttons answer Return and Escape.
+    void setDefaultButton(class PushButton* button) { defaultButton_ = button; }
+    void setCancelButton(class PushButton* button) { cancelButton_ = button; }
+
+signals:
+    void closed();
+
+protected:
+    Window();
+
+    virtual WindowRecord Layout() = 0;
+    virtual void CreateControls() = 0;
+    // Window events. Those with a Boolean result return false when the event is not consumed.
+    virtual void Open() {}
+    virtual void CloseEvent() {}
+    virtual void Resized() {}
+    virtual bool KeyDown(const QString& key);
+    virtual bool MouseDown(int x, int y);
+    virtual bool MouseWheel(int x, int y, int deltaX, int deltaY);
+
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void construct();
+    void applyRecord();
+    // Lets the controls follow the change of size since the last call, by their locks.
+    void followSize();
+    void addControl(Control* control, const QString& name, Control* parent, int index, int page);
+    void doClose();
+
+    WindowRecord record_;
+    std::vector<std::unique_ptr<Control>> owned_;
+    std::vector<Control*> controlOrder_;
+    QHash<QString, Control*> byName_;
+    QSize lastSize_;
+    bool built_ = false;
+    bool closed_ = false;
+    QPixmap backdrop_;
+    class PushButton* defaultButton_ = nullptr;
+    class PushButton* cancelButton_ = nullptr;
+};
+
+// The key of a key event as the framework's KeyDown gives it: the typed character, or a control
+// character for Return (13), Enter (3), Escape (27), Tab (9), Backspace (8) and the arrow keys (28-31).
+QString keyText(const class QKeyEvent* event);
+
+} // namespace fw

@@ -1,0 +1,358 @@
+// The report window's search half: highlight styles, hit counters and hit navigation per pane, and
+// the search rows shown and hidden.
+
+#include "report/RW_reportOutputWindow.h"
+
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/EditField.h"
+#include "platform/TextHelpers.h"
+#include "report/RC_outputDataClass.h"
+#include "search/RC_searchCriteriaClass.h"
+
+using namespace fw;
+
+// ---- highlight styles
+
+void RW_reportOutputWindow::assignSearchTextCosmetics(const std::shared_ptr<RC_searchCriteriaClass>& crit, qint32 row)
+{
+    if (!crit)
+        return;
+    if (row < 0) {
+        crit->textColor = QColor(0, 0, 0);
+        crit->bold = false;
+        crit->underline = false;
+        auto* sizeField = ctl<EditField>("EF_fontLeft");
+        crit->size = sizeField ? numericValue32(sizeField->Text()) : 0;
+        return;
+    }
+    // The size of a row's style is the pane's text size, set when its hits are painted.
+    crit->textColor = searchRowColor(row);
+    crit->bold = true;
+    crit->underline = true;
+}
+
+void RW_reportOutputWindow::applyStyleToSearchTextLeft(const std::shared_ptr<RC_searchCriteriaClass>& crit,
+                                                       qint32 index)
+{
+    applyStyleToSearchText(Side::Left, crit, index);
+}
+
+void RW_reportOutputWindow::applyStyleToSearchTextRight(const std::shared_ptr<RC_searchCriteriaClass>& crit,
+                                                        qint32 index)
+{
+    applyStyleToSearchText(Side::Right, crit, index);
+}
+
+// Paints every hit of crit, Len(currSearch) characters from each offset, in crit's style; the rest of
+// the text, the selection and the scroll position stay as they are.
+void RW_reportOutputWindow::applyStyleToSearchText(Side side, const std::shared_ptr<RC_searchCriteriaClass>& crit,
+                                                   qint32 index)
+{
+    if (!crit) {
+        MsgBox(QStringLiteral("SNHE: NIL searchObj in applyStyleToSearchText!"));
+        return;
+    }
+    const IntList& hits = *crit->arrFoundIndexes;
+    if (hits.empty())
+        return;
+    auto* pane = sideCtl<EditField>("EF_mainResults", side, index);
+    if (!pane)
+        return;
+
+    TextStyle style;
+    style.bold = crit->bold;
+    style.color = crit->textColor;
+    style.size = crit->size;
+    style.underline = crit->underline;
+    const int length = Len(crit->currSearch);
+
+    auto* progress = ctl<ProgressBar>("PrB_progressBar");
+    progress->setMaximum(0);
+    progress->setValue(0);
+    for (const qint32 offset : hits)
+        pane->setStyleRun(offset, length, style);
+}
+
+// ---- hit counters and hit navigation
+
+void RW_reportOutputWindow::setNavigationPropertiesLeft(qint32 row, qint32 count,
+                                                        const std::shared_ptr<RC_searchCriteriaClass>& crit)
+{
+    setNavigationProperties(Side::Left, row, count, crit);
+}
+
+void RW_reportOutputWindow::setNavigationPropertiesRight(qint32 row, qint32 count,
+                                                         const std::shared_ptr<RC_searchCriteriaClass>& crit)
+{
+    setNavigationProperties(Side::Right, row, count, crit);
+}
+
+// Switches one row's navigation for one pane on (count > 0) or off. The field's text is left to the
+// caller, which writes it right after so that its TextChange acts on the new state.
+void RW_reportOutputWindow::setNavigationProperties(Side side, qint32 row, qint32 count,
+                                                    const std::shared_ptr<RC_searchCriteriaClass>& crit)
+{
+    auto* upDown = sideCtl<UpDownArrows>("UDA_srchUpDn", side, row);
+    auto* firstLast = sideCtl<UpDownArrows>("UDA_srchFirstLast", side, row);
+    auto* hitNumber = sideCtl<EditField>("EF_searchInstance", side, row);
+    if (!upDown || !firstLast || !hitNumber)
+        return;
+    if (count > 0) {
+        upDown->setVisible(true);
+        firstLast->setVisible(true);
+        hitNumber->setEnabled(true);
+        hitNumber->setMask(hitNumberMask(crit ? qint64(crit->arrFoundIndexes->size()) : count));
+    } else {
+        upDown->setVisible(false);
+        firstLast->setVisible(false);
+        hitNumber->setEnabled(false);
+    }
+    sideCtl<StaticText>("ST_searchShowing", side, row)->setText(Str(count));
+}
+
+void RW_reportOutputWindow::EF_searchInstanceLeft_TextChange(EditField& sender)
+{
+    hitNumberChanged(Side::Left, sender);
+}
+
+void RW_reportOutputWindow::EF_searchInstanceRight_TextChange(EditField& sender)
+{
+    hitNumberChanged(Side::Right, sender);
+}
+
+// Turns the hit number in the field into the selection of that hit in the pane shown, after clamping
+// it to 1 .. hit count (a clamped number is written back, which runs this handler once more, nested).
+void RW_reportOutputWindow::hitNumberChanged(Side side, EditField& field)
+{
+    if (!field.Enabled())
+        return;
+    const int row = field.Index();
+    const int page = sideCtl<PagePanel>("PP_results", side)->Value();
+    const std::shared_ptr<RC_outputDataClass> record = reportRecord(side, page);
+    if (!record || row < 0 || row >= int(record->searchCrit.size()))
+        return;
+    const std::shared_ptr<RC_searchCriteriaClass> crit = record->searchCrit[size_t(row)];
+    const qint64 count = qint64(crit->arrFoundIndexes->size());
+
+    qint64 i = qint64(numericValue32(field.Text())) - 1;
+    if (count == 0) {
+        MsgBox(QStringLiteral("SNHE: in ") + sideName("EF_searchInstance", side)
+               + QStringLiteral(", ubound(searchObj.arrFoundIndexes) is -1; this control should have been disabled"));
+        return;
+    }
+    if (i > count - 1) {
+        i = count - 1;
+        field.setText(Str(count));
+    } else if (i < 0) {
+        i = 0;
+        field.setText(QStringLiteral("1"));
+    }
+
+    if (EditField* pane = sideCtl<EditField>("EF_mainResults", side, page - 1)) {
+        pane->setSelStart((*crit->arrFoundIndexes)[size_t(i)]);
+        pane->setSelLength(Len(crit->currSearch));
+    }
+    crit->lastSearchIdx = qint32(i);
+}
+
+bool RW_reportOutputWindow::EF_searchInstanceLeft_MouseWheel(EditField& sender, int, int, int, int deltaY)
+{
+    return hitNumberWheel(sender, deltaY);
+}
+
+bool RW_reportOutputWindow::EF_searchInstanceRight_MouseWheel(EditField& sender, int, int, int, int deltaY)
+{
+    return hitNumberWheel(sender, deltaY);
+}
+
+// The wheel steps the hit number: down (positive) to the next hit, up to the previous one.
+bool RW_reportOutputWindow::hitNumberWheel(EditField& field, int deltaY)
+{
+    if (!field.Enabled() || deltaY == 0)
+        return false;
+    const qint64 value = numericValue32(field.Text());
+    field.setText(Str(deltaY > 0 ? value + 1 : value - 1));
+    return false;
+}
+
+void RW_reportOutputWindow::setHitNumber(Side side, int row, const QString& text)
+{
+    if (auto* field = sideCtl<EditField>("EF_searchInstance", side, row))
+        field->setText(text);
+    focusShownPane(side);
+}
+
+void RW_reportOutputWindow::stepHitNumber(Side side, int row, qint64 step)
+{
+    auto* field = sideCtl<EditField>("EF_searchInstance", side, row);
+    if (!field)
+        return;
+    setHitNumber(side, row, Str(qint64(numericValue32(field->Text())) + step));
+}
+
+void RW_reportOutputWindow::UDA_srchUpDnLeft_Down(UpDownArrows& sender)
+{
+    stepHitNumber(Side::Left, sender.Index(), +1);
+}
+
+void RW_reportOutputWindow::UDA_srchUpDnLeft_Up(UpDownArrows& sender)
+{
+    stepHitNumber(Side::Left, sender.Index(), -1);
+}
+
+void RW_reportOutputWindow::UDA_srchFirstLastLeft_Up(UpDownArrows& sender)
+{
+    setHitNumber(Side::Left, sender.Index(), QStringLiteral("1"));
+}
+
+void RW_reportOutputWindow::UDA_srchFirstLastLeft_Down(UpDownArrows& sender)
+{
+    setHitNumber(Side::Left, sender.Index(), QStringLiteral("999999999"));
+}
+
+void RW_reportOutputWindow::UDA_srchUpDnRight_Down(UpDownArrows& sender)
+{
+    stepHitNumber(Side::Right, sender.Index(), +1);
+}
+
+void RW_reportOutputWindow::UDA_srchUpDnRight_Up(UpDownArrows& sender)
+{
+    stepHitNumber(Side::Right, sender.Index(), -1);
+}
+
+void RW_reportOutputWindow::UDA_srchFirstLastRight_Down(UpDownArrows& sender)
+{
+    setHitNumber(Side::Right, sender.Index(), QStringLiteral("999999999"));
+}
+
+void RW_reportOutputWindow::UDA_srchFirstLastRight_Up(UpDownArrows& sender)
+{
+    setHitNumber(Side::Right, sender.Index(), QStringLiteral("1"));
+}
+
+// ---- search rows shown and hidden
+
+// "+" of row k (the last row shown) shows row k + 1.
+void RW_reportOutputWindow::PB_NewCriteria_Action(PushButton& sender)
+{
+    const int k = sender.Index();
+    sender.setVisible(false);
+    if (k > 0) {
+        if (auto* hide = ctl<PushButton>("PB_srchHide", k - 1))
+            hide->setVisible(false);
+    }
+    if (auto* hide = ctl<PushButton>("PB_srchHide", k))
+        hide->setVisible(true);
+    if (k < numSearchCriteria - 2) {
+        if (auto* more = ctl<PushButton>("PB_NewCriteria", k + 1))
+            more->setVisible(true);
+    }
+    if (k < numSearchCriteria - 1) {
+        if (auto* phrase = ctl<EditField>("EF_searchText", k + 1))
+            phrase->setVisible(true);
+    }
+    auto* reportArea = FindControl(QStringLiteral("GB_reportOutput"));
+    auto* searchArea = FindControl(QStringLiteral("GB_search"));
+    reportArea->setVisible(false);
+    searchArea->setVisible(false);
+    adjustWindowSizeForOneMoreSearch();
+    reportArea->setVisible(true);
+    searchArea->setVisible(true);
+}
+
+// "-" element j stands on row j + 1 (the last row shown) and hides that row.
+void RW_reportOutputWindow::PB_srchHide_Action(PushButton& sender)
+{
+    const int j = sender.Index();
+    sender.setVisible(false);
+    if (auto* more = ctl<PushButton>("PB_NewCriteria", j))
+        more->setVisible(true);
+    if (auto* phrase = ctl<EditField>("EF_searchText", j + 1))
+        phrase->setVisible(false);
+    if (j < numSearchCriteria - 2) {
+        if (auto* more = ctl<PushButton>("PB_NewCriteria", j + 1))
+            more->setVisible(false);
+    }
+    if (j > 0) {
+        if (auto* hide = ctl<PushButton>("PB_srchHide", j - 1))
+            hide->setVisible(true);
+        if (auto* more = ctl<PushButton>("PB_NewCriteria", j - 1))
+            more->setVisible(false);
+    }
+    auto* reportArea = FindControl(QStringLiteral("GB_reportOutput"));
+    auto* searchArea = FindControl(QStringLiteral("GB_search"));
+    reportArea->setVisible(false);
+    searchArea->setVisible(false);
+    adjustWindowSizeForOneLessSearch();
+    reportArea->setVisible(true);
+    searchArea->setVisible(true);
+}
+
+// The boundary between the report area and the search area moves up by one row pitch; the search
+// rows move with their group box, the report panes shrink by their locks.
+void RW_reportOutputWindow::adjustWindowSizeForOneMoreSearch()
+{
+    if (numSearchCriteriaVisible >= numSearchCriteria) {
+        MsgBox(QStringLiteral("SNHE: this function (adjustWindowSizeForOneMoreSearch) should not have been called, "
+                              "numSearchCriteriaVisible=")
+               + Str(numSearchCriteriaVisible) + QStringLiteral(", totalSearchCrit=") + Str(numSearchCriteria));
+        return;
+    }
+    auto* searchArea = FindControl(QStringLiteral("GB_search"));
+    auto* reportArea = FindControl(QStringLiteral("GB_reportOutput"));
+    searchArea->setHeight(searchArea->Height() + pixelInterval);
+    searchArea->setTop(searchArea->Top() - pixelInterval);
+    reportArea->setHeight(reportArea->Height() - pixelInterval);
+    ++numSearchCriteriaVisible;
+}
+
+void RW_reportOutputWindow::adjustWindowSizeForOneLessSearch()
+{
+    if (numSearchCriteriaVisible <= 1) {
+        MsgBox(QStringLiteral("SNHE: this function (adjustWindowSizeForOneLessSearch) should not have been called, "
+                              "numSearchCriteriaVisible=")
+               + Str(numSearchCriteriaVisible) + QStringLiteral(", totalSearchCrit=") + Str(numSearchCriteria));
+        return;
+    }
+    auto* searchArea = FindControl(QStringLiteral("GB_search"));
+    auto* reportArea = FindControl(QStringLiteral("GB_reportOutput"));
+    searchArea->setHeight(searchArea->Height() - pixelInterval);
+    searchArea->setTop(searchArea->Top() + pixelInterval);
+    reportArea->setHeight(reportArea->Height() + pixelInterval);
+    --numSearchCriteriaVisible;
+}
+
+// ---- phrase scan, Find and Reset: bound here, carried out elsewhere
+
+qint32 RW_reportOutputWindow::locateSearchPhrase(const std::shared_ptr<RC_searchCriteriaClass>&, const QString&)
+{
+    // The phrase scan is not wired yet: no hits.
+    return 0;
+}
+
+void RW_reportOutputWindow::executeFind(qint32)
+{
+    // Find is not wired yet.
+}
+
+void RW_reportOutputWindow::PB_find_Action(PushButton&)
+{
+    // Find is not wired yet.
+}
+
+void RW_reportOutputWindow::EF_searchText_TextChange(EditField&)
+{
+    // Enabling Find follows with Find itself.
+}
+
+bool RW_reportOutputWindow::EF_searchText_KeyDown(EditField&, const QString&)
+{
+    // Return and Enter start Find once Find is wired.
+    return false;
+}
+
+void RW_reportOutputWindow::PB_clearSearch_Action(PushButton&)
+{
+    // Reset is not wired yet.
+}

@@ -1,0 +1,918 @@
+#include "numbers/RW_compoundNumberWindow.h"
+
+#include "common/cListBox.h"
+#include "numbers/RW_0to99CompoundNumberWindow.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/EditField.h"
+#include "platform/FolderItem.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <ostream>
+#include <vector>
+
+// Readable failure output for texts.
+static void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+using NumberWindow = RW_compoundNumberWindow;
+using Grid = RW_0to99CompoundNumberWindow;
+using Digits = std::vector<int>;
+
+const QString kRangeOrder = QStringLiteral("RANGE ERROR: Start number must be less than end number");
+const QString kClearQuestion = QStringLiteral("Are you sure you want to clear all numbers?");
+
+QStringList numbersFrom(qint64 from, qint64 to, qint64 step = 1)
+{
+    QStringList out;
+    for (qint64 n = from; n <= to; n += step)
+        out << QString::number(n);
+    return out;
+}
+
+Digits digitsFrom(int from, int to)
+{
+    Digits out;
+    for (int d = from; d <= to; ++d)
+        out.push_back(d);
+    return out;
+}
+
+std::vector<Grid*> openGrids()
+{
+    std::vector<Grid*> grids;
+    for (fw::Window* window : fw::Window::openWindows()) {
+        if (auto* grid = dynamic_cast<Grid*>(window))
+            grids.push_back(grid);
+    }
+    return grids;
+}
+
+// Drives one shown number-selection window through its controls and answers every box and dialog.
+class NumberWindowTest : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        fw::FolderItem::setApplicationFolderOverride(folder.path());
+        fw::ModalSeam::setMessageHandler([this](const fw::MessageRequest& request) {
+            messages.push_back(request);
+            return reply.isEmpty() ? request.buttons.value(0) : reply;
+        });
+        open();
+    }
+
+    void TearDown() override
+    {
+        closeWindow();
+        fw::ModalSeam::reset();
+        fw::FolderItem::setApplicationFolderOverride(QString());
+    }
+
+    void open()
+    {
+        w = NumberWindow::instance();
+        w->Show();
+    }
+
+    void closeWindow()
+    {
+        if (w)
+            w->Close();
+        for (Grid* grid : openGrids())
+            grid->Close();
+        testsupport::settle();
+    }
+
+    void reopen()
+    {
+        closeWindow();
+        ASSERT_TRUE(w.isNull());
+        messages.clear();
+        reply.clear();
+        open();
+    }
+
+    fw::PushButton* button(const char* name) const { return w->control<fw::PushButton>(QString::fromLatin1(name)); }
+    fw::EditField* field(const char* name) const { return w->control<fw::EditField>(QString::fromLatin1(name)); }
+    fw::CheckBox* digit(int d) const { return w->control<fw::CheckBox>(QStringLiteral("CB_0to10"), d); }
+    cListBox* list() const { return w->control<cListBox>(QStringLiteral("LB_numberSelected")); }
+    QString count() const { return w->control<fw::StaticText>(QStringLiteral("ST_numTestCases"))->Text(); }
+    void push(const char* name) { button(name)->Push(); }
+
+    // Types as a user does, so the range fields' digit mask applies.
+    void type(const char* name, const QString& keys) { QTest::keyClicks(field(name)->widget(), keys); }
+    void erase(const char* name) { QTest::keyClick(field(name)->widget(), Qt::Key_Backspace); }
+    void retype(const char* name, const QString& keys)
+    {
+        field(name)->setText(QString());
+        type(name, keys);
+    }
+
+    void addRange(const QString& start, const QString& end)
+    {
+        retype("EF_rangeStart", start);
+        retype("EF_rangeEnd", end);
+        push("PB_addRange");
+    }
+
+    void addList(const QString& csv)
+    {
+        field("EF_CSV")->setText(csv);
+        push("PB_addCSV");
+    }
+
+    void select(std::initializer_list<int> rows)
+    {
+        for (int row : rows)
+            list()->setSelected(row, true);
+    }
+
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int i = 0; i < list()->ListCount(); ++i)
+            out << list()->List(i);
+        return out;
+    }
+
+    Digits ticked() const
+    {
+        Digits out;
+        for (int d = 0; d < 10; ++d) {
+            if (digit(d)->Value())
+                out.push_back(d);
+        }
+        return out;
+    }
+
+    QStringList messageTexts() const
+    {
+        QStringList out;
+        for (const fw::MessageRequest& m : messages)
+            out << m.message;
+        return out;
+    }
+
+    // The rows are the text entries, then the numbers; the count shows the row count; a digit box is
+    // ticked exactly when its digit is listed.
+    ::testing::AssertionResult inStep() const
+    {
+        QStringList expected;
+        for (const QString& text : w->numStringList())
+            expected << text;
+        for (qint32 n : w->numberList())
+            expected << QString::number(n);
+        if (rows() != expected)
+            return ::testing::AssertionFailure() << "rows differ from the lists";
+        if (count() != QString::number(list()->ListCount()))
+            return ::testing::AssertionFailure() << "count " << count().toStdString() << " for "
+                                                 << list()->ListCount() << " rows";
+        const std::vector<qint32>& numbers = w->numberList();
+        for (int d = 0; d < 10; ++d) {
+            const bool listed = std::binary_search(numbers.begin(), numbers.end(), d);
+            if (digit(d)->Value() != listed)
+                return ::testing::AssertionFailure() << "box " << d << (listed ? " unticked" : " ticked");
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    QString writeFile(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            ADD_FAILURE() << "cannot write " << path.toStdString();
+        return path;
+    }
+
+    static QByteArray readFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    // Answers the next file dialogs with path ("" cancels) and records what they asked.
+    void choose(const QString& path)
+    {
+        fw::ModalSeam::setFileHandler([this, path](const fw::FileRequest& request) {
+            fileRequests.push_back(request);
+            return path;
+        });
+    }
+
+    void augmentFrom(const QString& path)
+    {
+        choose(path);
+        push("PB_loadNumbers");
+    }
+
+    void saveTo(const QString& path)
+    {
+        choose(path);
+        push("PB_saveNumbers");
+    }
+
+    // Runs drive inside the grid window once "Add 0-99..." has shown it modally; records its ticks.
+    void exchange(const std::function<void(fw::Window&)>& drive)
+    {
+        gridTicks.clear();
+        fw::ModalSeam::setWindowHandler([this, drive](fw::Window& grid) {
+            for (int n = 0; n < 100; ++n) {
+                if (grid.control<fw::CheckBox>(QStringLiteral("CB_0to99"), n)->Value())
+                    gridTicks.push_back(n);
+            }
+            drive(grid);
+        });
+        push("PB_add0to99");
+    }
+
+    QTemporaryDir folder;
+    QPointer<NumberWindow> w;
+    std::vector<fw::MessageRequest> messages;
+    std::vector<fw::FileRequest> fileRequests;
+    Digits gridTicks;
+    QString reply; // caption of the button to press; the first button when empty
+};
+
+void gridTick(fw::Window& grid, int n, bool on)
+{
+    grid.control<fw::CheckBox>(QStringLiteral("CB_0to99"), n)->setValue(on);
+}
+
+void gridPush(fw::Window& grid, const char* name, int index = -1)
+{
+    grid.control<fw::PushButton>(QString::fromLatin1(name), index)->Push();
+}
+
+// ---- the window itself
+
+TEST_F(NumberWindowTest, IsBuiltHiddenAndLivesUntilClosed)
+{
+    closeWindow();
+    NumberWindow* fresh = NumberWindow::instance();
+    w = fresh;
+    EXPECT_FALSE(fresh->Visible());
+    EXPECT_EQ(NumberWindow::instance(), fresh);
+    EXPECT_EQ(fresh->Title(), "Number Selection");
+    EXPECT_EQ(fresh->Width(), 686);
+    EXPECT_EQ(fresh->Height(), 509);
+    EXPECT_EQ(fresh->minimumSize(), fresh->maximumSize());
+    EXPECT_FALSE(fresh->record().maximizeButton);
+    EXPECT_TRUE(fresh->record().minimizeButton);
+    EXPECT_TRUE(fresh->record().closeButton);
+
+    EXPECT_EQ(count(), "0");
+    EXPECT_EQ(list()->ListCount(), 0);
+    EXPECT_FALSE(button("PB_addRange")->Enabled());
+    EXPECT_FALSE(button("PB_addCSV")->Enabled());
+    EXPECT_EQ(digit(9)->Caption(), "9");
+    EXPECT_EQ(w->control<fw::CheckBox>(QStringLiteral("CB_0to10"), 10), nullptr);
+
+    fresh->Show();
+    EXPECT_TRUE(fresh->Visible());
+    addList("4,x");
+    EXPECT_EQ(NumberWindow::instance(), fresh);
+
+    closeWindow();
+    EXPECT_TRUE(w.isNull());
+    EXPECT_TRUE(openGrids().empty());
+    open();
+    EXPECT_EQ(rows(), QStringList());
+    EXPECT_EQ(ticked(), Digits());
+    EXPECT_EQ(field("EF_CSV")->Text(), "");
+    EXPECT_EQ(count(), "0");
+}
+
+// ---- ordering and uniqueness
+
+struct OrderCase {
+    const char* name;
+    QStringList lists; // comma lists entered one after another
+    QStringList rows;
+    Digits ticked;
+};
+
+TEST_F(NumberWindowTest, OrdersTextsBeforeNumbersAndKeepsEachEntryOnce)
+{
+    const OrderCase cases[] = {
+        {"007 while 7 is listed", {"7", "007"}, {"7"}, {7}},
+        {"007 while 7 is absent", {"007"}, {"7"}, {7}},
+        {"case makes two texts", {"x,X", "x"}, {"X", "x"}, {}},
+        {"leading blank is text", {" 12,12,12a", "12"}, {" 12", "12a", "12"}, {}},
+        {"texts stand above numbers", {"x,12,5"}, {"x", "5", "12"}, {5}},
+        {"numbers by value", {"100,20,9"}, {"9", "20", "100"}, {9}},
+        {"texts by code point", {"z,\u00e9,Z,a"}, {"Z", "a", "z", "\u00e9"}, {}},
+        {"leading zeros one value", {"0012,12,000000000012"}, {"12"}, {}},
+        {"signs and points are text", {"-3,+4,4.0,7a"}, {"+4", "-3", "4.0", "7a"}, {}},
+        {"beyond 32 bits stays text", {"2147483647,2147483648,99999999999,02147483647"},
+         {"2147483648", "99999999999", "2147483647"}, {}},
+    };
+    for (const OrderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        reopen();
+        for (const QString& csv : c.lists)
+            addList(csv);
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(ticked(), c.ticked);
+        EXPECT_EQ(count(), QString::number(c.rows.size()));
+        EXPECT_TRUE(inStep());
+        EXPECT_TRUE(messages.empty());
+    }
+}
+
+TEST_F(NumberWindowTest, TextEntryLeavesOnlyByItsExactText)
+{
+    addList(" 12,12,12a");
+    select({0}); // " 12"
+    push("PB_removeNumbers");
+    EXPECT_EQ(rows(), (QStringList{"12a", "12"}));
+    EXPECT_EQ(count(), "2");
+}
+
+// ---- every road keeps the digit boxes in step with the list
+
+struct Road {
+    const char* name;
+    std::function<void(NumberWindowTest&)> act;
+    QStringList rows;
+    Digits ticked;
+};
+
+TEST_F(NumberWindowTest, EveryRoadKeepsDigitBoxesInStep)
+{
+    const QStringList start{"x", "3", "5", "12"};
+    const Road roads[] = {
+        {"tick a box", [](NumberWindowTest& t) { t.digit(4)->setValue(true); }, {"x", "3", "4", "5", "12"}, {3, 4, 5}},
+        {"untick a box", [](NumberWindowTest& t) { t.digit(5)->setValue(false); }, {"x", "3", "12"}, {3}},
+        {"tick a ticked box", [](NumberWindowTest& t) { t.digit(3)->setValue(true); }, start, {3, 5}},
+        {"untick an unticked box", [](NumberWindowTest& t) { t.digit(4)->setValue(false); }, start, {3, 5}},
+        {"Add All", [](NumberWindowTest& t) { t.push("PB_checkAllRadio"); },
+         QStringList{"x"} + numbersFrom(0, 9) + QStringList{"12"}, digitsFrom(0, 9)},
+        {"Remove All", [](NumberWindowTest& t) { t.push("PB_clearAllRadio"); }, {"x", "12"}, {}},
+        {"range", [](NumberWindowTest& t) { t.addRange("2", "11"); },
+         QStringList{"x"} + numbersFrom(2, 12), digitsFrom(2, 9)},
+        {"comma list", [](NumberWindowTest& t) { t.addList("0,07,x,13"); }, {"x", "0", "3", "5", "7", "12", "13"},
+         {0, 3, 5, 7}},
+        {"file", [](NumberWindowTest& t) { t.augmentFrom(t.writeFile("road.rcn", "1\n#9\n\n8\n100\n")); },
+         {"x", "1", "3", "5", "8", "12", "100"}, {1, 3, 5, 8}},
+        {"grid",
+         [](NumberWindowTest& t) {
+             t.exchange([](fw::Window& g) {
+                 gridTick(g, 3, false);
+                 gridTick(g, 9, true);
+                 gridTick(g, 50, true);
+                 gridPush(g, "PB_done");
+             });
+         },
+         {"x", "5", "9", "12", "50"}, {5, 9}},
+        {"Remove Highlighted", [](NumberWindowTest& t) {
+             t.select({0, 1, 3}); // x, 3, 12
+             t.push("PB_removeNumbers");
+         },
+         {"5"}, {5}},
+        {"Clear All, Confirm", [](NumberWindowTest& t) { t.push("PB_clearNumbers"); }, {}, {}},
+        {"Clear All, Cancel",
+         [](NumberWindowTest& t) {
+             t.reply = "Cancel";
+             t.push("PB_clearNumbers");
+         },
+         start, {3, 5}},
+        {"preset", [](NumberWindowTest& t) { t.push("PB_addEvenTens"); },
+         QStringList{"x", "3", "5", "10", "12"} + numbersFrom(20, 90, 10), {3, 5}},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        reopen();
+        addList("x,3,5,12");
+        ASSERT_EQ(rows(), start);
+        road.act(*this);
+        EXPECT_EQ(rows(), road.rows);
+        EXPECT_EQ(ticked(), road.ticked);
+        EXPECT_TRUE(inStep());
+    }
+}
+
+// ---- digit boxes, Remove Highlighted, Clear All
+
+TEST_F(NumberWindowTest, DigitBoxesAddAndRemoveTheirDigitOnly)
+{
+    digit(4)->setValue(true);
+    EXPECT_EQ(rows(), QStringList{"4"});
+    digit(4)->setValue(false);
+    EXPECT_EQ(rows(), QStringList());
+
+    addList("2,7,abc,40");
+    push("PB_checkAllRadio");
+    EXPECT_EQ(rows(), QStringList{"abc"} + numbersFrom(0, 9) + QStringList{"40"});
+    EXPECT_EQ(count(), "12");
+    push("PB_clearAllRadio");
+    EXPECT_EQ(rows(), (QStringList{"abc", "40"}));
+    EXPECT_EQ(count(), "2");
+    EXPECT_TRUE(inStep());
+}
+
+struct RemoveCase {
+    const char* name;
+    std::vector<int> selected;
+    QStringList rows;
+    Digits ticked;
+};
+
+TEST_F(NumberWindowTest, RemoveHighlightedTakesExactlyTheSelectedRows)
+{
+    // Rows: 0 "x", 1 "y", 2 "3", 3 "5", 4 "12", 5 "40".
+    const RemoveCase cases[] = {
+        {"nothing selected", {}, {"x", "y", "3", "5", "12", "40"}, {3, 5}},
+        {"text, digit and number", {0, 2, 4}, {"y", "5", "40"}, {5}},
+        {"one run of rows", {1, 2, 3}, {"x", "12", "40"}, {}},
+        {"every row", {0, 1, 2, 3, 4, 5}, {}, {}},
+        {"only digits", {2, 3}, {"x", "y", "12", "40"}, {}},
+    };
+    for (const RemoveCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        reopen();
+        addList("x,y,3,5,12,40");
+        for (int row : c.selected)
+            list()->setSelected(row, true);
+        push("PB_removeNumbers");
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(ticked(), c.ticked);
+        EXPECT_TRUE(inStep());
+        EXPECT_TRUE(messages.empty());
+    }
+}
+
+TEST_F(NumberWindowTest, ClearAllAsksAndEmptiesEverythingOnlyOnConfirm)
+{
+    const auto fill = [this] {
+        addList("x,3,12");
+        retype("EF_rangeStart", "20");
+        retype("EF_rangeEnd", "22");
+    };
+    fill();
+    reply = "Cancel";
+    push("PB_clearNumbers");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].message, kClearQuestion);
+    EXPECT_EQ(messages[0].explanation, "");
+    EXPECT_EQ(messages[0].buttons, (QStringList{"Confirm", "Cancel"}));
+    EXPECT_EQ(rows(), (QStringList{"x", "3", "12"}));
+    EXPECT_EQ(field("EF_rangeStart")->Text(), "20");
+    EXPECT_EQ(field("EF_CSV")->Text(), "x,3,12");
+    EXPECT_TRUE(button("PB_addRange")->Enabled());
+    EXPECT_TRUE(button("PB_addCSV")->Enabled());
+    EXPECT_TRUE(inStep());
+
+    reply = "Confirm";
+    push("PB_clearNumbers");
+    EXPECT_EQ(rows(), QStringList());
+    EXPECT_EQ(count(), "0");
+    EXPECT_EQ(ticked(), Digits());
+    for (const char* name : {"EF_rangeStart", "EF_rangeEnd", "EF_CSV"})
+        EXPECT_EQ(field(name)->Text(), "") << name;
+    EXPECT_FALSE(button("PB_addRange")->Enabled());
+    EXPECT_FALSE(button("PB_addCSV")->Enabled());
+
+    // A box dismissed without a button is no confirmation.
+    fill();
+    reply = QString();
+    fw::ModalSeam::setMessageHandler([](const fw::MessageRequest&) { return QString(); });
+    push("PB_clearNumbers");
+    EXPECT_EQ(rows(), (QStringList{"x", "3", "12"}));
+}
+
+// ---- ranges
+
+struct RangeCase {
+    const char* start;
+    const char* end;
+    QStringList rows;
+    Digits ticked;
+    QString message; // a text the one message holds; none expected when empty
+};
+
+TEST_F(NumberWindowTest, AddRangeTakesBothBoundsOrRefusesWithAMessage)
+{
+    const RangeCase cases[] = {
+        {"5", "5", {"5"}, {5}, {}},
+        {"7", "3", {}, {}, kRangeOrder},
+        {"8", "12", numbersFrom(8, 12), {8, 9}, {}},
+        {"0", "9", numbersFrom(0, 9), digitsFrom(0, 9), {}},
+        {"0", "0", {"0"}, {0}, {}},
+        {"0010", "0012", numbersFrom(10, 12), {}, {}},
+        {"0000000000000000000005", "6", {"5", "6"}, {5, 6}, {}},
+        {"2147483645", "2147483647", numbersFrom(2147483645, 2147483647), {}, {}},
+        {"2147483647", "2147483647", {"2147483647"}, {}, {}},
+        {"2147483648", "2147483648", {}, {}, "2147483647"},
+        {"1", "2147483648", {}, {}, "2147483647"},
+        {"9999999999999999999999", "1", {}, {}, "2147483647"},
+        {"0", "10000000", {}, {}, "10,000,000"},
+        {"0", "2147483647", {}, {}, "10,000,000"},
+    };
+    for (const RangeCase& c : cases) {
+        SCOPED_TRACE(std::string(c.start) + " to " + c.end);
+        reopen();
+        addRange(c.start, c.end);
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(ticked(), c.ticked);
+        EXPECT_TRUE(inStep());
+        if (c.message.isEmpty()) {
+            EXPECT_TRUE(messages.empty()) << messageTexts().join('|').toStdString();
+        } else {
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_TRUE(messages[0].message.contains(c.message)) << messages[0].message.toStdString();
+            EXPECT_EQ(messages[0].buttons, QStringList{"OK"});
+        }
+        // The fields keep their text and the button stays enabled.
+        EXPECT_EQ(field("EF_rangeStart")->Text(), c.start);
+        EXPECT_TRUE(button("PB_addRange")->Enabled());
+    }
+    // The order message is the system's own text, exactly.
+    reopen();
+    addRange("7", "3");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].message, kRangeOrder);
+}
+
+TEST_F(NumberWindowTest, RangeAddsOnlyMissingValuesAndAcceptsExactlyTheCap)
+{
+    addList("3,15,x");
+    addRange("1", "20");
+    EXPECT_EQ(rows(), QStringList{"x"} + numbersFrom(1, 20));
+    EXPECT_EQ(count(), "21");
+    addRange("1", "20");
+    EXPECT_EQ(count(), "21");
+    EXPECT_TRUE(inStep());
+
+    reopen();
+    addRange("10", "10000009"); // 10,000,000 values: the largest range accepted
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(list()->ListCount(), 10000000);
+    EXPECT_EQ(count(), "10000000");
+    EXPECT_EQ(list()->List(0), "10");
+    EXPECT_EQ(list()->List(9999999), "10000009");
+    addRange("10", "10000010");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(count(), "10000000");
+}
+
+TEST_F(NumberWindowTest, AddButtonsFollowTheirFields)
+{
+    EXPECT_FALSE(button("PB_addRange")->Enabled());
+    type("EF_rangeStart", "12");
+    EXPECT_FALSE(button("PB_addRange")->Enabled());
+    type("EF_rangeEnd", "3");
+    EXPECT_TRUE(button("PB_addRange")->Enabled());
+    erase("EF_rangeEnd");
+    EXPECT_FALSE(button("PB_addRange")->Enabled());
+    type("EF_rangeEnd", "a -");
+    EXPECT_EQ(field("EF_rangeEnd")->Text(), "");
+    EXPECT_FALSE(button("PB_addRange")->Enabled());
+    type("EF_rangeEnd", "1x4");
+    EXPECT_EQ(field("EF_rangeEnd")->Text(), "14");
+    EXPECT_TRUE(button("PB_addRange")->Enabled());
+    erase("EF_rangeStart");
+    erase("EF_rangeStart");
+    EXPECT_FALSE(button("PB_addRange")->Enabled());
+    retype("EF_rangeStart", "12345678901234567890123");
+    EXPECT_EQ(field("EF_rangeStart")->Text(), "1234567890123456789012");
+
+    EXPECT_FALSE(button("PB_addCSV")->Enabled());
+    push("PB_addCSV"); // disabled: does nothing
+    type("EF_CSV", "x");
+    EXPECT_TRUE(button("PB_addCSV")->Enabled());
+    erase("EF_CSV");
+    EXPECT_FALSE(button("PB_addCSV")->Enabled());
+    type("EF_CSV", " ");
+    EXPECT_TRUE(button("PB_addCSV")->Enabled());
+    EXPECT_EQ(rows(), QStringList());
+}
+
+// ---- comma lists and presets
+
+struct ListCase {
+    const char* csv;
+    QStringList rows;
+    Digits ticked;
+};
+
+TEST_F(NumberWindowTest, AddListTakesEveryTokenAsWritten)
+{
+    const ListCase cases[] = {
+        {"3,12,abc", {"abc", "3", "12"}, {3}},
+        {"1, 2", {" 2", "1"}, {1}},
+        {"007,0012", {"7", "12"}, {7}},
+        {"3,,12,", {"3", "12"}, {3}},
+        {",,,", {}, {}},
+        {",0", {"0"}, {0}},
+        {" , ,", {" "}, {}},
+        {"x ,x", {"x", "x "}, {}},
+        {"1 2,\t3", {"\t3", "1 2"}, {}},
+    };
+    for (const ListCase& c : cases) {
+        SCOPED_TRACE(c.csv);
+        reopen();
+        addList(c.csv);
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(ticked(), c.ticked);
+        EXPECT_TRUE(inStep());
+        EXPECT_TRUE(messages.empty());
+        EXPECT_EQ(field("EF_CSV")->Text(), c.csv);
+    }
+}
+
+struct PresetCase {
+    const char* button;
+    QStringList rows;
+};
+
+TEST_F(NumberWindowTest, PresetsAddTheirSetOnceAndKeepTheRest)
+{
+    const PresetCase cases[] = {
+        {"PB_addEvenTens", numbersFrom(10, 90, 10)},
+        {"PB_addEH", numbersFrom(100, 900, 100)},
+        {"PB_addET", numbersFrom(1000, 99000, 1000)},
+    };
+    for (const PresetCase& c : cases) {
+        SCOPED_TRACE(c.button);
+        reopen();
+        push(c.button);
+        EXPECT_EQ(rows(), c.rows);
+        push(c.button);
+        EXPECT_EQ(rows(), c.rows);
+        addList("x,4,99001");
+        push(c.button);
+        EXPECT_EQ(rows(), (QStringList{"x", "4"} + c.rows + QStringList{"99001"}));
+        EXPECT_EQ(ticked(), Digits{4});
+        EXPECT_TRUE(inStep());
+    }
+}
+
+// ---- the 0-to-99 grid
+
+struct GridCase {
+    const char* name;
+    std::function<void(fw::Window&)> drive;
+    QStringList rows;
+    Digits ticked;
+};
+
+TEST_F(NumberWindowTest, GridExchangeAppliesOnlyDoneAndOnlyToZeroToNinetyNine)
+{
+    const QStringList before{"txt", "5", "42", "99", "150"};
+    const GridCase cases[] = {
+        {"Done at once", [](fw::Window& g) { gridPush(g, "PB_done"); }, before, {5}},
+        {"untick 42, tick 7, Done",
+         [](fw::Window& g) {
+             gridTick(g, 42, false);
+             gridTick(g, 7, true);
+             gridPush(g, "PB_done");
+         },
+         {"txt", "5", "7", "99", "150"}, {5, 7}},
+        {"Cancel after changes",
+         [](fw::Window& g) {
+             gridPush(g, "PB_selectAll");
+             gridPush(g, "PB_cancel");
+         },
+         before, {5}},
+        {"close box after changes",
+         [](fw::Window& g) {
+             gridPush(g, "PB_clearAll");
+             g.close();
+         },
+         before, {5}},
+        {"Clear All, Done",
+         [](fw::Window& g) {
+             gridPush(g, "PB_clearAll");
+             gridPush(g, "PB_done");
+         },
+         {"txt", "150"}, {}},
+        {"Select All, Done",
+         [](fw::Window& g) {
+             gridPush(g, "PB_selectAll");
+             gridPush(g, "PB_done");
+         },
+         QStringList{"txt"} + numbersFrom(0, 99) + QStringList{"150"}, digitsFrom(0, 9)},
+        {"row 3 All, column 2 None, Done",
+         [](fw::Window& g) {
+             gridPush(g, "PB_selectRow", 3);
+             gridPush(g, "PB_clearColumn", 2);
+             gridPush(g, "PB_done");
+         },
+         {"txt", "5", "30", "31", "33", "34", "35", "36", "37", "38", "39", "42", "99", "150"}, {5}},
+    };
+    for (const GridCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        reopen();
+        addList("txt,5,042,99,150");
+        exchange(c.drive);
+        EXPECT_EQ(gridTicks, (Digits{5, 42, 99}));
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(ticked(), c.ticked);
+        EXPECT_TRUE(inStep());
+        testsupport::settle();
+        EXPECT_TRUE(openGrids().empty());
+    }
+
+    reopen();
+    exchange([](fw::Window& g) { gridPush(g, "PB_done"); });
+    EXPECT_EQ(gridTicks, Digits());
+    EXPECT_EQ(rows(), QStringList());
+}
+
+TEST_F(NumberWindowTest, ClosingTheNumberWindowClosesTheGrid)
+{
+    addList("1,2");
+    QPointer<fw::Window> grid;
+    exchange([&](fw::Window& g) {
+        grid = &g;
+        gridPush(g, "PB_selectAll");
+        w->Close();
+        EXPECT_TRUE(g.isClosed());
+    });
+    EXPECT_TRUE(grid.isNull() || grid->isClosed());
+    EXPECT_TRUE(openGrids().empty());
+    testsupport::settle();
+    EXPECT_TRUE(w.isNull());
+
+    // With no grid open, closing leaves none behind.
+    open();
+    closeWindow();
+    EXPECT_TRUE(openGrids().empty());
+}
+
+TEST_F(NumberWindowTest, AddZeroToNinetyNineOnlyFocusesAGridAlreadyShown)
+{
+    Grid* grid = Grid::instance();
+    grid->Show();
+    bool driven = false;
+    fw::ModalSeam::setWindowHandler([&](fw::Window&) { driven = true; });
+    push("PB_add0to99");
+    EXPECT_FALSE(driven);
+    EXPECT_FALSE(grid->isClosed());
+    EXPECT_EQ(rows(), QStringList());
+    grid->Close();
+}
+
+// ---- number-list files
+
+struct ReadCase {
+    const char* name;
+    QByteArray bytes;
+    QStringList rows;
+    Digits ticked;
+    bool invalidUtf8;
+};
+
+TEST_F(NumberWindowTest, AugmentReadsEveryLineEndAndSkipsCommentsAndEmptyLines)
+{
+    const QString bad = QString(QChar(0xFFFD));
+    const ReadCase cases[] = {
+        {"mixed lines", "3\n007\n12\nabc\n# a comment\n\n 5\n", {" 5", "abc", "3", "7", "12"}, {3, 7}, false},
+        {"no final line end", "12\n13", {"12", "13"}, {}, false},
+        {"CRLF", "1\r\n20\r\nx y\r\n\r\n", {"x y", "1", "20"}, {1}, false},
+        {"CR", "9\r10\r#c\rz\r", {"z", "9", "10"}, {9}, false},
+        {"mixed line ends", "a\rb\r\nc\nd", {"a", "b", "c", "d"}, {}, false},
+        {"blanks and hashes inside", "   \n #x\na#b\n", {"   ", " #x", "a#b"}, {}, false},
+        {"beyond 32 bits", "2147483647\n2147483648\n00000000002\n", {"2147483648", "2", "2147483647"}, {2}, false},
+        {"empty file", "", {}, {}, false},
+        {"comments only", "#1\n#2", {}, {}, false},
+        {"byte order mark", "\xEF\xBB\xBF" "4\n", {"4"}, {4}, false},
+        {"invalid UTF-8", "ab\xFF" "cd\n5\n", {"ab" + bad + "cd", "5"}, {5}, true},
+        {"UTF-8 text", "\xC3\xA9t\xC3\xA9\n", {"\u00e9t\u00e9"}, {}, false},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        reopen();
+        const QString path = writeFile(QStringLiteral("read.rcn"), c.bytes);
+        augmentFrom(path);
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(ticked(), c.ticked);
+        EXPECT_TRUE(inStep());
+        if (c.invalidUtf8) {
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_TRUE(messages[0].message.contains(path)) << messages[0].message.toStdString();
+        } else {
+            EXPECT_TRUE(messages.empty()) << messageTexts().join('|').toStdString();
+        }
+        // Augmenting again adds nothing.
+        messages.clear();
+        augmentFrom(path);
+        EXPECT_EQ(rows(), c.rows);
+    }
+}
+
+TEST_F(NumberWindowTest, FileDialogsAskWhatTheListNeeds)
+{
+    EXPECT_EQ(NumberWindow::suggestedListFileName(QDate(2026, 3, 7)), "numList_20260307.rcn");
+    EXPECT_EQ(NumberWindow::suggestedListFileName(QDate(2026, 12, 25)), "numList_20261225.rcn");
+    EXPECT_EQ(NumberWindow::suggestedListFileName(QDate(987, 1, 1)), "numList_9870101.rcn");
+
+    saveTo(QString()); // cancelled
+    augmentFrom(QString());
+    ASSERT_EQ(fileRequests.size(), 2u);
+    const fw::FileRequest& save = fileRequests[0];
+    EXPECT_TRUE(save.save);
+    EXPECT_EQ(save.title, "Select a number list file name to create");
+    EXPECT_EQ(save.filter, "Number List (*.rcn)");
+    EXPECT_EQ(QDir(save.initialFolder), QDir(folder.path()));
+    EXPECT_EQ(save.suggestedName, NumberWindow::suggestedListFileName(QDate::currentDate()));
+    const fw::FileRequest& load = fileRequests[1];
+    EXPECT_FALSE(load.save);
+    EXPECT_EQ(load.title, "Select a number list file to open");
+    EXPECT_EQ(load.filter, "Number List (*.rcn)");
+    EXPECT_EQ(QDir(load.initialFolder), QDir(folder.path()));
+
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList());
+    EXPECT_EQ(rows(), QStringList());
+}
+
+TEST_F(NumberWindowTest, SaveWritesTheRowsWithLineFeedsAndReadsBack)
+{
+    addList(" 12,12a,X,x,#tag,3,12,2147483647,2147483648,\u00e9");
+    const QString path = folder.filePath("list.rcn");
+    saveTo(path);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(readFile(path),
+              QByteArray(" 12\n#tag\n12a\n2147483648\nX\nx\n\xC3\xA9\n3\n12\n2147483647\n"));
+
+    const QStringList saved = rows();
+    reply = "Confirm";
+    push("PB_clearNumbers");
+    ASSERT_EQ(rows(), QStringList());
+    augmentFrom(path);
+    QStringList expected = saved;
+    expected.removeAll("#tag"); // reading skips comment lines
+    EXPECT_EQ(rows(), expected);
+    EXPECT_EQ(ticked(), Digits{3});
+    EXPECT_TRUE(inStep());
+
+    // Saving again replaces the file whole and leaves no temporary file behind.
+    writeFile("list.rcn", QByteArray(4096, 'z'));
+    push("PB_clearNumbers");
+    digit(0)->setValue(true);
+    saveTo(path);
+    EXPECT_EQ(readFile(path), "0\n");
+    push("PB_clearNumbers");
+    saveTo(path);
+    EXPECT_EQ(readFile(path), "");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"list.rcn"});
+}
+
+TEST_F(NumberWindowTest, FilesThatCannotBeUsedAreNamedInAMessage)
+{
+    addList("x,4");
+    const QStringList before = rows();
+
+    const QString missing = folder.filePath("missing.rcn");
+    augmentFrom(missing);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].message.contains(missing)) << messages[0].message.toStdString();
+
+    messages.clear();
+    augmentFrom(folder.path()); // a folder is no list
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].message.contains(folder.path()));
+
+    messages.clear();
+    const QString nowhere = folder.filePath("no/such/folder/list.rcn");
+    saveTo(nowhere);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].message.contains(nowhere)) << messages[0].message.toStdString();
+    EXPECT_FALSE(QFile::exists(nowhere));
+    EXPECT_FALSE(QDir(folder.filePath("no")).exists());
+
+    EXPECT_EQ(rows(), before);
+    EXPECT_TRUE(inStep());
+}
+
+TEST_F(NumberWindowTest, AFileThatFailsWhileReadingAddsNothing)
+{
+    // The kernel refuses to read this file's first page, after it opened fine.
+    const QString unreadable = QStringLiteral("/proc/self/mem");
+    if (!QFile::exists(unreadable))
+        GTEST_SKIP() << "no " << unreadable.toStdString();
+    addList("x");
+    augmentFrom(unreadable);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].message.contains(unreadable)) << messages[0].message.toStdString();
+    EXPECT_EQ(rows(), QStringList{"x"});
+}
+
+} // namespace

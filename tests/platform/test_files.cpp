@@ -1,0 +1,246 @@
+#include "platform/FolderItem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Reads the way application code does: the first line always, then while not EOF.
+QStringList readLines(const fw::FolderItem& item, bool* invalid = nullptr)
+{
+    auto in = item.OpenAsTextFile();
+    if (!in)
+        return {"<cannot open>"};
+    QStringList lines;
+    do {
+        lines.append(in->ReadLine());
+    } while (!in->EOF());
+    if (invalid)
+        *invalid = in->hadInvalidUtf8();
+    in->Close();
+    return lines;
+}
+
+class Files : public ::testing::Test
+{
+protected:
+    fw::FolderItem folder() const { return fw::FolderItem(m_dir.path()); }
+    fw::FolderItem file(const QString& name) const { return *folder().Child(name); }
+
+    QTemporaryDir m_dir;
+};
+
+struct ReadCase {
+    const char* name;
+    QByteArray bytes;
+    QStringList lines;
+};
+
+TEST_F(Files, ReadLineAcceptsEveryLineEnd)
+{
+    const ReadCase cases[] = {
+        {"lf", "a\nb\n", {"a", "b"}},
+        {"crlf", "a\r\nb\r\n", {"a", "b"}},
+        {"cr", "a\rb\r", {"a", "b"}},
+        {"mixed", "a\nb\r\nc\rd", {"a", "b", "c", "d"}},
+        {"no final line end", "a\nb", {"a", "b"}},
+        {"empty lines kept", "\n\r\n\r\nx\n\n", {"", "", "", "x", ""}},
+        {"cr then lf are one end, lf then cr two", "a\r\nb\n\rc", {"a", "b", "", "c"}},
+        {"only a line end", "\n", {""}},
+        {"empty file", "", {""}},
+        {"byte order mark skipped", "\xEF\xBB\xBFhead\nx", {"head", "x"}},
+        {"utf-8", "\xC3\xBC\xE2\x82\xAC\n\xF0\x9D\x84\x9E", {"ü€", QString::fromUcs4(U"\U0001D11E")}},
+    };
+    for (const auto& c : cases) {
+        writeBytes(m_dir.filePath("in.txt"), c.bytes);
+        bool invalid = true;
+        EXPECT_EQ(readLines(file("in.txt"), &invalid), c.lines) << c.name;
+        EXPECT_FALSE(invalid) << c.name;
+    }
+}
+
+TEST_F(Files, EmptyFileGivesOneEmptyLineThenEof)
+{
+    writeBytes(m_dir.filePath("empty.txt"), "");
+    auto in = file("empty.txt").OpenAsTextFile();
+    ASSERT_TRUE(in);
+    EXPECT_FALSE(in->EOF()); // the first line is always read
+    EXPECT_EQ(in->ReadLine(), QString());
+    EXPECT_TRUE(in->EOF());
+    EXPECT_EQ(in->ReadLine(), QString()); // reading past the end stays harmless
+    EXPECT_TRUE(in->EOF());
+}
+
+TEST_F(Files, InvalidUtf8IsFlaggedAndReplaced)
+{
+    writeBytes(m_dir.filePath("bad.txt"), "ok\nbad\xFF\xFEhere\ncut\xE2\x82");
+    bool invalid = false;
+    const QStringList lines = readLines(file("bad.txt"), &invalid);
+    EXPECT_TRUE(invalid);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "ok");
+    EXPECT_TRUE(lines[1].startsWith("bad") && lines[1].endsWith("here") && lines[1].contains(QChar(0xFFFD)));
+    EXPECT_TRUE(lines[2].startsWith("cut") && lines[2].contains(QChar(0xFFFD)));
+}
+
+TEST_F(Files, LineEndsAndCharactersCutByTheReadChunkSurvive)
+{
+    // The reader works in 1 MiB chunks: put a CRLF and a 4-byte character across a boundary.
+    const qsizetype chunk = 1 << 20;
+    QByteArray bytes(chunk - 1, 'a');
+    bytes += "\r\n";
+    bytes += QByteArray(chunk - 3, 'b');
+    bytes += "\xF0\x9D\x84\x9E"; // cut after its first two bytes
+    bytes += "\nend";
+    writeBytes(m_dir.filePath("big.txt"), bytes);
+    bool invalid = true;
+    const QStringList lines = readLines(file("big.txt"), &invalid);
+    EXPECT_FALSE(invalid);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QString(chunk - 1, u'a'));
+    EXPECT_EQ(lines[1], QString(chunk - 3, u'b') + QString::fromUcs4(U"\U0001D11E"));
+    EXPECT_EQ(lines[2], "end");
+}
+
+TEST_F(Files, ManyLinesReadInLinearTime)
+{
+    // 40 MB in 400k lines and one 8 MB line: a quadratic reader would not finish.
+    QByteArray line(99, 'x');
+    line += '\n';
+    QByteArray bytes;
+    bytes.reserve(48 << 20);
+    for (int i = 0; i < 400000; ++i)
+        bytes += line;
+    bytes += QByteArray(8 << 20, 'y');
+    writeBytes(m_dir.filePath("large.txt"), bytes);
+    bytes.clear();
+
+    auto in = file("large.txt").OpenAsTextFile();
+    ASSERT_TRUE(in);
+    int count = 0;
+    QString last;
+    do {
+        last = in->ReadLine();
+        ++count;
+    } while (!in->EOF());
+    EXPECT_EQ(count, 400001);
+    EXPECT_EQ(last.size(), 8 << 20);
+}
+
+TEST_F(Files, WrittenTextReadsBack)
+{
+    auto out = file("out.txt").CreateTextFile();
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->Delimiter(), "\n");
+    out->WriteLine("one ü");
+    out->setDelimiter("\r\n");
+    out->WriteLine("two");
+    out->Write("three");
+    ASSERT_TRUE(out->Close());
+    EXPECT_EQ(readBytes(m_dir.filePath("out.txt")), QByteArray("one \xC3\xBC\ntwo\r\nthree"));
+    EXPECT_EQ(readLines(file("out.txt")), (QStringList{"one ü", "two", "three"}));
+}
+
+TEST_F(Files, AbandonedWriteLeavesTheFormerFileIntact)
+{
+    writeBytes(m_dir.filePath("keep.txt"), "old content\n");
+    {
+        auto out = file("keep.txt").CreateTextFile();
+        ASSERT_TRUE(out);
+        out->WriteLine("new content that is never committed");
+        EXPECT_EQ(readBytes(m_dir.filePath("keep.txt")), "old content\n"); // not emptied meanwhile
+    }
+    EXPECT_EQ(readBytes(m_dir.filePath("keep.txt")), "old content\n");
+    // No temporary file is left behind either.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
+}
+
+TEST_F(Files, FailuresAreReportedWithAReason)
+{
+    const fw::FolderItem missingFolder = *folder().Child("no such folder");
+    const fw::FolderItem target = *missingFolder.Child("x.txt");
+
+    QString error;
+    EXPECT_EQ(target.CreateTextFile(&error), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(fw::FolderItem::lastError(), error);
+    EXPECT_FALSE(missingFolder.Exists());
+
+    error.clear();
+    EXPECT_EQ(target.OpenAsTextFile(&error), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(folder().OpenAsTextFile(), nullptr); // a folder is no text file
+    EXPECT_EQ(fw::FolderItem().CreateTextFile(), nullptr);
+}
+
+TEST_F(Files, ExistsAndDelete)
+{
+    const fw::FolderItem item = file("gone.txt");
+    EXPECT_FALSE(item.Exists());
+    writeBytes(item.path(), "x");
+    EXPECT_TRUE(item.Exists());
+    EXPECT_TRUE(item.Delete());
+    EXPECT_FALSE(item.Exists());
+    EXPECT_TRUE(item.Delete()); // already gone is fine
+
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("sub"));
+    writeBytes(m_dir.filePath("sub/inner"), "x");
+    EXPECT_FALSE(file("sub").Delete()); // a folder with content stays
+    EXPECT_FALSE(fw::FolderItem::lastError().isEmpty());
+    EXPECT_TRUE(file("sub").Exists());
+}
+
+struct ChildCase {
+    const char* name;
+    bool valid;
+};
+
+TEST_F(Files, ChildAcceptsOnlyPlainNames)
+{
+    const ChildCase cases[] = {
+        {"plain.txt", true}, {"with blank", true}, {".hidden", true}, {"...", true},
+        {"$dollar;semi'quote", true}, {"", false}, {".", false}, {"..", false},
+        {"a/b", false}, {"/", false}, {"../x", false},
+    };
+    for (const auto& c : cases) {
+        const auto child = folder().Child(QString::fromUtf8(c.name));
+        EXPECT_EQ(child.has_value(), c.valid) << c.name;
+        if (child) {
+            EXPECT_EQ(child->Name(), QString::fromUtf8(c.name));
+            EXPECT_EQ(child->path(), m_dir.path() + "/" + c.name);
+        }
+    }
+    EXPECT_FALSE(folder().Child(QString("nul") + QChar(0) + "x"));
+    EXPECT_FALSE(fw::FolderItem().Child("x"));
+    EXPECT_EQ(fw::FolderItem("/").Child("etc")->path(), "/etc");
+    EXPECT_EQ(fw::FolderItem("/").Name(), "");
+}
+
+TEST_F(Files, ShellPathAndApplicationFolder)
+{
+    EXPECT_EQ(fw::FolderItem("/a b/c'd").ShellPath(), QStringLiteral(R"(/a\ b/c\'d)"));
+
+    EXPECT_EQ(fw::FolderItem::applicationFolder().path(), QCoreApplication::applicationDirPath());
+    fw::FolderItem::setApplicationFolderOverride(m_dir.path());
+    EXPECT_EQ(fw::FolderItem::applicationFolder().path(), m_dir.path());
+    fw::FolderItem::setApplicationFolderOverride(QString());
+    EXPECT_EQ(fw::FolderItem::applicationFolder().path(), QCoreApplication::applicationDirPath());
+}
+
+} // namespace

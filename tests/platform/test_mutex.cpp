@@ -1,0 +1,167 @@
+#include "platform/Mutex.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+// When this test program is started with NAW_MUTEX_HELPER=<name> it is not a test run but a
+// second process for the tests below: it takes the named mutex, says "held" (or "busy" and ends),
+// and then waits to be killed. With NAW_MUTEX_HELPER_CHILD set it first starts a long "sleep" that
+// would inherit the lock descriptor if it were not close-on-exec, and says "child <pid>".
+[[maybe_unused]] const int helperHook = [] {
+    const QByteArray name = qgetenv("NAW_MUTEX_HELPER");
+    if (name.isEmpty())
+        return 0;
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlive the test run
+    fw::Mutex mutex(QString::fromUtf8(name));
+    if (!mutex.TryEnter()) {
+        std::printf("busy\n");
+        std::fflush(stdout);
+        ::_exit(1);
+    }
+    if (qEnvironmentVariableIsSet("NAW_MUTEX_HELPER_CHILD")) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        std::printf("child %d\n", int(child));
+    }
+    std::printf("held\n");
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}();
+
+class Helper
+{
+public:
+    Helper(const QString& name, bool withChild = false)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("NAW_MUTEX_HELPER", name);
+        if (withChild)
+            env.insert("NAW_MUTEX_HELPER_CHILD", "1");
+        m_process.setProcessEnvironment(env);
+        m_process.start(QCoreApplication::applicationFilePath(), {});
+    }
+    ~Helper() { kill(); }
+
+    // "held" or "busy"; the child pid is kept.
+    QString answer()
+    {
+        while (m_process.waitForReadyRead(5000) || m_process.canReadLine()) {
+            while (m_process.canReadLine()) {
+                const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+                if (line.startsWith("child "))
+                    m_child = line.mid(6).toInt();
+                else
+                    return line;
+            }
+        }
+        return QStringLiteral("<no answer>");
+    }
+    void kill()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            ::kill(pid_t(m_process.processId()), SIGKILL);
+            m_process.waitForFinished(5000);
+        }
+    }
+    int child() const { return m_child; }
+
+private:
+    QProcess m_process;
+    int m_child = 0;
+};
+
+QString uniqueName(const char* what)
+{
+    return QStringLiteral("naw test/%1 %2").arg(QString::fromUtf8(what)).arg(::getpid());
+}
+
+TEST(Mutex, OtherProcessCannotEnterWhileHeldAndCanAfterLeave)
+{
+    const QString name = uniqueName("leave");
+    fw::Mutex mine(name);
+    ASSERT_TRUE(mine.TryEnter()) << mine.errorString().toStdString();
+    EXPECT_TRUE(mine.TryEnter()); // already held: still true
+    {
+        Helper other(name);
+        EXPECT_EQ(other.answer(), "busy");
+    }
+    fw::Mutex sameProcess(name);
+    EXPECT_FALSE(sameProcess.TryEnter());
+
+    mine.Leave();
+    EXPECT_FALSE(mine.isHeld());
+    Helper other(name);
+    EXPECT_EQ(other.answer(), "held");
+    EXPECT_FALSE(mine.TryEnter());
+}
+
+TEST(Mutex, LeaveFromANonHolderKeepsTheHoldersLock)
+{
+    const QString name = uniqueName("nonholder");
+    Helper holder(name);
+    ASSERT_EQ(holder.answer(), "held");
+
+    fw::Mutex mine(name);
+    EXPECT_FALSE(mine.TryEnter());
+    mine.Leave();
+    {
+        fw::Mutex another(name);
+        another.Leave();
+    } // and its destructor leaves too
+    fw::Mutex probe(name);
+    EXPECT_FALSE(probe.TryEnter());
+    Helper second(name);
+    EXPECT_EQ(second.answer(), "busy");
+}
+
+TEST(Mutex, KilledHolderLeavesNothingStuckEvenWithAChildRunning)
+{
+    const QString name = uniqueName("killed");
+    Helper holder(name, /*withChild=*/true);
+    ASSERT_EQ(holder.answer(), "held");
+    ASSERT_GT(holder.child(), 0);
+
+    fw::Mutex mine(name);
+    EXPECT_FALSE(mine.TryEnter());
+    holder.kill(); // SIGKILL: no chance to clean up; its child keeps running
+    EXPECT_EQ(::kill(holder.child(), 0), 0);
+    // Retried only because the child may not have reached exec yet.
+    EXPECT_TRUE(testsupport::waitUntil([&] { return mine.TryEnter(); }, 3000))
+        << mine.errorString().toStdString();
+    ::kill(holder.child(), SIGKILL);
+}
+
+TEST(Mutex, NamesBecomeDistinctSafeFileNames)
+{
+    const QString names[] = {"plain", "a/b", "a_b", "../up", "", "ünï cödé", QString(300, u'x')};
+    QStringList files;
+    for (const QString& name : names) {
+        const QString file = fw::Mutex::fileNameFor(name);
+        EXPECT_FALSE(file.contains(u'/')) << file.toStdString();
+        EXPECT_FALSE(file.startsWith(u'.')) << file.toStdString();
+        EXPECT_LE(file.size(), 120);
+        EXPECT_FALSE(files.contains(file)) << file.toStdString();
+        files.append(file);
+        EXPECT_EQ(fw::Mutex::fileNameFor(name), file); // stable
+    }
+    const QString path = fw::Mutex("x").lockFilePath();
+    EXPECT_TRUE(path.startsWith(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")
+                                    ? qEnvironmentVariable("XDG_RUNTIME_DIR")
+                                    : QStringLiteral("/tmp/numbers-as-words-%1").arg(::getuid())))
+        << path.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,219 @@
+#include "platform/Shell.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+// Records the events as a subclass sees them.
+class RecordingShell : public fw::Shell
+{
+public:
+    QStringList pieces;
+    int completions = 0;
+    bool dataAfterCompleted = false;
+    QString readAtCompletion;
+
+protected:
+    void DataAvailable() override
+    {
+        if (completions > 0)
+            dataAfterCompleted = true;
+        pieces.append(ReadAll());
+    }
+    void Completed() override
+    {
+        ++completions;
+        readAtCompletion = ReadAll();
+    }
+};
+
+// A process that is gone or only waits to be reaped by someone else.
+bool processGone(int pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close >= 0 && line.mid(close + 2, 1) == "Z";
+}
+
+class ShellTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        // A folder name a shell would take apart in every possible way.
+        m_folder = m_dir.filePath(R"(odd 'single' "double" $HOME ;semi `tick` \back)");
+        ASSERT_TRUE(QDir().mkpath(m_folder));
+    }
+
+    QString script(const QString& name, const QByteArray& body)
+    {
+        const QString path = m_folder + u'/' + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body);
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_folder;
+};
+
+TEST_F(ShellTest, RunsOnlyTheNamedProgramWithLiteralArguments)
+{
+    const QString witness = m_dir.filePath("pwned");
+    const QString program = script("args $x;y.sh", "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n");
+    RecordingShell shell;
+    const QString parameters = QStringLiteral(R"("x; touch %1" '$(touch %1)' `touch\ %1` a\ b "" | & > %1)")
+                                   .arg(fw::shellEscape(witness));
+    shell.Execute(fw::shellEscape(program), parameters);
+    EXPECT_EQ(shell.completions, 0); // asynchronous: nothing happens inside Execute
+    ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; }));
+
+    const QString expected = QStringLiteral("[x; touch %1]\n[$(touch %1)]\n[`touch %1`]\n[a b]\n[]\n[|]\n[&]\n[>]\n[%1]\n")
+                                 .arg(witness);
+    EXPECT_EQ(shell.pieces.join(QString()) + shell.readAtCompletion, expected);
+    EXPECT_EQ(shell.ErrorCode(), fw::Shell::NoError) << shell.errorString().toStdString();
+    EXPECT_EQ(shell.ExitCode(), 0);
+    EXPECT_FALSE(QFile::exists(witness));
+
+    // The same program named with quotes instead of escapes.
+    RecordingShell quoted;
+    quoted.Execute("'" + QString(program).replace("'", R"('\'')") + "'", "one");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return quoted.completions > 0; }));
+    EXPECT_EQ(quoted.pieces.join(QString()) + quoted.readAtCompletion, "[one]\n");
+}
+
+TEST_F(ShellTest, OutputInPiecesKeepsSplitCharactersWhole)
+{
+    // "€" is E2 82 AC; it arrives in two writes. Standard error is part of the output.
+    const QString program = script("pieces.sh", "printf 'a'; sleep 0.05\n"
+                                                "printf '\\342\\202'; sleep 0.05\n"
+                                                "printf '\\254b' >&2; sleep 0.05\n"
+                                                "printf 'c\\n'\n"
+                                                "exit 3\n");
+    RecordingShell shell;
+    shell.Execute(fw::shellEscape(program), QString());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; }));
+    testsupport::waitUntil([] { return false; }, 200); // a second Completed would come now
+
+    EXPECT_EQ(shell.completions, 1);
+    EXPECT_FALSE(shell.dataAfterCompleted);
+    EXPECT_GE(shell.pieces.size(), 2);
+    for (const QString& piece : shell.pieces)
+        EXPECT_FALSE(piece.contains(QChar(0xFFFD))) << piece.toStdString();
+    EXPECT_EQ(shell.pieces.join(QString()) + shell.readAtCompletion, "a€bc\n");
+    EXPECT_EQ(shell.ExitCode(), 3);
+    EXPECT_FALSE(shell.IsRunning());
+}
+
+TEST_F(ShellTest, InvalidOutputBytesBecomeReplacementCharacters)
+{
+    const QString program = script("bad.sh", "printf 'x\\377y\\342\\202'\n");
+    RecordingShell shell;
+    shell.Execute(fw::shellEscape(program), QString());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; }));
+    const QString out = shell.pieces.join(QString());
+    EXPECT_TRUE(out.startsWith(QStringLiteral("x\uFFFDy\uFFFD"))) << out.toStdString();
+}
+
+struct FailureCase {
+    const char* name;
+    QString command;
+    QString parameters;
+    int error;
+};
+
+TEST_F(ShellTest, FailuresCompleteOnceWithAReason)
+{
+    const FailureCase cases[] = {
+        {"missing program", "/no/such/program", "a b", fw::Shell::FailedToStart},
+        {"not executable", m_dir.filePath("plain.txt"), "", fw::Shell::FailedToStart},
+        {"two words", "/bin/echo hello", "", fw::Shell::BadCommand},
+        {"no word", "  ", "", fw::Shell::BadCommand},
+        {"open quote in command", "'/bin/echo", "", fw::Shell::BadCommand},
+        {"open quote in parameters", "/bin/echo", "\"a", fw::Shell::BadCommand},
+    };
+    QFile plain(m_dir.filePath("plain.txt"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+
+    for (const auto& c : cases) {
+        // The signals are there for users that do not subclass.
+        fw::Shell shell;
+        int completions = 0;
+        int data = 0;
+        QObject::connect(&shell, &fw::Shell::completed, [&] { ++completions; });
+        QObject::connect(&shell, &fw::Shell::dataAvailable, [&] { ++data; });
+        shell.Execute(c.command, c.parameters);
+        EXPECT_EQ(completions, 0) << c.name;
+        EXPECT_TRUE(testsupport::waitUntil([&] { return completions > 0; })) << c.name;
+        testsupport::settle();
+        EXPECT_EQ(completions, 1) << c.name;
+        EXPECT_EQ(data, 0) << c.name;
+        EXPECT_EQ(shell.ReadAll(), QString()) << c.name;
+        EXPECT_EQ(shell.ErrorCode(), c.error) << c.name;
+        EXPECT_FALSE(shell.errorString().isEmpty()) << c.name;
+        EXPECT_FALSE(shell.IsRunning()) << c.name;
+    }
+}
+
+TEST_F(ShellTest, CloseAndDestructionLeaveNoProcessBehind)
+{
+    // The program and its background child both ignore SIGTERM; both must go all the same.
+    const QString program = script("wait.sh", "trap '' TERM\nsleep 300 &\necho $!\n"
+                                              "while :; do sleep 1; done\n");
+    for (const bool destroy : {false, true}) {
+        auto shell = std::make_unique<RecordingShell>();
+        shell->Execute(fw::shellEscape(program), QString());
+        ASSERT_TRUE(testsupport::waitUntil([&] { return !shell->pieces.isEmpty(); }));
+        const int child = shell->pieces.join(QString()).trimmed().toInt();
+        ASSERT_GT(child, 0);
+        EXPECT_TRUE(shell->IsRunning());
+
+        if (destroy) {
+            shell.reset();
+        } else {
+            shell->Close();
+            EXPECT_FALSE(shell->IsRunning());
+            EXPECT_EQ(shell->ReadAll(), QString());
+        }
+        EXPECT_TRUE(testsupport::waitUntil([&] { return processGone(child); }, 3000)) << destroy;
+        if (shell) {
+            testsupport::waitUntil([] { return false; }, 200);
+            EXPECT_EQ(shell->completions, 0); // a closed run reports nothing more
+        }
+    }
+}
+
+TEST_F(ShellTest, SynchronousModeReturnsWithTheOutput)
+{
+    RecordingShell shell;
+    shell.Mode = fw::Shell::Synchronous;
+    shell.Execute("/bin/echo", "one 'two three'");
+    EXPECT_FALSE(shell.IsRunning());
+    EXPECT_EQ(shell.completions, 0);
+    EXPECT_EQ(shell.ReadAll(), "one two three\n");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; }));
+    EXPECT_EQ(shell.ExitCode(), 0);
+
+    // The Shell can be used again.
+    shell.Mode = fw::Shell::Asynchronous;
+    shell.Execute("/bin/echo", "again");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 1; }));
+    EXPECT_EQ(shell.pieces.join(QString()) + shell.readAtCompletion, "again\n");
+}
+
+} // namespace

@@ -1,0 +1,378 @@
+// Geometry of the widget layer: locks on window resize, children that follow a parent moved or resized
+// from code, window coordinates of nested controls, and what hiding a parent or turning a page shows.
+
+#include "platform/Controls.h"
+#include "platform/EditField.h"
+#include "platform/Listbox.h"
+#include "platform/Window.h"
+#include "support/TestSupport.h"
+
+#include <QPointer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using fw::LockBottom;
+using fw::LockLeft;
+using fw::LockNone;
+using fw::LockRight;
+using fw::LockTop;
+
+std::string rectText(const QRect& r)
+{
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString();
+}
+
+QRect bounds(const fw::Control& c)
+{
+    return QRect(c.Left(), c.Top(), c.Width(), c.Height());
+}
+
+// One top-level control per kind of lock, in a 400 x 300 window.
+struct LockRow {
+    const char* name;
+    int locks;
+    QRect start;
+    QRect grown;  // window 500 x 350
+    QRect shrunk; // window 350 x 260
+};
+
+const LockRow lockRows[] = {
+    {"L", LockLeft | LockTop, {10, 10, 50, 20}, {10, 10, 50, 20}, {10, 10, 50, 20}},
+    {"R", LockTop | LockRight, {340, 10, 50, 20}, {440, 10, 50, 20}, {290, 10, 50, 20}},
+    {"LR", LockLeft | LockTop | LockRight, {10, 40, 380, 22}, {10, 40, 480, 22}, {10, 40, 330, 22}},
+    {"B", LockLeft | LockBottom, {10, 270, 60, 20}, {10, 320, 60, 20}, {10, 230, 60, 20}},
+    {"TB", LockLeft | LockTop | LockBottom, {10, 70, 100, 190}, {10, 70, 100, 240}, {10, 70, 100, 150}},
+    {"RB", LockRight | LockBottom, {330, 270, 60, 20}, {430, 320, 60, 20}, {280, 230, 60, 20}},
+    {"none", LockNone, {200, 10, 40, 20}, {200, 10, 40, 20}, {200, 10, 40, 20}},
+    {"LTRB", LockLeft | LockTop | LockRight | LockBottom, {120, 70, 200, 150}, {120, 70, 300, 200}, {120, 70, 150, 110}},
+};
+
+class LockWindow : public fw::Window {
+public:
+    static inline bool startVisible = true;
+
+protected:
+    fw::WindowRecord Layout() override
+    {
+        fw::WindowRecord r;
+        r.title = QStringLiteral("Locks");
+        r.width = 400;
+        r.height = 300;
+        r.visible = startVisible;
+        return r;
+    }
+    void CreateControls() override
+    {
+        for (const LockRow& row : lockRows) {
+            const QRect& r = row.start;
+            add(new fw::StaticText, QString::fromLatin1(row.name), r.x(), r.y(), r.width(), r.height(), row.locks);
+        }
+    }
+};
+
+class WidgetLayout : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        LockWindow::startVisible = true;
+        for (fw::Window* w : std::vector<fw::Window*>(fw::Window::openWindows()))
+            w->Close();
+        testsupport::settle();
+    }
+};
+
+// Every control keeps the distances its locks name, both in its own geometry and in its widget's.
+void expectLockRows(const fw::Window& w, QRect LockRow::*expected, const char* stage)
+{
+    for (const LockRow& row : lockRows) {
+        SCOPED_TRACE(std::string(stage) + " " + row.name);
+        const fw::Control* c = w.FindControl(QString::fromLatin1(row.name));
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(rectText(bounds(*c)), rectText(row.*expected));
+        EXPECT_EQ(rectText(c->widget()->geometry()), rectText(row.*expected));
+    }
+}
+
+TEST_F(WidgetLayout, ControlsFollowWindowResizeByTheirLocks)
+{
+    for (bool visible : {true, false}) {
+        SCOPED_TRACE(visible ? "shown window" : "hidden window");
+        LockWindow::startVisible = visible;
+        auto* w = fw::Window::New<LockWindow>();
+        if (visible) {
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        }
+        expectLockRows(*w, &LockRow::start, "built");
+        w->setSize(500, 350);
+        expectLockRows(*w, &LockRow::grown, "grown");
+        w->setSize(350, 260);
+        expectLockRows(*w, &LockRow::shrunk, "shrunk");
+        w->setSize(400, 300);
+        expectLockRows(*w, &LockRow::start, "back");
+        w->Close();
+        testsupport::settle();
+    }
+}
+
+TEST_F(WidgetLayout, ResizeRaisesResizedAfterTheControlsHaveMoved)
+{
+    class ResizeWindow : public LockWindow {
+    public:
+        QStringList seen;
+
+    protected:
+        void Resized() override { seen << QString::fromStdString(rectText(bounds(*FindControl(QStringLiteral("R"))))); }
+    };
+    auto* w = fw::Window::New<ResizeWindow>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->setSize(500, 350);
+    EXPECT_EQ(w->seen, QStringList{"440,10 50x20"});
+}
+
+// A group box with children of every lock kind, one nested group box and a grandchild, in window
+// coordinates. Locks of children are taken relative to their parent.
+struct ChildRow {
+    const char* name;
+    const char* parent;
+    int locks;
+    QRect start;
+};
+
+const ChildRow childRows[] = {
+    {"GB_outer", nullptr, LockLeft | LockTop, {20, 100, 240, 150}},
+    {"CB_L", "GB_outer", LockLeft | LockTop, {30, 120, 60, 20}},
+    {"PB_R", "GB_outer", LockTop | LockRight, {190, 120, 60, 20}},
+    {"EF_LR", "GB_outer", LockLeft | LockTop | LockRight, {30, 150, 220, 22}},
+    {"ST_B", "GB_outer", LockLeft | LockBottom, {30, 220, 60, 20}},
+    {"LB_TB", "GB_outer", LockLeft | LockTop | LockBottom, {100, 180, 40, 60}},
+    {"GB_inner", "GB_outer", LockLeft | LockTop | LockRight, {150, 180, 100, 60}},
+    {"ST_deep", "GB_inner", LockTop | LockRight, {200, 200, 40, 20}},
+};
+
+class GroupWindow : public fw::Window {
+protected:
+    fw::WindowRecord Layout() override
+    {
+        fw::WindowRecord r;
+        r.title = QStringLiteral("Groups");
+        r.width = 500;
+        r.height = 400;
+        return r;
+    }
+    void CreateControls() override
+    {
+        for (const ChildRow& row : childRows) {
+            fw::Control* parent = row.parent ? FindControl(QString::fromLatin1(row.parent)) : nullptr;
+            const QString name = QString::fromLatin1(row.name);
+            const QRect& r = row.start;
+            fw::Control* made = nullptr;
+            if (name.startsWith("GB"))
+                made = new fw::GroupBox;
+            else if (name.startsWith("CB"))
+                made = new fw::CheckBox;
+            else if (name.startsWith("PB"))
+                made = new fw::PushButton;
+            else if (name.startsWith("EF"))
+                made = new fw::EditField;
+            else if (name.startsWith("LB"))
+                made = new fw::Listbox;
+            else
+                made = new fw::StaticText;
+            add(made, name, r.x(), r.y(), r.width(), r.height(), row.locks, parent);
+        }
+    }
+};
+
+// A change made from code to the outer group box, and where each control stands right after it.
+struct ParentChange {
+    const char* label;
+    std::function<void(fw::Control&)> change;
+    // Expected rectangles in childRows order.
+    std::vector<QRect> expected;
+};
+
+TEST_F(WidgetLayout, ChildrenFollowTheirParentMovedOrResizedFromCode)
+{
+    const ParentChange changes[] = {
+        {"moved right 30",
+         [](fw::Control& g) { g.setLeft(50); },
+         {{50, 100, 240, 150}, {60, 120, 60, 20}, {220, 120, 60, 20}, {60, 150, 220, 22}, {60, 220, 60, 20},
+          {130, 180, 40, 60}, {180, 180, 100, 60}, {230, 200, 40, 20}}},
+        {"moved down 25",
+         [](fw::Control& g) { g.setTop(125); },
+         {{20, 125, 240, 150}, {30, 145, 60, 20}, {190, 145, 60, 20}, {30, 175, 220, 22}, {30, 245, 60, 20},
+          {100, 205, 40, 60}, {150, 205, 100, 60}, {200, 225, 40, 20}}},
+        {"widened 40",
+         [](fw::Control& g) { g.setWidth(280); },
+         {{20, 100, 280, 150}, {30, 120, 60, 20}, {230, 120, 60, 20}, {30, 150, 260, 22}, {30, 220, 60, 20},
+          {100, 180, 40, 60}, {150, 180, 140, 60}, {240, 200, 40, 20}}},
+        {"made 30 taller",
+         [](fw::Control& g) { g.setHeight(180); },
+         {{20, 100, 240, 180}, {30, 120, 60, 20}, {190, 120, 60, 20}, {30, 150, 220, 22}, {30, 250, 60, 20},
+          {100, 180, 40, 90}, {150, 180, 100, 60}, {200, 200, 40, 20}}},
+        {"moved and resized at once",
+         [](fw::Control& g) { g.setBounds(10, 90, 200, 170); },
+         {{10, 90, 200, 170}, {20, 110, 60, 20}, {140, 110, 60, 20}, {20, 140, 180, 22}, {20, 230, 60, 20},
+          {90, 170, 40, 80}, {140, 170, 60, 60}, {150, 190, 40, 20}}},
+    };
+    for (const ParentChange& c : changes) {
+        SCOPED_TRACE(c.label);
+        auto* w = fw::Window::New<GroupWindow>();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        c.change(*w->FindControl(QStringLiteral("GB_outer")));
+        // Read at once, before any event runs.
+        for (size_t i = 0; i < std::size(childRows); ++i) {
+            SCOPED_TRACE(childRows[i].name);
+            const fw::Control* control = w->FindControl(QString::fromLatin1(childRows[i].name));
+            EXPECT_EQ(rectText(bounds(*control)), rectText(c.expected[i]));
+        }
+        w->Close();
+        testsupport::settle();
+    }
+}
+
+// The Qt widget of a nested control stands where the window coordinates say: its geometry relative to
+// its Qt parent is its window rectangle minus its parent's origin, and mapped to the window it lands
+// on its window position.
+void expectQtGeometryMatches(const fw::Window& w)
+{
+    for (const fw::Control* c : w.controls()) {
+        SCOPED_TRACE(c->Name().toStdString());
+        if (const fw::Control* parent = c->parentControl()) {
+            const QRect relative(c->Left() - parent->Left(), c->Top() - parent->Top(), c->Width(), c->Height());
+            EXPECT_EQ(rectText(c->widget()->geometry()), rectText(relative));
+        } else {
+            EXPECT_EQ(rectText(c->widget()->geometry()), rectText(bounds(*c)));
+        }
+        EXPECT_EQ(c->widget()->mapTo(&w, QPoint(0, 0)), QPoint(c->Left(), c->Top()));
+    }
+}
+
+TEST_F(WidgetLayout, NestedControlsStandAtTheirWindowCoordinates)
+{
+    auto* w = fw::Window::New<GroupWindow>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    expectQtGeometryMatches(*w);
+    w->FindControl(QStringLiteral("GB_outer"))->setBounds(60, 40, 300, 250);
+    w->FindControl(QStringLiteral("GB_inner"))->setLeft(120);
+    expectQtGeometryMatches(*w);
+    w->setSize(620, 450);
+    expectQtGeometryMatches(*w);
+}
+
+TEST_F(WidgetLayout, WindowResizeCarriesNestedChildrenByTheirLocks)
+{
+    class OuterStretches : public GroupWindow {
+    protected:
+        void CreateControls() override
+        {
+            GroupWindow::CreateControls();
+            FindControl(QStringLiteral("GB_outer"))->setLocks(LockLeft | LockRight | LockBottom);
+        }
+    };
+    auto* w = fw::Window::New<OuterStretches>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->setSize(560, 430); // 60 wider, 30 taller
+    const std::pair<const char*, QRect> expected[] = {
+        {"GB_outer", {20, 130, 300, 150}}, {"CB_L", {30, 150, 60, 20}},    {"PB_R", {250, 150, 60, 20}},
+        {"EF_LR", {30, 180, 280, 22}},     {"ST_B", {30, 250, 60, 20}},    {"LB_TB", {100, 210, 40, 60}},
+        {"GB_inner", {150, 210, 160, 60}}, {"ST_deep", {260, 230, 40, 20}},
+    };
+    for (const auto& [name, rect] : expected) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(rectText(bounds(*w->FindControl(QString::fromLatin1(name)))), rectText(rect));
+    }
+    expectQtGeometryMatches(*w);
+}
+
+TEST_F(WidgetLayout, HidingOrDisablingAGroupBoxReachesItsChildrenButNotTheirOwnFlags)
+{
+    auto* w = fw::Window::New<GroupWindow>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    fw::Control* outer = w->FindControl(QStringLiteral("GB_outer"));
+    fw::Control* child = w->FindControl(QStringLiteral("CB_L"));
+    fw::Control* deep = w->FindControl(QStringLiteral("ST_deep"));
+    fw::Control* hiddenChild = w->FindControl(QStringLiteral("PB_R"));
+    hiddenChild->setVisible(false);
+
+    outer->setVisible(false);
+    EXPECT_FALSE(child->widget()->isVisible());
+    EXPECT_FALSE(deep->widget()->isVisible());
+    EXPECT_TRUE(child->Visible()) << "own flag";
+    EXPECT_TRUE(deep->Visible()) << "own flag";
+
+    outer->setVisible(true);
+    EXPECT_TRUE(child->widget()->isVisible());
+    EXPECT_TRUE(deep->widget()->isVisible());
+    EXPECT_FALSE(hiddenChild->widget()->isVisible()) << "a child hidden on its own stays hidden";
+    EXPECT_FALSE(hiddenChild->Visible());
+
+    outer->setEnabled(false);
+    EXPECT_FALSE(child->widget()->isEnabled());
+    EXPECT_TRUE(child->Enabled()) << "own flag";
+    outer->setEnabled(true);
+    EXPECT_TRUE(child->widget()->isEnabled());
+}
+
+class PageWindow : public fw::Window {
+protected:
+    fw::WindowRecord Layout() override
+    {
+        fw::WindowRecord r;
+        r.title = QStringLiteral("Pages");
+        r.width = 400;
+        r.height = 300;
+        return r;
+    }
+    void CreateControls() override
+    {
+        auto* panel = add(new fw::PagePanel, QStringLiteral("PP"), 20, 30, 300, 200, LockLeft | LockTop | LockRight | LockBottom);
+        panel->setPanelCount(3);
+        panel->setValue(0);
+        for (int page = 1; page < 3; ++page) {
+            add(new fw::EditField(true), QStringLiteral("EF_page"), 30, 50, 280, 170,
+                LockLeft | LockTop | LockRight | LockBottom, panel, page - 1, page);
+        }
+    }
+};
+
+TEST_F(WidgetLayout, PagePanelShowsOnlyTheControlsOfItsCurrentPage)
+{
+    auto* w = fw::Window::New<PageWindow>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    auto* panel = w->control<fw::PagePanel>(QStringLiteral("PP"));
+    fw::Control* first = w->FindControl(QStringLiteral("EF_page"), 0);
+    fw::Control* second = w->FindControl(QStringLiteral("EF_page"), 1);
+
+    const struct {
+        int page;
+        bool firstShows;
+        bool secondShows;
+    } pages[] = {{0, false, false}, {1, true, false}, {2, false, true}, {1, true, false}};
+    for (const auto& p : pages) {
+        SCOPED_TRACE(p.page);
+        panel->setValue(p.page);
+        EXPECT_EQ(panel->Value(), p.page);
+        EXPECT_EQ(first->widget()->isVisible(), p.firstShows);
+        EXPECT_EQ(second->widget()->isVisible(), p.secondShows);
+    }
+    panel->setVisible(false);
+    EXPECT_FALSE(first->widget()->isVisible());
+    panel->setVisible(true);
+    EXPECT_TRUE(first->widget()->isVisible());
+
+    testsupport::settle();
+    expectQtGeometryMatches(*w);
+    panel->setWidth(250);
+    w->setSize(450, 320);
+    testsupport::settle();
+    EXPECT_EQ(rectText(bounds(*second)), rectText(QRect(30, 50, 280, 190)));
+    expectQtGeometryMatches(*w);
+}
+
+} // namespace
