@@ -54,8 +54,10 @@ void Control::setBounds(int left, int top, int width, int height)
     const int dh = height - height_;
     left_ = left;
     top_ = top;
-    width_ = std::max(0, width);
-    height_ = std::max(0, height);
+    // Sizes are kept as given, also below zero, so that children following a parent pushed past
+    // zero and back land where they started; only the widget gets a clamped size.
+    width_ = width;
+    height_ = height;
     applyGeometry();
     if (dx || dy || dw || dh) {
         for (Control* child : children_)
@@ -92,7 +94,7 @@ void Control::applyGeometry()
         return;
     const int originX = parent_ ? parent_->left_ : 0;
     const int originY = parent_ ? parent_->top_ : 0;
-    widget_->setGeometry(left_ - originX, top_ - originY, width_, height_);
+    widget_->setGeometry(left_ - originX, top_ - originY, std::max(0, width_), std::max(0, height_));
 }
 
 bool Control::Visible() const

@@ -53,8 +53,8 @@ public:
 
     int Left() const { return left_; }
     int Top() const { return top_; }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
+    int Width() const { return width_ > 0 ? width_ : 0; }
+    int Height() const { return height_ > 0 ? height_ : 0; }
     void setLeft(int left) { setBounds(left, top_, width_, height_); }
     void setTop(int top) { setBounds(left_, top, width_, height_); }
     void setWidth(int width) { setBounds(left_, top_, width, height_); }

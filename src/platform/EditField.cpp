@@ -79,10 +79,18 @@ EditField::EditField(bool multiLine)
             if (TextChange)
                 TextChange(*this);
         });
-        QObject::connect(text_, &QPlainTextEdit::selectionChanged, text_, [this] {
+        // A caret moved without selecting changes the selection too (its start), so both signals count.
+        auto selectionMoved = [this] {
+            const QTextCursor cursor = text_->textCursor();
+            const std::pair<int, int> now{cursor.selectionStart(), cursor.selectionEnd()};
+            if (now == lastSelection_)
+                return;
+            lastSelection_ = now;
             if (SelChange)
                 SelChange(*this);
-        });
+        };
+        QObject::connect(text_, &QPlainTextEdit::selectionChanged, text_, selectionMoved);
+        QObject::connect(text_, &QPlainTextEdit::cursorPositionChanged, text_, selectionMoved);
     } else {
         line_ = new QLineEdit;
         setWidget(line_);

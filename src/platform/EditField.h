@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -92,6 +93,7 @@ private:
     QString mask_;
     int textSize_ = 0;
     int settingText_ = 0;
+    std::pair<int, int> lastSelection_{0, 0};
 };
 
 } // namespace fw

@@ -112,7 +112,8 @@ TEST_F(SharedPieces, HeaderCanvasStretchesThePictureOverItsWholeArea)
         const QImage shown = canvas->widget()->grab().toImage();
         ASSERT_EQ(shown.size(), size);
         // Fractions of the area map to the same fractions of the picture, in each direction alone.
-        const double fractions[][2] = {{0.02, 0.1}, {0.5, 0.5}, {0.98, 0.3}, {0.98, 0.99}, {0.02, 0.99}, {0.5, 0.02}};
+        // The last row holds the picture's dark bottom line, also where the picture is squeezed.
+        const double fractions[][2] = {{0.02, 0.1}, {0.5, 0.5}, {0.98, 0.3}, {1.0, 1.0}, {0.0, 1.0}, {0.5, 0.02}};
         for (const auto& f : fractions) {
             const QPoint at(int(f[0] * (size.width() - 1)), int(f[1] * (size.height() - 1)));
             const QPoint source(int(f[0] * (picture.width() - 1)), int(f[1] * (picture.height() - 1)));

@@ -714,7 +714,7 @@ TEST_F(NumberWindowTest, GridExchangeAppliesOnlyDoneAndOnlyToZeroToNinetyNine)
              gridPush(g, "PB_clearColumn", 2);
              gridPush(g, "PB_done");
          },
-         {"txt", "5", "30", "31", "33", "34", "35", "36", "37", "38", "39", "42", "99", "150"}, {5}},
+         {"txt", "5", "30", "31", "33", "34", "35", "36", "37", "38", "39", "99", "150"}, {5}}, // 42 is in column 2
     };
     for (const GridCase& c : cases) {
         SCOPED_TRACE(c.name);

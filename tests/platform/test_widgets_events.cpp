@@ -436,3 +436,17 @@ TEST_F(WidgetEvents, TimerOfAClosedWindowStopsTicking)
 }
 
 } // namespace
+namespace {
+TEST(ScratchProbe, CrLf)
+{
+    fw::EditField f(true);
+    f.setText("ab\r\ncd\re");
+    std::cout << "len " << f.TextLength() << " text " << f.Text().toStdString().size() << " blocks " << f.textEdit()->document()->blockCount() << "\n";
+    for (QChar c : f.Text()) std::cout << int(c.unicode()) << " ";
+    std::cout << "\n";
+    f.setSelStart(4); f.setSelLength(1);
+    std::cout << "sel4 [" << f.SelText().toStdString() << "]\n";
+    f.AppendText("x\r\ny");
+    std::cout << "len " << f.TextLength() << " text " << f.Text().size() << "\n";
+}
+}

@@ -1,0 +1,196 @@
+// Time and memory of one large report: a configuration of 1,000,000 entries run through the real
+// back-end, the run object and the report window until the window is set up, against the back-end
+// alone writing to /dev/null.
+
+#include "platform/FolderItem.h"
+#include "report/RC_executeShellClass.h"
+#include "report/RW_reportOutputWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int Entries = 1000000;
+
+QString backEndPath()
+{
+    const QByteArray dir = qgetenv("NAW_BIN_DIR");
+    return (dir.isEmpty() ? QCoreApplication::applicationDirPath() + "/../bin" : QString::fromLocal8Bit(dir)) +
+           "/vantleReport";
+}
+
+void writeConfig(const QString& path)
+{
+    QByteArray text;
+    text.reserve(Entries * 7);
+    for (int i = 0; i < Entries; ++i) {
+        text += QByteArray::number(i);
+        text += '\n';
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+}
+
+double peakMiB(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+}
+
+void reportPeaks(benchmark::State& state)
+{
+    state.counters["peak_self_MiB"] = peakMiB(RUSAGE_SELF);
+    state.counters["peak_children_MiB"] = peakMiB(RUSAGE_CHILDREN);
+}
+
+// The run object as the program uses it, with the time spent in its two handlers added up.
+class TimedRun : public RC_executeShellClass {
+public:
+    using RC_executeShellClass::RC_executeShellClass;
+
+    static inline qint64 dataNs = 0;
+    static inline qint64 completedNs = 0;
+    static inline int dataEvents = 0;
+
+protected:
+    void DataAvailable() override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        RC_executeShellClass::DataAvailable();
+        dataNs += timer.nsecsElapsed();
+        ++dataEvents;
+    }
+    void Completed() override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        RC_executeShellClass::Completed();
+        completedNs += timer.nsecsElapsed();
+    }
+};
+
+void BM_BackEndAlone(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath("config.cfg");
+    writeConfig(config);
+    for (auto _ : state) {
+        QProcess process;
+        process.setProgram(backEndPath());
+        process.setArguments({config});
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start();
+        if (!process.waitForFinished(-1) || process.exitCode() != 0) {
+            state.SkipWithError("the back-end failed");
+            break;
+        }
+    }
+    reportPeaks(state);
+}
+
+void BM_ReportRunIntoWindow(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const fw::FolderItem config(dir.filePath("config.cfg"));
+    qint64 outputChars = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        writeConfig(config.path());
+        TimedRun::dataNs = TimedRun::completedNs = 0;
+        TimedRun::dataEvents = 0;
+        state.ResumeTiming();
+
+        auto* window = fw::Window::New<RW_reportOutputWindow>();
+        const QPointer<RW_reportOutputWindow> windowAlive(window);
+        auto* run = new TimedRun(window, config);
+        const QPointer<RC_executeShellClass> runAlive(run);
+        outputChars = 0;
+        run->setMe(run);
+        run->Mode = 1;
+        run->Execute(fw::FolderItem(backEndPath()).ShellPath(), config.ShellPath());
+        while (runAlive) {
+            if (!runAlive->getStdoutCache().isEmpty())
+                outputChars = runAlive->getStdoutCache().size();
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        if (!windowAlive || !window->initializationFinished) {
+            state.SkipWithError("the report window was not set up");
+            break;
+        }
+
+        state.PauseTiming();
+        if (auto* pane = window->control<fw::EditField>(QStringLiteral("EF_mainResultsLeft"), 0))
+            outputChars = pane->TextLength();
+        window->Close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["output_chars"] = double(outputChars);
+    state.counters["data_events"] = TimedRun::dataEvents;
+    state.counters["in_DataAvailable_s"] = double(TimedRun::dataNs) / 1e9;
+    state.counters["in_Completed_s"] = double(TimedRun::completedNs) / 1e9;
+    reportPeaks(state);
+}
+
+// The set-up of the window alone with a report of the same size as above.
+void BM_InitializeAlone(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath("config.cfg");
+    writeConfig(config);
+    QProcess process;
+    process.setProgram(backEndPath());
+    process.setArguments({config});
+    process.start();
+    process.waitForFinished(-1);
+    const QString report = QString::fromUtf8(process.readAllStandardOutput());
+    for (auto _ : state) {
+        auto* window = fw::Window::New<RW_reportOutputWindow>();
+        window->initialize(report);
+        state.PauseTiming();
+        window->Close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["output_chars"] = double(report.size());
+}
+
+} // namespace
+
+BENCHMARK(BM_BackEndAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_ReportRunIntoWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_InitializeAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,431 @@
+#include "report/RC_executeShellClass.h"
+
+#include "platform/Controls.h"
+#include "platform/EditField.h"
+#include "platform/FolderItem.h"
+#include "platform/TextHelpers.h"
+#include "report/RC_outputDataClass.h"
+#include "report/RW_reportOutputWindow.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <map>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using testsupport::waitUntil;
+
+constexpr int RunTimeoutMs = 20000;
+
+// A shell word for sh that stands for exactly these bytes, whatever they are.
+std::string printfOctal(const std::string& bytes)
+{
+    std::string out = "printf '";
+    for (const unsigned char c : bytes) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\%03o", c);
+        out += buf;
+    }
+    return out + "'";
+}
+
+void writeFile(const QString& path, const QByteArray& content, bool executable = false)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(content);
+    file.close();
+    if (executable)
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+}
+
+bool exists(const QString& path)
+{
+    return QFileInfo::exists(path);
+}
+
+// What the report window shows of one side, read through its controls.
+struct SideView {
+    QString text;
+    QString count;
+    int selStart = -1;
+    int selLength = -1;
+};
+
+SideView side(RW_reportOutputWindow* window, bool left)
+{
+    auto* pane = window->control<fw::EditField>(left ? "EF_mainResultsLeft" : "EF_mainResultsRight", 0);
+    auto* label = window->control<fw::StaticText>(left ? "ST_totalLineCountLeft" : "ST_totalLineCountRight");
+    if (!pane || !label)
+        return {};
+    return {pane->Text(), label->Text(), pane->SelStart(), pane->SelLength()};
+}
+
+// Both sides show exactly `text`, its line count and the caret before its last character.
+void expectShown(RW_reportOutputWindow* window, const QString& text, int lines, const std::string& where)
+{
+    const int caret = std::max(0, fw::Len(text) - 1);
+    for (const bool left : {true, false}) {
+        const SideView view = side(window, left);
+        SCOPED_TRACE(where + (left ? " (left)" : " (right)"));
+        EXPECT_EQ(view.text, text);
+        EXPECT_EQ(view.count, "of " + QString::number(lines));
+        EXPECT_EQ(view.selStart, caret);
+        EXPECT_EQ(view.selLength, 0);
+    }
+}
+
+// The texts the window was set up with: initialize adds one "stdout" report row per call.
+QStringList initializeCalls(RW_reportOutputWindow* window)
+{
+    QStringList texts;
+    auto* popup = window->control<fw::PopupMenu>("PM_displayChoiceLeft");
+    for (int row = 1; popup && row < popup->ListCount(); ++row) {
+        if (const auto record = window->reportRecordLeft(row))
+            texts << record->displayableText;
+    }
+    if (!texts.isEmpty() && !window->initializationFinished)
+        texts << "(set-up unfinished)";
+    return texts;
+}
+
+// The launch as the number-selection window does it.
+QPointer<RC_executeShellClass> launch(RW_reportOutputWindow* window, const fw::FolderItem& config,
+                                      const QString& command, const QString& parameters)
+{
+    auto* run = new RC_executeShellClass(window, config);
+    run->setMe(run);
+    run->Mode = 1;
+    run->Execute(command, parameters);
+    return run;
+}
+
+class RunTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    void TearDown() override
+    {
+        RC_executeShellClass::shutdownAll();
+        for (const auto& window : windows) {
+            if (window && !window->isClosed())
+                window->Close();
+        }
+        testsupport::settle();
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    RW_reportOutputWindow* newWindow()
+    {
+        auto* window = fw::Window::New<RW_reportOutputWindow>();
+        windows.emplace_back(window);
+        return window;
+    }
+
+    fw::FolderItem writeConfig(const QByteArray& content, const QString& name = "config.cfg")
+    {
+        writeFile(path(name), content);
+        return fw::FolderItem(path(name));
+    }
+
+    // A script that prints piece i, then waits until the file "go<i>" appears in its folder
+    // before the next piece, so that the test sees every piece on its own.
+    QString pacedScript(const std::vector<std::string>& pieces, const QString& name = "paced.sh",
+                        const std::string& goPrefix = "go")
+    {
+        std::string body = "#!/bin/sh\ncd \"$(dirname \"$0\")\"\n";
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                body += "while [ ! -e " + goPrefix + std::to_string(i) + " ]; do sleep 0.01; done\n";
+            body += printfOctal(pieces[i]) + "\n";
+        }
+        writeFile(path(name), QByteArray::fromStdString(body), true);
+        return fw::FolderItem(path(name)).ShellPath();
+    }
+
+    void go(int i, const QString& prefix = "go") { writeFile(path(prefix + QString::number(i)), ""); }
+
+    QTemporaryDir dir;
+    std::vector<QPointer<RW_reportOutputWindow>> windows;
+};
+
+struct PiecesCase {
+    const char* name;
+    std::vector<std::string> pieces; // bytes the back-end writes, with a pause after each
+    std::vector<std::string> shown;  // the whole text shown after each piece, UTF-8
+    std::vector<int> linesAfter;     // line count after each piece
+};
+
+void PrintTo(const PiecesCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PiecesTest : public RunTest, public ::testing::WithParamInterface<PiecesCase> {};
+
+TEST_P(PiecesTest, EachPieceIsShownAddedToTheRestAndCompletionHandsOverTheWhole)
+{
+    const PiecesCase& c = GetParam();
+    auto* window = newWindow();
+    const fw::FolderItem config = writeConfig("1\n");
+    const QPointer<RC_executeShellClass> run = launch(window, config, pacedScript(c.pieces), QString());
+
+    for (std::size_t i = 0; i < c.pieces.size(); ++i) {
+        if (i > 0)
+            go(int(i));
+        const QString expected = QString::fromUtf8(c.shown[i]);
+        const int lines = c.linesAfter[i];
+        ASSERT_TRUE(waitUntil([&] { return side(window, false).text == expected && side(window, false).count == "of " + QString::number(lines); }, RunTimeoutMs))
+            << "piece " << i << " got \"" << side(window, false).text.toStdString() << "\"";
+        expectShown(window, expected, lines, "after piece " + std::to_string(i));
+        if (i + 1 < c.pieces.size()) {
+            EXPECT_TRUE(run) << "the run ended before its last piece";
+            EXPECT_TRUE(exists(config.path())) << "configuration deleted before completion";
+            EXPECT_TRUE(initializeCalls(window).isEmpty());
+        }
+    }
+
+    ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs)) << "the run did not go after Completed";
+    const QString whole = QString::fromUtf8(c.shown.back());
+    expectShown(window, whole, c.linesAfter.back(), "at completion");
+    EXPECT_FALSE(exists(config.path()));
+    EXPECT_EQ(initializeCalls(window), QStringList{whole});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Run, PiecesTest,
+    ::testing::Values(
+        PiecesCase{"TwoLinesEndedByLineEnds", {"a\n", "b\n"}, {"a\n", "a\nb\n"}, {2, 3}},
+        PiecesCase{"TwoLinesLastUnended", {"a\n", "b"}, {"a\n", "a\nb"}, {2, 2}},
+        PiecesCase{"LinesCutAnywhere",
+                   {"on", "e\ntw", "o\n\n", "three"},
+                   {"on", "one\ntw", "one\ntwo\n\n", "one\ntwo\n\nthree"},
+                   {1, 2, 4, 4}},
+        PiecesCase{"NothingPrinted", {""}, {""}, {1}},
+        PiecesCase{"OnlyLineEnds", {"\n", "\n\n"}, {"\n", "\n\n\n"}, {2, 4}},
+        // A character cut between two writes arrives whole; one outside the basic plane counts
+        // once for the caret.
+        PiecesCase{"WideCharacters",
+                   {"\xC3\xA9\xF0\x9F", "\x98\x80\n", "\xF0\x9F\x98\x80"},
+                   {"\xC3\xA9", "\xC3\xA9\xF0\x9F\x98\x80\n", "\xC3\xA9\xF0\x9F\x98\x80\n\xF0\x9F\x98\x80"},
+                   {1, 2, 2}},
+        PiecesCase{"InvalidBytesShowAsReplacement",
+                   {"ok\xFF\n", "\xC3"},
+                   {"ok\xEF\xBF\xBD\n", "ok\xEF\xBF\xBD\n\xEF\xBF\xBD"},
+                   {2, 2}}),
+    [](const ::testing::TestParamInfo<PiecesCase>& p) { return std::string(p.param.name); });
+
+TEST_F(RunTest, AWindowClosedDuringTheRunIsLeftAloneAndTheRunStillEnds)
+{
+    auto* window = newWindow();
+    const QPointer<RW_reportOutputWindow> watch(window);
+    const fw::FolderItem config = writeConfig("1\n");
+    const QPointer<RC_executeShellClass> run = launch(window, config, pacedScript({"a\n", "b\n"}), QString());
+    ASSERT_TRUE(waitUntil([&] { return side(window, true).count == "of 2"; }, RunTimeoutMs));
+
+    window->Close();
+    ASSERT_TRUE(waitUntil([&] { return watch.isNull(); }));
+    go(1);
+
+    ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
+    EXPECT_FALSE(exists(config.path()));
+}
+
+TEST_F(RunTest, ABackEndThatCannotStartStillCompletesTheRun)
+{
+    auto* window = newWindow();
+    const fw::FolderItem config = writeConfig("1\n");
+    const QPointer<RC_executeShellClass> run =
+        launch(window, config, fw::FolderItem(path("missing")).ShellPath(), config.ShellPath());
+
+    ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
+    EXPECT_FALSE(exists(config.path()));
+    EXPECT_EQ(initializeCalls(window), QStringList{QString()});
+    expectShown(window, QString(), 1, "empty output");
+}
+
+// Overlapping runs on one configuration file: a run removes the file only while no later launch
+// has written it.
+struct OverlapStep {
+    enum Kind { Launch, Finish, ExpectFile } kind;
+    char run;            // Launch, Finish: which run
+    const char* content; // Launch: what the launch writes; ExpectFile: what the file holds, nullptr = gone
+};
+
+struct OverlapCase {
+    const char* name;
+    std::vector<OverlapStep> steps;
+};
+
+void PrintTo(const OverlapCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OverlapTest : public RunTest, public ::testing::WithParamInterface<OverlapCase> {};
+
+TEST_P(OverlapTest, OnlyTheNewestLaunchRemovesTheSharedConfigurationFile)
+{
+    std::map<char, QPointer<RC_executeShellClass>> runs;
+    std::map<char, RW_reportOutputWindow*> runWindows;
+    for (const OverlapStep& step : GetParam().steps) {
+        switch (step.kind) {
+        case OverlapStep::Launch: {
+            const fw::FolderItem config = writeConfig(step.content);
+            const std::string id(1, step.run);
+            const QString script = pacedScript({"out " + id + "\n", "end " + id + "\n"},
+                                               QString::fromStdString("run" + id + ".sh"), "go" + id);
+            runWindows[step.run] = newWindow();
+            runs[step.run] = launch(runWindows[step.run], config, script, config.ShellPath());
+            ASSERT_TRUE(waitUntil([&] { return side(runWindows[step.run], true).count == "of 2"; }, RunTimeoutMs));
+            break;
+        }
+        case OverlapStep::Finish:
+            go(1, QString("go") + step.run);
+            ASSERT_TRUE(waitUntil([&] { return runs[step.run].isNull(); }, RunTimeoutMs)) << step.run;
+            {
+                const std::string id(1, step.run);
+                // Each run collects its own output only.
+                EXPECT_EQ(initializeCalls(runWindows[step.run]),
+                          QStringList{QString::fromStdString("out " + id + "\nend " + id + "\n")});
+            }
+            break;
+        case OverlapStep::ExpectFile: {
+            QFile file(path("config.cfg"));
+            if (!step.content) {
+                EXPECT_FALSE(file.exists());
+            } else {
+                ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+                EXPECT_EQ(file.readAll(), QByteArray(step.content));
+            }
+            break;
+        }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Run, OverlapTest,
+    ::testing::Values(
+        OverlapCase{"EarlierRunEndsFirst",
+                    {{OverlapStep::Launch, 'A', "1\n"},
+                     {OverlapStep::Launch, 'B', "2\n"},
+                     {OverlapStep::Finish, 'A', nullptr},
+                     {OverlapStep::ExpectFile, 0, "2\n"},
+                     {OverlapStep::Finish, 'B', nullptr},
+                     {OverlapStep::ExpectFile, 0, nullptr}}},
+        OverlapCase{"LaterRunEndsFirstThenAThirdLaunches",
+                    {{OverlapStep::Launch, 'A', "1\n"},
+                     {OverlapStep::Launch, 'B', "2\n"},
+                     {OverlapStep::Finish, 'B', nullptr},
+                     {OverlapStep::ExpectFile, 0, nullptr},
+                     {OverlapStep::Launch, 'C', "3\n"},
+                     {OverlapStep::Finish, 'A', nullptr},
+                     {OverlapStep::ExpectFile, 0, "3\n"},
+                     {OverlapStep::Finish, 'C', nullptr},
+                     {OverlapStep::ExpectFile, 0, nullptr}}}),
+    [](const ::testing::TestParamInfo<OverlapCase>& p) { return std::string(p.param.name); });
+
+TEST_F(RunTest, TheRealBackEndInAFolderWithShellCharactersRunsAsOneCommandAndNothingElse)
+{
+    const QString folderName = QStringLiteral("we ir'd \"$x;\" touch pwned; `touch pwned2`");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(folderName));
+    const fw::FolderItem folder(path(folderName));
+    const QString backEnd = folder.path() + "/vantleReport";
+    ASSERT_TRUE(QFile::copy(testsupport::binDir() + "/vantleReport", backEnd)) << testsupport::binDir().toStdString();
+    const fw::FolderItem config(folder.path() + "/config.cfg");
+    writeFile(config.path(), "5\n42\nabc\n");
+
+    auto* window = newWindow();
+    const QPointer<RC_executeShellClass> run =
+        launch(window, config, folder.ShellPath() + "/vantleReport", config.ShellPath());
+    ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
+
+    const QStringList calls = initializeCalls(window);
+    ASSERT_EQ(calls.size(), 1);
+    const QString report = calls.front();
+    EXPECT_TRUE(report.contains(config.path())) << report.toStdString();
+    EXPECT_TRUE(report.contains("forty-two")) << report.toStdString();
+    EXPECT_TRUE(report.contains("abc")) << report.toStdString();
+    EXPECT_FALSE(exists(config.path()));
+    expectShown(window, report, int(report.count('\n')) + 1, "real back-end");
+    for (const QString& where : {dir.path(), folder.path(), QDir::currentPath()}) {
+        EXPECT_FALSE(exists(where + "/pwned")) << where.toStdString();
+        EXPECT_FALSE(exists(where + "/pwned2")) << where.toStdString();
+    }
+}
+
+// True while the process exists and has not ended (a zombie has ended).
+bool processAlive(qint64 pid)
+{
+    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 || line.mid(close + 2, 1) != "Z";
+}
+
+qint64 readPid(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0;
+}
+
+TEST_F(RunTest, ShutdownEndsEveryRunWithWhatItStartedAndRemovesTheirConfigurationFiles)
+{
+    // Two runs on their own files and two overlapping on one file.
+    struct Started {
+        QPointer<RC_executeShellClass> run;
+        RW_reportOutputWindow* window;
+        QString config;
+    };
+    std::vector<Started> started;
+    const char* configs[] = {"one.cfg", "two.cfg", "config.cfg", "config.cfg"};
+    for (int i = 0; i < 4; ++i) {
+        const QString id = QString::number(i);
+        const QString script = path("hang" + id + ".sh");
+        writeFile(script,
+                  ("#!/bin/sh\ncd \"$(dirname \"$0\")\"\nsleep 1000 &\necho $! > child" + id +
+                   "\necho $$ > pid" + id + "\nprintf 'started\\n'\nwait\n")
+                      .toUtf8(),
+                  true);
+        const fw::FolderItem config = writeConfig("1\n", configs[i]);
+        auto* window = newWindow();
+        started.push_back({launch(window, config, fw::FolderItem(script).ShellPath(), QString()), window, config.path()});
+        ASSERT_TRUE(waitUntil([&] { return side(window, true).count == "of 2"; }, RunTimeoutMs));
+    }
+    std::vector<qint64> pids;
+    for (int i = 0; i < 4; ++i) {
+        pids.push_back(readPid(path("pid" + QString::number(i))));
+        pids.push_back(readPid(path("child" + QString::number(i))));
+    }
+    for (const qint64 pid : pids)
+        ASSERT_TRUE(processAlive(pid)) << pid;
+
+    RC_executeShellClass::shutdownAll();
+
+    for (const qint64 pid : pids)
+        EXPECT_TRUE(waitUntil([&] { return !processAlive(pid); })) << pid;
+    for (const Started& s : started) {
+        EXPECT_FALSE(exists(s.config)) << s.config.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return s.run.isNull(); }));
+        EXPECT_TRUE(initializeCalls(s.window).isEmpty());
+    }
+}
+
+} // namespace
