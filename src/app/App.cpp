@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "platform/Dialogs.h"
+#include "report/RC_executeShellClass.h"
 
 void App::Open()
 {
@@ -14,6 +15,8 @@ void App::Open()
 
 void App::Close()
 {
+    // No back-end outlives the program, and none leaves its configuration file behind.
+    RC_executeShellClass::shutdownAll();
     if (mMutex)
         mMutex->Leave();
 }

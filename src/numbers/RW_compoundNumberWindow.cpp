@@ -415,6 +415,7 @@ void RW_compoundNumberWindow::PB_saveNumbers_Action()
     dialog.SuggestedFileName = suggestedListFileName(QDate::currentDate());
     dialog.Filter = RF_numberList::NumberList().filterText();
     dialog.Title = QStringLiteral("Select a number list file name to create");
+    dialog.DefaultExtension = RF_numberList::NumberList().Extensions;
     const std::optional<FolderItem> target = dialog.ShowModal();
     if (!target)
         return;

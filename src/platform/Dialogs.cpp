@@ -71,6 +71,7 @@ QString askFile(const FileRequest& request)
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.selectFile(request.suggestedName);
+        dialog.setDefaultSuffix(request.defaultExtension);
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -170,6 +171,7 @@ std::optional<FolderItem> SaveAsDialog::ShowModal()
     request.title = Title;
     request.initialFolder = InitialDirectory ? InitialDirectory->path() : QString();
     request.suggestedName = SuggestedFileName;
+    request.defaultExtension = DefaultExtension;
     request.filter = Filter;
     QString path = askFile(request);
     if (path.isEmpty())

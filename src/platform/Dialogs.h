@@ -29,6 +29,8 @@ struct FileRequest {
     QString initialFolder;
     QString suggestedName;
     QString filter;
+    // Added to a chosen name that has no extension (save dialogs).
+    QString defaultExtension;
 };
 
 // Lets tests answer modal boxes and dialogs without a user. With a handler set, the box is not shown:

@@ -120,12 +120,29 @@ QString EditField::Text() const
     return multiLine_ ? text_->toPlainText() : line_->text();
 }
 
+namespace {
+
+// The document of a multi-line field keeps "\r\n" and "\r" as line ends of its own, which read back
+// as "\n"; handing it "\n" only keeps its text and the character index in step.
+QString unifiedLineEnds(const QString& text)
+{
+    if (!text.contains(QLatin1Char('\r')))
+        return text;
+    QString unified = text;
+    unified.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    unified.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return unified;
+}
+
+} // namespace
+
 void EditField::setText(const QString& text)
 {
     ++settingText_;
     if (multiLine_) {
-        text_->setPlainText(text);
-        index_->reset(text);
+        const QString unified = unifiedLineEnds(text);
+        text_->setPlainText(unified);
+        index_->reset(unified);
     } else {
         line_->setText(text);
     }
@@ -141,11 +158,12 @@ void EditField::AppendText(const QString& text)
     }
     if (text.isEmpty())
         return;
+    const QString unified = unifiedLineEnds(text);
     ++settingText_;
     QTextCursor cursor(text_->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
-    index_->append(text);
+    cursor.insertText(unified);
+    index_->append(unified);
     --settingText_;
     raiseTextChange();
 }

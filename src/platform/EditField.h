@@ -25,7 +25,8 @@ struct TextStyle {
 };
 
 // An edit field: one line, or many lines with styled runs. Every position and length is counted in
-// characters (Unicode code points), also where Qt counts UTF-16 units.
+// characters (Unicode code points), also where Qt counts UTF-16 units. A multi-line field holds its
+// line ends as "\n": "\r\n" and a lone "\r" in text set or appended become "\n".
 class EditField : public Control {
 public:
     explicit EditField(bool multiLine = false);

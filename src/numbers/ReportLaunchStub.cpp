@@ -1,2 +1,0 @@
-#include "numbers/RW_compoundNumberWindow.h"
-void RW_compoundNumberWindow::PB_doneAndExit_Action() {}
