@@ -1,6 +1,7 @@
 // Time and memory of one large report: a configuration of 1,000,000 entries run through the real
 // back-end, the run object and the report window until the window is set up, against the back-end
-// alone writing to /dev/null.
+// alone writing to /dev/null. Run one benchmark per process (--benchmark_filter) for clean peaks:
+// the peak resident sizes are those of the whole process so far.
 
 #include "platform/FolderItem.h"
 #include "report/RC_executeShellClass.h"
@@ -152,35 +153,10 @@ void BM_ReportRunIntoWindow(benchmark::State& state)
     reportPeaks(state);
 }
 
-// The set-up of the window alone with a report of the same size as above.
-void BM_InitializeAlone(benchmark::State& state)
-{
-    QTemporaryDir dir;
-    const QString config = dir.filePath("config.cfg");
-    writeConfig(config);
-    QProcess process;
-    process.setProgram(backEndPath());
-    process.setArguments({config});
-    process.start();
-    process.waitForFinished(-1);
-    const QString report = QString::fromUtf8(process.readAllStandardOutput());
-    for (auto _ : state) {
-        auto* window = fw::Window::New<RW_reportOutputWindow>();
-        window->initialize(report);
-        state.PauseTiming();
-        window->Close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-        state.ResumeTiming();
-    }
-    state.counters["output_chars"] = double(report.size());
-}
-
 } // namespace
 
 BENCHMARK(BM_BackEndAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_ReportRunIntoWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK(BM_InitializeAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 int main(int argc, char** argv)
 {

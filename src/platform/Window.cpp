@@ -144,8 +144,11 @@ void Window::Show()
     if (closed_)
         return;
     show();
-    raise();
-    activateWindow();
+    // Headless platforms cannot stack windows and say so on every call.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        raise();
+        activateWindow();
+    }
 }
 
 void Window::ShowModal()
@@ -174,8 +177,10 @@ void Window::Close()
 
 void Window::SetFocus()
 {
-    activateWindow();
-    raise();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        activateWindow();
+        raise();
+    }
     setFocus(Qt::OtherFocusReason);
 }
 

@@ -7,13 +7,8 @@
 #include "platform/Window.h"
 #include "support/TestSupport.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
-#include <QSlider>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>

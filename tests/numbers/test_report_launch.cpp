@@ -1,0 +1,202 @@
+// "Generate Words" from a real number-selection window: the configuration file, the back-end command,
+// the failure roads and the way back from the report.
+#include "numbers/RW_compoundNumberWindow.h"
+#include "platform/Dialogs.h"
+#include "platform/EditField.h"
+#include "platform/FolderItem.h"
+#include "report/RW_reportOutputWindow.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace fw;
+
+namespace {
+
+RW_reportOutputWindow* openReportWindow()
+{
+    for (Window* w : Window::openWindows()) {
+        if (auto* report = dynamic_cast<RW_reportOutputWindow*>(w))
+            return report;
+    }
+    return nullptr;
+}
+
+QString leftPaneText(RW_reportOutputWindow* report)
+{
+    return report->control<EditField>(QStringLiteral("EF_mainResultsLeft"), 0)->Text();
+}
+
+void writeScript(const QString& path, const QByteArray& body)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\n" + body);
+    f.close();
+    f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+}
+
+class ReportLaunchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        ModalSeam::setMessageHandler([this](const MessageRequest& r) {
+            messages.append(r.message);
+            explanations.append(r.explanation);
+            return r.buttons.value(0);
+        });
+    }
+
+    void TearDown() override
+    {
+        for (Window* w : std::vector<Window*>(Window::openWindows()))
+            w->Close();
+        testsupport::waitUntil([] { return Window::openWindows().empty(); });
+        testsupport::settle();
+        ModalSeam::reset();
+        FolderItem::setApplicationFolderOverride(QString());
+    }
+
+    // The application folder for the test, with the given back-end script in it.
+    QString appFolder(const QString& name, const QByteArray& backEnd)
+    {
+        const QString dir = root.path() + QLatin1Char('/') + name;
+        EXPECT_TRUE(QDir().mkpath(dir));
+        if (!backEnd.isEmpty())
+            writeScript(dir + QStringLiteral("/vantleReport"), backEnd);
+        FolderItem::setApplicationFolderOverride(dir);
+        return dir;
+    }
+
+    RW_compoundNumberWindow* windowWith(const QStringList& csv)
+    {
+        auto* w = RW_compoundNumberWindow::instance();
+        w->Show();
+        w->control<EditField>(QStringLiteral("EF_CSV"))->setText(csv.join(QLatin1Char(',')));
+        w->control<PushButton>(QStringLiteral("PB_addCSV"))->Push();
+        return w;
+    }
+
+    void generate(RW_compoundNumberWindow* w) { w->control<PushButton>(QStringLiteral("PB_doneAndExit"))->Push(); }
+
+    QTemporaryDir root;
+    QStringList messages;
+    QStringList explanations;
+};
+
+TEST_F(ReportLaunchTest, WritesTheRowsAsLinesAndHandsTheFileToTheBackEnd)
+{
+    // The back-end echoes the configuration file, so the report shows its exact bytes.
+    const QString dir = appFolder(QStringLiteral("plain"), "cat \"$1\"\n");
+    auto* w = windowWith({QStringLiteral("abc"), QStringLiteral("42"), QStringLiteral("5")});
+    generate(w);
+
+    EXPECT_TRUE(w->isClosed());
+    RW_reportOutputWindow* report = openReportWindow();
+    ASSERT_NE(report, nullptr);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return report->initializationFinished; }));
+    EXPECT_EQ(leftPaneText(report), QStringLiteral("abc\n5\n42\n"));
+    EXPECT_EQ(report->control<StaticText>(QStringLiteral("ST_totalLineCountLeft"))->Text(), QStringLiteral("of 4"));
+    EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/config.cfg"))) << "the run removes its configuration file";
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(ReportLaunchTest, FolderWithShellCharactersRunsOnlyTheBackEnd)
+{
+    const QString canary = root.path() + QStringLiteral("/canary");
+    const QString name = QStringLiteral("a b'c\"$HOME;touch ") + canary + QStringLiteral(";`x`");
+    const QString dir = appFolder(name, "printf '%s\\n' \"$#\" \"$1\"\n");
+    auto* w = windowWith({QStringLiteral("7")});
+    generate(w);
+
+    RW_reportOutputWindow* report = openReportWindow();
+    ASSERT_NE(report, nullptr);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return report->initializationFinished; }));
+    EXPECT_EQ(leftPaneText(report), QStringLiteral("1\n") + dir + QStringLiteral("/config.cfg\n"));
+    EXPECT_FALSE(QFile::exists(canary));
+}
+
+TEST_F(ReportLaunchTest, EmptyListAsksAndChangesNothing)
+{
+    const QString dir = appFolder(QStringLiteral("empty"), "cat \"$1\"\n");
+    for (const QString& answer : {QStringLiteral("Confirm"), QStringLiteral("Cancel")}) {
+        ModalSeam::setMessageHandler([&](const MessageRequest& r) {
+            messages.append(r.message);
+            explanations.append(r.explanation);
+            EXPECT_EQ(r.buttons, (QStringList{QStringLiteral("Confirm"), QStringLiteral("Cancel")}));
+            return answer;
+        });
+        auto* w = RW_compoundNumberWindow::instance();
+        w->Show();
+        generate(w);
+        EXPECT_FALSE(w->isClosed());
+        EXPECT_EQ(openReportWindow(), nullptr);
+        EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/config.cfg")));
+    }
+    EXPECT_EQ(messages, QStringList(2, QStringLiteral("Please choose some numbers before generating output")));
+    EXPECT_EQ(explanations, QStringList(2, QStringLiteral("There are no numbers selected.")));
+}
+
+TEST_F(ReportLaunchTest, MissingBackEndClosesTheWindowAndLeavesAnOlderFile)
+{
+    const QString dir = appFolder(QStringLiteral("no back-end"), QByteArray());
+    QFile old(dir + QStringLiteral("/config.cfg"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("older\n");
+    old.close();
+
+    auto* w = windowWith({QStringLiteral("12")});
+    generate(w);
+    EXPECT_TRUE(w->isClosed());
+    EXPECT_EQ(openReportWindow(), nullptr);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], QStringLiteral("ERROR: Could not locate back-end program, please place in ")
+                               + FolderItem(dir).ShellPath() + QStringLiteral(";  Aborting program"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("older\n"));
+}
+
+TEST_F(ReportLaunchTest, UnwritableConfigurationKeepsTheSelection)
+{
+    // A folder in the way of "config.cfg" can neither be deleted as a file nor written.
+    const QString dir = appFolder(QStringLiteral("blocked"), "cat \"$1\"\n");
+    ASSERT_TRUE(QDir().mkpath(dir + QStringLiteral("/config.cfg/inside")));
+
+    auto* w = windowWith({QStringLiteral("12"), QStringLiteral("x")});
+    generate(w);
+    EXPECT_FALSE(w->isClosed());
+    EXPECT_EQ(openReportWindow(), nullptr);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Could not write the configuration file"))) << messages[0].toStdString();
+    EXPECT_EQ(w->control<StaticText>(QStringLiteral("ST_numTestCases"))->Text(), QStringLiteral("2"));
+}
+
+TEST_F(ReportLaunchTest, ReturnShowsAFreshSelectionAndRunsAgain)
+{
+    appFolder(QStringLiteral("again"), "cat \"$1\"\n");
+    auto* first = windowWith({QStringLiteral("31")});
+    generate(first);
+    RW_reportOutputWindow* report = openReportWindow();
+    ASSERT_NE(report, nullptr);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return report->initializationFinished; }));
+
+    report->control<PushButton>(QStringLiteral("PushButton1"))->Push();
+    EXPECT_TRUE(report->isClosed());
+    auto* second = RW_compoundNumberWindow::instance();
+    EXPECT_TRUE(second->Visible());
+    EXPECT_EQ(second->control<StaticText>(QStringLiteral("ST_numTestCases"))->Text(), QStringLiteral("0"));
+    testsupport::settle();
+
+    second->control<CheckBox>(QStringLiteral("CB_0to10"), 4)->setValue(true);
+    generate(second);
+    RW_reportOutputWindow* again = openReportWindow();
+    ASSERT_NE(again, nullptr);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return again->initializationFinished; }));
+    EXPECT_EQ(leftPaneText(again), QStringLiteral("4\n"));
+}
+
+} // namespace
