@@ -6,7 +6,9 @@
 void App::Open()
 {
     mMutex = std::make_unique<fw::Mutex>(QString::fromLatin1(mutexName));
-    if (!mMutex->TryEnter()) {
+    // Only another running copy refuses the start; a lock that cannot be made at all (no usable
+    // runtime folder) must not keep the program from running.
+    if (!mMutex->TryEnter() && mMutex->heldElsewhere()) {
         fw::MsgBox(QStringLiteral("The program is already open."));
         Quit(0);
     }

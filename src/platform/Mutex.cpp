@@ -88,6 +88,7 @@ Mutex::~Mutex()
 
 bool Mutex::TryEnter()
 {
+    m_heldElsewhere = false;
     if (m_fd >= 0)
         return true;
     if (m_lockFile.isEmpty())
@@ -108,6 +109,7 @@ bool Mutex::TryEnter()
     if (result != 0) {
         const int error = errno;
         ::close(fd);
+        m_heldElsewhere = error == EWOULDBLOCK;
         m_error = error == EWOULDBLOCK ? QStringLiteral("Held by another holder")
                                        : QStringLiteral("Cannot lock %1: %2").arg(m_lockFile, systemError(error));
         return false;

@@ -22,6 +22,8 @@ public:
     // Releases the lock when this object holds it; does nothing otherwise.
     void Leave();
     bool isHeld() const { return m_fd >= 0; }
+    // True when the last TryEnter failed because another holder has the lock (not for other errors).
+    bool heldElsewhere() const { return m_heldElsewhere; }
 
     QString lockFilePath() const { return m_lockFile; } // "" when no usable folder was found
     QString errorString() const { return m_error; }     // why the last TryEnter failed
@@ -34,6 +36,7 @@ private:
     QString m_lockFile;
     QString m_error;
     int m_fd = -1;
+    bool m_heldElsewhere = false;
 };
 
 } // namespace fw
