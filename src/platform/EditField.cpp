@@ -5,12 +5,9 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
+
+#include <algorithm>
 
 namespace fw {
 
@@ -65,32 +62,18 @@ EditField::EditField(bool multiLine)
     , filter_(std::make_unique<Filter>(this))
 {
     if (multiLine_) {
-        text_ = new QPlainTextEdit;
-        text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-        index_ = std::make_unique<CharIndex>();
-        setWidget(text_);
-        text_->installEventFilter(filter_.get());
-        text_->viewport()->installEventFilter(filter_.get());
-        text_->viewport()->setMouseTracking(true);
-        QObject::connect(text_, &QPlainTextEdit::textChanged, text_, [this] {
-            if (settingText_)
-                return;
-            index_->reset(text_->toPlainText());
-            if (TextChange)
-                TextChange(*this);
-        });
-        // A caret moved without selecting changes the selection too (its start), so both signals count.
-        auto selectionMoved = [this] {
-            const QTextCursor cursor = text_->textCursor();
-            const std::pair<int, int> now{cursor.selectionStart(), cursor.selectionEnd()};
-            if (now == lastSelection_)
-                return;
-            lastSelection_ = now;
+        pane_ = new TextPane;
+        setWidget(pane_);
+        pane_->installEventFilter(filter_.get());
+        pane_->viewport()->installEventFilter(filter_.get());
+        pane_->viewport()->setMouseTracking(true);
+        // The pane raises each once per call or user action, and a selection change only when its
+        // start or end moved.
+        QObject::connect(pane_, &TextPane::textChanged, pane_, [this] { raiseTextChange(); });
+        QObject::connect(pane_, &TextPane::selectionChanged, pane_, [this] {
             if (SelChange)
                 SelChange(*this);
-        };
-        QObject::connect(text_, &QPlainTextEdit::selectionChanged, text_, selectionMoved);
-        QObject::connect(text_, &QPlainTextEdit::cursorPositionChanged, text_, selectionMoved);
+        });
     } else {
         line_ = new QLineEdit;
         setWidget(line_);
@@ -110,42 +93,25 @@ EditField::~EditField()
 {
     if (QWidget* w = widget()) {
         w->removeEventFilter(filter_.get());
-        if (text_)
-            text_->viewport()->removeEventFilter(filter_.get());
+        if (pane_)
+            pane_->viewport()->removeEventFilter(filter_.get());
     }
 }
 
 QString EditField::Text() const
 {
-    return multiLine_ ? text_->toPlainText() : line_->text();
+    return multiLine_ ? pane_->text() : line_->text();
 }
-
-namespace {
-
-// The document of a multi-line field keeps "\r\n" and "\r" as line ends of its own, which read back
-// as "\n"; handing it "\n" only keeps its text and the character index in step.
-QString unifiedLineEnds(const QString& text)
-{
-    if (!text.contains(QLatin1Char('\r')))
-        return text;
-    QString unified = text;
-    unified.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    unified.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return unified;
-}
-
-} // namespace
 
 void EditField::setText(const QString& text)
 {
-    ++settingText_;
     if (multiLine_) {
-        const QString unified = unifiedLineEnds(text);
-        text_->setPlainText(unified);
-        index_->reset(unified);
-    } else {
-        line_->setText(text);
+        // The pane turns "\r\n" and "\r" into "\n" and raises TextChange itself.
+        pane_->setText(text);
+        return;
     }
+    ++settingText_;
+    line_->setText(text);
     --settingText_;
     raiseTextChange();
 }
@@ -156,16 +122,7 @@ void EditField::AppendText(const QString& text)
         setText(line_->text() + text);
         return;
     }
-    if (text.isEmpty())
-        return;
-    const QString unified = unifiedLineEnds(text);
-    ++settingText_;
-    QTextCursor cursor(text_->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(unified);
-    index_->append(unified);
-    --settingText_;
-    raiseTextChange();
+    pane_->appendText(text);
 }
 
 void EditField::raiseTextChange()
@@ -176,44 +133,41 @@ void EditField::raiseTextChange()
 
 int EditField::TextLength() const
 {
-    return multiLine_ ? index_->charLength() : Len(line_->text());
+    return multiLine_ ? pane_->charLength() : Len(line_->text());
 }
 
+// Single-line fields only: a multi-line field's pane converts positions itself.
 int EditField::toUtf16(int charPos) const
 {
-    return multiLine_ ? index_->toUtf16(charPos) : charToUtf16Pos(line_->text(), charPos);
+    return charToUtf16Pos(line_->text(), charPos);
 }
 
 int EditField::toChar(int utf16Pos) const
 {
-    return multiLine_ ? index_->toChar(utf16Pos) : utf16ToCharPos(line_->text(), utf16Pos);
+    return utf16ToCharPos(line_->text(), utf16Pos);
 }
 
 int EditField::SelStart() const
 {
     if (multiLine_)
-        return toChar(text_->textCursor().selectionStart());
+        return pane_->selectionStart();
     return toChar(line_->hasSelectedText() ? line_->selectionStart() : line_->cursorPosition());
 }
 
 void EditField::setSelStart(int position)
 {
-    const int pos = toUtf16(std::max(0, position));
     if (multiLine_) {
-        QTextCursor cursor = text_->textCursor();
-        cursor.setPosition(std::min(pos, text_->document()->characterCount() - 1));
-        text_->setTextCursor(cursor);
-    } else {
-        line_->setCursorPosition(pos);
+        const int pos = std::clamp(position, 0, pane_->charLength());
+        pane_->setSelection(pos, pos);
+        return;
     }
+    line_->setCursorPosition(toUtf16(std::max(0, position)));
 }
 
 int EditField::SelLength() const
 {
-    if (multiLine_) {
-        const QTextCursor cursor = text_->textCursor();
-        return toChar(cursor.selectionEnd()) - toChar(cursor.selectionStart());
-    }
+    if (multiLine_)
+        return pane_->selectionLength();
     if (!line_->hasSelectedText())
         return 0;
     const int start = line_->selectionStart();
@@ -223,23 +177,19 @@ int EditField::SelLength() const
 void EditField::setSelLength(int length)
 {
     const int startChar = SelStart();
+    if (multiLine_) {
+        const int endChar = int(std::min<qint64>(qint64(startChar) + std::max(0, length), pane_->charLength()));
+        pane_->setSelection(startChar, endChar);
+        return;
+    }
     const int start = toUtf16(startChar);
     const int end = toUtf16(startChar + std::max(0, length));
-    if (multiLine_) {
-        QTextCursor cursor = text_->textCursor();
-        const int last = text_->document()->characterCount() - 1;
-        cursor.setPosition(std::min(start, last));
-        cursor.setPosition(std::min(end, last), QTextCursor::KeepAnchor);
-        text_->setTextCursor(cursor);
-    } else {
-        line_->setSelection(start, end - start);
-    }
+    line_->setSelection(start, end - start);
 }
 
 QString EditField::SelText() const
 {
-    return multiLine_ ? text_->textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'))
-                      : line_->selectedText();
+    return multiLine_ ? pane_->selectedText() : line_->selectedText();
 }
 
 void EditField::setMask(const QString& mask)
@@ -258,7 +208,7 @@ void EditField::setMask(const QString& mask)
 void EditField::setReadOnly(bool readOnly)
 {
     if (multiLine_)
-        text_->setReadOnly(readOnly);
+        pane_->setReadOnly(readOnly);
     else
         line_->setReadOnly(readOnly);
 }
@@ -275,7 +225,7 @@ void EditField::setBorder(bool border)
     if (line_)
         line_->setFrame(border);
     else
-        text_->setFrameShape(border ? QFrame::StyledPanel : QFrame::NoFrame);
+        pane_->setFrameShape(border ? QFrame::StyledPanel : QFrame::NoFrame);
 }
 
 void EditField::setBackColor(QColor color)
@@ -292,20 +242,20 @@ void EditField::applyTextColor()
 
 int EditField::ScrollPosition() const
 {
-    return multiLine_ ? text_->verticalScrollBar()->value() : 0;
+    return multiLine_ ? pane_->firstVisibleLine() : 0;
 }
 
 void EditField::setScrollPosition(int line)
 {
     if (multiLine_)
-        text_->verticalScrollBar()->setValue(line);
+        pane_->setFirstVisibleLine(line);
 }
 
 int EditField::LineNumAtCharPos(int position) const
 {
     if (!multiLine_)
         return 0;
-    return text_->document()->findBlock(toUtf16(std::max(0, position))).blockNumber();
+    return pane_->lineOfChar(std::max(0, position));
 }
 
 int EditField::TextSize() const
@@ -323,27 +273,12 @@ void EditField::setTextSize(int size)
 
 void EditField::setStyleRun(int start, int length, const TextStyle& style)
 {
-    if (!multiLine_ || length <= 0)
-        return;
-    QTextCharFormat format;
-    format.setFontWeight(style.bold ? QFont::Bold : QFont::Normal);
-    format.setFontItalic(style.italic);
-    format.setFontUnderline(style.underline);
-    format.setForeground(style.color);
-    if (style.size > 0)
-        format.setFontPointSize(style.size);
-    ++settingText_;
-    QTextCursor cursor(text_->document());
-    cursor.setPosition(toUtf16(start));
-    cursor.setPosition(toUtf16(start + length), QTextCursor::KeepAnchor);
-    cursor.mergeCharFormat(format);
-    --settingText_;
+    if (multiLine_)
+        pane_->setStyleRun(start, length, style);
 }
 
-void EditField::setWrap(bool wrap)
+void EditField::setWrap(bool)
 {
-    if (multiLine_)
-        text_->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
 }
 
 } // namespace fw

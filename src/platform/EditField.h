@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Control.h"
+#include "platform/TextPane.h"
 
 #include <QColor>
 
@@ -9,24 +10,17 @@
 #include <utility>
 
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace fw {
 
-class CharIndex;
-
-// Look of a run of characters in a multi-line field; size 0 keeps the field's text size.
-struct TextStyle {
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    int size = 0;
-    QColor color = Qt::black;
-};
-
 // An edit field: one line, or many lines with styled runs. Every position and length is counted in
 // characters (Unicode code points), also where Qt counts UTF-16 units. A multi-line field holds its
-// line ends as "\n": "\r\n" and a lone "\r" in text set or appended become "\n".
+// line ends as "\n": "\r\n" and a lone "\r" in text set or appended become "\n" (also a "\r" that
+// ends one append and a "\n" that starts the next: one line end).
+//
+// A multi-line field is a TextPane: it holds reports of millions of lines, appends in time of the
+// appended text and lays out only what is visible. Its lines never wrap; appending keeps the caret,
+// the selection and the scroll position; setting the selection from code scrolls it into view.
 class EditField : public Control {
 public:
     explicit EditField(bool multiLine = false);
@@ -64,7 +58,9 @@ public:
     int LineNumAtCharPos(int position) const;
     int TextSize() const;
     void setTextSize(int size);
+    // Later runs replace what earlier runs styled in their range; setText drops all runs.
     void setStyleRun(int start, int length, const TextStyle& style);
+    // Single-line fields never wrap; multi-line fields do not wrap either: the call changes nothing.
     void setWrap(bool wrap);
 
     std::function<void(EditField&)> TextChange;
@@ -75,7 +71,7 @@ public:
     std::function<void(EditField&)> SelChange;
 
     QLineEdit* lineEdit() const { return line_; }
-    QPlainTextEdit* textEdit() const { return text_; }
+    TextPane* textPane() const { return pane_; }
 
 protected:
     void applyTextColor() override;
@@ -88,13 +84,11 @@ private:
 
     bool multiLine_;
     QLineEdit* line_ = nullptr;
-    QPlainTextEdit* text_ = nullptr;
-    std::unique_ptr<CharIndex> index_;
+    TextPane* pane_ = nullptr;
     std::unique_ptr<Filter> filter_;
     QString mask_;
     int textSize_ = 0;
     int settingText_ = 0;
-    std::pair<int, int> lastSelection_{0, 0};
 };
 
 } // namespace fw

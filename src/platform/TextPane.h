@@ -1,0 +1,193 @@
+#pragma once
+
+#include "platform/TextHelpers.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QString>
+#include <QStringView>
+
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+
+namespace fw {
+
+// Look of a run of characters in a multi-line field; size 0 keeps the field's text size.
+struct TextStyle {
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    int size = 0;
+    QColor color = Qt::black;
+};
+
+bool operator==(const TextStyle& a, const TextStyle& b);
+
+// A multi-line text view for very large texts that grow at their end (a report of millions of lines).
+//
+// The text is held once, with the UTF-16 offset of every line start beside it; appending costs time
+// in the appended length only, and painting lays out only the visible lines, so the cost of a width
+// change or a scroll does not depend on the size of the text. Lines never wrap.
+//
+// Positions and lengths in this interface are characters (Unicode code points); a surrogate pair is
+// one character, a lone surrogate too. Line numbers start at 0; the text has one line more than it
+// has line ends, so the empty text has one line and a text ending in a line end has an empty last line.
+//
+// Line ends: "\r\n" and a lone "\r" become "\n" as the text comes in (also a "\r" ending one append
+// followed by a "\n" starting the next: that pair is one line end), so the text reads back with "\n"
+// only and every line end is one character.
+//
+// Style runs do not overlap: a run replaces whatever the runs set before it styled in its range. A
+// run keeps the characters it was set on: appending never extends it, setText drops all runs. Every
+// line has the height of the largest text size in use (the view's own size or a run's), so a line's
+// place stays a multiplication.
+//
+// The user can select with the mouse and the keyboard (arrows, Home/End, PageUp/PageDown, Ctrl+Home/
+// End, Shift extends, double-click selects a word, Ctrl+A, Ctrl+C copies). Unless read-only, typed
+// text, Return, Backspace, Delete, cut and paste edit the text; an edit before the end rebuilds the
+// line index and shifts the runs, linear in the text: editing is meant for small texts.
+class TextPane : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    explicit TextPane(QWidget* parent = nullptr);
+    ~TextPane() override;
+
+    // The whole text, shared, not copied.
+    const QString& text() const { return text_; }
+    // Replaces the text, drops the style runs, puts the caret at 0 and shows the first line.
+    void setText(const QString& text);
+    // Adds text at the end; caret, selection and scroll position stay where they are.
+    void appendText(QStringView text);
+    int charLength() const { return chars_.charLength(); }
+    int lineCount() const { return int(lineStarts_.size()); }
+    // Line of a character position; positions outside the text are clamped to it.
+    int lineOfChar(int charPos) const;
+    // Character position where a line starts; lines outside the text are clamped.
+    int lineStartChar(int line) const;
+
+    // Selection: anchor and caret, as characters. selectionStart is the smaller of the two.
+    int selectionStart() const;
+    int selectionLength() const;
+    int caretPosition() const;
+    QString selectedText() const;
+    // Moves the caret and the anchor (an empty selection when they are equal) and scrolls the caret,
+    // and as much of the selection as fits, into view.
+    void setSelection(int anchorChar, int caretChar);
+
+    int firstVisibleLine() const;
+    void setFirstVisibleLine(int line);
+    // Lines that fit wholly in the view (at least 1).
+    int visibleLineCount() const;
+
+    void setStyleRun(int charStart, int charLength, const TextStyle& style);
+    // Style at a character position; nullptr where no run covers it.
+    const TextStyle* styleAt(int charPos) const;
+    int styleRunCount() const { return int(runs_.size()); }
+
+    bool isReadOnly() const { return readOnly_; }
+    void setReadOnly(bool readOnly);
+
+    // Character position nearest to a point of the viewport.
+    int charPosAt(const QPoint& viewportPoint) const;
+
+
+signals:
+    // Once for each setText, each non-empty appendText and each edit by the user.
+    void textChanged();
+    // Once whenever the selection's start or end changes, by code or by the user.
+    void selectionChanged();
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    friend class TextPaneSegments;
+
+    struct Run {
+        int end; // UTF-16, exclusive
+        int style; // index into styles_
+    };
+    struct StyleSlot {
+        TextStyle style;
+        int uses = 0;
+    };
+    struct FontEntry;
+
+    // Text and line index (UTF-16 offsets).
+    void appendUnified(QStringView piece);
+    void indexLinesFrom(int base);
+    void rebuildIndex();
+    int lineOfUnit(int unit) const;
+    int lineEndUnit(int line) const;
+    int toUnit(int charPos) const { return chars_.toUtf16(charPos); }
+    int toCharPos(int unit) const { return chars_.toChar(unit); }
+    int nextUnit(int unit) const;
+    int previousUnit(int unit) const;
+    void replaceRange(int from, int to, const QString& with);
+
+    // Style runs.
+    int internStyle(const TextStyle& style);
+    void releaseStyle(int id);
+    void insertRun(int from, int to, int style);
+    const FontEntry& fontFor(int style) const;
+    void updateMetrics();
+
+    // Geometry.
+    QSize viewSize() const;
+    void updateScrollBars();
+    void scheduleScrollBarUpdate();
+    qreal xOfUnit(int line, int unit) const;
+    int unitAtX(int line, qreal x) const;
+    int unitAt(const QPoint& viewportPoint) const;
+    void reveal(int unit);
+    void paintLine(QPainter& painter, int line, qreal left, int top, int selFrom, int selTo);
+
+    // Selection.
+    void select(int anchorUnit, int caretUnit, bool revealCaret, bool keepGoalX = false);
+    void moveCaret(int unit, bool extend, bool keepGoalX = false);
+    void moveLines(int delta, bool extend);
+    void selectWordAt(int unit);
+    void copySelection() const;
+
+    QString text_;
+    std::vector<int> lineStarts_{0};
+    CharIndex chars_;
+    int longestLineUnits_ = 0;
+    bool pendingCarriageReturn_ = false; // the text ends in a "\n" that came from a "\r"
+
+    std::map<int, Run> runs_; // by start, UTF-16
+    std::vector<StyleSlot> styles_;
+    int lastStyle_ = -1;
+    bool sizedStylesChanged_ = false; // a style with its own size came into use or went out of it
+    mutable std::vector<std::unique_ptr<FontEntry>> fonts_; // [0] the view's font, [i + 1] style i
+
+    int lineHeight_ = 1;
+    int ascent_ = 0;
+    qreal charWidth_ = 1;
+    mutable qreal widestSeen_ = 0;
+    mutable bool scrollBarUpdatePending_ = false;
+
+    int anchor_ = 0;
+    int caret_ = 0;
+    std::pair<int, int> reported_{0, 0};
+    qreal goalX_ = -1;
+    bool dragging_ = false;
+    bool readOnly_ = false;
+};
+
+} // namespace fw

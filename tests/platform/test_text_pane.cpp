@@ -1,0 +1,444 @@
+// The multi-line view behind EditField(true): positions in characters over a text that grows in
+// pieces, its line index, style runs, selection by code, user and events, painting, and its cost.
+
+#include "platform/EditField.h"
+#include "platform/TextPane.h"
+#include "platform/Window.h"
+#include "support/TestSupport.h"
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <tuple>
+#include <vector>
+
+static void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+const QString Smile = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, two UTF-16 units
+
+class PaneWindow : public fw::Window {
+protected:
+    fw::WindowRecord Layout() override
+    {
+        fw::WindowRecord r;
+        r.title = QStringLiteral("Pane");
+        r.width = 420;
+        r.height = 320;
+        return r;
+    }
+    void CreateControls() override {}
+};
+
+class TextPaneTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = fw::Window::New<PaneWindow>();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        field = window->add(new fw::EditField(true), QStringLiteral("EF_pane"), 10, 10, 400, 300);
+        fw::FontSpec courier;
+        courier.name = QStringLiteral("courier");
+        courier.size = 12;
+        field->setFont(courier);
+        pane = field->textPane();
+        testsupport::settle();
+    }
+    void TearDown() override
+    {
+        if (window)
+            window->Close();
+        testsupport::settle();
+    }
+
+    QPointer<PaneWindow> window;
+    fw::EditField* field = nullptr;
+    fw::TextPane* pane = nullptr;
+};
+
+// Text and lines after a sequence of appends, against the text read back.
+struct AppendCase {
+    const char* label;
+    std::vector<QString> pieces;
+    QString text; // as read back: line ends are "\n"
+    int length;
+    std::vector<int> lineStarts; // characters
+};
+
+TEST_F(TextPaneTest, AppendsKeepCharactersAndLinesInStep)
+{
+    const QString high = Smile.left(1);
+    const QString low = Smile.right(1);
+    const AppendCase cases[] = {
+        {"nothing", {}, "", 0, {0}},
+        {"line ends at piece boundaries", {"ab\n", "\ncd", "\n"}, "ab\n\ncd\n", 7, {0, 3, 4, 7}},
+        {"last line without a line end", {"ab\nc", "d"}, "ab\ncd", 5, {0, 3}},
+        {"a pair before the positions", {"a" + Smile + "b\nc"}, "a" + Smile + "b\nc", 5, {0, 4}},
+        {"a pair split across two appends", {"x" + high, low + "y\n", "z"}, "x" + Smile + "y\nz", 5, {0, 4}},
+        {"\\r\\n and a lone \\r", {"a\r\nb\rc"}, "a\nb\nc", 5, {0, 2, 4}},
+        {"\\r ends a piece, \\n starts the next", {"a\r", "\nb"}, "a\nb", 3, {0, 2}},
+        {"\\r ends a piece, a letter follows", {"a\r", "b\r", "\r\n"}, "a\nb\n\n", 5, {0, 2, 4, 5}},
+    };
+    for (const AppendCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->setText(QString());
+        for (const QString& piece : c.pieces)
+            field->AppendText(piece);
+        EXPECT_EQ(field->Text(), c.text);
+        EXPECT_EQ(field->TextLength(), c.length);
+        ASSERT_EQ(pane->lineCount(), int(c.lineStarts.size()));
+        for (size_t line = 0; line < c.lineStarts.size(); ++line) {
+            const int start = c.lineStarts[line];
+            EXPECT_EQ(pane->lineStartChar(int(line)), start) << "line " << line;
+            EXPECT_EQ(field->LineNumAtCharPos(start), int(line)) << "start of line " << line;
+            if (start > 0) {
+                EXPECT_EQ(field->LineNumAtCharPos(start - 1), int(line) - 1) << "line end before line " << line;
+            }
+        }
+        // Past the end: the last line.
+        EXPECT_EQ(field->LineNumAtCharPos(c.length + 10), int(c.lineStarts.size()) - 1);
+        EXPECT_EQ(field->LineNumAtCharPos(-3), 0);
+    }
+}
+
+TEST_F(TextPaneTest, SelectionCountsCharactersAcrossPairsAndLines)
+{
+    // Characters: a0 smile1 b2 \n3 smile4 c5
+    field->setText("a" + Smile + "b\n" + Smile + "c");
+    const struct {
+        int start, length;
+        QString text;
+        int readStart, readLength;
+    } cases[] = {
+        {1, 1, Smile, 1, 1},
+        {2, 3, "b\n" + Smile, 2, 3},
+        {4, 10, Smile + "c", 4, 2}, // clamped at the end
+        {9, 1, "", 6, 0},
+        {0, 6, "a" + Smile + "b\n" + Smile + "c", 0, 6},
+    };
+    for (const auto& c : cases) {
+        field->setSelStart(c.start);
+        field->setSelLength(c.length);
+        EXPECT_EQ(field->SelStart(), c.readStart) << c.start;
+        EXPECT_EQ(field->SelLength(), c.readLength) << c.start;
+        EXPECT_EQ(field->SelText(), c.text) << c.start;
+    }
+}
+
+// Style runs by a letter each; '.' is unstyled. Later runs replace what they cover.
+struct RunCase {
+    const char* label;
+    std::vector<std::tuple<int, int, char>> runs; // start, length, letter
+    const char* expected;
+    int runCount;
+};
+
+TEST_F(TextPaneTest, LaterStyleRunsReplaceWhatTheyCover)
+{
+    const RunCase cases[] = {
+        {"apart", {{1, 2, 'A'}, {5, 2, 'B'}}, ".AA..BB...", 2},
+        {"overlapping the end of an earlier run", {{2, 3, 'A'}, {4, 4, 'B'}}, "..AABBBB..", 2},
+        {"overlapping the start of an earlier run", {{4, 4, 'A'}, {2, 3, 'B'}}, "..BBBAAA..", 2},
+        {"inside an earlier run: split", {{0, 10, 'A'}, {3, 2, 'B'}}, "AAABBAAAAA", 3},
+        {"covering several runs", {{1, 2, 'A'}, {5, 2, 'B'}, {0, 9, 'C'}}, "CCCCCCCCC.", 1},
+        {"exactly the same range", {{3, 3, 'A'}, {3, 3, 'B'}}, "...BBB....", 1},
+        {"past the end: clamped; empty: ignored", {{8, 50, 'A'}, {4, 0, 'B'}, {-2, 3, 'C'}}, "C.......AA", 2},
+    };
+    const auto styleOf = [](char letter) {
+        fw::TextStyle s;
+        s.color = QColor(letter * 2, 0, 0);
+        s.bold = letter == 'B';
+        return s;
+    };
+    for (const RunCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->setText(QStringLiteral("0123456789"));
+        for (const auto& [start, length, letter] : c.runs)
+            field->setStyleRun(start, length, styleOf(letter));
+        QString seen;
+        for (int i = 0; i < 10; ++i) {
+            const fw::TextStyle* s = pane->styleAt(i);
+            seen += s ? QChar(s->color.red() / 2) : QChar('.');
+        }
+        EXPECT_EQ(seen, QString::fromLatin1(c.expected));
+        EXPECT_EQ(pane->styleRunCount(), c.runCount);
+    }
+    field->setText(QStringLiteral("new"));
+    EXPECT_EQ(pane->styleRunCount(), 0) << "setText drops the runs";
+}
+
+TEST_F(TextPaneTest, SelectingFromCodeScrollsTheSelectionIntoView)
+{
+    QStringList rows;
+    for (int i = 0; i < 1000; ++i)
+        rows << QStringLiteral("row %1").arg(i);
+    rows[700] = QString(400, QLatin1Char('-')) + QStringLiteral("hit") + QString(400, QLatin1Char('-'));
+    field->setText(rows.join('\n'));
+    testsupport::settle();
+    EXPECT_EQ(field->ScrollPosition(), 0);
+
+    const int hit = pane->lineStartChar(700) + 400;
+    field->setSelStart(hit);
+    field->setSelLength(3);
+    const int first = field->ScrollPosition();
+    EXPECT_LE(first, 700);
+    EXPECT_GT(first + pane->visibleLineCount(), 700);
+    // The hit is inside the viewport horizontally too.
+    const int hbar = pane->horizontalScrollBar()->value();
+    EXPECT_GT(hbar, 0);
+    const QFontMetricsF metrics(pane->font());
+    const qreal hitX = 4 + 400 * metrics.horizontalAdvance(QLatin1Char('-')) - hbar;
+    EXPECT_GE(hitX, 0);
+    EXPECT_LE(hitX, pane->viewport()->width());
+
+    field->setSelStart(pane->lineStartChar(5));
+    EXPECT_LE(field->ScrollPosition(), 5);
+    EXPECT_EQ(pane->horizontalScrollBar()->value(), 0);
+
+    // Scroll positions are clamped to the lines there are.
+    field->setScrollPosition(5000);
+    EXPECT_EQ(field->ScrollPosition(), 1000 - pane->visibleLineCount());
+    field->setText(QString());
+    field->setScrollPosition(3);
+    EXPECT_EQ(field->ScrollPosition(), 0);
+}
+
+TEST_F(TextPaneTest, TextChangeAndSelChangeAreRaisedOncePerChange)
+{
+    int texts = 0;
+    int selections = 0;
+    field->TextChange = [&texts](fw::EditField&) { ++texts; };
+    field->SelChange = [&selections](fw::EditField&) { ++selections; };
+    const struct {
+        const char* label;
+        std::function<void()> act;
+        int texts, selections;
+    } steps[] = {
+        {"setText", [&] { field->setText("abc\ndef"); }, 1, 0},
+        {"AppendText", [&] { field->AppendText("\nghi"); }, 1, 0},
+        {"AppendText of nothing", [&] { field->AppendText(QString()); }, 0, 0},
+        {"setSelStart", [&] { field->setSelStart(5); }, 0, 1},
+        {"setSelStart to the same place", [&] { field->setSelStart(5); }, 0, 0},
+        {"setSelLength", [&] { field->setSelLength(2); }, 0, 1},
+        {"setText moves the caret home", [&] { field->setText("xyz"); }, 1, 1},
+        {"arrow key", [&] { QTest::keyClick(pane, Qt::Key_Right); }, 0, 1},
+        {"shift+End", [&] { QTest::keyClick(pane, Qt::Key_End, Qt::ShiftModifier); }, 0, 1},
+        {"style run", [&] { field->setStyleRun(0, 2, fw::TextStyle{}); }, 0, 0},
+    };
+    for (const auto& s : steps) {
+        texts = selections = 0;
+        s.act();
+        EXPECT_EQ(texts, s.texts) << s.label;
+        EXPECT_EQ(selections, s.selections) << s.label;
+    }
+}
+
+TEST_F(TextPaneTest, KeyboardMovesAndExtendsTheSelection)
+{
+    field->setReadOnly(true);
+    field->setText("ab" + Smile + "d\nxy\nlast line");
+    using Mods = Qt::KeyboardModifiers;
+    const struct {
+        Qt::Key key;
+        Mods mods;
+        int selStart, selLength;
+    } steps[] = {
+        {Qt::Key_Right, {}, 1, 0},
+        {Qt::Key_Right, Qt::ShiftModifier, 1, 1},
+        {Qt::Key_Right, Qt::ShiftModifier, 1, 2}, // over the pair at once
+        {Qt::Key_Left, {}, 1, 0}, // collapses to the start
+        {Qt::Key_End, Qt::ShiftModifier, 1, 3},
+        {Qt::Key_Down, {}, 7, 0}, // line 1 is shorter: its end
+        {Qt::Key_Home, {}, 5, 0},
+        {Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier, 5, 12},
+        {Qt::Key_Up, {}, 7, 0}, // from the end of the text to the end of the shorter line above
+        {Qt::Key_PageDown, {}, 17, 0}, // clamped to the last line, same column as before
+        {Qt::Key_Home, Qt::ControlModifier, 0, 0},
+        {Qt::Key_A, Qt::ControlModifier, 0, 17},
+    };
+    for (const auto& s : steps) {
+        QTest::keyClick(pane, s.key, s.mods);
+        EXPECT_EQ(field->SelStart(), s.selStart) << QKeySequence(s.key | s.mods).toString().toStdString();
+        EXPECT_EQ(field->SelLength(), s.selLength) << QKeySequence(s.key | s.mods).toString().toStdString();
+    }
+    field->setSelStart(2);
+    field->setSelLength(4);
+    QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), Smile + "d\nx");
+    QTest::keyClick(pane, Qt::Key_Q);
+    EXPECT_EQ(field->Text(), "ab" + Smile + "d\nxy\nlast line") << "read-only";
+}
+
+TEST_F(TextPaneTest, EditingKeepsLinesAndRunsInStep)
+{
+    // Characters: a0 b1 smile2 c3 \n4 l5 i6 n7 e8; the run styles "line".
+    field->setText("ab" + Smile + "c\nline");
+    field->setStyleRun(5, 4, fw::TextStyle{});
+    int texts = 0;
+    field->TextChange = [&texts](fw::EditField&) { ++texts; };
+    const auto styled = [this] {
+        QString out;
+        for (int i = 0; i < field->TextLength(); ++i)
+            out += pane->styleAt(i) ? QLatin1Char('s') : QLatin1Char('.');
+        return out;
+    };
+    const struct {
+        const char* label;
+        std::function<void()> act;
+        QString text;
+        const char* runs;
+        int lines;
+    } steps[] = {
+        {"backspace removes the pair", [&] { field->setSelStart(3); QTest::keyClick(pane, Qt::Key_Backspace); },
+         "abc\nline", "....ssss", 2},
+        {"typing at the caret", [&] { QTest::keyClicks(pane, QStringLiteral("X")); }, "abXc\nline",
+         ".....ssss", 2},
+        {"return splits the line", [&] { QTest::keyClick(pane, Qt::Key_Return); }, "abX\nc\nline", "......ssss", 3},
+        {"delete over a selection into the run", [&] { field->setSelStart(4); field->setSelLength(4);
+                                                       QTest::keyClick(pane, Qt::Key_Delete); },
+         "abX\nne", "....ss", 2},
+    };
+    for (const auto& s : steps) {
+        texts = 0;
+        s.act();
+        EXPECT_EQ(field->Text(), s.text) << s.label;
+        EXPECT_EQ(styled(), QString::fromLatin1(s.runs)) << s.label;
+        EXPECT_EQ(pane->lineCount(), s.lines) << s.label;
+        EXPECT_EQ(field->LineNumAtCharPos(field->TextLength()), s.lines - 1) << s.label;
+        EXPECT_EQ(texts, 1) << s.label;
+    }
+}
+
+TEST_F(TextPaneTest, HandlersSeeInputFirstAndMayConsumeIt)
+{
+    QStringList rows;
+    for (int i = 0; i < 300; ++i)
+        rows << QStringLiteral("line %1").arg(i);
+    field->setText(rows.join('\n'));
+    bool consume = true;
+    int wheels = 0, presses = 0, keys = 0;
+    field->MouseWheel = [&](fw::EditField&, int, int, int, int) { ++wheels; return consume; };
+    field->MouseDown = [&](fw::EditField&, int, int) { ++presses; return consume; };
+    field->KeyDown = [&](fw::EditField&, const QString&) { ++keys; return consume; };
+    QWidget* viewport = pane->viewport();
+    const QPoint onLine2(30, 2 + pane->fontMetrics().lineSpacing() * 2 + 3);
+    const auto wheel = [&] {
+        QWheelEvent event(QPointF(50, 50), viewport->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(viewport, &event);
+    };
+
+    wheel();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, onLine2);
+    QTest::keyClick(pane, Qt::Key_Down);
+    EXPECT_EQ(field->ScrollPosition(), 0);
+    EXPECT_EQ(field->SelStart(), 0);
+    EXPECT_EQ(wheels + presses + keys, 3);
+
+    consume = false;
+    wheel();
+    EXPECT_GT(field->ScrollPosition(), 0) << "the wheel scrolls";
+    field->setScrollPosition(0);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, onLine2);
+    EXPECT_EQ(field->LineNumAtCharPos(field->SelStart()), 2);
+    EXPECT_TRUE(pane->hasFocus()) << "a click gives the view the focus";
+    QTest::keyClick(pane, Qt::Key_Down);
+    EXPECT_EQ(field->LineNumAtCharPos(field->SelStart()), 3);
+    // Drag from line 3 to line 5, then shift-click on line 1 extends from the same anchor.
+    const int step = pane->fontMetrics().lineSpacing();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, onLine2 + QPoint(0, step));
+    const int anchor = field->SelStart();
+    EXPECT_EQ(field->LineNumAtCharPos(anchor), 3);
+    const QPoint onLine5 = onLine2 + QPoint(0, 3 * step);
+    QMouseEvent drag(QEvent::MouseMove, onLine5, viewport->mapToGlobal(onLine5), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &drag);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, onLine5);
+    EXPECT_EQ(field->SelStart(), anchor);
+    EXPECT_EQ(field->LineNumAtCharPos(field->SelStart() + field->SelLength()), 5);
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, onLine2 - QPoint(0, step));
+    EXPECT_EQ(field->LineNumAtCharPos(field->SelStart()), 1);
+    EXPECT_EQ(field->SelStart() + field->SelLength(), anchor);
+}
+
+TEST_F(TextPaneTest, PaintingShowsTheSelectedHitAndStyledRuns)
+{
+    field->setBackColor(Qt::white);
+    field->setTextColor(Qt::black);
+    field->setText(QStringLiteral("plain text with a hit in it\n") + Smile + QStringLiteral(" 数字 and bold\nthird"));
+    fw::TextStyle red;
+    red.color = QColor(0xFF, 0, 0);
+    red.bold = true;
+    field->setStyleRun(18, 3, red); // "hit"
+    field->setStyleRun(29, 7, red); // the second line's non-ASCII, bold
+    const QImage before = field->widget()->grab().toImage();
+    field->setSelStart(18);
+    field->setSelLength(3);
+    const QImage after = field->widget()->grab().toImage();
+
+    const QColor highlight = pane->palette().color(QPalette::Active, QPalette::Highlight);
+    int highlighted = 0, reddish = 0, changed = 0;
+    for (int y = 0; y < after.height(); ++y) {
+        for (int x = 0; x < after.width(); ++x) {
+            const QColor c = after.pixelColor(x, y);
+            highlighted += c == highlight;
+            reddish += c.red() > 150 && c.green() < 90 && c.blue() < 90;
+            changed += c != before.pixelColor(x, y);
+        }
+    }
+    EXPECT_GT(highlighted, 20) << "the selected hit has the highlight behind it";
+    EXPECT_GT(reddish, 10) << "the styled runs are drawn in their colour";
+    EXPECT_GT(changed, 20);
+    EXPECT_EQ(after.pixelColor(after.width() - 40, after.height() - 40), QColor(Qt::white)) << "background";
+}
+
+TEST_F(TextPaneTest, MillionsOfLinesAppendInTimeOfTheAppendedText)
+{
+    constexpr int Lines = 4000000;
+    constexpr int LinesPerPiece = 5000;
+    QString piece;
+    for (int i = 0; i < LinesPerPiece; ++i)
+        piece += QStringLiteral("%1 words\n").arg(i, 7);
+    QElapsedTimer timer;
+    timer.start();
+    for (int done = 0; done < Lines; done += LinesPerPiece) {
+        field->AppendText(piece);
+        field->setSelStart(field->TextLength() - 1);
+    }
+    QCoreApplication::processEvents();
+    const qint64 appendMs = timer.elapsed();
+    EXPECT_LT(appendMs, 3000);
+    EXPECT_EQ(pane->lineCount(), Lines + 1);
+    EXPECT_EQ(field->LineNumAtCharPos(field->TextLength() - 1), Lines - 1);
+    EXPECT_GE(field->ScrollPosition(), Lines - pane->visibleLineCount());
+
+    // 100,000 runs set from the end backwards, then width changes: none depends on the text's size.
+    timer.restart();
+    fw::TextStyle bold;
+    bold.bold = true;
+    for (int i = 100000; i-- > 0;)
+        field->setStyleRun(i * 160 + 2, 5, bold);
+    for (int width = 200; width <= 400; width += 50) {
+        field->setWidth(width);
+        field->widget()->grab();
+    }
+    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_EQ(pane->styleRunCount(), 100000);
+}
+
+} // namespace
