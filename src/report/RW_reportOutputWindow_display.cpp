@@ -1,5 +1,5 @@
 // The report window's display half: set-up, report choice per pane, pane split and resizing, line
-// numbers, return to the number selection and the header logo.
+// numbers, text sizes, return to the number selection and the header logo.
 
 #include "report/RW_reportOutputWindow.h"
 
@@ -11,6 +11,8 @@
 #include "platform/TextHelpers.h"
 #include "report/RC_outputDataClass.h"
 #include "search/RC_searchCriteriaClass.h"
+
+#include <algorithm>
 
 using namespace fw;
 
@@ -324,67 +326,88 @@ void RW_reportOutputWindow::updateLineNumberDisplayRight()
     updateLineNumberDisplay(Side::Right);
 }
 
-// The 1-based line of the character after the one that follows the caret, in the pane shown; the
-// empty page leaves the display as it is.
+// The 1-based line of the caret (the start of the selection) in the pane shown; the empty page leaves
+// the display as it is. The caret's own position is taken, not the character after it: a caret at the
+// end of a line, or on an empty line, belongs to that line and not to the next one.
 void RW_reportOutputWindow::updateLineNumberDisplay(Side side)
 {
     EditField* pane = shownPane(side);
     if (!pane)
         return;
-    const int line = pane->LineNumAtCharPos(pane->SelStart() + 1);
+    const int line = pane->LineNumAtCharPos(pane->SelStart());
     sideCtl<StaticText>("ST_lineNumber", side)->setText(Str(qint64(line) + 1));
 }
 
-// ---- text size, bookmarks and export: bound here, carried out elsewhere
+// ---- text size
+//
+// The arrows only step the number in the side's size field; the field's own TextChange applies it to
+// every report pane of the side. The field reads as its leading number (0 when it has none).
+
+namespace {
+
+// Lower bound 1: a field at 1, at 0 or without a number is left as it is.
+void stepTextSizeDown(EditField& field)
+{
+    const qint32 size = numericValue32(field.Text());
+    if (size > 1)
+        field.setText(Str(qint64(size) - 1));
+}
+
+// No upper bound; an empty field becomes "1".
+void stepTextSizeUp(EditField& field)
+{
+    field.setText(Str(qint64(numericValue32(field.Text())) + 1));
+}
+
+// Gives every report pane of one side the field's size (at least 1, the field's text is left as it is)
+// while the side shows its empty page, then shows the page shown before again.
+void applyTextSize(const Window& window, const EditField& field, const QString& pagesName, const QString& panesName)
+{
+    const qint32 size = std::max(numericValue32(field.Text()), qint32(1));
+    auto* pages = window.control<PagePanel>(pagesName);
+    if (!pages)
+        return;
+    const int saved = pages->Value();
+    pages->setValue(0);
+    for (int page = 1; page < pages->PanelCount(); ++page) {
+        if (auto* pane = window.control<EditField>(panesName, page - 1))
+            pane->setTextSize(size);
+    }
+    pages->setValue(saved);
+}
+
+} // namespace
 
 void RW_reportOutputWindow::UDA_fontSizeLeft_Down()
 {
-    // Text-size stepping is not wired yet.
+    stepTextSizeDown(*ctl<EditField>("EF_fontLeft"));
 }
 
 void RW_reportOutputWindow::UDA_fontSizeLeft_Up()
 {
-    // Text-size stepping is not wired yet.
+    stepTextSizeUp(*ctl<EditField>("EF_fontLeft"));
 }
 
 void RW_reportOutputWindow::EF_fontLeft_TextChange()
 {
-    // Applying a text size is not wired yet.
+    applyTextSize(*this, *ctl<EditField>("EF_fontLeft"), QStringLiteral("PP_resultsLeft"),
+                  QStringLiteral("EF_mainResultsLeft"));
 }
 
 void RW_reportOutputWindow::UDA_fontSizeRight_Down()
 {
-    // Text-size stepping is not wired yet.
+    stepTextSizeDown(*ctl<EditField>("EF_fontRight"));
 }
 
 void RW_reportOutputWindow::UDA_fontSizeRight_Up()
 {
-    // Text-size stepping is not wired yet.
+    stepTextSizeUp(*ctl<EditField>("EF_fontRight"));
 }
 
 void RW_reportOutputWindow::EF_fontRight_TextChange()
 {
-    // Applying a text size is not wired yet.
-}
-
-void RW_reportOutputWindow::BB_bookmarksLeft_Action()
-{
-    // Bookmarks are not wired yet.
-}
-
-void RW_reportOutputWindow::BB_bookmarksRight_Action()
-{
-    // Bookmarks are not wired yet.
-}
-
-void RW_reportOutputWindow::PB_openInWordLeft_Action()
-{
-    // Export to the word processor is not wired yet.
-}
-
-void RW_reportOutputWindow::PB_openInWordRight_Action()
-{
-    // Export to the word processor is not wired yet.
+    applyTextSize(*this, *ctl<EditField>("EF_fontRight"), QStringLiteral("PP_resultsRight"),
+                  QStringLiteral("EF_mainResultsRight"));
 }
 
 // ---- header

@@ -1,5 +1,5 @@
-// The report window's search half: highlight styles, hit counters and hit navigation per pane, and
-// the search rows shown and hidden.
+// The report window's search half: highlight styles, hit counters and hit navigation per pane, the
+// search rows shown and hidden, the phrase scan with Find, and Reset of a search row.
 
 #include "report/RW_reportOutputWindow.h"
 
@@ -8,6 +8,7 @@
 #include "platform/EditField.h"
 #include "platform/TextHelpers.h"
 #include "report/RC_outputDataClass.h"
+#include "search/PhraseScan.h"
 #include "search/RC_searchCriteriaClass.h"
 
 using namespace fw;
@@ -323,36 +324,230 @@ void RW_reportOutputWindow::adjustWindowSizeForOneLessSearch()
     --numSearchCriteriaVisible;
 }
 
-// ---- phrase scan, Find and Reset: bound here, carried out elsewhere
+// ---- phrase scan and Find
 
-qint32 RW_reportOutputWindow::locateSearchPhrase(const std::shared_ptr<RC_searchCriteriaClass>&, const QString&)
+namespace {
+
+// Row k's criterion of the report on page `page` of one side; nullptr where the page has no record.
+std::shared_ptr<RC_searchCriteriaClass> rowCriterion(const std::shared_ptr<RC_outputDataClass>& record, int row)
 {
-    // The phrase scan is not wired yet: no hits.
-    return 0;
+    if (!record || row < 0 || row >= int(record->searchCrit.size()))
+        return nullptr;
+    return record->searchCrit[size_t(row)];
 }
 
-void RW_reportOutputWindow::executeFind(qint32)
+} // namespace
+
+// Fills crit's hit list with the character offsets of the phrase in currSearch within text. A phrase
+// equal to the one the list was made for is answered from the list, without reading the text; the
+// list object itself is kept, so a criterion sharing it sees the new hits.
+qint32 RW_reportOutputWindow::locateSearchPhrase(const std::shared_ptr<RC_searchCriteriaClass>& crit,
+                                                 const QString& text)
 {
-    // Find is not wired yet.
+    if (!crit)
+        return 0;
+    IntList& hits = *crit->arrFoundIndexes;
+    if (!crit->lastSearch.isEmpty() && crit->lastSearch == crit->currSearch)
+        return qint32(hits.size());
+
+    hits.clear();
+    const qint64 found = PhraseScan(crit->currSearch).findAll(text, hits);
+    crit->lastSearch = crit->currSearch;
+    return qint32(found);
 }
 
-void RW_reportOutputWindow::PB_find_Action(PushButton&)
+// Searches every report for row k's phrase (the left pane's text; the right criterion shares the
+// left one's hit list), paints the hits when the row's colour box is ticked, and makes the row an
+// active search with hit 1 selected in both panes. Without any hit the row stays as it was.
+void RW_reportOutputWindow::executeFind(qint32 row)
 {
-    // Find is not wired yet.
+    auto* pagesLeft = ctl<PagePanel>("PP_resultsLeft");
+    auto* pagesRight = ctl<PagePanel>("PP_resultsRight");
+    auto* phraseField = ctl<EditField>("EF_searchText", row);
+    if (!pagesLeft || !pagesRight || !phraseField)
+        return;
+    const int pL = pagesLeft->Value();
+    const int pR = pagesRight->Value();
+    const QString phrase = phraseField->Text();
+
+    pagesLeft->setVisible(false);
+    pagesRight->setVisible(false);
+
+    qint64 total = 0;
+    qint32 nL = 0;
+    qint32 nR = 0;
+    std::shared_ptr<RC_searchCriteriaClass> cL;
+    std::shared_ptr<RC_searchCriteriaClass> cR;
+    for (int i = 0; i <= pagesLeft->PanelCount() - 2; ++i) {
+        const auto critL = rowCriterion(reportRecord(Side::Left, i + 1), row);
+        const auto critR = rowCriterion(reportRecord(Side::Right, i + 1), row);
+        auto* pane = ctl<EditField>("EF_mainResultsLeft", i);
+        if (!critL || !critR || !pane)
+            continue;
+        critL->currSearch = phrase;
+        critR->currSearch = phrase;
+        const qint32 n = locateSearchPhrase(critL, pane->Text());
+        critR->arrFoundIndexes = critL->arrFoundIndexes;
+        total += n;
+        if (pL == i + 1) {
+            nL = n;
+            cL = critL;
+        }
+        if (pR == i + 1) {
+            nR = n;
+            cR = critR;
+        }
+    }
+
+    if (total == 0) {
+        pagesLeft->setVisible(true);
+        pagesRight->setVisible(true);
+        MsgBox(QStringLiteral("NONE FOUND: Search results not found in any area of the report."));
+        if (auto* hitNumber = ctl<EditField>("EF_searchInstanceLeft", row))
+            hitNumber->SetFocus();
+        return;
+    }
+
+    auto* applyColor = ctl<CheckBox>("ChB_applyColor", row);
+    if (applyColor && applyColor->Value()) {
+        // The hits keep the text size their pane shows; colour, weight and underline change.
+        for (int i = 0; i <= pagesLeft->PanelCount() - 2; ++i) {
+            const auto critL = rowCriterion(reportRecord(Side::Left, i + 1), row);
+            const auto critR = rowCriterion(reportRecord(Side::Right, i + 1), row);
+            auto* paneLeft = ctl<EditField>("EF_mainResultsLeft", i);
+            auto* paneRight = ctl<EditField>("EF_mainResultsRight", i);
+            if (!critL || !critR || !paneLeft || !paneRight)
+                continue;
+            critL->currSearch = phrase;
+            critL->size = paneLeft->TextSize();
+            critR->currSearch = phrase;
+            critR->size = paneRight->TextSize();
+            applyStyleToSearchTextLeft(critL, i);
+            applyStyleToSearchTextRight(critR, i);
+        }
+    }
+
+    ctl<PushButton>("PB_clearSearch", row)->setVisible(true);
+    ctl<PushButton>("PB_find", row)->setVisible(false);
+    phraseField->setEnabled(false);
+    ctl<StaticText>("ST_searchTotal", row)->setText(Str(total));
+
+    for (const char* name : {"UDA_fontSizeLeft", "UDA_fontSizeRight", "EF_fontLeft", "EF_fontRight"})
+        FindControl(QLatin1String(name))->setEnabled(false);
+    ++numActiveSearches;
+
+    // An active row cannot be hidden.
+    if (row > 0) {
+        if (auto* hide = ctl<PushButton>("PB_srchHide", row - 1))
+            hide->setEnabled(false);
+    }
+
+    // Hit 1 in each pane; writing the hit number selects it through the field's TextChange.
+    const struct {
+        Side side;
+        qint32 count;
+        const std::shared_ptr<RC_searchCriteriaClass>& crit;
+    } panes[] = {{Side::Left, nL, cL}, {Side::Right, nR, cR}};
+    for (const auto& p : panes) {
+        setNavigationProperties(p.side, row, p.count, p.crit);
+        auto* hitNumber = sideCtl<EditField>("EF_searchInstance", p.side, row);
+        if (p.count < 1 || !p.crit) {
+            hitNumber->setText(QString());
+        } else {
+            p.crit->lastSearchIdx = 0;
+            hitNumber->setText(Str(qint64(p.crit->lastSearchIdx) + 1));
+        }
+    }
+
+    pagesLeft->setVisible(true);
+    pagesRight->setVisible(true);
+    if (auto* pane = ctl<EditField>("EF_mainResultsLeft", pL - 1))
+        pane->SetFocus();
 }
 
-void RW_reportOutputWindow::EF_searchText_TextChange(EditField&)
+void RW_reportOutputWindow::PB_find_Action(PushButton& sender)
 {
-    // Enabling Find follows with Find itself.
+    auto* progress = ctl<ProgressBar>("PrB_progressBar");
+    progress->setValue(0);
+    executeFind(sender.Index());
+    progress->setValue(0);
+    progress->setMaximum(10);
 }
 
-bool RW_reportOutputWindow::EF_searchText_KeyDown(EditField&, const QString&)
+// Find is offered only for a phrase of at least one character.
+void RW_reportOutputWindow::EF_searchText_TextChange(EditField& sender)
 {
-    // Return and Enter start Find once Find is wired.
+    if (auto* find = ctl<PushButton>("PB_find", sender.Index()))
+        find->setEnabled(!sender.Text().isEmpty());
+}
+
+// Return and Enter start a Find of the row, also for an empty phrase (which finds nothing and says so);
+// the key is never consumed.
+bool RW_reportOutputWindow::EF_searchText_KeyDown(EditField& sender, const QString& key)
+{
+    if (!key.isEmpty() && (key.at(0).unicode() == 13 || key.at(0).unicode() == 3))
+        executeFind(sender.Index());
     return false;
 }
 
-void RW_reportOutputWindow::PB_clearSearch_Action(PushButton&)
+// ---- reset of a search row
+
+// Ends row k's search: navigation and counters back to "-", Find back in place of Reset, the row's
+// hits repainted in the plain style in every report and both panes. The criteria keep phrase and
+// hits, so finding the same phrase again needs no scan.
+void RW_reportOutputWindow::PB_clearSearch_Action(PushButton& sender)
 {
-    // Reset is not wired yet.
+    const int row = sender.Index();
+    auto* progress = ctl<ProgressBar>("PrB_progressBar");
+    progress->setValue(0);
+    auto* pagesLeft = ctl<PagePanel>("PP_resultsLeft");
+    auto* pagesRight = ctl<PagePanel>("PP_resultsRight");
+    const int pL = pagesLeft->Value();
+    pagesLeft->setVisible(false);
+    pagesRight->setVisible(false);
+
+    for (Side side : {Side::Left, Side::Right}) {
+        sideCtl<UpDownArrows>("UDA_srchUpDn", side, row)->setVisible(false);
+        sideCtl<UpDownArrows>("UDA_srchFirstLast", side, row)->setVisible(false);
+        // Disabled first, so that emptying the field selects nothing.
+        auto* hitNumber = sideCtl<EditField>("EF_searchInstance", side, row);
+        hitNumber->setEnabled(false);
+        hitNumber->setText(QString());
+        sideCtl<StaticText>("ST_searchShowing", side, row)->setText(QStringLiteral("-"));
+    }
+
+    ctl<PushButton>("PB_clearSearch", row)->setVisible(false);
+    ctl<PushButton>("PB_find", row)->setVisible(true);
+    ctl<EditField>("EF_searchText", row)->setEnabled(true);
+    ctl<StaticText>("ST_searchTotal", row)->setText(QStringLiteral("-"));
+
+    // The left criterion carries both panes' hits: the right one shares its list and phrase.
+    for (int i = 0; i <= pagesLeft->PanelCount() - 2; ++i) {
+        const auto crit = rowCriterion(reportRecord(Side::Left, i + 1), row);
+        if (!crit || !defaultSearchCriteria)
+            continue;
+        defaultSearchCriteria->currSearch = crit->currSearch;
+        defaultSearchCriteria->arrFoundIndexes = crit->arrFoundIndexes;
+        applyStyleToSearchTextLeft(defaultSearchCriteria, i);
+        applyStyleToSearchTextRight(defaultSearchCriteria, i);
+    }
+    if (defaultSearchCriteria)
+        defaultSearchCriteria->currSearch.clear();
+
+    --numActiveSearches;
+    if (numActiveSearches == 0) {
+        for (const char* name : {"UDA_fontSizeLeft", "EF_fontLeft", "UDA_fontSizeRight", "EF_fontRight"})
+            FindControl(QLatin1String(name))->setEnabled(true);
+    }
+    if (row > 0) {
+        if (auto* hide = ctl<PushButton>("PB_srchHide", row - 1))
+            hide->setEnabled(true);
+    }
+
+    pagesLeft->setVisible(true);
+    pagesRight->setVisible(true);
+    if (auto* pane = ctl<EditField>("EF_mainResultsLeft", pL - 1))
+        pane->SetFocus();
+    progress->setValue(0);
+    progress->setMaximum(10);
 }

@@ -335,13 +335,13 @@ TEST_F(HitNavigationTest, PaintingStylesOnlyTheHitRuns)
     EXPECT_EQ(messages[0], QStringLiteral("SNHE: NIL searchObj in applyStyleToSearchText!"));
 }
 
-TEST_F(HitNavigationTest, LineNumberFollowsTheCharacterAfterTheCaret)
+TEST_F(HitNavigationTest, LineNumberIsTheLineOfTheCaret)
 {
     setUpWith(QStringLiteral("ab\ncd\n\nef"));
     const struct {
         int caret;
         const char* line;
-    } cases[] = {{0, "1"}, {1, "1"}, {2, "2"}, {4, "2"}, {5, "3"}, {6, "4"}, {9, "4"}};
+    } cases[] = {{0, "1"}, {1, "1"}, {2, "1"}, {4, "2"}, {5, "2"}, {6, "3"}, {9, "4"}};
     for (const auto& lc : cases) {
         pane(Left)->setSelStart(lc.caret);
         w->updateLineNumberDisplayLeft();

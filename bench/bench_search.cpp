@@ -1,0 +1,176 @@
+// Time of the report search on a large report: about 100 million characters in 1,000,000 lines, with
+// a phrase found once per line (1,000,000 hits). Measured: the phrase scan alone, and Find and Reset
+// of a search row in a real report window, with and without highlighting. The window is set up once
+// and shared by the window benchmarks; every timed Find scans the text anew.
+
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/EditField.h"
+#include "report/RC_outputDataClass.h"
+#include "report/RW_reportOutputWindow.h"
+#include "search/PhraseScan.h"
+#include "search/RC_searchCriteriaClass.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int Lines = 1000000;
+const QString Phrase = QStringLiteral("thousand");
+
+// Report-like lines of about 100 characters, each holding the phrase once and several near misses.
+const QString& reportText()
+{
+    static const QString text = [] {
+        static const char* const words[] = {"one", "two", "three", "four", "five", "six", "seven", "eight", "nine",
+                                            "hundred", "thou", "thousan-", "million", "and", "ten", "twenty"};
+        QString t;
+        t.reserve(qsizetype(Lines) * 101);
+        for (int n = 0; n < Lines; ++n) {
+            const qsizetype lineStart = t.size();
+            t += QString::number(n);
+            t += QStringLiteral(": ");
+            for (int w = 0; t.size() - lineStart < 60; ++w) {
+                t += QLatin1String(words[(n * 7 + w * 3) % 16]);
+                t += QLatin1Char(' ');
+            }
+            t += Phrase;
+            while (t.size() - lineStart < 99)
+                t += QLatin1String(" tho");
+            t.truncate(lineStart + 99);
+            t += QLatin1Char('\n');
+        }
+        return t;
+    }();
+    return text;
+}
+
+double peakMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// One report window holding the text in both panes, set up as a completed run leaves it.
+RW_reportOutputWindow* window()
+{
+    static QPointer<RW_reportOutputWindow> w;
+    if (!w) {
+        w = fw::Window::New<RW_reportOutputWindow>();
+        for (const char* name : {"EF_mainResultsLeft", "EF_mainResultsRight"})
+            w->control<fw::EditField>(QLatin1String(name), 0)->setText(reportText());
+        w->initialize(reportText());
+    }
+    return w;
+}
+
+template <class C>
+C* ctl(const char* name, int index = -1)
+{
+    return window()->control<C>(QLatin1String(name), index);
+}
+
+void BM_PhraseScanAlone(benchmark::State& state)
+{
+    const QString& text = reportText();
+    IntList hits;
+    for (auto _ : state) {
+        hits.clear();
+        benchmark::DoNotOptimize(PhraseScan(Phrase).findAll(text, hits));
+    }
+    state.counters["text_chars"] = double(text.size());
+    state.counters["hits"] = double(hits.size());
+    state.counters["MB_per_s"] = benchmark::Counter(double(text.size()), benchmark::Counter::kIsIterationInvariantRate,
+                                                    benchmark::Counter::kIs1000);
+}
+
+// Find of row 0 by its button (scan, counters, hit 1 selected in both panes, and the painting of every
+// hit in both panes when state.range(0) is 1), then Reset (repainting every hit in the plain style),
+// timed apart.
+void BM_FindAndResetInWindow(benchmark::State& state)
+{
+    const bool highlight = state.range(0) != 0;
+    fw::ModalSeam::setMessageHandler([](const fw::MessageRequest&) { return QStringLiteral("OK"); });
+    RW_reportOutputWindow* w = window();
+    ctl<fw::CheckBox>("ChB_applyColor", 0)->setValue(highlight);
+    ctl<fw::EditField>("EF_searchText", 0)->setText(Phrase);
+    auto* find = ctl<fw::PushButton>("PB_find", 0);
+    auto* reset = ctl<fw::PushButton>("PB_clearSearch", 0);
+
+    double findSeconds = 0;
+    double resetSeconds = 0;
+    qint64 hits = 0;
+    for (auto _ : state) {
+        // A criterion that has found nothing yet, so that the Find scans.
+        for (const auto& record : {w->reportRecordLeft(1), w->reportRecordRight(1)}) {
+            record->searchCrit[0]->lastSearch.clear();
+            record->searchCrit[0]->arrFoundIndexes->clear();
+        }
+        QElapsedTimer timer;
+        timer.start();
+        find->Push();
+        findSeconds += double(timer.nsecsElapsed()) / 1e9;
+        hits = qint64(w->reportRecordLeft(1)->searchCrit[0]->arrFoundIndexes->size());
+        if (!reset->Visible()) {
+            state.SkipWithError("the Find found nothing");
+            break;
+        }
+        timer.restart();
+        reset->Push();
+        resetSeconds += double(timer.nsecsElapsed()) / 1e9;
+    }
+    const double n = double(state.iterations());
+    state.counters["hits"] = double(hits);
+    state.counters["find_s"] = findSeconds / n;
+    state.counters["reset_s"] = resetSeconds / n;
+    state.counters["peak_MiB"] = peakMiB();
+    fw::ModalSeam::reset();
+}
+
+// Find of the phrase the row found last, after a Reset: the kept hits are reused without a scan.
+void BM_RefindAfterReset(benchmark::State& state)
+{
+    fw::ModalSeam::setMessageHandler([](const fw::MessageRequest&) { return QStringLiteral("OK"); });
+    ctl<fw::CheckBox>("ChB_applyColor", 0)->setValue(false);
+    ctl<fw::EditField>("EF_searchText", 0)->setText(Phrase);
+    auto* find = ctl<fw::PushButton>("PB_find", 0);
+    auto* reset = ctl<fw::PushButton>("PB_clearSearch", 0);
+    find->Push();
+    reset->Push();
+    for (auto _ : state) {
+        find->Push();
+        state.PauseTiming();
+        reset->Push();
+        state.ResumeTiming();
+    }
+    fw::ModalSeam::reset();
+}
+
+} // namespace
+
+BENCHMARK(BM_PhraseScanAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_FindAndResetInWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_RefindAfterReset)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

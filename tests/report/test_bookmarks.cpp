@@ -1,0 +1,329 @@
+#include "report/RW_reportOutputWindow.h"
+
+#include "common/CW_fieldInputWindow.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/EditField.h"
+#include "platform/TextHelpers.h"
+#include "report/RC_outputDataClass.h"
+#include "support/TestSupport.h"
+
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace {
+
+using Report = RW_reportOutputWindow;
+
+const QString Invalid = QStringLiteral(
+    "INVALID REPORT: Please select one of the reports in the drop-down menu before setting a bookmark");
+
+QString numberedLines(const QString& word, int count)
+{
+    QString text;
+    for (int i = 1; i <= count; ++i)
+        text += word + QLatin1Char(' ') + QString::number(i) + QLatin1Char('\n');
+    return text;
+}
+
+// What the name prompt showed, and how the user answered it.
+struct PromptSeen {
+    QString title;
+    QString prompt;
+    QString proposed;
+    int selStart = -1;
+    int selLength = -1;
+};
+
+class BookmarkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fw::ModalSeam::setMessageHandler([this](const fw::MessageRequest& request) {
+            messages.push_back(request.message);
+            return QStringLiteral("OK");
+        });
+        // Each prompt takes the next queued answer: a name to save, or nothing to cancel.
+        fw::ModalSeam::setWindowHandler([this](fw::Window& window) {
+            auto* prompt = dynamic_cast<CW_fieldInputWindow*>(&window);
+            ASSERT_NE(prompt, nullptr);
+            auto* input = prompt->control<fw::EditField>(QStringLiteral("EF_input"));
+            prompts.push_back({prompt->Title(), prompt->control<fw::StaticText>(QStringLiteral("ST_mainText"))->Text(),
+                               input->Text(), input->SelStart(), input->SelLength()});
+            ASSERT_FALSE(answers.empty()) << "an unexpected prompt";
+            const std::optional<QString> answer = answers.front();
+            answers.erase(answers.begin());
+            if (answer) {
+                input->setText(*answer);
+                prompt->control<fw::PushButton>(QStringLiteral("PB_save"))->Push();
+            } else {
+                prompt->control<fw::PushButton>(QStringLiteral("PB_cancel"))->Push();
+            }
+        });
+        w = fw::Window::New<Report>();
+        const QString text = numberedLines(QStringLiteral("stdout line"), 300);
+        pane("Left")->setText(text);
+        pane("Right")->setText(text);
+        w->initialize(text);
+    }
+
+    void TearDown() override
+    {
+        fw::ModalSeam::reset();
+        w->Close();
+        testsupport::settle();
+    }
+
+    template <class C>
+    C* as(const char* base, const char* side, int index = -1) const
+    {
+        return w->control<C>(QLatin1String(base) + QLatin1String(side), index);
+    }
+    fw::BevelButton* button(const char* side) const { return as<fw::BevelButton>("BB_bookmarks", side); }
+    fw::PopupMenu* popup(const char* side) const { return as<fw::PopupMenu>("PM_displayChoice", side); }
+    fw::PagePanel* pages(const char* side) const { return as<fw::PagePanel>("PP_results", side); }
+    fw::EditField* pane(const char* side, int element = 0) const
+    {
+        return as<fw::EditField>("EF_mainResults", side, element);
+    }
+    QString lineNumber(const char* side) const { return as<fw::StaticText>("ST_lineNumber", side)->Text(); }
+
+    QStringList rows(const char* side) const
+    {
+        QStringList list;
+        for (int r = 0; r < button(side)->MenuRowCount(); ++r)
+            list << button(side)->MenuRow(r);
+        return list;
+    }
+    // The caption alignment as the button shows it.
+    QString captionAlign(const char* side) const
+    {
+        const QString sheet = button(side)->widget()->styleSheet();
+        return sheet.contains(QLatin1String("left")) ? QStringLiteral("left") : QStringLiteral("centre");
+    }
+
+    struct Lists {
+        std::vector<qint32> popupRow, scroll, selStart, selLength;
+        bool operator==(const Lists&) const = default;
+    };
+    Lists lists(const char* side) const
+    {
+        if (QLatin1String(side) == QLatin1String("Left"))
+            return {w->bookmark_PM_indexLeft, w->bookmark_scrollIndexLeft, w->bookmark_selStartLeft,
+                    w->bookmark_selLengthLeft};
+        return {w->bookmark_PM_indexRight, w->bookmark_scrollIndexRight, w->bookmark_selStartRight,
+                w->bookmark_selLengthRight};
+    }
+
+    // Selects, then scrolls (a selection set in code scrolls itself into view).
+    void place(fw::EditField* field, int selStart, int selLength, int scroll)
+    {
+        field->setSelStart(selStart);
+        field->setSelLength(selLength);
+        ASSERT_TRUE(testsupport::waitUntil([&] {
+            field->setScrollPosition(scroll);
+            return field->ScrollPosition() == scroll;
+        })) << "scroll to " << scroll;
+    }
+
+    // A second report in the left popup, with its own page and pane, as a window with two reports has.
+    fw::EditField* addSecondLeftReport(const QString& text)
+    {
+        auto record = std::make_shared<RC_outputDataClass>();
+        record->totalLineCount = RC_outputDataClass::countLines(text);
+        popup("Left")->AddRow(QStringLiteral("second"));
+        popup("Left")->setRowTag(2, record);
+        pages("Left")->setPanelCount(3);
+        fw::EditField* first = pane("Left");
+        auto* second = w->add(new EF_mainResultsLeft(1), QStringLiteral("EF_mainResultsLeft"), first->Left(),
+                              first->Top(), first->Width(), first->Height(), fw::LockLeft | fw::LockTop,
+                              pages("Left"), 1, 2);
+        second->setTextSize(12);
+        second->setText(text);
+        return second;
+    }
+
+    Report* w = nullptr;
+    std::vector<QString> messages;
+    std::vector<std::optional<QString>> answers;
+    std::vector<PromptSeen> prompts;
+};
+
+TEST_F(BookmarkTest, AddingProposesTheFirstVisibleLineAndPutsNewBookmarksFirst)
+{
+    place(pane("Left"), 130, 6, 0); // at the top: "Line 1"
+    answers = {QStringLiteral("first")};
+    button("Left")->Push();
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(prompts[0].title, QStringLiteral("Add New Bookmark (left)"));
+    EXPECT_EQ(prompts[0].prompt, QStringLiteral("Please choose a name for this bookmark."));
+    EXPECT_EQ(prompts[0].proposed, QStringLiteral("Line 1:  stdout"));
+    EXPECT_EQ(prompts[0].selStart, 0);
+    EXPECT_EQ(prompts[0].selLength, fw::Len(prompts[0].proposed));
+
+    EXPECT_EQ(lists("Left"), (Lists{{1}, {0}, {130}, {6}}));
+    EXPECT_EQ(rows("Left"),
+              (QStringList{"first", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+    EXPECT_EQ(button("Left")->HasMenu(), 2);
+    EXPECT_EQ(button("Left")->MenuValue(), 0);
+    EXPECT_EQ(button("Left")->Caption(), QStringLiteral("first"));
+    EXPECT_EQ(captionAlign("Left"), QStringLiteral("left"));
+
+    // "Add New Bookmark" (row n + 1) asks again; the proposal counts the first visible line from 1.
+    place(pane("Left"), 2000, 0, 140);
+    answers = {QStringLiteral("second")};
+    button("Left")->Push(2);
+    ASSERT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(prompts[1].proposed, QStringLiteral("Line 141:  stdout"));
+    EXPECT_EQ(lists("Left"), (Lists{{1, 1}, {140, 0}, {2000, 130}, {0, 6}}));
+    EXPECT_EQ(rows("Left"),
+              (QStringList{"second", "first", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+    EXPECT_EQ(button("Left")->Caption(), QStringLiteral("second"));
+    EXPECT_EQ(button("Left")->MenuValue(), 0);
+
+    // Cancel adds nothing and leaves the picked row and the caption; an empty name is a name.
+    answers = {std::nullopt, QString()};
+    button("Left")->Push(3);
+    EXPECT_EQ(lists("Left").popupRow.size(), 2u);
+    EXPECT_EQ(rows("Left").size(), 5);
+    EXPECT_EQ(button("Left")->MenuValue(), 3);
+    EXPECT_EQ(button("Left")->Caption(), QStringLiteral("second"));
+    button("Left")->Push(3);
+    EXPECT_EQ(rows("Left"),
+              (QStringList{"", "second", "first", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+    EXPECT_EQ(button("Left")->Caption(), QString());
+
+    // The pane was only read; the right side saw nothing.
+    EXPECT_EQ(pane("Left")->SelStart(), 2000);
+    EXPECT_EQ(pane("Left")->ScrollPosition(), 140);
+    EXPECT_EQ(lists("Right"), Lists{});
+    EXPECT_EQ(button("Right")->HasMenu(), 0);
+    EXPECT_EQ(button("Right")->Caption(), QStringLiteral("Click to add bookmark"));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(BookmarkTest, PromptRowRefusesToAdd)
+{
+    for (bool withBookmark : {false, true}) {
+        if (withBookmark) {
+            answers = {QStringLiteral("kept")};
+            button("Right")->Push();
+        }
+        const Lists before = lists("Right");
+        const QStringList rowsBefore = rows("Right");
+        const QString captionBefore = button("Right")->Caption();
+        const size_t promptsBefore = prompts.size();
+        messages.clear();
+
+        popup("Right")->setListIndex(0);
+        button("Right")->Push(withBookmark ? 2 : -1);
+        ASSERT_EQ(messages.size(), 1u) << withBookmark;
+        EXPECT_EQ(messages[0], Invalid);
+        EXPECT_EQ(prompts.size(), promptsBefore) << withBookmark;
+        EXPECT_EQ(lists("Right"), before) << withBookmark;
+        EXPECT_EQ(rows("Right"), rowsBefore) << withBookmark;
+        EXPECT_EQ(button("Right")->Caption(), captionBefore) << withBookmark;
+        popup("Right")->setListIndex(1);
+    }
+    EXPECT_EQ(prompts[0].title, QStringLiteral("Add New Bookmark (right)"));
+}
+
+TEST_F(BookmarkTest, JumpRestoresReportSelectionScrollAndLineNumber)
+{
+    fw::EditField* second = addSecondLeftReport(numberedLines(QStringLiteral("second"), 200));
+
+    // Bookmark 1 on the second report, bookmark 0 on "stdout".
+    popup("Left")->setListIndex(2);
+    ASSERT_EQ(pages("Left")->Value(), 2);
+    place(second, 1105, 3, 90);
+    answers = {QStringLiteral("in second")};
+    button("Left")->Push();
+    ASSERT_EQ(prompts.back().proposed, QStringLiteral("Line 91:  second"));
+
+    popup("Left")->setListIndex(1);
+    place(pane("Left"), 30, 2, 5);
+    answers = {QStringLiteral("in stdout")};
+    button("Left")->Push(2);
+    ASSERT_EQ(lists("Left"), (Lists{{1, 2}, {5, 90}, {30, 1105}, {2, 3}}));
+
+    // Elsewhere, with another text size: the jump brings back the very positions.
+    place(pane("Left"), 3000, 0, 250);
+    as<fw::EditField>("EF_font", "Left")->setText(QStringLiteral("20"));
+    button("Left")->Push(1);
+    EXPECT_EQ(popup("Left")->ListIndex(), 2);
+    EXPECT_EQ(pages("Left")->Value(), 2);
+    EXPECT_EQ(as<fw::StaticText>("ST_totalLineCount", "Left")->Text(), QStringLiteral("of 201"));
+    EXPECT_EQ(second->SelStart(), 1105);
+    EXPECT_EQ(second->SelLength(), 3);
+    EXPECT_EQ(second->ScrollPosition(), 90);
+    EXPECT_EQ(lineNumber("Left"), QString::number(second->LineNumAtCharPos(1105) + 1));
+    EXPECT_EQ(button("Left")->Caption(), QStringLiteral("in second"));
+    EXPECT_EQ(button("Left")->MenuValue(), 1);
+    EXPECT_EQ(captionAlign("Left"), QStringLiteral("left"));
+
+    // Back to "stdout", also from the prompt row; a jump needs no report chosen.
+    popup("Left")->setListIndex(0);
+    button("Left")->Push(0);
+    EXPECT_EQ(popup("Left")->ListIndex(), 1);
+    EXPECT_EQ(pages("Left")->Value(), 1);
+    EXPECT_EQ(pane("Left")->SelStart(), 30);
+    EXPECT_EQ(pane("Left")->SelLength(), 2);
+    EXPECT_EQ(pane("Left")->ScrollPosition(), 5);
+    EXPECT_EQ(lineNumber("Left"), QStringLiteral("3"));
+    EXPECT_EQ(button("Left")->Caption(), QStringLiteral("in stdout"));
+
+    // Jumps change neither lists nor rows, and the right side not at all.
+    EXPECT_EQ(lists("Left"), (Lists{{1, 2}, {5, 90}, {30, 1105}, {2, 3}}));
+    EXPECT_EQ(rows("Left").size(), 5);
+    EXPECT_EQ(lists("Right"), Lists{});
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(BookmarkTest, ClearEmptiesOneSideAndTheNextClickAddsAtOnce)
+{
+    for (const char* side : {"Left", "Right"}) {
+        answers = {QStringLiteral("a"), QStringLiteral("b")};
+        button(side)->Push();
+        button(side)->Push(2);
+    }
+    ASSERT_EQ(rows("Left").size(), 5);
+    place(pane("Left"), 77, 4, 3);
+
+    // A menu value that names no bookmark row (the separator, or beyond the menu) does nothing.
+    for (int stray : {2, 9, -1}) {
+        button("Left")->setMenuValue(stray);
+        w->BB_bookmarksLeft_Action();
+        EXPECT_EQ(lists("Left").popupRow.size(), 2u) << stray;
+    }
+    EXPECT_TRUE(answers.empty());
+
+    button("Left")->Push(4); // "Clear All Bookmarks"
+    EXPECT_EQ(lists("Left"), Lists{});
+    EXPECT_EQ(button("Left")->MenuRowCount(), 0);
+    EXPECT_EQ(button("Left")->HasMenu(), 0);
+    EXPECT_EQ(button("Left")->Caption(), QStringLiteral("Click to Add Bookmark"));
+    EXPECT_EQ(captionAlign("Left"), QStringLiteral("centre"));
+    EXPECT_EQ(pane("Left")->SelStart(), 77);
+    EXPECT_EQ(pane("Left")->SelLength(), 4);
+    EXPECT_EQ(pane("Left")->ScrollPosition(), 3);
+
+    // The right side keeps its bookmarks.
+    EXPECT_EQ(rows("Right"), (QStringList{"b", "a", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+    EXPECT_EQ(lists("Right").popupRow.size(), 2u);
+    EXPECT_EQ(button("Right")->Caption(), QStringLiteral("b"));
+
+    // Without bookmarks a click adds, whatever menu value is left over.
+    const size_t promptsBefore = prompts.size();
+    answers = {QStringLiteral("again")};
+    button("Left")->Push();
+    EXPECT_EQ(prompts.size(), promptsBefore + 1);
+    EXPECT_EQ(rows("Left"), (QStringList{"again", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+    EXPECT_EQ(lists("Left"), (Lists{{1}, {3}, {77}, {4}}));
+}
+
+} // namespace
