@@ -1,7 +1,8 @@
 // Time of the report search on a large report: about 100 million characters in 1,000,000 lines, with
-// a phrase found once per line (1,000,000 hits). Measured: the phrase scan alone, and Find and Reset
-// of a search row in a real report window, with and without highlighting. The window is set up once
-// and shared by the window benchmarks; every timed Find scans the text anew.
+// a phrase found once per line (1,000,000 hits). Measured: the phrase scan alone, also on a worst case
+// for scans that restart after a failed candidate, and Find and Reset of a search row in a real report
+// window, with and without highlighting. The window is set up once and shared by the window
+// benchmarks; every timed Find scans the text anew.
 
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -94,6 +95,20 @@ void BM_PhraseScanAlone(benchmark::State& state)
                                                     benchmark::Counter::kIs1000);
 }
 
+// The worst case of a scan that restarts one unit after each failed candidate: 100 million "a" and a
+// phrase of 1,000 "a" and a "b" (10^11 comparisons that way). The scan stays linear.
+void BM_PhraseScanAdversarial(benchmark::State& state)
+{
+    const QString text(qsizetype(Lines) * 100, QLatin1Char('a'));
+    const QString phrase = QString(1000, QLatin1Char('a')) + QLatin1Char('b');
+    IntList hits;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PhraseScan(phrase).findAll(text, hits));
+    state.counters["hits"] = double(hits.size());
+    state.counters["MB_per_s"] = benchmark::Counter(double(text.size()), benchmark::Counter::kIsIterationInvariantRate,
+                                                    benchmark::Counter::kIs1000);
+}
+
 // Find of row 0 by its button (scan, counters, hit 1 selected in both panes, and the painting of every
 // hit in both panes when state.range(0) is 1), then Reset (repainting every hit in the plain style),
 // timed apart.
@@ -159,6 +174,7 @@ void BM_RefindAfterReset(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_PhraseScanAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_PhraseScanAdversarial)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_FindAndResetInWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_RefindAfterReset)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

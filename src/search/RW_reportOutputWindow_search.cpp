@@ -328,7 +328,7 @@ void RW_reportOutputWindow::adjustWindowSizeForOneLessSearch()
 
 namespace {
 
-// Row k's criterion of the report on page `page` of one side; nullptr where the page has no record.
+// A search row's criterion in a report record; nullptr where there is no record or no such row.
 std::shared_ptr<RC_searchCriteriaClass> rowCriterion(const std::shared_ptr<RC_outputDataClass>& record, int row)
 {
     if (!record || row < 0 || row >= int(record->searchCrit.size()))
