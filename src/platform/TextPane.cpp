@@ -369,6 +369,8 @@ void TextPane::insertRun(int from, int to, int style)
         releaseStyle(it->second.style);
         it = runs_.erase(it);
     }
+    if (style < 0)
+        return; // the range is left plain
     runs_.emplace_hint(it, from, Run{to, style});
     StyleSlot& slot = styles_[size_t(style)];
     if (++slot.uses == 1 && slot.style.size > 0)
@@ -385,7 +387,11 @@ void TextPane::setStyleRun(int charStart, int charLength, const TextStyle& style
     const int to = toUnit(endChar);
     if (from >= to)
         return;
-    insertRun(from, to, internStyle(style));
+    // A run that looks exactly like the pane's own text is no run at all: it only clears what it
+    // covers, so resetting many highlights leaves nothing behind to store or paint.
+    const bool plain = !style.bold && !style.italic && !style.underline && style.size == 0
+                       && style.color == palette().color(QPalette::Text);
+    insertRun(from, to, plain ? -1 : internStyle(style));
     if (sizedStylesChanged_) {
         sizedStylesChanged_ = false;
         updateMetrics();

@@ -288,7 +288,9 @@ TEST_F(TextPaneTest, EditingKeepsLinesAndRunsInStep)
 {
     // Characters: a0 b1 smile2 c3 \n4 l5 i6 n7 e8; the run styles "line".
     field->setText("ab" + Smile + "c\nline");
-    field->setStyleRun(5, 4, fw::TextStyle{});
+    fw::TextStyle bold;
+    bold.bold = true;
+    field->setStyleRun(5, 4, bold);
     int texts = 0;
     field->TextChange = [&texts](fw::EditField&) { ++texts; };
     const auto styled = [this] {

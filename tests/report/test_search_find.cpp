@@ -337,9 +337,9 @@ TEST_F(SearchFindTest, ResetReturnsTheRowToInactiveAndKeepsItsHits)
         // Every hit run is plain now, its size included, whether or not the Find painted it.
         for (Side s : {Left, Right}) {
             for (const qint32 o : sample.hitOffsets) {
+                // A plain run may be stored as no run at all.
                 const fw::TextStyle* style = styleAt(s, o + 2);
-                ASSERT_NE(style, nullptr);
-                EXPECT_EQ(*style, fw::TextStyle());
+                EXPECT_TRUE(style == nullptr || *style == fw::TextStyle());
             }
         }
         // The criteria keep phrase, hits and current hit.
@@ -372,8 +372,8 @@ TEST_F(SearchFindTest, ResetOfOverlappingHitsLeavesTheOtherRowsRest)
     resetButton(1)->Push();
     for (int i = 0; i < 6; ++i) {
         for (Side s : {Left, Right}) {
-            ASSERT_NE(styleAt(s, i), nullptr);
-            EXPECT_EQ(styleAt(s, i)->color, i < 2 ? searchRowColor(0) : QColor(Qt::black)) << i;
+            const fw::TextStyle* style = styleAt(s, i);
+            EXPECT_EQ(style ? style->color : QColor(Qt::black), i < 2 ? searchRowColor(0) : QColor(Qt::black)) << i;
         }
     }
     EXPECT_EQ(total(0), QStringLiteral("1"));
