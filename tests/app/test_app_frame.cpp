@@ -40,9 +40,7 @@ protected:
         else
             qunsetenv("XDG_RUNTIME_DIR");
         fw::ModalSeam::reset();
-        for (fw::Window* w : std::vector<fw::Window*>(fw::Window::openWindows()))
-            w->Close();
-        testsupport::settle();
+        testsupport::closeAllWindows();
     }
 
     QTemporaryDir runtime;
@@ -68,11 +66,7 @@ TEST_F(AppFrame, RefusedCopyShowsOneMessageQuitsWithZeroAndLeavesTheHoldersLock)
 {
     fw::Mutex running(QString::fromLatin1(App::mutexName));
     ASSERT_TRUE(running.TryEnter());
-    QStringList messages;
-    fw::ModalSeam::setMessageHandler([&messages](const fw::MessageRequest& request) {
-        messages << request.message;
-        return request.buttons.value(0);
-    });
+    testsupport::MessageLog log;
 
     int code = -1;
     {
@@ -82,7 +76,7 @@ TEST_F(AppFrame, RefusedCopyShowsOneMessageQuitsWithZeroAndLeavesTheHoldersLock)
         EXPECT_TRUE(app.AutoQuit());
     }
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(messages, QStringList{QStringLiteral("The program is already open.")});
+    EXPECT_EQ(log.messages(), QStringList{QStringLiteral("The program is already open.")});
     // The refused copy's Close called Leave without holding the lock: the running copy keeps it.
     EXPECT_TRUE(running.isHeld());
     fw::Mutex third(QString::fromLatin1(App::mutexName));
@@ -91,11 +85,7 @@ TEST_F(AppFrame, RefusedCopyShowsOneMessageQuitsWithZeroAndLeavesTheHoldersLock)
 
 TEST_F(AppFrame, RunsThroughTheSplashHandOverAndQuitsWhenTheLastWindowCloses)
 {
-    QStringList messages;
-    fw::ModalSeam::setMessageHandler([&messages](const fw::MessageRequest& request) {
-        messages << request.message;
-        return request.buttons.value(0);
-    });
+    testsupport::MessageLog log;
     int step = 0;
     int code = -1;
     {
@@ -129,7 +119,7 @@ TEST_F(AppFrame, RunsThroughTheSplashHandOverAndQuitsWhenTheLastWindowCloses)
     }
     EXPECT_EQ(code, 0);
     EXPECT_EQ(step, 2);
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(log.shown.empty());
     // Close left the guard's lock for the next copy.
     fw::Mutex next(QString::fromLatin1(App::mutexName));
     EXPECT_TRUE(next.TryEnter());
@@ -168,7 +158,7 @@ protected:
     }
     void TearDown() override
     {
-        for (QProcess* p : {&first, &second, &third}) {
+        for (QProcess* p : {&first, &second}) {
             if (p->state() != QProcess::NotRunning) {
                 p->kill();
                 p->waitForFinished(5000);
@@ -199,10 +189,12 @@ protected:
 
     QString program;
     QString lockFile;
-    QProcess first, second, third;
+    QProcess first, second;
 };
 
-TEST_F(ProgramCopies, SecondCopyIsRefusedAndACopyAfterAKilledOneStartsNormally)
+// A holder killed outright leaves no lock behind: fw::Mutex's own tests cover that, with a child that
+// outlives the holder.
+TEST_F(ProgramCopies, SecondCopyIsRefusedAndTheRunningCopyKeepsItsLock)
 {
     start(first);
     ASSERT_TRUE(waitForGuard(first)) << first.readAllStandardError().toStdString();
@@ -217,16 +209,6 @@ TEST_F(ProgramCopies, SecondCopyIsRefusedAndACopyAfterAKilledOneStartsNormally)
     // The running copy is not disturbed.
     EXPECT_EQ(first.state(), QProcess::Running);
     EXPECT_TRUE(holdsLock(first.processId(), lockFile));
-
-    // A copy killed outright leaves no lock behind.
-    first.kill();
-    ASSERT_TRUE(first.waitForFinished(5000));
-    start(third);
-    ASSERT_TRUE(waitForGuard(third)) << third.readAllStandardError().toStdString();
-    EXPECT_EQ(third.state(), QProcess::Running);
-    EXPECT_FALSE(QString::fromLocal8Bit(third.readAllStandardError()).contains(QStringLiteral("already open")));
-    third.terminate();
-    EXPECT_TRUE(third.waitForFinished(5000));
 }
 
 } // namespace

@@ -26,12 +26,7 @@ namespace {
 
 std::vector<RW_compoundNumberWindow*> numberWindows()
 {
-    std::vector<RW_compoundNumberWindow*> found;
-    for (fw::Window* w : fw::Window::openWindows()) {
-        if (auto* n = dynamic_cast<RW_compoundNumberWindow*>(w))
-            found.push_back(n);
-    }
-    return found;
+    return testsupport::openWindowsOf<RW_compoundNumberWindow>();
 }
 
 class Splash : public ::testing::Test {
@@ -54,9 +49,7 @@ protected:
     void TearDown() override
     {
         fw::ModalSeam::reset();
-        for (fw::Window* w : std::vector<fw::Window*>(fw::Window::openWindows()))
-            w->Close();
-        testsupport::settle();
+        testsupport::closeAllWindows();
     }
 
     // After a hand-over: exactly one number-selection window, shown, and the splash closed.
@@ -69,8 +62,7 @@ protected:
             EXPECT_TRUE(splash->isClosed());
             EXPECT_FALSE(splash->Visible());
         }
-        for (fw::Window* w : fw::Window::openWindows())
-            EXPECT_EQ(dynamic_cast<splashScreen*>(w), nullptr) << "a splash window is still open";
+        EXPECT_TRUE(testsupport::openWindowsOf<splashScreen>().empty()) << "a splash window is still open";
     }
 
     QPointer<splashScreen> splash;
@@ -138,8 +130,7 @@ TEST_F(Splash, KeyClickOrWheelHandsOverAtOnce)
         }
         input.give(*splash);
         expectHandedOver();
-        for (fw::Window* w : std::vector<fw::Window*>(fw::Window::openWindows()))
-            w->Close();
+        testsupport::closeAllWindows();
         ASSERT_TRUE(testsupport::waitUntil([this] { return splash.isNull(); }));
         ASSERT_TRUE(testsupport::waitUntil([] { return fw::Window::openWindows().empty(); }));
     }

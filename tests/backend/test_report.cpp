@@ -63,9 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
 QString writeConfig(const QTemporaryDir& dir, const QByteArray& content)
 {
     const QString path = dir.filePath("config.txt");
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
+    EXPECT_TRUE(testsupport::writeFile(path, content));
     return path;
 }
 

@@ -17,12 +17,6 @@
 #include <functional>
 #include <memory>
 
-// Readable failure messages for texts.
-static void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 using Dialog = CW_fieldInputWindow;
@@ -49,9 +43,7 @@ protected:
     void TearDown() override
     {
         fw::ModalSeam::reset();
-        for (fw::Window* w : std::vector<fw::Window*>(fw::Window::openWindows()))
-            w->Close();
-        testsupport::settle();
+        testsupport::closeAllWindows();
     }
 
     // Runs one prompt the way a caller does and returns the transport object after ShowModal.

@@ -2,16 +2,11 @@
 
 #include "common/M_globals.h"
 #include "platform/Dialogs.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
-
-// Readable failure messages for texts.
-static void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

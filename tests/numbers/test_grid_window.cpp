@@ -25,11 +25,8 @@ protected:
     void TearDown() override
     {
         fw::ModalSeam::reset();
-        const std::vector<fw::Window*> open = fw::Window::openWindows();
-        for (fw::Window* window : open) {
-            if (dynamic_cast<Grid*>(window))
-                window->Close();
-        }
+        for (Grid* grid : testsupport::openWindowsOf<Grid>())
+            grid->Close();
         testsupport::settle();
     }
 };

@@ -18,11 +18,7 @@ namespace {
 
 RW_reportOutputWindow* openReportWindow()
 {
-    for (Window* w : Window::openWindows()) {
-        if (auto* report = dynamic_cast<RW_reportOutputWindow*>(w))
-            return report;
-    }
-    return nullptr;
+    return testsupport::openWindowOf<RW_reportOutputWindow>();
 }
 
 QString leftPaneText(RW_reportOutputWindow* report)
@@ -30,31 +26,13 @@ QString leftPaneText(RW_reportOutputWindow* report)
     return report->control<EditField>(QStringLiteral("EF_mainResultsLeft"), 0)->Text();
 }
 
-void writeScript(const QString& path, const QByteArray& body)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/sh\n" + body);
-    f.close();
-    f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
-}
-
 class ReportLaunchTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(root.isValid());
-        ModalSeam::setMessageHandler([this](const MessageRequest& r) {
-            messages.append(r.message);
-            explanations.append(r.explanation);
-            return r.buttons.value(0);
-        });
-    }
+    void SetUp() override { ASSERT_TRUE(root.isValid()); }
 
     void TearDown() override
     {
-        for (Window* w : std::vector<Window*>(Window::openWindows()))
-            w->Close();
+        testsupport::closeAllWindows();
         testsupport::waitUntil([] { return Window::openWindows().empty(); });
         testsupport::settle();
         ModalSeam::reset();
@@ -66,8 +44,9 @@ protected:
     {
         const QString dir = root.path() + QLatin1Char('/') + name;
         EXPECT_TRUE(QDir().mkpath(dir));
-        if (!backEnd.isEmpty())
-            writeScript(dir + QStringLiteral("/vantleReport"), backEnd);
+        if (!backEnd.isEmpty()) {
+            EXPECT_TRUE(testsupport::writeScript(dir + QStringLiteral("/vantleReport"), backEnd));
+        }
         FolderItem::setApplicationFolderOverride(dir);
         return dir;
     }
@@ -84,8 +63,7 @@ protected:
     void generate(RW_compoundNumberWindow* w) { w->control<PushButton>(QStringLiteral("PB_doneAndExit"))->Push(); }
 
     QTemporaryDir root;
-    QStringList messages;
-    QStringList explanations;
+    testsupport::MessageLog log;
 };
 
 TEST_F(ReportLaunchTest, WritesTheRowsAsLinesAndHandsTheFileToTheBackEnd)
@@ -102,34 +80,53 @@ TEST_F(ReportLaunchTest, WritesTheRowsAsLinesAndHandsTheFileToTheBackEnd)
     EXPECT_EQ(leftPaneText(report), QStringLiteral("abc\n5\n42\n"));
     EXPECT_EQ(report->control<StaticText>(QStringLiteral("ST_totalLineCountLeft"))->Text(), QStringLiteral("of 4"));
     EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/config.cfg"))) << "the run removes its configuration file";
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
+// An application folder whose name is shell syntax: the run starts the back-end alone and hands it the
+// configuration file as its one argument, with a stand-in that echoes its arguments and with the real one.
 TEST_F(ReportLaunchTest, FolderWithShellCharactersRunsOnlyTheBackEnd)
 {
     const QString canary = root.path() + QStringLiteral("/canary");
-    const QString name = QStringLiteral("a b'c\"$HOME;touch ") + canary + QStringLiteral(";`x`");
-    const QString dir = appFolder(name, "printf '%s\\n' \"$#\" \"$1\"\n");
-    auto* w = windowWith({QStringLiteral("7")});
-    generate(w);
+    const struct {
+        const char* label;
+        QByteArray standIn; // empty: the real back-end
+    } cases[] = {{"stand-in", "printf '%s\\n' \"$#\" \"$1\"\n"}, {"real back-end", QByteArray()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString name = QLatin1String(c.label) + QStringLiteral(" a b'c\"$HOME;touch ") + canary
+                             + QStringLiteral(";`touch ") + canary + QStringLiteral("`");
+        const QString dir = appFolder(name, c.standIn);
+        const QString realBackEnd = testsupport::binDir() + QStringLiteral("/vantleReport");
+        if (c.standIn.isEmpty()) {
+            ASSERT_TRUE(QFile::copy(realBackEnd, dir + QStringLiteral("/vantleReport"))) << realBackEnd.toStdString();
+        }
+        auto* w = windowWith({QStringLiteral("42")});
+        generate(w);
 
-    RW_reportOutputWindow* report = openReportWindow();
-    ASSERT_NE(report, nullptr);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return report->initializationFinished; }));
-    EXPECT_EQ(leftPaneText(report), QStringLiteral("1\n") + dir + QStringLiteral("/config.cfg\n"));
-    EXPECT_FALSE(QFile::exists(canary));
+        RW_reportOutputWindow* report = openReportWindow();
+        ASSERT_NE(report, nullptr);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return report->initializationFinished; }));
+        const QString config = dir + QStringLiteral("/config.cfg");
+        if (c.standIn.isEmpty()) {
+            EXPECT_TRUE(leftPaneText(report).contains(QStringLiteral("Configuration: ") + config + QLatin1Char('\n')))
+                << leftPaneText(report).toStdString();
+            EXPECT_TRUE(leftPaneText(report).contains(QStringLiteral("cardinal: forty-two")));
+        } else {
+            EXPECT_EQ(leftPaneText(report), QStringLiteral("1\n") + config + QLatin1Char('\n'));
+        }
+        EXPECT_FALSE(QFile::exists(config));
+        EXPECT_FALSE(QFile::exists(canary));
+        EXPECT_TRUE(log.shown.empty());
+        testsupport::closeAllWindows();
+    }
 }
 
 TEST_F(ReportLaunchTest, EmptyListAsksAndChangesNothing)
 {
     const QString dir = appFolder(QStringLiteral("empty"), "cat \"$1\"\n");
     for (const QString& answer : {QStringLiteral("Confirm"), QStringLiteral("Cancel")}) {
-        ModalSeam::setMessageHandler([&](const MessageRequest& r) {
-            messages.append(r.message);
-            explanations.append(r.explanation);
-            EXPECT_EQ(r.buttons, (QStringList{QStringLiteral("Confirm"), QStringLiteral("Cancel")}));
-            return answer;
-        });
+        log.reply = answer;
         auto* w = RW_compoundNumberWindow::instance();
         w->Show();
         generate(w);
@@ -137,27 +134,26 @@ TEST_F(ReportLaunchTest, EmptyListAsksAndChangesNothing)
         EXPECT_EQ(openReportWindow(), nullptr);
         EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/config.cfg")));
     }
-    EXPECT_EQ(messages, QStringList(2, QStringLiteral("Please choose some numbers before generating output")));
-    EXPECT_EQ(explanations, QStringList(2, QStringLiteral("There are no numbers selected.")));
+    EXPECT_EQ(log.messages(), QStringList(2, QStringLiteral("Please choose some numbers before generating output")));
+    for (const fw::MessageRequest& shown : log.shown) {
+        EXPECT_EQ(shown.explanation, QStringLiteral("There are no numbers selected."));
+        EXPECT_EQ(shown.buttons, (QStringList{QStringLiteral("Confirm"), QStringLiteral("Cancel")}));
+    }
 }
 
 TEST_F(ReportLaunchTest, MissingBackEndClosesTheWindowAndLeavesAnOlderFile)
 {
     const QString dir = appFolder(QStringLiteral("no back-end"), QByteArray());
-    QFile old(dir + QStringLiteral("/config.cfg"));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("older\n");
-    old.close();
+    const QString old = dir + QStringLiteral("/config.cfg");
+    ASSERT_TRUE(testsupport::writeFile(old, "older\n"));
 
     auto* w = windowWith({QStringLiteral("12")});
     generate(w);
     EXPECT_TRUE(w->isClosed());
     EXPECT_EQ(openReportWindow(), nullptr);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], QStringLiteral("ERROR: Could not locate back-end program, please place in ")
-                               + FolderItem(dir).ShellPath() + QStringLiteral(";  Aborting program"));
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("older\n"));
+    EXPECT_EQ(log.messages(), QStringList{QStringLiteral("ERROR: Could not locate back-end program, please place in ")
+                                          + FolderItem(dir).ShellPath() + QStringLiteral(";  Aborting program")});
+    EXPECT_EQ(testsupport::readFile(old), QByteArray("older\n"));
 }
 
 TEST_F(ReportLaunchTest, UnwritableConfigurationKeepsTheSelection)
@@ -170,8 +166,9 @@ TEST_F(ReportLaunchTest, UnwritableConfigurationKeepsTheSelection)
     generate(w);
     EXPECT_FALSE(w->isClosed());
     EXPECT_EQ(openReportWindow(), nullptr);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Could not write the configuration file"))) << messages[0].toStdString();
+    ASSERT_EQ(log.shown.size(), 1u);
+    EXPECT_TRUE(log.shown[0].message.startsWith(QStringLiteral("Could not write the configuration file")))
+        << log.shown[0].message.toStdString();
     EXPECT_EQ(w->control<StaticText>(QStringLiteral("ST_numTestCases"))->Text(), QStringLiteral("2"));
 }
 

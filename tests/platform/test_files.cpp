@@ -1,23 +1,17 @@
 #include "platform/FolderItem.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
+using testsupport::readFile;
+
 void writeBytes(const QString& path, const QByteArray& bytes)
 {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    ASSERT_TRUE(testsupport::writeFile(path, bytes)) << path.toStdString();
 }
 
 // Reads the way application code does: the first line always, then while not EOF.
@@ -150,7 +144,7 @@ TEST_F(Files, WrittenTextReadsBack)
     out->WriteLine("two");
     out->Write("three");
     ASSERT_TRUE(out->Close());
-    EXPECT_EQ(readBytes(m_dir.filePath("out.txt")), QByteArray("one \xC3\xBC\ntwo\r\nthree"));
+    EXPECT_EQ(readFile(m_dir.filePath("out.txt")), QByteArray("one \xC3\xBC\ntwo\r\nthree"));
     EXPECT_EQ(readLines(file("out.txt")), (QStringList{"one ü", "two", "three"}));
 }
 
@@ -161,9 +155,9 @@ TEST_F(Files, AbandonedWriteLeavesTheFormerFileIntact)
         auto out = file("keep.txt").CreateTextFile();
         ASSERT_TRUE(out);
         out->WriteLine("new content that is never committed");
-        EXPECT_EQ(readBytes(m_dir.filePath("keep.txt")), "old content\n"); // not emptied meanwhile
+        EXPECT_EQ(readFile(m_dir.filePath("keep.txt")), "old content\n"); // not emptied meanwhile
     }
-    EXPECT_EQ(readBytes(m_dir.filePath("keep.txt")), "old content\n");
+    EXPECT_EQ(readFile(m_dir.filePath("keep.txt")), "old content\n");
     // No temporary file is left behind either.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
 }

@@ -59,11 +59,7 @@ protected:
     QString script(const QString& name, const QByteArray& body)
     {
         const QString path = m_folder + u'/' + name;
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n" + body);
-        file.close();
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_TRUE(testsupport::writeScript(path, body));
         return path;
     }
 
@@ -135,9 +131,7 @@ TEST_F(ShellTest, FailuresCompleteOnceWithAReason)
         {"open quote in command", "'/bin/echo", "", fw::Shell::BadCommand},
         {"open quote in parameters", "/bin/echo", "\"a", fw::Shell::BadCommand},
     };
-    QFile plain(m_dir.filePath("plain.txt"));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
+    ASSERT_TRUE(testsupport::writeFile(m_dir.filePath("plain.txt"), QByteArray()));
 
     for (const auto& c : cases) {
         // The signals are there for users that do not subclass.

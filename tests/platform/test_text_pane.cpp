@@ -23,11 +23,6 @@
 #include <tuple>
 #include <vector>
 
-static void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 const QString Smile = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, two UTF-16 units
@@ -138,6 +133,16 @@ TEST_F(TextPaneTest, SelectionCountsCharactersAcrossPairsAndLines)
         EXPECT_EQ(field->SelLength(), c.readLength) << c.start;
         EXPECT_EQ(field->SelText(), c.text) << c.start;
     }
+
+    // A style run counts characters too: it covers exactly the smile on the second line.
+    fw::TextStyle bold;
+    bold.bold = true;
+    field->setStyleRun(4, 1, bold);
+    EXPECT_EQ(pane->styleAt(3), nullptr);
+    ASSERT_NE(pane->styleAt(4), nullptr);
+    EXPECT_TRUE(pane->styleAt(4)->bold);
+    EXPECT_EQ(pane->styleAt(5), nullptr) << "the c after the smile";
+    EXPECT_EQ(pane->lineOfChar(4), 1);
 }
 
 // Style runs by a letter each; '.' is unstyled. Later runs replace what they cover.

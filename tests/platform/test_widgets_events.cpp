@@ -7,22 +7,13 @@
 #include "platform/Window.h"
 #include "support/TestSupport.h"
 
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-
-// Readable failure messages for texts.
-static void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -357,36 +348,6 @@ TEST_F(WidgetEvents, LineFieldCountsCharactersNotUtf16Units)
     field->setSelStart(4);
     EXPECT_EQ(field->SelStart(), 4);
     EXPECT_EQ(field->SelLength(), 0);
-}
-
-TEST_F(WidgetEvents, MultiLineFieldCountsCharactersInLinesSelectionAndStyleRuns)
-{
-    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
-    auto* field = window->add(new fw::EditField(true), QStringLiteral("EF_multi"), 10, 10, 300, 200);
-    // Characters: x0 smile1 \n2 y3 smile4 z5 \n6 smile7 w8
-    field->setText("x" + smile + "\ny" + smile + "z");
-    field->AppendText("\n" + smile + "w");
-    EXPECT_EQ(field->TextLength(), 9);
-
-    const std::pair<int, int> lines[] = {{0, 0}, {1, 0}, {2, 0}, {3, 1}, {5, 1}, {7, 2}, {8, 2}};
-    for (auto [position, line] : lines)
-        EXPECT_EQ(field->LineNumAtCharPos(position), line) << "character " << position;
-
-    field->setSelStart(4);
-    field->setSelLength(2);
-    EXPECT_EQ(field->SelStart(), 4);
-    EXPECT_EQ(field->SelLength(), 2);
-    EXPECT_EQ(field->SelText(), smile + "z");
-
-    fw::TextStyle bold;
-    bold.bold = true;
-    field->setStyleRun(7, 1, bold);
-    // The run covers exactly the smile on the third line (character 7), not the w after it.
-    const fw::TextPane* pane = field->textPane();
-    ASSERT_NE(pane->styleAt(7), nullptr);
-    EXPECT_TRUE(pane->styleAt(7)->bold);
-    EXPECT_EQ(pane->styleAt(8), nullptr) << "the w after the smile";
-    EXPECT_EQ(pane->lineOfChar(7), 2);
 }
 
 // Positions stay true to the text read back when the text comes with "\r\n" or "\r" line ends.

@@ -80,9 +80,7 @@ protected:
     void TearDown() override
     {
         LockWindow::startVisible = true;
-        for (fw::Window* w : std::vector<fw::Window*>(fw::Window::openWindows()))
-            w->Close();
-        testsupport::settle();
+        testsupport::closeAllWindows();
     }
 };
 

@@ -44,10 +44,6 @@ class BookmarkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fw::ModalSeam::setMessageHandler([this](const fw::MessageRequest& request) {
-            messages.push_back(request.message);
-            return QStringLiteral("OK");
-        });
         // Each prompt takes the next queued answer: a name to save, or nothing to cancel.
         fw::ModalSeam::setWindowHandler([this](fw::Window& window) {
             auto* prompt = dynamic_cast<CW_fieldInputWindow*>(&window);
@@ -66,10 +62,7 @@ protected:
             }
         });
         w = fw::Window::New<Report>();
-        const QString text = numberedLines(QStringLiteral("stdout line"), 300);
-        pane("Left")->setText(text);
-        pane("Right")->setText(text);
-        w->initialize(text);
+        testsupport::showReport(*w, numberedLines(QStringLiteral("stdout line"), 300));
     }
 
     void TearDown() override
@@ -149,7 +142,7 @@ protected:
     }
 
     Report* w = nullptr;
-    std::vector<QString> messages;
+    testsupport::MessageLog log{QStringLiteral("OK")};
     std::vector<std::optional<QString>> answers;
     std::vector<PromptSeen> prompts;
 };
@@ -204,7 +197,7 @@ TEST_F(BookmarkTest, AddingProposesTheFirstVisibleLineAndPutsNewBookmarksFirst)
     EXPECT_EQ(lists("Right"), Lists{});
     EXPECT_EQ(button("Right")->HasMenu(), 0);
     EXPECT_EQ(button("Right")->Caption(), QStringLiteral("Click to add bookmark"));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
 TEST_F(BookmarkTest, PromptRowRefusesToAdd)
@@ -218,12 +211,11 @@ TEST_F(BookmarkTest, PromptRowRefusesToAdd)
         const QStringList rowsBefore = rows("Right");
         const QString captionBefore = button("Right")->Caption();
         const size_t promptsBefore = prompts.size();
-        messages.clear();
+        log.clear();
 
         popup("Right")->setListIndex(0);
         button("Right")->Push(withBookmark ? 2 : -1);
-        ASSERT_EQ(messages.size(), 1u) << withBookmark;
-        EXPECT_EQ(messages[0], Invalid);
+        EXPECT_EQ(log.messages(), QStringList{Invalid}) << withBookmark;
         EXPECT_EQ(prompts.size(), promptsBefore) << withBookmark;
         EXPECT_EQ(lists("Right"), before) << withBookmark;
         EXPECT_EQ(rows("Right"), rowsBefore) << withBookmark;
@@ -281,7 +273,7 @@ TEST_F(BookmarkTest, JumpRestoresReportSelectionScrollAndLineNumber)
     EXPECT_EQ(lists("Left"), (Lists{{1, 2}, {5, 90}, {30, 1105}, {2, 3}}));
     EXPECT_EQ(rows("Left").size(), 5);
     EXPECT_EQ(lists("Right"), Lists{});
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
 TEST_F(BookmarkTest, ClearEmptiesOneSideAndTheNextClickAddsAtOnce)

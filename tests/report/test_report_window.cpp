@@ -1,6 +1,5 @@
 #include "report/RW_reportOutputWindow.h"
 
-#include "numbers/RW_compoundNumberWindow.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/EditField.h"
@@ -22,24 +21,8 @@ using Report = RW_reportOutputWindow;
 
 class ReportWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        fw::ModalSeam::setMessageHandler([this](const fw::MessageRequest& request) {
-            messages.push_back(request.message);
-            return QStringLiteral("OK");
-        });
-        w = fw::Window::New<Report>();
-    }
-
-    void TearDown() override
-    {
-        fw::ModalSeam::reset();
-        for (fw::Window* window : std::vector<fw::Window*>(fw::Window::openWindows())) {
-            if (dynamic_cast<Report*>(window) || dynamic_cast<RW_compoundNumberWindow*>(window))
-                window->Close();
-        }
-        testsupport::settle();
-    }
+    void SetUp() override { w = fw::Window::New<Report>(); }
+    void TearDown() override { testsupport::closeAllWindows(); }
 
     fw::Control* c(const char* name, int index = -1) const { return w->FindControl(QLatin1String(name), index); }
     template <class C>
@@ -59,7 +42,7 @@ protected:
     }
 
     Report* w = nullptr;
-    std::vector<QString> messages;
+    testsupport::MessageLog log{QStringLiteral("OK")};
 };
 
 const char* const kCounters[] = {"ST_searchTotal", "ST_searchShowingLeft", "ST_searchShowingRight"};
@@ -71,7 +54,6 @@ TEST_F(ReportWindowTest, DesignTimeStateBeforeTheRunCompletes)
     EXPECT_FALSE(w->initializationFinished);
     EXPECT_TRUE(w->ignoreSlider);
     EXPECT_EQ(w->numSearchCriteriaVisible, 1);
-    EXPECT_EQ(w->pixelInterval, 35);
 
     for (const char* name : {"PM_displayChoiceLeft", "PM_displayChoiceRight"}) {
         auto* popup = as<fw::PopupMenu>(name);
@@ -140,7 +122,7 @@ TEST_F(ReportWindowTest, SetUpEndState)
 
     EXPECT_TRUE(w->initializationFinished);
     EXPECT_FALSE(w->ignoreSlider);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(log.shown.empty());
     EXPECT_EQ(w->numSearchCriteria, 7);
     EXPECT_EQ(w->numSearchCriteriaVisible, 1);
 
@@ -377,12 +359,12 @@ TEST_F(ReportWindowTest, SearchRowsShownAndHiddenToBothEnds)
         expectRowButtons(w, v, false);
     }
     EXPECT_EQ(c("EF_searchText", 6)->Top(), 608);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(log.shown.empty());
 
     w->adjustWindowSizeForOneMoreSearch();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], QStringLiteral("SNHE: this function (adjustWindowSizeForOneMoreSearch) should not have "
-                                          "been called, numSearchCriteriaVisible=7, totalSearchCrit=7"));
+    EXPECT_EQ(log.messages(), QStringList{QStringLiteral("SNHE: this function (adjustWindowSizeForOneMoreSearch) should "
+                                                         "not have been called, numSearchCriteriaVisible=7, "
+                                                         "totalSearchCrit=7")});
     EXPECT_EQ(c("GB_search")->Top(), 344);
     EXPECT_EQ(w->numSearchCriteriaVisible, 7);
 
@@ -397,9 +379,9 @@ TEST_F(ReportWindowTest, SearchRowsShownAndHiddenToBothEnds)
     EXPECT_EQ(c("GB_reportOutput")->Height(), reportHeight);
 
     w->adjustWindowSizeForOneLessSearch();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[1], QStringLiteral("SNHE: this function (adjustWindowSizeForOneLessSearch) should not have "
-                                          "been called, numSearchCriteriaVisible=1, totalSearchCrit=7"));
+    ASSERT_EQ(log.shown.size(), 2u);
+    EXPECT_EQ(log.shown[1].message, QStringLiteral("SNHE: this function (adjustWindowSizeForOneLessSearch) should not "
+                                                   "have been called, numSearchCriteriaVisible=1, totalSearchCrit=7"));
     EXPECT_EQ(c("GB_search")->Top(), searchTop);
     EXPECT_EQ(w->numSearchCriteriaVisible, 1);
 
@@ -408,22 +390,6 @@ TEST_F(ReportWindowTest, SearchRowsShownAndHiddenToBothEnds)
         as<fw::PushButton>("PB_NewCriteria", k)->Push();
     EXPECT_EQ(as<fw::EditField>("EF_searchText", 3)->Text(), QStringLiteral("kept"));
     EXPECT_EQ(as<fw::PagePanel>("PP_resultsLeft")->Value(), 1);
-}
-
-TEST_F(ReportWindowTest, ReturnToNumberSelectionClosesTheReport)
-{
-    QPointer<Report> guard(w);
-    as<fw::PushButton>("PushButton1")->Push();
-    EXPECT_TRUE(w->isClosed());
-    RW_compoundNumberWindow* numbers = nullptr;
-    for (fw::Window* window : fw::Window::openWindows()) {
-        if (auto* n = dynamic_cast<RW_compoundNumberWindow*>(window))
-            numbers = n;
-    }
-    ASSERT_NE(numbers, nullptr);
-    EXPECT_TRUE(numbers->Visible());
-    testsupport::settle();
-    EXPECT_TRUE(guard.isNull());
 }
 
 } // namespace

@@ -8,13 +8,7 @@
 #include "search/RC_searchCriteriaClass.h"
 #include "support/TestSupport.h"
 
-#include <QPlainTextEdit>
-#include <QTextCursor>
-#include <QTextDocument>
-
 #include <gtest/gtest.h>
-
-#include <vector>
 
 namespace {
 
@@ -42,29 +36,15 @@ struct Sample {
 
 class HitNavigationTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        fw::ModalSeam::setMessageHandler([this](const fw::MessageRequest& request) {
-            messages.push_back(request.message);
-            return QStringLiteral("OK");
-        });
-        w = fw::Window::New<Report>();
-    }
+    void SetUp() override { w = fw::Window::New<Report>(); }
 
     void TearDown() override
     {
-        fw::ModalSeam::reset();
         w->Close();
         testsupport::settle();
     }
 
-    // Sets the window up as a completed run does: both panes hold the output, then initialize.
-    void setUpWith(const QString& text)
-    {
-        pane(Left)->setText(text);
-        pane(Right)->setText(text);
-        w->initialize(text);
-    }
+    void setUpWith(const QString& text) { testsupport::showReport(*w, text); }
 
     enum Side { Left, Right };
     static const char* sfx(Side s) { return s == Left ? "Left" : "Right"; }
@@ -108,7 +88,7 @@ protected:
     }
 
     Report* w = nullptr;
-    std::vector<QString> messages;
+    testsupport::MessageLog log{QStringLiteral("OK")};
 };
 
 TEST_F(HitNavigationTest, ReportSwitchShowsActiveRowsOnly)
@@ -138,7 +118,7 @@ TEST_F(HitNavigationTest, ReportSwitchShowsActiveRowsOnly)
     EXPECT_FALSE(hitField(Left, 5)->Enabled());
     EXPECT_TRUE(hitField(Left, 5)->Text().isEmpty());
     EXPECT_FALSE(firstLast(Left, 5)->Visible());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
 struct TypedCase {
@@ -159,7 +139,7 @@ TEST_F(HitNavigationTest, TypedHitNumbersAreClampedAndSelected)
             expectHitSelected(s, 0, tc.hit, sample.offsets);
         }
     }
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
 TEST_F(HitNavigationTest, MaskHasOneDigitPlacePerDigitOfTheHitCount)
@@ -225,7 +205,7 @@ TEST_F(HitNavigationTest, ArrowsAndWheelStepWithoutWrapping)
             expectHitSelected(s, 3, sc.to, sample.offsets);
         }
     }
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
 TEST_F(HitNavigationTest, DisabledFieldIgnoresTextAndWheel)
@@ -255,11 +235,11 @@ TEST_F(HitNavigationTest, EnabledFieldWithoutHitsShowsTheGuardMessage)
         EXPECT_EQ(crit(s, 0)->lastSearchIdx, 5);
         EXPECT_EQ(hitField(s, 0)->Text(), QStringLiteral("2"));
     }
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0], QStringLiteral("SNHE: in EF_searchInstanceLeft, ubound(searchObj.arrFoundIndexes) is -1; "
-                                          "this control should have been disabled"));
-    EXPECT_EQ(messages[1], QStringLiteral("SNHE: in EF_searchInstanceRight, ubound(searchObj.arrFoundIndexes) is -1; "
-                                          "this control should have been disabled"));
+    EXPECT_EQ(log.messages(),
+              (QStringList{QStringLiteral("SNHE: in EF_searchInstanceLeft, ubound(searchObj.arrFoundIndexes) is -1; "
+                                          "this control should have been disabled"),
+                           QStringLiteral("SNHE: in EF_searchInstanceRight, ubound(searchObj.arrFoundIndexes) is -1; "
+                                          "this control should have been disabled")}));
 }
 
 TEST_F(HitNavigationTest, HitsAfterCharactersOutsideTheBmpSelectTheRightCharacters)
@@ -299,61 +279,17 @@ TEST_F(HitNavigationTest, EachPaneKeepsItsOwnCurrentHitAcrossReportSwitches)
     expectHitSelected(Right, 0, 1, sample.offsets);
 }
 
-TEST_F(HitNavigationTest, PaintingStylesOnlyTheHitRuns)
+// Painting runs over hits is checked through Find; here, the calls that have nothing to paint.
+TEST_F(HitNavigationTest, PaintingWithoutHitsKeepsTheProgressBarAndNilCriteriaAreReported)
 {
-    const QString text = Clef + QStringLiteral(" aa hit bb hit");
-    const IntList offsets = {5, 12};
-    setUpWith(text);
-    const Crit c = crit(Left, 0);
-    c->currSearch = Phrase;
-    *c->arrFoundIndexes = offsets;
-    w->applyStyleToSearchTextLeft(c, 0);
-
-    const fw::TextPane* view = pane(Left)->textPane();
-    for (int offset : offsets) {
-        for (int i = 0; i < 3; ++i) {
-            const fw::TextStyle* style = view->styleAt(offset + i);
-            ASSERT_NE(style, nullptr) << offset + i;
-            EXPECT_TRUE(style->bold) << offset + i;
-            EXPECT_EQ(style->color, QColor(0xFF, 0, 0)) << offset + i;
-            EXPECT_TRUE(style->underline);
-        }
-    }
-    for (int plain : {4, 8}) {
-        const fw::TextStyle* style = view->styleAt(plain);
-        EXPECT_TRUE(style == nullptr || !style->bold) << plain;
-    }
-    EXPECT_EQ(w->control<fw::ProgressBar>(QStringLiteral("PrB_progressBar"))->Maximum(), 0);
-
-    // No hits: nothing is painted and the progress bar keeps its state.
+    setUpWith(QStringLiteral("aa hit bb hit"));
     auto* progress = w->control<fw::ProgressBar>(QStringLiteral("PrB_progressBar"));
     progress->setMaximum(10);
     w->applyStyleToSearchTextRight(crit(Right, 1), 0);
     EXPECT_EQ(progress->Maximum(), 10);
+    EXPECT_EQ(pane(Right)->textPane()->styleRunCount(), 0);
     w->applyStyleToSearchTextRight(nullptr, 0);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], QStringLiteral("SNHE: NIL searchObj in applyStyleToSearchText!"));
-}
-
-TEST_F(HitNavigationTest, LineNumberIsTheLineOfTheCaret)
-{
-    setUpWith(QStringLiteral("ab\ncd\n\nef"));
-    const struct {
-        int caret;
-        const char* line;
-    } cases[] = {{0, "1"}, {1, "1"}, {2, "1"}, {4, "2"}, {5, "2"}, {6, "3"}, {9, "4"}};
-    for (const auto& lc : cases) {
-        pane(Left)->setSelStart(lc.caret);
-        w->updateLineNumberDisplayLeft();
-        EXPECT_EQ(w->control<fw::StaticText>(QStringLiteral("ST_lineNumberLeft"))->Text(), QLatin1String(lc.line))
-            << lc.caret;
-    }
-    // The empty page leaves the display as it is.
-    const QString before = w->control<fw::StaticText>(QStringLiteral("ST_lineNumberRight"))->Text();
-    w->control<fw::PagePanel>(QStringLiteral("PP_resultsRight"))->setValue(0);
-    pane(Right)->setSelStart(5);
-    w->updateLineNumberDisplayRight();
-    EXPECT_EQ(w->control<fw::StaticText>(QStringLiteral("ST_lineNumberRight"))->Text(), before);
+    EXPECT_EQ(log.messages(), QStringList{QStringLiteral("SNHE: NIL searchObj in applyStyleToSearchText!")});
 }
 
 } // namespace

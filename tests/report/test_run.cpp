@@ -8,7 +8,6 @@
 #include "report/RW_reportOutputWindow.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -18,7 +17,6 @@
 #include <signal.h>
 
 #include <map>
-
 #include <string>
 #include <vector>
 
@@ -38,16 +36,6 @@ std::string printfOctal(const std::string& bytes)
         out += buf;
     }
     return out + "'";
-}
-
-void writeFile(const QString& path, const QByteArray& content, bool executable = false)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    file.write(content);
-    file.close();
-    if (executable)
-        file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
 }
 
 bool exists(const QString& path)
@@ -136,7 +124,7 @@ protected:
 
     fw::FolderItem writeConfig(const QByteArray& content, const QString& name = "config.cfg")
     {
-        writeFile(path(name), content);
+        EXPECT_TRUE(testsupport::writeFile(path(name), content)) << name.toStdString();
         return fw::FolderItem(path(name));
     }
 
@@ -145,17 +133,20 @@ protected:
     QString pacedScript(const std::vector<std::string>& pieces, const QString& name = "paced.sh",
                         const std::string& goPrefix = "go")
     {
-        std::string body = "#!/bin/sh\ncd \"$(dirname \"$0\")\"\n";
+        std::string body = "cd \"$(dirname \"$0\")\"\n";
         for (std::size_t i = 0; i < pieces.size(); ++i) {
             if (i > 0)
                 body += "while [ ! -e " + goPrefix + std::to_string(i) + " ]; do sleep 0.01; done\n";
             body += printfOctal(pieces[i]) + "\n";
         }
-        writeFile(path(name), QByteArray::fromStdString(body), true);
+        EXPECT_TRUE(testsupport::writeScript(path(name), QByteArray::fromStdString(body)));
         return fw::FolderItem(path(name)).ShellPath();
     }
 
-    void go(int i, const QString& prefix = "go") { writeFile(path(prefix + QString::number(i)), ""); }
+    void go(int i, const QString& prefix = "go")
+    {
+        EXPECT_TRUE(testsupport::writeFile(path(prefix + QString::number(i)), QByteArray()));
+    }
 
     QTemporaryDir dir;
     std::vector<QPointer<RW_reportOutputWindow>> windows;
@@ -338,35 +329,6 @@ INSTANTIATE_TEST_SUITE_P(
                      {OverlapStep::ExpectFile, 0, nullptr}}}),
     [](const ::testing::TestParamInfo<OverlapCase>& p) { return std::string(p.param.name); });
 
-TEST_F(RunTest, TheRealBackEndInAFolderWithShellCharactersRunsAsOneCommandAndNothingElse)
-{
-    const QString folderName = QStringLiteral("we ir'd \"$x;\" touch pwned; `touch pwned2`");
-    ASSERT_TRUE(QDir(dir.path()).mkdir(folderName));
-    const fw::FolderItem folder(path(folderName));
-    const QString backEnd = folder.path() + "/vantleReport";
-    ASSERT_TRUE(QFile::copy(testsupport::binDir() + "/vantleReport", backEnd)) << testsupport::binDir().toStdString();
-    const fw::FolderItem config(folder.path() + "/config.cfg");
-    writeFile(config.path(), "5\n42\nabc\n");
-
-    auto* window = newWindow();
-    const QPointer<RC_executeShellClass> run =
-        launch(window, config, folder.ShellPath() + "/vantleReport", config.ShellPath());
-    ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
-
-    const QStringList calls = initializeCalls(window);
-    ASSERT_EQ(calls.size(), 1);
-    const QString report = calls.front();
-    EXPECT_TRUE(report.contains(config.path())) << report.toStdString();
-    EXPECT_TRUE(report.contains("forty-two")) << report.toStdString();
-    EXPECT_TRUE(report.contains("abc")) << report.toStdString();
-    EXPECT_FALSE(exists(config.path()));
-    expectShown(window, report, int(report.count('\n')) + 1, "real back-end");
-    for (const QString& where : {dir.path(), folder.path(), QDir::currentPath()}) {
-        EXPECT_FALSE(exists(where + "/pwned")) << where.toStdString();
-        EXPECT_FALSE(exists(where + "/pwned2")) << where.toStdString();
-    }
-}
-
 // True while the process exists and has not ended (a zombie has ended).
 bool processAlive(qint64 pid)
 {
@@ -399,11 +361,9 @@ TEST_F(RunTest, ShutdownEndsEveryRunWithWhatItStartedAndRemovesTheirConfiguratio
     for (int i = 0; i < 4; ++i) {
         const QString id = QString::number(i);
         const QString script = path("hang" + id + ".sh");
-        writeFile(script,
-                  ("#!/bin/sh\ncd \"$(dirname \"$0\")\"\nsleep 1000 &\necho $! > child" + id +
-                   "\necho $$ > pid" + id + "\nprintf 'started\\n'\nwait\n")
-                      .toUtf8(),
-                  true);
+        ASSERT_TRUE(testsupport::writeScript(script, ("cd \"$(dirname \"$0\")\"\nsleep 1000 &\necho $! > child" + id
+                                                       + "\necho $$ > pid" + id + "\nprintf 'started\\n'\nwait\n")
+                                                          .toUtf8()));
         const fw::FolderItem config = writeConfig("1\n", configs[i]);
         auto* window = newWindow();
         started.push_back({launch(window, config, fw::FolderItem(script).ShellPath(), QString()), window, config.path()});

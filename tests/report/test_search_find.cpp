@@ -14,9 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 using Report = RW_reportOutputWindow;
@@ -48,30 +45,23 @@ class SearchFindTest : public ::testing::Test {
 protected:
     enum Side { Left, Right };
 
-    void SetUp() override
-    {
-        messages.clear();
-        fw::ModalSeam::setMessageHandler([this](const fw::MessageRequest& request) {
-            messages.push_back(request.message.toStdString());
-            return QStringLiteral("OK");
-        });
-        w = fw::Window::New<Report>();
-    }
+    void SetUp() override { w = fw::Window::New<Report>(); }
 
     void TearDown() override
     {
-        fw::ModalSeam::reset();
         w->Close();
         testsupport::settle();
     }
 
-    // As a completed run leaves it: both panes hold the output, then the window is set up.
-    void setUpWith(const QString& text)
+    // A new window and no messages, for the next case of a table.
+    void fresh()
     {
-        pane(Left)->setText(text);
-        pane(Right)->setText(text);
-        w->initialize(text);
+        TearDown();
+        log.clear();
+        SetUp();
     }
+
+    void setUpWith(const QString& text) { testsupport::showReport(*w, text); }
 
     static QString name(const char* base, Side s)
     {
@@ -156,8 +146,7 @@ protected:
     }
 
     Report* w = nullptr;
-    // Message boxes shown, in order (as UTF-8, so that a failure prints them readably).
-    std::vector<std::string> messages;
+    testsupport::MessageLog log{QStringLiteral("OK")};
 };
 
 // Counts, per pane and in total, as the scan defines hits (leftmost, non-overlapping).
@@ -176,12 +165,11 @@ TEST_F(SearchFindTest, FindCountsSelectsHitOneAndLocksTheRow)
     };
     for (const Case& tc : cases) {
         SCOPED_TRACE(tc.name);
-        TearDown();
-        SetUp();
+        fresh();
         setUpWith(tc.text);
         find(0, tc.phrase);
 
-        EXPECT_TRUE(messages.empty());
+        EXPECT_TRUE(log.shown.empty());
         const QString count = QString::number(tc.offsets.size());
         EXPECT_EQ(total(0), count);
         for (Side s : {Left, Right}) {
@@ -227,8 +215,7 @@ TEST_F(SearchFindTest, NoHitAnywhereSaysSoAndLeavesTheRowInactive)
     };
     for (const Case& tc : cases) {
         SCOPED_TRACE(tc.name);
-        TearDown();
-        SetUp();
+        fresh();
         setUpWith(Sample(2).text);
         phrase(0)->setText(tc.phrase);
         if (tc.byReturn)
@@ -236,7 +223,7 @@ TEST_F(SearchFindTest, NoHitAnywhereSaysSoAndLeavesTheRowInactive)
         else
             findButton(0)->Push();
 
-        EXPECT_EQ(messages, std::vector<std::string>{NoneFound.toStdString()});
+        EXPECT_EQ(log.messages(), QStringList{NoneFound});
         expectInactive(0);
         EXPECT_EQ(w->numActiveSearches, 0);
         EXPECT_TRUE(textSizeControlsEnabled(true));
@@ -257,7 +244,7 @@ TEST_F(SearchFindTest, FindIsOfferedOnlyForAPhrase)
     EXPECT_TRUE(findButton(0)->Enabled());
     QTest::keyClick(phrase(0)->lineEdit(), Qt::Key_Backspace);
     EXPECT_FALSE(findButton(0)->Enabled());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
 // Return and Enter run the Find without touching the progress bar, which painting leaves indeterminate.
@@ -265,15 +252,14 @@ TEST_F(SearchFindTest, ReturnAndEnterInThePhraseFieldFind)
 {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
         SCOPED_TRACE(key == Qt::Key_Return ? "Return" : "Enter");
-        TearDown();
-        SetUp();
+        fresh();
         const Sample sample(3);
         setUpWith(sample.text);
         colourBox(0)->setValue(true);
         phrase(0)->setText(QStringLiteral("hit"));
         QTest::keyClick(phrase(0)->lineEdit(), key);
 
-        EXPECT_TRUE(messages.empty());
+        EXPECT_TRUE(log.shown.empty());
         EXPECT_EQ(total(0), QStringLiteral("3"));
         expectHitSelected(Left, 0, 0, sample.hitOffsets[0], QStringLiteral("hit"));
         EXPECT_EQ(progress()->Maximum(), 0);
@@ -320,8 +306,7 @@ TEST_F(SearchFindTest, ResetReturnsTheRowToInactiveAndKeepsItsHits)
 {
     for (const bool painted : {true, false}) {
         SCOPED_TRACE(painted ? "painted" : "not painted");
-        TearDown();
-        SetUp();
+        fresh();
         const Sample sample(5);
         setUpWith(sample.text);
         find(0, QStringLiteral("hit"), painted);
@@ -333,7 +318,7 @@ TEST_F(SearchFindTest, ResetReturnsTheRowToInactiveAndKeepsItsHits)
         EXPECT_EQ(w->numActiveSearches, 0);
         EXPECT_TRUE(textSizeControlsEnabled(true));
         expectEndsEmptyWithMaximum10();
-        EXPECT_TRUE(messages.empty());
+        EXPECT_TRUE(log.shown.empty());
         // Every hit run is plain now, its size included, whether or not the Find painted it.
         for (Side s : {Left, Right}) {
             for (const qint32 o : sample.hitOffsets) {
@@ -409,7 +394,7 @@ TEST_F(SearchFindTest, ActiveRowsLockTextSizesAndTheirHideButton)
     EXPECT_EQ(w->numActiveSearches, 0);
     EXPECT_TRUE(textSizeControlsEnabled(true));
     EXPECT_TRUE(hideEnabled(2));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
 // A Find of the phrase the row found last answers from the kept hits without reading the text; another

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace {
 
 using Report = RW_reportOutputWindow;
@@ -18,26 +16,15 @@ const QString Clef = QString::fromUcs4(U"\U0001D11E");
 
 class PaneDisplayTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        fw::ModalSeam::setMessageHandler([](const fw::MessageRequest&) { return QStringLiteral("OK"); });
-        w = fw::Window::New<Report>();
-    }
+    void SetUp() override { w = fw::Window::New<Report>(); }
 
     void TearDown() override
     {
-        fw::ModalSeam::reset();
         w->Close();
         testsupport::settle();
     }
 
-    // As a completed run leaves it: both panes hold the output, then the set-up.
-    void setUpWith(const QString& text)
-    {
-        pane("Left")->setText(text);
-        pane("Right")->setText(text);
-        w->initialize(text);
-    }
+    void setUpWith(const QString& text) { testsupport::showReport(*w, text); }
 
     template <class C>
     C* as(const QString& name, int index = -1) const
@@ -80,6 +67,7 @@ protected:
     }
 
     Report* w = nullptr;
+    testsupport::MessageLog log{QStringLiteral("OK")};
 };
 
 TEST_F(PaneDisplayTest, ArrowsStepTheFieldAndTheFieldSizesThePanes)

@@ -26,19 +26,12 @@ protected:
         qputenv("TMPDIR", dir.path().toLocal8Bit());
         // The stand-in copies the document it is given into the record folder.
         const QString script = dir.path() + QStringLiteral("/writer");
-        QFile f(script);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("#!/bin/sh\nb=$(basename \"$1\")\ncp \"$1\" '%1'/\"$b.part\" && mv '%1'/\"$b.part\" '%1'/\"$b\"\n")
-                    .arg(dir.path() + QStringLiteral("/opened"))
-                    .toUtf8());
-        f.close();
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        ASSERT_TRUE(testsupport::writeScript(
+            script, QStringLiteral("b=$(basename \"$1\")\ncp \"$1\" '%1'/\"$b.part\" && mv '%1'/\"$b.part\" '%1'/\"$b\"\n")
+                        .arg(dir.path() + QStringLiteral("/opened"))
+                        .toUtf8()));
         ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/opened")));
         WordApplication::setWordProcessorOverride(script);
-        ModalSeam::setMessageHandler([this](const MessageRequest& r) {
-            messages.append(r.message);
-            return r.buttons.value(0);
-        });
         window = Window::New<RW_reportOutputWindow>();
     }
 
@@ -46,7 +39,6 @@ protected:
     {
         window->Close();
         testsupport::settle();
-        ModalSeam::reset();
         WordApplication::setWordProcessorOverride(std::nullopt);
         if (savedTmp.isEmpty())
             qunsetenv("TMPDIR");
@@ -66,19 +58,13 @@ protected:
         return texts;
     }
 
-    // The panes hold what the run put there; the set-up then builds the reports from the same text.
-    void show(const QString& report)
-    {
-        for (const char* pane : {"EF_mainResultsLeft", "EF_mainResultsRight"})
-            window->control<EditField>(QLatin1String(pane), 0)->setText(report);
-        window->initialize(report);
-    }
+    void show(const QString& report) { testsupport::showReport(*window, report); }
 
     void press(const char* name) { window->control<PushButton>(QLatin1String(name))->Push(); }
 
     QTemporaryDir dir;
     QByteArray savedTmp;
-    QStringList messages;
+    testsupport::MessageLog log;
     RW_reportOutputWindow* window = nullptr;
 };
 
@@ -90,7 +76,7 @@ TEST_F(WordExportTest, SendsThePaneTextAsANewDocumentPerPress)
     press("PB_openInWordRight");
     ASSERT_TRUE(testsupport::waitUntil([&] { return opened().size() == 2; }));
     EXPECT_EQ(opened(), QStringList(2, report));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
 TEST_F(WordExportTest, EmptyReportSendsAnEmptyDocument)
@@ -109,7 +95,7 @@ TEST_F(WordExportTest, EmptyPageSendsNothing)
     press("PB_openInWordLeft");
     testsupport::settle();
     EXPECT_TRUE(opened().isEmpty());
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(log.shown.empty());
 }
 
 TEST_F(WordExportTest, MissingWordProcessorIsReportedAndNothingChanges)
@@ -117,14 +103,16 @@ TEST_F(WordExportTest, MissingWordProcessorIsReportedAndNothingChanges)
     show(QStringLiteral("x\n"));
     WordApplication::setWordProcessorOverride(QString());
     press("PB_openInWordLeft");
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Problem with Microsoft Word: Word.Application is not available")))
-        << messages[0].toStdString();
+    ASSERT_EQ(log.shown.size(), 1u);
+    EXPECT_TRUE(log.shown[0].message.startsWith(
+        QStringLiteral("Problem with Microsoft Word: Word.Application is not available")))
+        << log.shown[0].message.toStdString();
 
     WordApplication::setWordProcessorOverride(dir.path() + QStringLiteral("/no-such-program"));
     press("PB_openInWordRight");
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[1].startsWith(QStringLiteral("Problem with Microsoft Word: cannot start"))) << messages[1].toStdString();
+    ASSERT_EQ(log.shown.size(), 2u);
+    EXPECT_TRUE(log.shown[1].message.startsWith(QStringLiteral("Problem with Microsoft Word: cannot start")))
+        << log.shown[1].message.toStdString();
     EXPECT_EQ(window->control<StaticText>(QStringLiteral("ST_totalLineCountLeft"))->Text(), QStringLiteral("of 2"));
 }
 

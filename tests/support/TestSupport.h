@@ -1,7 +1,20 @@
 #pragma once
 
+#include "platform/Dialogs.h"
+#include "platform/Window.h"
+
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
+
 #include <functional>
+#include <ostream>
+#include <vector>
+
+class RW_reportOutputWindow;
+
+// Readable failure output for texts (and, through gtest's container printing, for lists of texts).
+void PrintTo(const QString& text, std::ostream* os);
 
 namespace testsupport {
 
@@ -13,5 +26,55 @@ void settle();
 
 // Folder of the built executables (the program and its back-end).
 QString binDir();
+
+// The open windows of class W, in the order they opened.
+template <class W>
+std::vector<W*> openWindowsOf()
+{
+    std::vector<W*> found;
+    for (fw::Window* window : fw::Window::openWindows()) {
+        if (auto* w = dynamic_cast<W*>(window))
+            found.push_back(w);
+    }
+    return found;
+}
+
+// The first open window of class W, or nullptr.
+template <class W>
+W* openWindowOf()
+{
+    const std::vector<W*> found = openWindowsOf<W>();
+    return found.empty() ? nullptr : found.front();
+}
+
+// Closes every open window and lets the closed ones go.
+void closeAllWindows();
+
+// Writes bytes to path, replacing the file; false when that fails.
+bool writeFile(const QString& path, const QByteArray& bytes, bool executable = false);
+// Writes an executable sh script: "#!/bin/sh" and then body.
+bool writeScript(const QString& path, const QByteArray& body);
+// The file's bytes, or "<missing>" when it cannot be read.
+QByteArray readFile(const QString& path);
+
+// Sets a report window up as a completed run leaves it: both panes hold text, then initialize.
+void showReport(RW_reportOutputWindow& window, const QString& text);
+
+// Answers every message box through fw::ModalSeam and keeps what each one showed. A box is answered
+// with `reply`, or with its first button while `reply` is empty. The handler goes with the log.
+class MessageLog {
+public:
+    explicit MessageLog(const QString& reply = QString());
+    ~MessageLog();
+    MessageLog(const MessageLog&) = delete;
+    MessageLog& operator=(const MessageLog&) = delete;
+
+    // The boxes' main texts, in order.
+    QStringList messages() const;
+    void clear() { shown.clear(); }
+
+    QString reply;
+    std::vector<fw::MessageRequest> shown;
+};
 
 } // namespace testsupport
