@@ -142,19 +142,3 @@ BENCHMARK(BM_RemoveHighlighted)->Arg(100'000)->Iterations(1)->Unit(benchmark::kM
 BENCHMARK(BM_ClearAllSelections)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    // Every box is answered at once: "Clear All Selections" is confirmed, any other box gets its first button.
-    fw::ModalSeam::setMessageHandler([](const fw::MessageRequest& request) { return request.buttons.value(0); });
-
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

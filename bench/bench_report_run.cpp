@@ -3,6 +3,7 @@
 // alone writing to /dev/null. Run one benchmark per process (--benchmark_filter) for clean peaks:
 // the peak resident sizes are those of the whole process so far.
 
+#include "BenchSupport.h"
 #include "platform/FolderItem.h"
 #include "report/RC_executeShellClass.h"
 #include "report/RW_reportOutputWindow.h"
@@ -46,13 +47,6 @@ void writeConfig(const QString& path)
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         std::exit(1);
     }
-}
-
-double peakMiB(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
 }
 
 void reportPeaks(benchmark::State& state)
@@ -157,16 +151,3 @@ void BM_ReportRunIntoWindow(benchmark::State& state)
 
 BENCHMARK(BM_BackEndAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_ReportRunIntoWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

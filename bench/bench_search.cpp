@@ -4,6 +4,7 @@
 // window, with and without highlighting. The window is set up once and shared by the window
 // benchmarks; every timed Find scans the text anew.
 
+#include "BenchSupport.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/EditField.h"
@@ -53,13 +54,6 @@ const QString& reportText()
         return t;
     }();
     return text;
-}
-
-double peakMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
 }
 
 // One report window holding the text in both panes, set up as a completed run leaves it.
@@ -177,16 +171,3 @@ BENCHMARK(BM_PhraseScanAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 BENCHMARK(BM_PhraseScanAdversarial)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_FindAndResetInWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_RefindAfterReset)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -132,15 +132,3 @@ BENCHMARK(BM_ShownRemoveSelectedRows)->Unit(benchmark::kMillisecond)->UseRealTim
 BENCHMARK(BM_ShownClear)->Iterations(30)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
