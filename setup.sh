@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian packages), builds, then either starts the program or runs every test.
 #   bash setup.sh run    build and start Numbers As Words
-#   bash setup.sh test   build and run the whole test suite headless
+#   bash setup.sh test   build and run the whole test suite headless; under CI (CI=true), or with
+#                        NAW_SANITIZE=1, the suite then runs a second time in an address- and
+#                        undefined-behaviour-checked build
 set -euo pipefail
 cd "$(dirname "$0")"
 mode="${1:-run}"
@@ -26,8 +28,22 @@ extra=()
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" > /dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 
+run_tests() {
+  (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2)
+}
+
 case "$mode" in
   run)  exec "$build_dir/bin/numbers-as-words" ;;
-  test) cd "$build_dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2 ;;
+  test)
+    run_tests "$build_dir"
+    if [ "${CI:-}" = "true" ] || [ "${NAW_SANITIZE:-}" = "1" ]; then
+      checked_dir="${build_dir}-sanitize"
+      flags="-fsanitize=address,undefined -fno-omit-frame-pointer"
+      cmake -S . -B "$checked_dir" -DCMAKE_BUILD_TYPE=Debug -DNAW_BUILD_BENCH=OFF "${extra[@]}" \
+            -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" > /dev/null
+      cmake --build "$checked_dir" -j "$(nproc)"
+      ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_tests "$checked_dir"
+    fi
+    ;;
   *)    echo "usage: bash setup.sh [run|test]" >&2; exit 2 ;;
 esac

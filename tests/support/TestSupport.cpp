@@ -16,6 +16,15 @@ void PrintTo(const QString& text, std::ostream* os)
 
 namespace testsupport {
 
+int timeBudgetMs(int ms)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return ms * 8;
+#else
+    return ms;
+#endif
+}
+
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);

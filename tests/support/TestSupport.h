@@ -18,6 +18,10 @@ void PrintTo(const QString& text, std::ostream* os);
 
 namespace testsupport {
 
+// A time budget for a speed check, widened for instrumented (sanitizer) builds, which run several
+// times slower without being any less linear.
+int timeBudgetMs(int ms);
+
 // Processes events until pred() holds or timeoutMs passes; returns pred()'s last value.
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 
