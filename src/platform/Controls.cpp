@@ -494,11 +494,11 @@ void UpDownArrows::PressDown()
 // ---- BevelButton
 
 BevelButton::BevelButton()
-    : button_(new QToolButton)
+    : button_(new QPushButton)
 {
-    button_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button_->setAutoDefault(false);
     setWidget(button_);
-    QObject::connect(button_, &QToolButton::clicked, button_, [this] { clicked(); });
+    QObject::connect(button_, &QPushButton::clicked, button_, [this] { clicked(); });
 }
 
 QString BevelButton::Caption() const
@@ -513,18 +513,29 @@ void BevelButton::setCaption(const QString& caption)
 
 void BevelButton::setCaptionAlign(int align)
 {
+    captionAlign_ = align;
     const char* alignment = align == 0 ? "left" : align == 2 ? "right" : "center";
-    button_->setStyleSheet(QStringLiteral("QToolButton { text-align: %1; }").arg(QLatin1String(alignment)));
+    button_->setStyleSheet(QStringLiteral("QPushButton { text-align: %1; padding: 0 6px; }").arg(QLatin1String(alignment)));
 }
 
 void BevelButton::AddRow(const QString& text)
 {
-    menuRows_.append(text);
+    menuRows_.push_back({text, false});
+}
+
+void BevelButton::AddSeparator()
+{
+    menuRows_.push_back({QString(), true});
 }
 
 void BevelButton::InsertRow(int row, const QString& text)
 {
-    menuRows_.insert(std::clamp(row, 0, int(menuRows_.size())), text);
+    menuRows_.insert(menuRows_.begin() + std::clamp(row, 0, int(menuRows_.size())), {text, false});
+}
+
+bool BevelButton::isSeparator(int row) const
+{
+    return row >= 0 && row < int(menuRows_.size()) && menuRows_[size_t(row)].separator;
 }
 
 void BevelButton::DeleteAllRows()
@@ -534,15 +545,15 @@ void BevelButton::DeleteAllRows()
 
 QString BevelButton::MenuRow(int row) const
 {
-    return menuRows_.value(row);
+    return row >= 0 && row < int(menuRows_.size()) ? menuRows_[size_t(row)].text : QString();
 }
 
 void BevelButton::Push(int menuRow)
 {
     if (!clickable())
         return;
-    if (hasMenu_ != 0 && !menuRows_.isEmpty()) {
-        if (menuRow < 0 || menuRow >= menuRows_.size() || menuRows_[menuRow] == QLatin1String("-"))
+    if (hasMenu_ != 0 && !menuRows_.empty()) {
+        if (menuRow < 0 || menuRow >= int(menuRows_.size()) || isSeparator(menuRow))
             return;
         menuValue_ = menuRow;
     }
@@ -552,17 +563,16 @@ void BevelButton::Push(int menuRow)
 
 void BevelButton::clicked()
 {
-    if (hasMenu_ == 0 || menuRows_.isEmpty()) {
+    if (hasMenu_ == 0 || menuRows_.empty()) {
         Push();
         return;
     }
     QMenu menu(button_);
-    for (int row = 0; row < menuRows_.size(); ++row) {
-        if (menuRows_[row] == QLatin1String("-")) {
+    for (int row = 0; row < int(menuRows_.size()); ++row) {
+        if (isSeparator(row))
             menu.addSeparator();
-        } else {
-            menu.addAction(menuRows_[row])->setData(row);
-        }
+        else
+            menu.addAction(menuRows_[size_t(row)].text)->setData(row);
     }
     if (QAction* chosen = menu.exec(button_->mapToGlobal(QPoint(0, button_->height()))))
         Push(chosen->data().toInt());

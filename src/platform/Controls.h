@@ -18,7 +18,6 @@ class QPushButton;
 class QSlider;
 class QStackedWidget;
 class QTimer;
-class QToolButton;
 class QMenu;
 
 namespace fw {
@@ -208,13 +207,16 @@ public:
     BevelButton();
     QString Caption() const;
     void setCaption(const QString& caption);
-    // 0 left, 1 centre (the layer's default for other values), 3 centre as well; 2 right.
+    // 0 left, 2 right; any other value centres the caption.
     void setCaptionAlign(int align);
+    int CaptionAlign() const { return captionAlign_; }
     int HasMenu() const { return hasMenu_; }
     void setHasMenu(int kind) { hasMenu_ = kind; }
-    // A row "-" is a separator.
+    // Rows are taken as written, "-" included; separators are rows of their own kind.
     void AddRow(const QString& text);
+    void AddSeparator();
     void InsertRow(int row, const QString& text);
+    bool isSeparator(int row) const;
     void DeleteAllRows();
     int MenuRowCount() const { return int(menuRows_.size()); }
     QString MenuRow(int row) const;
@@ -226,9 +228,14 @@ public:
     std::function<void(BevelButton&)> Action;
 
 private:
+    struct MenuRowEntry {
+        QString text;
+        bool separator = false;
+    };
     void clicked();
-    QToolButton* button_;
-    QStringList menuRows_;
+    QPushButton* button_;
+    std::vector<MenuRowEntry> menuRows_;
+    int captionAlign_ = 1;
     int hasMenu_ = 0;
     int menuValue_ = 0;
 };

@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -161,6 +162,12 @@ void Window::ShowModal()
     // Modality only takes effect on a window that is shown afresh.
     if (isVisible())
         hide();
+    // A dialog without a place of its own opens over the window it was asked from.
+    QWidget* owner = QApplication::activeWindow();
+    if (record_.frame == WindowRecord::MovableModal && record_.placement == WindowRecord::DefaultPlacement && owner
+        && owner != this) {
+        move(owner->geometry().center() - QPoint(width() / 2, height() / 2));
+    }
     setWindowModality(Qt::ApplicationModal);
     Show();
     ModalSeam::windowShown(this);

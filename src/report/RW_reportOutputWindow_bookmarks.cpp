@@ -131,7 +131,7 @@ void addBookmark(const BookmarkSide& side)
     button->InsertRow(0, name);
     if (side.popupRows.size() == 1) {
         button->setHasMenu(2);
-        button->AddRow(QStringLiteral("-"));
+        button->AddSeparator();
         button->AddRow(kAddRow);
         button->AddRow(kClearRow);
     }

@@ -90,14 +90,13 @@ protected:
     {
         QStringList list;
         for (int r = 0; r < button(side)->MenuRowCount(); ++r)
-            list << button(side)->MenuRow(r);
+            list << (button(side)->isSeparator(r) ? QStringLiteral("<separator>") : button(side)->MenuRow(r));
         return list;
     }
     // The caption alignment as the button shows it.
     QString captionAlign(const char* side) const
     {
-        const QString sheet = button(side)->widget()->styleSheet();
-        return sheet.contains(QLatin1String("left")) ? QStringLiteral("left") : QStringLiteral("centre");
+        return button(side)->CaptionAlign() == 0 ? QStringLiteral("left") : QStringLiteral("centre");
     }
 
     struct Lists {
@@ -161,7 +160,7 @@ TEST_F(BookmarkTest, AddingProposesTheFirstVisibleLineAndPutsNewBookmarksFirst)
 
     EXPECT_EQ(lists("Left"), (Lists{{1}, {0}, {130}, {6}}));
     EXPECT_EQ(rows("Left"),
-              (QStringList{"first", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+              (QStringList{"first", "<separator>", "Add New Bookmark", "Clear All Bookmarks"}));
     EXPECT_EQ(button("Left")->HasMenu(), 2);
     EXPECT_EQ(button("Left")->MenuValue(), 0);
     EXPECT_EQ(button("Left")->Caption(), QStringLiteral("first"));
@@ -175,7 +174,7 @@ TEST_F(BookmarkTest, AddingProposesTheFirstVisibleLineAndPutsNewBookmarksFirst)
     EXPECT_EQ(prompts[1].proposed, QStringLiteral("Line 141:  stdout"));
     EXPECT_EQ(lists("Left"), (Lists{{1, 1}, {140, 0}, {2000, 130}, {0, 6}}));
     EXPECT_EQ(rows("Left"),
-              (QStringList{"second", "first", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+              (QStringList{"second", "first", "<separator>", "Add New Bookmark", "Clear All Bookmarks"}));
     EXPECT_EQ(button("Left")->Caption(), QStringLiteral("second"));
     EXPECT_EQ(button("Left")->MenuValue(), 0);
 
@@ -188,7 +187,7 @@ TEST_F(BookmarkTest, AddingProposesTheFirstVisibleLineAndPutsNewBookmarksFirst)
     EXPECT_EQ(button("Left")->Caption(), QStringLiteral("second"));
     button("Left")->Push(3);
     EXPECT_EQ(rows("Left"),
-              (QStringList{"", "second", "first", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+              (QStringList{"", "second", "first", "<separator>", "Add New Bookmark", "Clear All Bookmarks"}));
     EXPECT_EQ(button("Left")->Caption(), QString());
 
     // The pane was only read; the right side saw nothing.
@@ -305,7 +304,7 @@ TEST_F(BookmarkTest, ClearEmptiesOneSideAndTheNextClickAddsAtOnce)
     EXPECT_EQ(pane("Left")->ScrollPosition(), 3);
 
     // The right side keeps its bookmarks.
-    EXPECT_EQ(rows("Right"), (QStringList{"b", "a", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+    EXPECT_EQ(rows("Right"), (QStringList{"b", "a", "<separator>", "Add New Bookmark", "Clear All Bookmarks"}));
     EXPECT_EQ(lists("Right").popupRow.size(), 2u);
     EXPECT_EQ(button("Right")->Caption(), QStringLiteral("b"));
 
@@ -314,8 +313,20 @@ TEST_F(BookmarkTest, ClearEmptiesOneSideAndTheNextClickAddsAtOnce)
     answers = {QStringLiteral("again")};
     button("Left")->Push();
     EXPECT_EQ(prompts.size(), promptsBefore + 1);
-    EXPECT_EQ(rows("Left"), (QStringList{"again", "-", "Add New Bookmark", "Clear All Bookmarks"}));
+    EXPECT_EQ(rows("Left"), (QStringList{"again", "<separator>", "Add New Bookmark", "Clear All Bookmarks"}));
     EXPECT_EQ(lists("Left"), (Lists{{1}, {3}, {77}, {4}}));
+}
+
+// A bookmark may be called "-": it stays a bookmark row, not a separator, and can be jumped to.
+TEST_F(BookmarkTest, ABookmarkNamedLikeASeparatorStaysABookmark)
+{
+    answers = {QStringLiteral("-")};
+    button("Left")->Push();
+    EXPECT_EQ(rows("Left"), (QStringList{"-", "<separator>", "Add New Bookmark", "Clear All Bookmarks"}));
+    button("Left")->setCaption(QStringLiteral("elsewhere"));
+    button("Left")->Push(0);
+    EXPECT_EQ(button("Left")->Caption(), QStringLiteral("-"));
+    EXPECT_EQ(lists("Left").popupRow.size(), 1u);
 }
 
 } // namespace
