@@ -271,11 +271,12 @@ void RW_compoundNumberWindow::PB_removeNumbers_Action()
     std::vector<int> others;
     std::vector<int> digits;
     others.reserve(rows.size());
+    const SelectionList& selected = entries.list();
     for (int row : rows) {
-        const QString text = entries.list().rowText(row);
-        const EntryKind kind = classifyEntry(text);
-        if (kind.kind == EntryKind::Number && kind.value < numCheckBoxes && M_globals::isDigit(text) && !text.isEmpty())
-            digits.push_back(kind.value);
+        const qint32 value =
+            selected.isNumberRow(row) ? selected.numberList()[size_t(row - selected.textCount())] : -1;
+        if (value >= 0 && value < numCheckBoxes)
+            digits.push_back(value);
         else
             others.push_back(row);
     }
