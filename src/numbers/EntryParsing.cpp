@@ -60,5 +60,16 @@ qint64 rangeSize(qint32 start, qint32 end)
 
 QStringList splitCommaList(const QString& text)
 {
-    return text.split(u',', Qt::SkipEmptyParts);
+    QStringList tokens;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i <= size; ++i) {
+        if (i < size && text[i] != u',' && text[i] != u'\n' && text[i] != u'\r')
+            continue;
+        // CRLF needs no case of its own: the empty token between CR and LF is dropped.
+        if (i > start)
+            tokens.append(text.sliced(start, i - start));
+        start = i + 1;
+    }
+    return tokens;
 }

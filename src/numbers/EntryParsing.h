@@ -37,6 +37,8 @@ constexpr qint64 kMaxRangeValues = 10'000'000;
 // Number of values in start..end inclusive, computed in 64 bits (0 or less when end < start).
 qint64 rangeSize(qint32 start, qint32 end);
 
-// Cuts text at every comma. Tokens keep every character, blanks included; empty tokens (from ",,"
-// or a leading or trailing comma) are dropped.
+// Cuts text at every comma and every line break (LF, CRLF or a lone CR), so a pasted column of
+// numbers gives one token per line and no token ever holds a line break. Tokens keep every other
+// character, blanks included; empty tokens (from ",,", a blank line, or a leading or trailing
+// separator) are dropped. Linear in the text.
 QStringList splitCommaList(const QString& text);

@@ -8,6 +8,7 @@
 #include <QRegularExpressionValidator>
 
 #include <algorithm>
+#include <limits>
 
 namespace fw {
 
@@ -76,6 +77,8 @@ EditField::EditField(bool multiLine)
         });
     } else {
         line_ = new QLineEdit;
+        // A field takes text of any length, typed, pasted or set; QLineEdit would cut it at 32767.
+        line_->setMaxLength(std::numeric_limits<int>::max());
         setWidget(line_);
         line_->installEventFilter(filter_.get());
         QObject::connect(line_, &QLineEdit::textChanged, line_, [this] {

@@ -88,7 +88,7 @@ struct SplitCase
     QStringList tokens;
 };
 
-TEST(EntryParsing, SplitsCommaListsKeepingBlanks)
+TEST(EntryParsing, SplitsAtCommasAndLineBreaksKeepingBlanks)
 {
     const SplitCase cases[] = {
         {"", {}},
@@ -99,6 +99,10 @@ TEST(EntryParsing, SplitsCommaListsKeepingBlanks)
         {",,a,,b,", {"a", "b"}},
         {" , ", {" ", " "}},
         {"x;y", {"x;y"}},
+        {"1\n2\r\n3\r4", {"1", "2", "3", "4"}},
+        {"a b\n\n\r\n, c\r\n", {"a b", " c"}},
+        {"\r\n7\n", {"7"}},
+        {"x\ty\u2028z", {"x\ty\u2028z"}},
     };
     for (const SplitCase& c : cases)
         EXPECT_EQ(splitCommaList(c.text), c.tokens) << c.text.toStdString();

@@ -8,9 +8,11 @@
 #include "platform/FolderItem.h"
 #include "support/TestSupport.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,6 +108,15 @@ public:
     {
         field(name)->setText(QString());
         type(name, keys);
+    }
+
+    // Pastes through the clipboard and the field's own paste key, as a user does.
+    void paste(const char* name, const QString& text)
+    {
+        QGuiApplication::clipboard()->setText(text);
+        QWidget* edit = field(name)->widget();
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     }
 
     void addRange(const QString& start, const QString& end)
@@ -584,6 +595,60 @@ TEST_F(NumberWindowTest, AddListTakesEveryTokenAsWritten)
         EXPECT_TRUE(log.shown.empty());
         EXPECT_EQ(field("EF_CSV")->Text(), c.csv);
     }
+}
+
+struct PasteCase {
+    const char* name;
+    QString pasted;
+    QStringList rows;
+    Digits ticked;
+};
+
+TEST_F(NumberWindowTest, PastedLinesAreEntriesLikeCommaSeparatedOnes)
+{
+    const PasteCase cases[] = {
+        {"column with LF", "12\n13\n14\n", {"12", "13", "14"}, {}},
+        {"column with CRLF", "3\r\n40\r\nx y\r\n", {"x y", "3", "40"}, {3}},
+        {"column with CR", "5\r50\r", {"5", "50"}, {5}},
+        {"lines of comma lists, blank lines", "1,2\n\n 3,x\r\n\r\n", {" 3", "x", "1", "2"}, {1, 2}},
+    };
+    for (const PasteCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        reopen();
+        paste("EF_CSV", c.pasted);
+        EXPECT_EQ(field("EF_CSV")->Text(), c.pasted); // shown and kept as pasted, line breaks included
+        ASSERT_TRUE(button("PB_addCSV")->Enabled());
+        push("PB_addCSV");
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(ticked(), c.ticked);
+        EXPECT_TRUE(inStep());
+
+        // The saved file holds exactly the rows the user sees, one per line.
+        const QString path = folder.filePath("pasted.rcn");
+        saveTo(path);
+        EXPECT_EQ(testsupport::readFile(path), (c.rows.join(u'\n') + u'\n').toUtf8());
+        EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
+    }
+}
+
+TEST_F(NumberWindowTest, CommaListTakesPastedTextOfAnyLength)
+{
+    // Far beyond the 32,767 characters a line edit keeps by default.
+    const QStringList numbers = numbersFrom(100000, 109999);
+    const QString pasted = numbers.join(u',');
+    ASSERT_GT(pasted.size(), 65536);
+    paste("EF_CSV", pasted);
+    EXPECT_EQ(field("EF_CSV")->Text().size(), pasted.size());
+    push("PB_addCSV");
+    EXPECT_EQ(count(), "10000");
+    EXPECT_TRUE(rows() == numbers) << "first row " << list()->List(0).toStdString() << ", last row "
+                                   << list()->List(list()->ListCount() - 1).toStdString();
+
+    field("EF_CSV")->setText(pasted + ",7");
+    EXPECT_EQ(field("EF_CSV")->Text().size(), pasted.size() + 2);
+    push("PB_addCSV");
+    EXPECT_EQ(count(), "10001");
+    EXPECT_EQ(ticked(), Digits{7});
 }
 
 struct PresetCase {
