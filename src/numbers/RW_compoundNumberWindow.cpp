@@ -448,13 +448,14 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
         MsgBox(QStringLiteral("Could not open the number list file \"%1\": %2").arg(source->path(), error));
         return;
     }
+    // Reading stops at the first sign that the file is no text: nothing of it will be added.
     do {
         const QString line = in->ReadLine();
         if (line.startsWith(QLatin1Char('#')) || line.isEmpty())
             continue;
         lines.append(line);
-    } while (!in->EOF());
-    const bool invalidBytes = in->hadInvalidUtf8();
+    } while (!in->EOF() && in->firstNonTextLine() == 0);
+    const qint64 nonTextLine = in->firstNonTextLine();
     const QString readError = in->hadReadError() ? in->errorString() : QString();
     in->Close();
     // A file read only in part is not augmented from: the user would take the partial list for the whole.
@@ -462,10 +463,13 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
         MsgBox(QStringLiteral("Could not read the number list file \"%1\": %2").arg(source->path(), readError));
         return;
     }
-    if (invalidBytes) {
-        MsgBox(QStringLiteral("The number list file \"%1\" holds bytes that are not UTF-8 text; they were read as "
-                              "the character \uFFFD.")
-                   .arg(source->path()));
+    // Bytes that are not UTF-8 would enter as replacement characters, and saving the list again would
+    // change the user's entries; a binary file would add junk rows.
+    if (nonTextLine != 0) {
+        MsgBox(QStringLiteral("Nothing was added from the number list file \"%1\": line %2 is not UTF-8 text.")
+                   .arg(source->path())
+                   .arg(nonTextLine));
+        return;
     }
     addEntries(lines);
 }

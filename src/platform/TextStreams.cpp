@@ -145,9 +145,11 @@ void TextInputStream::fill()
         if (got < 0)
             m_readError = QStringLiteral("Cannot read \"%1\": %2").arg(m_file.fileName(), m_file.errorString());
         m_fileDone = true;
+        checkTextAtEnd();
         text = m_decoder.finish();
     } else {
         chunk.truncate(got);
+        checkText(chunk);
         text = m_decoder.decode(chunk);
     }
     if (m_atFileStart && !text.isEmpty()) {
@@ -156,6 +158,62 @@ void TextInputStream::fill()
             text.remove(0, 1);
     }
     m_buffer += text;
+}
+
+void TextInputStream::checkText(QByteArrayView bytes)
+{
+    if (m_firstNonTextLine != 0)
+        return;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (m_checkNeed > 0) {
+            if (b < m_checkLow || b > m_checkHigh) {
+                m_firstNonTextLine = m_checkLine; // a sequence cut short belongs to the line it began on
+                return;
+            }
+            --m_checkNeed;
+            m_checkLow = 0x80;
+            m_checkHigh = 0xBF;
+            continue;
+        }
+        if (b < 0x80) {
+            if (b == 0) {
+                m_firstNonTextLine = m_checkLine;
+                return;
+            }
+            if (b == '\r' || (b == '\n' && !m_checkAfterCr))
+                ++m_checkLine;
+            m_checkAfterCr = b == '\r';
+            continue;
+        }
+        m_checkAfterCr = false;
+        // The lead byte fixes the length and, for E0, ED, F0 and F4, a narrower range for the second
+        // byte, which excludes overlong forms, surrogates and code points above U+10FFFF.
+        if (b >= 0xC2 && b <= 0xDF) {
+            m_checkNeed = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            m_checkNeed = 2;
+            if (b == 0xE0)
+                m_checkLow = 0xA0;
+            else if (b == 0xED)
+                m_checkHigh = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            m_checkNeed = 3;
+            if (b == 0xF0)
+                m_checkLow = 0x90;
+            else if (b == 0xF4)
+                m_checkHigh = 0x8F;
+        } else {
+            m_firstNonTextLine = m_checkLine; // a stray continuation byte, C0, C1 or F5 to FF
+            return;
+        }
+    }
+}
+
+void TextInputStream::checkTextAtEnd()
+{
+    if (m_firstNonTextLine == 0 && m_checkNeed > 0)
+        m_firstNonTextLine = m_checkLine;
 }
 
 void TextInputStream::fillIfDrained()

@@ -55,6 +55,10 @@ private:
 // A line ends at LF, CRLF or CR. A file holds at least one line: the empty file reads as one empty
 // line, and a final line end does not start another line ("a\n" is the one line "a").
 // A leading byte order mark is skipped; bytes that are not UTF-8 read as U+FFFD.
+//
+// A file is text when it is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
+// U+10FFFF, no sequence cut off by the end) without a NUL byte. The stream checks the bytes as it
+// reads them, ahead of the lines handed out, and remembers the first line that is not text.
 class TextInputStream
 {
 public:
@@ -70,7 +74,9 @@ public:
     bool EOF() const { return m_started && m_pos >= m_buffer.size() && m_fileDone; }
     void Close();
 
-    bool hadInvalidUtf8() const { return m_decoder.hadInvalid(); }
+    // 1-based number of the first line, among the bytes read so far, that holds a byte sequence that
+    // is not UTF-8 or a NUL byte; 0 while none was found. Lines are counted as ReadLine cuts them.
+    qint64 firstNonTextLine() const { return m_firstNonTextLine; }
     bool hadReadError() const { return !m_readError.isEmpty(); }
     QString errorString() const { return m_readError; }
 
@@ -78,6 +84,8 @@ private:
     TextInputStream() = default;
     void fill();
     void fillIfDrained();
+    void checkText(QByteArrayView bytes);
+    void checkTextAtEnd();
 
     QFile m_file;
     Utf8Decoder m_decoder;
@@ -88,6 +96,16 @@ private:
     bool m_fileDone = false;
     bool m_started = false;
     bool m_atFileStart = true;
+
+    // Text check of the bytes read so far: the line being read, whether its last byte was a CR (an LF
+    // right after it ends no further line), and the UTF-8 sequence in progress (continuation bytes
+    // still due and the range the next one must lie in).
+    qint64 m_firstNonTextLine = 0;
+    qint64 m_checkLine = 1;
+    bool m_checkAfterCr = false;
+    int m_checkNeed = 0;
+    unsigned char m_checkLow = 0x80;
+    unsigned char m_checkHigh = 0xBF;
 };
 
 } // namespace fw

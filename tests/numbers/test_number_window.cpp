@@ -784,25 +784,22 @@ struct ReadCase {
     QByteArray bytes;
     QStringList rows;
     Digits ticked;
-    bool invalidUtf8;
 };
 
 TEST_F(NumberWindowTest, AugmentReadsEveryLineEndAndSkipsCommentsAndEmptyLines)
 {
-    const QString bad = QString(QChar(0xFFFD));
     const ReadCase cases[] = {
-        {"mixed lines", "3\n007\n12\nabc\n# a comment\n\n 5\n", {" 5", "abc", "3", "7", "12"}, {3, 7}, false},
-        {"no final line end", "12\n13", {"12", "13"}, {}, false},
-        {"CRLF", "1\r\n20\r\nx y\r\n\r\n", {"x y", "1", "20"}, {1}, false},
-        {"CR", "9\r10\r#c\rz\r", {"z", "9", "10"}, {9}, false},
-        {"mixed line ends", "a\rb\r\nc\nd", {"a", "b", "c", "d"}, {}, false},
-        {"blanks and hashes inside", "   \n #x\na#b\n", {"   ", " #x", "a#b"}, {}, false},
-        {"beyond 32 bits", "2147483647\n2147483648\n00000000002\n", {"2147483648", "2", "2147483647"}, {2}, false},
-        {"empty file", "", {}, {}, false},
-        {"comments only", "#1\n#2", {}, {}, false},
-        {"byte order mark", "\xEF\xBB\xBF" "4\n", {"4"}, {4}, false},
-        {"invalid UTF-8", "ab\xFF" "cd\n5\n", {"ab" + bad + "cd", "5"}, {5}, true},
-        {"UTF-8 text", "\xC3\xA9t\xC3\xA9\n", {"\u00e9t\u00e9"}, {}, false},
+        {"mixed lines", "3\n007\n12\nabc\n# a comment\n\n 5\n", {" 5", "abc", "3", "7", "12"}, {3, 7}},
+        {"no final line end", "12\n13", {"12", "13"}, {}},
+        {"CRLF", "1\r\n20\r\nx y\r\n\r\n", {"x y", "1", "20"}, {1}},
+        {"CR", "9\r10\r#c\rz\r", {"z", "9", "10"}, {9}},
+        {"mixed line ends", "a\rb\r\nc\nd", {"a", "b", "c", "d"}, {}},
+        {"blanks and hashes inside", "   \n #x\na#b\n", {"   ", " #x", "a#b"}, {}},
+        {"beyond 32 bits", "2147483647\n2147483648\n00000000002\n", {"2147483648", "2", "2147483647"}, {2}},
+        {"empty file", "", {}, {}},
+        {"comments only", "#1\n#2", {}, {}},
+        {"byte order mark", "\xEF\xBB\xBF" "4\n", {"4"}, {4}},
+        {"UTF-8 text", "\xC3\xA9t\xC3\xA9\n\xEF\xBF\xBD\n", {"\u00e9t\u00e9", "\uFFFD"}, {}},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -812,16 +809,44 @@ TEST_F(NumberWindowTest, AugmentReadsEveryLineEndAndSkipsCommentsAndEmptyLines)
         EXPECT_EQ(rows(), c.rows);
         EXPECT_EQ(ticked(), c.ticked);
         EXPECT_TRUE(inStep());
-        if (c.invalidUtf8) {
-            ASSERT_EQ(log.shown.size(), 1u);
-            EXPECT_TRUE(log.shown[0].message.contains(path)) << log.shown[0].message.toStdString();
-        } else {
-            EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
-        }
+        EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
         // Augmenting again adds nothing.
         log.clear();
         augmentFrom(path);
         EXPECT_EQ(rows(), c.rows);
+    }
+}
+
+struct NonTextCase {
+    const char* name;
+    QByteArray bytes;
+    int line; // the first line that is not UTF-8 text
+};
+
+TEST_F(NumberWindowTest, AFileThatIsNotUtf8TextAddsNothingAndNamesItsFirstBadLine)
+{
+    QByteArray late = numbersFrom(100, 199).join(u'\n').toUtf8() + "\n";
+    late += QByteArray(1 << 20, '7') + "\r\n\xFF\n"; // past the first read chunk
+    const NonTextCase cases[] = {
+        {"Latin-1 list", "12\r\n# caf\xE9\r\n13\r\nna\xEFve\r\n", 2},
+        {"binary with NUL bytes", QByteArray("5\n6\n\x7F" "ELF\x02\x01\x01\x00\x00\x00\n", 12), 3},
+        {"UTF-16", QByteArray("\xFF\xFE" "1\x00\n\x00", 6), 1},
+        {"late in a large file", late, 102},
+    };
+    addList("x,4");
+    const QStringList before = rows();
+    for (const NonTextCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.clear();
+        const QString path = writeFile(QStringLiteral("odd.rcn"), c.bytes);
+        augmentFrom(path);
+        ASSERT_EQ(log.shown.size(), 1u);
+        EXPECT_EQ(log.shown[0].message,
+                  QStringLiteral("Nothing was added from the number list file \"%1\": line %2 is not UTF-8 text.")
+                      .arg(path)
+                      .arg(c.line));
+        EXPECT_EQ(rows(), before);
+        EXPECT_TRUE(inStep());
     }
 }
 

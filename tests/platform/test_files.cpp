@@ -15,7 +15,7 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 }
 
 // Reads the way application code does: the first line always, then while not EOF.
-QStringList readLines(const fw::FolderItem& item, bool* invalid = nullptr)
+QStringList readLines(const fw::FolderItem& item, qint64* nonTextLine = nullptr)
 {
     auto in = item.OpenAsTextFile();
     if (!in)
@@ -24,8 +24,8 @@ QStringList readLines(const fw::FolderItem& item, bool* invalid = nullptr)
     do {
         lines.append(in->ReadLine());
     } while (!in->EOF());
-    if (invalid)
-        *invalid = in->hadInvalidUtf8();
+    if (nonTextLine)
+        *nonTextLine = in->firstNonTextLine();
     in->Close();
     return lines;
 }
@@ -62,9 +62,9 @@ TEST_F(Files, ReadLineAcceptsEveryLineEnd)
     };
     for (const auto& c : cases) {
         writeBytes(m_dir.filePath("in.txt"), c.bytes);
-        bool invalid = true;
-        EXPECT_EQ(readLines(file("in.txt"), &invalid), c.lines) << c.name;
-        EXPECT_FALSE(invalid) << c.name;
+        qint64 nonText = -1;
+        EXPECT_EQ(readLines(file("in.txt"), &nonText), c.lines) << c.name;
+        EXPECT_EQ(nonText, 0) << c.name;
     }
 }
 
@@ -78,12 +78,61 @@ TEST_F(Files, EmptyFileGivesOneEmptyLineThenEof)
     EXPECT_TRUE(in->EOF());
 }
 
-TEST_F(Files, InvalidUtf8IsFlaggedAndReplaced)
+struct NonTextCase {
+    const char* name;
+    QByteArray bytes;
+    qint64 line; // first line that is not text; 0 for text
+};
+
+TEST_F(Files, FirstLineThatIsNotTextIsFound)
+{
+    const qsizetype chunk = 1 << 20;
+    const NonTextCase cases[] = {
+        {"text", "a\n\xC3\xA9\r\n\xE2\x82\xAC\r\xF0\x9F\x98\x80\n\xF4\x8F\xBF\xBF\xEF\xBF\xBD", 0},
+        {"Latin-1 on line 1", "caf\xE9", 1},
+        {"lines end at LF", "a\nb\nc\xE9\n", 3},
+        {"CRLF is one line end", "a\r\nb\r\n\xE9", 3},
+        {"CR alone ends a line", "a\rb\r\r\xE9", 4},
+        {"LF then CR are two", "a\n\rb\xE9", 3},
+        {"NUL byte", QByteArray("ok\nx\0y", 7), 2},
+        {"stray continuation byte", "a\n\x80", 2},
+        {"overlong two bytes", "\xC0\xAF", 1},
+        {"overlong three bytes", "\n\xE0\x80\xAF", 2},
+        {"surrogate", "\n\n\xED\xA0\x80", 3},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", 1},
+        {"F5 lead byte", "\xF5\x80\x80\x80", 1},
+        {"sequence cut by a line end", "a\n\xE2\x82\nb", 2},
+        {"sequence cut by the end", "a\n\xE2\x82", 2},
+        {"first of several", "\xFF\n\xFF", 1},
+    };
+    for (const auto& c : cases) {
+        writeBytes(m_dir.filePath("in.txt"), c.bytes);
+        qint64 nonText = -1;
+        readLines(file("in.txt"), &nonText);
+        EXPECT_EQ(nonText, c.line) << c.name;
+    }
+
+    // Across read chunks: a CRLF split by the chunk boundary is one line end, and a sequence split by
+    // it is checked whole.
+    QByteArray bytes(chunk - 1, 'a');
+    bytes += "\r\nb\xE2";
+    writeBytes(m_dir.filePath("in.txt"), bytes + "\x82\xAC\n\xE9");
+    qint64 nonText = -1;
+    readLines(file("in.txt"), &nonText);
+    EXPECT_EQ(nonText, 3);
+    QByteArray split(chunk - 1, 'a');
+    split += "\xE2\x82\xAC\n";
+    writeBytes(m_dir.filePath("in.txt"), split);
+    readLines(file("in.txt"), &nonText);
+    EXPECT_EQ(nonText, 0);
+}
+
+TEST_F(Files, InvalidUtf8IsReplaced)
 {
     writeBytes(m_dir.filePath("bad.txt"), "ok\nbad\xFF\xFEhere\ncut\xE2\x82");
-    bool invalid = false;
-    const QStringList lines = readLines(file("bad.txt"), &invalid);
-    EXPECT_TRUE(invalid);
+    qint64 nonText = 0;
+    const QStringList lines = readLines(file("bad.txt"), &nonText);
+    EXPECT_EQ(nonText, 2);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0], "ok");
     EXPECT_TRUE(lines[1].startsWith("bad") && lines[1].endsWith("here") && lines[1].contains(QChar(0xFFFD)));
@@ -100,9 +149,9 @@ TEST_F(Files, LineEndsAndCharactersCutByTheReadChunkSurvive)
     bytes += "\xF0\x9D\x84\x9E"; // cut after its first two bytes
     bytes += "\nend";
     writeBytes(m_dir.filePath("big.txt"), bytes);
-    bool invalid = true;
-    const QStringList lines = readLines(file("big.txt"), &invalid);
-    EXPECT_FALSE(invalid);
+    qint64 nonText = -1;
+    const QStringList lines = readLines(file("big.txt"), &nonText);
+    EXPECT_EQ(nonText, 0);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0], QString(chunk - 1, u'a'));
     EXPECT_EQ(lines[1], QString(chunk - 3, u'b') + QString::fromUcs4(U"\U0001D11E"));
