@@ -1,6 +1,10 @@
 #include "TextStreams.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <optional>
 
 namespace fw {
 
@@ -13,14 +17,35 @@ constexpr qint64 ReadChunk = 1 << 20;
 std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, QString* error)
 {
     auto file = std::make_unique<QSaveFile>(path);
-    // Never fall back to writing the target in place: that is what could leave it half-written.
+    // Qt's own fallback writes the target in place from the first byte on, so an abandoned or failed
+    // write would leave it half-written; the in-place road below writes only once the text is whole.
     file->setDirectWriteFallback(false);
-    if (!file->open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, file->errorString());
+    if (file->open(QIODevice::WriteOnly))
+        return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(file)));
+
+    const QString replaceError = file->errorString();
+    const QFileInfo target(path);
+    const std::optional<QString> folder =
+        target.absoluteDir().exists() ? std::optional<QString>(target.absolutePath()) : std::nullopt;
+    if (target.isFile()) {
+        // Opened for reading too, so that nothing is cut before Close.
+        auto inPlace = std::make_unique<QFile>(path);
+        if (inPlace->open(QIODevice::ReadWrite))
+            return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(inPlace)));
+        if (error) {
+            *error = QStringLiteral("Cannot write \"%1\": the folder \"%2\" takes no new file (%3), and the file "
+                                    "itself cannot be written (%4)")
+                         .arg(path, target.absolutePath(), replaceError, inPlace->errorString());
+        }
         return nullptr;
     }
-    return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(file)));
+    if (error) {
+        if (folder && !target.exists())
+            *error = QStringLiteral("Cannot create \"%1\" in the folder \"%2\": %3").arg(path, *folder, replaceError);
+        else
+            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, replaceError);
+    }
+    return nullptr;
 }
 
 TextOutputStream::TextOutputStream(std::unique_ptr<QSaveFile> file)
@@ -28,16 +53,26 @@ TextOutputStream::TextOutputStream(std::unique_ptr<QSaveFile> file)
 {
 }
 
+TextOutputStream::TextOutputStream(std::unique_ptr<QFile> inPlace)
+    : m_inPlace(std::move(inPlace))
+{
+}
+
 TextOutputStream::~TextOutputStream()
 {
     if (m_file && !m_closed)
         m_file->cancelWriting(); // the temporary file goes, the target stays as it was
+    // An in-place target has not been touched before Close; closing the QFile leaves it as it was.
 }
 
 void TextOutputStream::Write(const QString& text)
 {
     if (m_closed || m_failed || text.isEmpty())
         return;
+    if (m_inPlace) {
+        m_pending += text.toUtf8();
+        return;
+    }
     const QByteArray bytes = text.toUtf8();
     if (m_file->write(bytes) != bytes.size()) {
         m_failed = true;
@@ -56,6 +91,14 @@ bool TextOutputStream::Close()
     if (m_closed)
         return !m_failed;
     m_closed = true;
+    if (m_inPlace)
+        return closeInPlace();
+    // QSaveFile::commit ignores a failure of its own last flush and would put a cut text in place of
+    // the target, so the buffered text is flushed and checked first.
+    if (!m_failed && !m_file->flush()) {
+        m_failed = true;
+        m_error = QStringLiteral("Cannot write \"%1\": %2").arg(m_file->fileName(), m_file->errorString());
+    }
     if (m_failed) {
         m_file->cancelWriting();
         m_file->commit(); // only removes the temporary file after cancelWriting
@@ -67,6 +110,21 @@ bool TextOutputStream::Close()
         return false;
     }
     return true;
+}
+
+bool TextOutputStream::closeInPlace()
+{
+    // Written from the start, then cut to the new length: the target never holds less than the new
+    // text unless a write fails, which is reported.
+    const bool written = m_inPlace->seek(0) && m_inPlace->write(m_pending) == m_pending.size() && m_inPlace->flush()
+                         && m_inPlace->resize(m_pending.size());
+    if (!written) {
+        m_failed = true;
+        m_error = QStringLiteral("Cannot save \"%1\": %2").arg(m_inPlace->fileName(), m_inPlace->errorString());
+    }
+    m_inPlace->close();
+    m_pending.clear();
+    return written;
 }
 
 std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QString* error)

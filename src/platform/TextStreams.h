@@ -21,11 +21,16 @@ namespace fw {
 // Writes a UTF-8 text file through a temporary file beside the target. The target is replaced only
 // when Close() commits the complete text, so a failed or abandoned write (including destroying the
 // stream without Close) leaves the former target untouched.
+//
+// A folder that refuses new files (so no temporary file) may still hold a target the user can
+// write: then the stream keeps the text in memory and Close() writes it over the target in place.
+// An abandoned write still leaves the target untouched; only a failure during Close itself can
+// leave it cut short, and Close reports it.
 class TextOutputStream
 {
 public:
-    // nullptr when the temporary file cannot be made (missing folder, no permission...); error
-    // then receives the reason.
+    // nullptr when neither a temporary file can be made nor an existing target be written (missing
+    // folder, no permission...); error then receives the reason.
     static std::unique_ptr<TextOutputStream> create(const QString& path, QString* error = nullptr);
     ~TextOutputStream();
     TextOutputStream(const TextOutputStream&) = delete;
@@ -41,10 +46,17 @@ public:
     bool Close();
     QString errorString() const { return m_error; }
 
+    // True when the text goes over the target in place rather than through a temporary file.
+    bool writesInPlace() const { return m_inPlace != nullptr; }
+
 private:
     explicit TextOutputStream(std::unique_ptr<QSaveFile> file);
+    explicit TextOutputStream(std::unique_ptr<QFile> inPlace);
+    bool closeInPlace();
 
     std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<QFile> m_inPlace;
+    QByteArray m_pending; // the text to write in place
     QString m_delimiter = QStringLiteral("\n");
     QString m_error;
     bool m_failed = false;

@@ -941,6 +941,45 @@ TEST_F(NumberWindowTest, FilesThatCannotBeUsedAreNamedInAMessage)
     EXPECT_TRUE(inStep());
 }
 
+TEST_F(NumberWindowTest, SaveOverAFileInAFolderThatTakesNoNewFileWritesItInPlace)
+{
+    const QString locked = folder.filePath("locked");
+    ASSERT_TRUE(QDir().mkdir(locked));
+    const QString path = locked + "/list.rcn";
+    writeFile("locked/list.rcn", "an older, longer list\n");
+    testsupport::FolderLock lock(locked);
+    if (!lock.locked())
+        GTEST_SKIP() << "no folder can be locked here";
+
+    addList("x,4,12");
+    saveTo(path);
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
+    EXPECT_EQ(testsupport::readFile(path), "x\n4\n12\n");
+
+    // A new file cannot be made there: the message says so and names the folder.
+    const QString fresh = locked + "/fresh.rcn";
+    saveTo(fresh);
+    ASSERT_EQ(log.shown.size(), 1u);
+    EXPECT_TRUE(log.shown[0].message.contains(fresh) && log.shown[0].message.contains("folder \"" + locked + "\""))
+        << log.shown[0].message.toStdString();
+    EXPECT_FALSE(QFile::exists(fresh));
+}
+
+TEST_F(NumberWindowTest, ASaveThatFailsToCommitIsReportedAndKeepsTheFormerFile)
+{
+    const QString path = writeFile("list.rcn", "old\n");
+    addList("x,4,12");
+    {
+        testsupport::FileSizeLimit full(4);
+        saveTo(path);
+    }
+    ASSERT_EQ(log.shown.size(), 1u);
+    EXPECT_TRUE(log.shown[0].message.startsWith("Could not save the number list file \"" + path + "\""))
+        << log.shown[0].message.toStdString();
+    EXPECT_EQ(testsupport::readFile(path), "old\n");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"list.rcn"});
+}
+
 TEST_F(NumberWindowTest, AFileThatFailsWhileReadingAddsNothing)
 {
     // The kernel refuses to read this file's first page, after it opened fine.

@@ -211,6 +211,61 @@ TEST_F(Files, AbandonedWriteLeavesTheFormerFileIntact)
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
 }
 
+TEST_F(Files, AFolderThatTakesNoNewFileIsWrittenInPlace)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("locked"));
+    const QString path = m_dir.filePath("locked/list.txt");
+    writeBytes(path, "former content, longer than the new\n");
+    const fw::FolderItem target(path);
+    testsupport::FolderLock lock(m_dir.filePath("locked"));
+    if (!lock.locked())
+        GTEST_SKIP() << "no folder can be locked here";
+
+    {
+        auto out = target.CreateTextFile();
+        ASSERT_TRUE(out);
+        EXPECT_TRUE(out->writesInPlace());
+        out->WriteLine("abandoned");
+    }
+    EXPECT_EQ(readFile(path), "former content, longer than the new\n");
+
+    auto out = target.CreateTextFile();
+    ASSERT_TRUE(out);
+    out->WriteLine("new ü");
+    ASSERT_TRUE(out->Close()) << out->errorString().toStdString();
+    EXPECT_EQ(readFile(path), "new \xC3\xBC\n");
+
+    // A file that does not exist yet cannot be made there: the reason names the folder.
+    QString error;
+    EXPECT_EQ(fw::FolderItem(m_dir.filePath("locked/new.txt")).CreateTextFile(&error), nullptr);
+    EXPECT_TRUE(error.contains(m_dir.filePath("locked") + "\"")) << error.toStdString();
+
+    // Writing in place that fails at Close is reported.
+    {
+        testsupport::FileSizeLimit full(4);
+        auto failing = target.CreateTextFile();
+        ASSERT_TRUE(failing);
+        failing->WriteLine("more than four bytes");
+        EXPECT_FALSE(failing->Close());
+        EXPECT_TRUE(failing->errorString().contains(path)) << failing->errorString().toStdString();
+    }
+}
+
+TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
+{
+    writeBytes(m_dir.filePath("keep.txt"), "old\n");
+    auto out = file("keep.txt").CreateTextFile();
+    ASSERT_TRUE(out);
+    out->WriteLine("more than four bytes, kept in the write buffer until the commit");
+    {
+        testsupport::FileSizeLimit full(4);
+        EXPECT_FALSE(out->Close());
+    }
+    EXPECT_TRUE(out->errorString().contains(m_dir.filePath("keep.txt"))) << out->errorString().toStdString();
+    EXPECT_EQ(readFile(m_dir.filePath("keep.txt")), "old\n");
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
+}
+
 TEST_F(Files, FailuresAreReportedWithAReason)
 {
     const fw::FolderItem missingFolder = *folder().Child("no such folder");

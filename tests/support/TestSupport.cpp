@@ -9,6 +9,14 @@
 #include <QFile>
 #include <QThread>
 
+#include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 void PrintTo(const QString& text, std::ostream* os)
 {
     *os << '"' << text.toStdString() << '"';
@@ -78,6 +86,76 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+namespace {
+
+// Sets or clears the immutable attribute of a folder; false when the file system or the rights refuse.
+bool setImmutable(const QString& path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return done;
+}
+
+} // namespace
+
+FolderLock::FolderLock(const QString& path)
+    : path_(path)
+{
+    if (::geteuid() == 0)
+        immutable_ = locked_ = setImmutable(path, true);
+    else
+        locked_ = ::chmod(QFile::encodeName(path).constData(), 0555) == 0;
+    // Only a folder that really refuses a new file counts as locked.
+    QFile probe(path + QStringLiteral("/.lock-probe"));
+    if (locked_ && probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        probe.close();
+        probe.remove();
+        undo();
+    }
+}
+
+FolderLock::~FolderLock()
+{
+    undo();
+}
+
+void FolderLock::undo()
+{
+    if (!locked_)
+        return;
+    if (immutable_)
+        setImmutable(path_, false);
+    else
+        ::chmod(QFile::encodeName(path_).constData(), 0700);
+    locked_ = false;
+}
+
+FileSizeLimit::FileSizeLimit(long bytes)
+{
+    formerHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    former_[0] = limit.rlim_cur;
+    former_[1] = limit.rlim_max;
+    limit.rlim_cur = rlim_t(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    const rlimit limit{rlim_t(former_[0]), rlim_t(former_[1])};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, formerHandler_);
 }
 
 void showReport(RW_reportOutputWindow& window, const QString& text)

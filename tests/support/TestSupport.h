@@ -61,6 +61,39 @@ bool writeScript(const QString& path, const QByteArray& body);
 // The file's bytes, or "<missing>" when it cannot be read.
 QByteArray readFile(const QString& path);
 
+// Makes a folder refuse new entries while the files in it stay writable, as a folder the user may not
+// write to does: mode 0555 for an ordinary user, the immutable attribute for root, who ignores modes.
+// Undone when the lock goes. locked() is false where neither works (a test then has nothing to show).
+class FolderLock {
+public:
+    explicit FolderLock(const QString& path);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool locked() const { return locked_; }
+
+private:
+    void undo();
+
+    QString path_;
+    bool locked_ = false;
+    bool immutable_ = false;
+};
+
+// Limits the size of every file this process writes (a full disk in miniature): writes beyond it fail
+// instead of raising a signal. The former limit comes back when the object goes.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long former_[2] = {};
+    void (*formerHandler_)(int) = nullptr;
+};
+
 // Sets a report window up as a completed run leaves it: both panes hold text, then initialize.
 void showReport(RW_reportOutputWindow& window, const QString& text);
 
