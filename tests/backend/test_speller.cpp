@@ -82,6 +82,11 @@ INSTANTIATE_TEST_SUITE_P(
         SpelledCase{"3.5", "3.5", "three point five", ""},
         SpelledCase{"-3.5", "-3.5", "minus three point five", ""},
         SpelledCase{"0.001", "0.001", "zero point zero zero one", ""},
+        // As many significant digits, and as many places, as a fraction may have.
+        SpelledCase{"1.23456789012345", "1.23456789012345",
+                    "one point two three four five six seven eight nine zero one two three four five", ""},
+        SpelledCase{"0.000000000000001", "0.000000000000001",
+                    "zero point zero zero zero zero zero zero zero zero zero zero zero zero zero zero one", ""},
         SpelledCase{"1,234", "1234", "one thousand two hundred thirty-four", "one thousand two hundred thirty-fourth"},
         SpelledCase{" 12\t", "12", "twelve", "twelfth"},
         SpelledCase{"1234.000", "1234", "one thousand two hundred thirty-four",
@@ -114,6 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"1e30", Kind::TooLarge},
         // Fractions the rules would round.
         KindCase{"0.1234567890123456789", Kind::TooPrecise},
+        KindCase{"1.234567890123456", Kind::TooPrecise},  // one significant digit too many
+        KindCase{"0.0000000000000001", Kind::TooPrecise}, // one place too many
         KindCase{"12345678901234567.5", Kind::TooPrecise},
         KindCase{"1e-30", Kind::TooPrecise},
         KindCase{"1.23456789012345e-10", Kind::TooPrecise},

@@ -397,18 +397,19 @@ struct RemoveCase {
 
 TEST_F(NumberWindowTest, RemoveHighlightedTakesExactlyTheSelectedRows)
 {
-    // Rows: 0 "x", 1 "y", 2 "3", 3 "5", 4 "12", 5 "40".
+    // Rows: 0 "x", 1 "y", 2 "0", 3 "3", 4 "5", 5 "12", 6 "40".
     const RemoveCase cases[] = {
-        {"nothing selected", {}, {"x", "y", "3", "5", "12", "40"}, {3, 5}},
-        {"text, digit and number", {0, 2, 4}, {"y", "5", "40"}, {5}},
-        {"one run of rows", {1, 2, 3}, {"x", "12", "40"}, {}},
-        {"every row", {0, 1, 2, 3, 4, 5}, {}, {}},
-        {"only digits", {2, 3}, {"x", "y", "12", "40"}, {}},
+        {"nothing selected", {}, {"x", "y", "0", "3", "5", "12", "40"}, {0, 3, 5}},
+        {"text, digit and number", {0, 3, 5}, {"y", "0", "5", "40"}, {0, 5}},
+        {"one run of rows", {1, 2, 3, 4}, {"x", "12", "40"}, {}},
+        {"every row", {0, 1, 2, 3, 4, 5, 6}, {}, {}},
+        {"only digits", {3, 4}, {"x", "y", "0", "12", "40"}, {0}},
+        {"the digit 0", {2}, {"x", "y", "3", "5", "12", "40"}, {3, 5}},
     };
     for (const RemoveCase& c : cases) {
         SCOPED_TRACE(c.name);
         reopen();
-        addList("x,y,3,5,12,40");
+        addList("x,y,0,3,5,12,40");
         for (int row : c.selected)
             list()->setSelected(row, true);
         push("PB_removeNumbers");
@@ -473,6 +474,9 @@ TEST_F(NumberWindowTest, AddRangeTakesBothBoundsOrRefusesWithAMessage)
         {"5", "5", {"5"}, {5}, {}},
         {"7", "3", {}, {}, kRangeOrder},
         {"8", "12", numbersFrom(8, 12), {8, 9}, {}},
+        {"5", "10", numbersFrom(5, 10), digitsFrom(5, 9), {}},
+        {"10", "10", {"10"}, {}, {}},
+        {"9", "9", {"9"}, {9}, {}},
         {"0", "9", numbersFrom(0, 9), digitsFrom(0, 9), {}},
         {"0", "0", {"0"}, {0}, {}},
         {"0010", "0012", numbersFrom(10, 12), {}, {}},

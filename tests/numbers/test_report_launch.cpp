@@ -68,8 +68,8 @@ protected:
 
 TEST_F(ReportLaunchTest, WritesTheRowsAsLinesAndHandsTheFileToTheBackEnd)
 {
-    // The back-end echoes the configuration file, so the report shows its exact bytes.
-    const QString dir = appFolder(QStringLiteral("plain"), "cat \"$1\"\n");
+    // The back-end keeps a copy of the configuration file (the run removes the file itself) and echoes it.
+    const QString dir = appFolder(QStringLiteral("plain"), "cp \"$1\" \"$1.seen\"\ncat \"$1\"\n");
     auto* w = windowWith({QStringLiteral("abc"), QStringLiteral("42"), QStringLiteral("5")});
     generate(w);
 
@@ -80,6 +80,8 @@ TEST_F(ReportLaunchTest, WritesTheRowsAsLinesAndHandsTheFileToTheBackEnd)
     EXPECT_EQ(leftPaneText(report), QStringLiteral("abc\n5\n42\n"));
     EXPECT_EQ(report->control<StaticText>(QStringLiteral("ST_totalLineCountLeft"))->Text(), QStringLiteral("of 4"));
     EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/config.cfg"))) << "the run removes its configuration file";
+    // The file's own bytes: one line feed after each row, no carriage return (the pane would hide one).
+    EXPECT_EQ(testsupport::readFile(dir + QStringLiteral("/config.cfg.seen")), QByteArray("abc\n5\n42\n"));
     EXPECT_TRUE(log.shown.empty());
 }
 
