@@ -9,8 +9,10 @@
 #include "platform/EditField.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QItemSelection>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QListView>
 #include <QPointer>
 
@@ -137,6 +139,46 @@ void BM_ClearAllSelections(benchmark::State& state)
     state.counters["rows"] = double(rows);
 }
 
+// A comma list of count seven-digit numbers pasted into "Comma Separated List" with the paste key
+// and added with "Add List": the paste, the field's repaint, the adding and the list's layout.
+void BM_PasteCommaList(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    QString text;
+    text.reserve(qsizetype(count) * 8);
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            text += u',';
+        text += QString::number(1'000'000 + i);
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        RW_compoundNumberWindow* w = openWindow();
+        auto* field = w->control<fw::EditField>(QStringLiteral("EF_CSV"));
+        QGuiApplication::clipboard()->setText(text);
+        field->widget()->setFocus();
+        state.ResumeTiming();
+
+        QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier);
+        QCoreApplication::sendEvent(field->widget(), &paste);
+        QCoreApplication::processEvents();
+        w->control<fw::PushButton>(QStringLiteral("PB_addCSV"))->Push();
+        QCoreApplication::processEvents();
+
+        state.PauseTiming();
+        const bool ok = expectRows(state, w, count) && field->Text().size() == text.size();
+        if (!ok)
+            state.SkipWithError("the field or the list does not hold the whole paste");
+        closeWindow(w);
+        state.ResumeTiming();
+        if (!ok)
+            break;
+    }
+    state.counters["rows"] = double(count);
+    state.counters["MB"] = double(text.size()) / 1e6;
+}
+
+BENCHMARK(BM_PasteCommaList)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AddRange)->Arg(1'000'000)->Arg(10'000'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RemoveHighlighted)->Arg(100'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ClearAllSelections)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
