@@ -4,8 +4,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <optional>
-
 namespace fw {
 
 namespace {
@@ -25,25 +23,25 @@ std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, 
 
     const QString replaceError = file->errorString();
     const QFileInfo target(path);
-    const std::optional<QString> folder =
-        target.absoluteDir().exists() ? std::optional<QString>(target.absolutePath()) : std::nullopt;
     if (target.isFile()) {
         // Opened for reading too, so that nothing is cut before Close.
         auto inPlace = std::make_unique<QFile>(path);
         if (inPlace->open(QIODevice::ReadWrite))
             return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(inPlace)));
         if (error) {
-            *error = QStringLiteral("Cannot write \"%1\": the folder \"%2\" takes no new file (%3), and the file "
-                                    "itself cannot be written (%4)")
+            *error = QStringLiteral("Cannot write \"%1\": the folder \"%2\" takes no temporary file (%3), and the "
+                                    "file itself cannot be written (%4)")
                          .arg(path, target.absolutePath(), replaceError, inPlace->errorString());
         }
         return nullptr;
     }
     if (error) {
-        if (folder && !target.exists())
-            *error = QStringLiteral("Cannot create \"%1\" in the folder \"%2\": %3").arg(path, *folder, replaceError);
-        else
+        if (!target.exists() && target.absoluteDir().exists()) {
+            *error = QStringLiteral("Cannot create \"%1\" in the folder \"%2\": %3")
+                         .arg(path, target.absolutePath(), replaceError);
+        } else {
             *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, replaceError);
+        }
     }
     return nullptr;
 }
