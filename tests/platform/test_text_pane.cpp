@@ -531,6 +531,51 @@ TEST_F(TextPaneTest, CaretSelectionAndGlyphsLineUpOnMixedScriptLines)
     }
 }
 
+TEST_F(TextPaneTest, LongLineGrowingInPiecesHitsAsIfSetAtOnce)
+{
+    // Wide and narrow characters, a pair and combining marks, so that positions are not a count.
+    QString line;
+    for (int i = 0; line.size() < 3000; ++i)
+        line += QStringLiteral("word%1 ").arg(i) + (i % 3 ? QString::fromUtf8("数字") : QString::fromUtf8("e\u0301")) + Smile;
+    fw::FontSpec sans;
+    sans.name = QStringLiteral("DejaVu Sans");
+    sans.size = 12;
+    field->setFont(sans);
+    auto* whole = window->add(new fw::EditField(true), QStringLiteral("EF_whole"), 10, 10, 400, 300);
+    whole->setFont(sans);
+    fw::TextPane* wholePane = whole->textPane();
+    testsupport::settle();
+    const auto hits = [](fw::TextPane* p) {
+        std::vector<int> out;
+        for (int scroll : {0, 3000, 9000, 20000}) {
+            p->horizontalScrollBar()->setValue(scroll);
+            for (int x = 0; x < 400; x += 7)
+                out.push_back(p->charPosAt(QPoint(x, 5)));
+        }
+        return out;
+    };
+
+    // Each piece is looked at before the next arrives, so positions are measured on a shorter line.
+    for (int at = 0; at < line.size(); at += 37) {
+        field->AppendText(line.mid(at, 37));
+        field->setSelStart(field->TextLength());
+        pane->charPosAt(QPoint(300, 5));
+    }
+    whole->setText(line);
+    ASSERT_EQ(field->Text(), line);
+    EXPECT_EQ(hits(pane), hits(wholePane));
+
+    // A bold run, set after the line was measured, moves what follows it.
+    fw::TextStyle big;
+    big.bold = true;
+    const std::vector<int> before = hits(pane);
+    field->setStyleRun(200, 100, big);
+    whole->setText(line);
+    whole->setStyleRun(200, 100, big);
+    EXPECT_EQ(hits(pane), hits(wholePane));
+    EXPECT_NE(hits(pane), before);
+}
+
 TEST_F(TextPaneTest, OneLineOfMillionsOfCharactersStaysQuickAndWhole)
 {
     constexpr int Chunks = 40;
