@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <limits>
 
 namespace fw {
 
