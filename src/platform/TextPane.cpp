@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -75,6 +76,16 @@ bool isWordCharacter(char32_t c)
     return c == U'_' || QChar::isLetterOrNumber(c);
 }
 
+// CJK ideographs, kana, Hangul syllables and full- and half-width forms: characters that shaping
+// neither joins, kerns nor combines with their neighbours, so that a run of them is as wide as its
+// characters one by one.
+bool isSeparateWide(char16_t c)
+{
+    return (c >= 0x3000 && c <= 0x3029) || (c >= 0x3041 && c <= 0x3096) || (c >= 0x309B && c <= 0x30FF) ||
+           (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF01 && c <= 0xFF9F) || (c >= 0xFFE0 && c <= 0xFFE6);
+}
+
 } // namespace
 
 bool operator==(const TextStyle& a, const TextStyle& b)
@@ -102,9 +113,21 @@ struct TextPane::FontEntry {
             cellWidth = advance;
     }
 
+    // The advance of a character for which isSeparateWide holds, measured once.
+    qreal wideAdvance(char16_t c) const
+    {
+        const auto known = wideAdvances.constFind(c);
+        if (known != wideAdvances.constEnd())
+            return *known;
+        const qreal advance = metrics.horizontalAdvance(QChar(c));
+        wideAdvances.insert(c, advance);
+        return advance;
+    }
+
     QFont font;
     QFontMetricsF metrics;
     qreal cellWidth = 0; // the advance of every printable ASCII character, or 0 when they differ
+    mutable QHash<char16_t, qreal> wideAdvances;
 };
 
 // Where the blocks of one long line end and how far from the line's start each block's right edge
@@ -588,18 +611,23 @@ int TextPane::shownEndUnit(int line) const
 
 qreal TextPane::blockWidth(int from, int to) const
 {
-    // Fast path: printable ASCII in fonts whose printable ASCII is all of one advance.
-    const qreal cell = fontFor(-1).cellWidth;
-    bool counted = cell > 0;
-    for (auto it = runCovering(from); counted && it != runs_.end() && it->first < to; ++it)
-        counted = fontFor(it->second.style).cellWidth == cell;
-    for (int unit = from; counted && unit < to; ++unit) {
+    // Fast path, without shaping: printable ASCII in fonts whose printable ASCII is all of one
+    // advance, and characters that are as wide alone as among others.
+    qreal width = 0;
+    auto run = runCovering(from);
+    for (int unit = from; unit < to; ++unit) {
+        while (run != runs_.end() && run->second.end <= unit)
+            ++run;
+        const FontEntry& font = fontFor(run != runs_.end() && run->first <= unit ? run->second.style : -1);
         const char16_t c = text_[unit].unicode();
-        counted = c >= 0x20 && c < 0x7F;
+        if (c >= 0x20 && c < 0x7F && font.cellWidth > 0)
+            width += font.cellWidth;
+        else if (isSeparateWide(c))
+            width += font.wideAdvance(c);
+        else
+            return BlockLayout(*this, from, to).width();
     }
-    if (counted)
-        return cell * (to - from);
-    return BlockLayout(*this, from, to).width();
+    return width;
 }
 
 void TextPane::forgetLayout(int firstLine, int lastLine)

@@ -38,8 +38,9 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // QTextLayout from which its glyphs, the caret and the selection all take their x, so the three line
 // up (also where fonts fall back, kern or join). Painting, clicking and placing the caret lay out
 // only the blocks they touch; the x of a block comes from the widths of the blocks before it, which
-// are measured once (printable ASCII in a font whose printable ASCII is all of one advance is
-// measured by counting) and kept for the long lines seen lately. So that this stays bounded, a line
+// are measured once and kept for the long lines seen lately. Printable ASCII in a font whose printable
+// ASCII is all of one advance, CJK ideographs, kana, Hangul syllables and full-width forms are
+// measured character by character without shaping; other blocks are shaped. So that this stays bounded, a line
 // is shown only up to its first MaxShownUnits (100,000) UTF-16 units, moved on to the next character
 // boundary: a longer line is drawn cut there, with a dim ellipsis after the cut. The rest stays in the
 // text: the keyboard moves the caret into it (the caret is then drawn at the cut), and selecting and
