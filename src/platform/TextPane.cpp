@@ -165,21 +165,57 @@ struct TextPane::BlockLayout {
             formats.append(range);
         }
         layout.setFormats(formats);
+        // A line or paragraph separator inside the text ends a QTextLine: the pieces are set side by
+        // side on one baseline, so that nothing after a separator is lost.
         layout.beginLayout();
-        line = layout.createLine();
+        for (QTextLine piece = layout.createLine(); piece.isValid(); piece = layout.createLine())
+            lines.push_back(piece);
         layout.endLayout();
+        for (const QTextLine& piece : lines)
+            ascent = std::max(ascent, piece.ascent());
+        for (QTextLine& piece : lines) {
+            piece.setPosition(QPointF(width, ascent - piece.ascent()));
+            width += piece.horizontalAdvance();
+        }
     }
 
     // x of a unit of the block, from the block's left edge.
-    qreal xOf(int unit) const { return line.cursorToX(std::clamp(unit, from, to) - from); }
-    qreal width() const { return line.horizontalAdvance(); }
+    qreal xOf(int unit) const
+    {
+        const int at = std::clamp(unit, from, to) - from;
+        return lineAt(at).cursorToX(at);
+    }
     // The unit nearest to x (from the block's left edge); never inside a character.
-    int unitAt(qreal x) const { return from + line.xToCursor(x, QTextLine::CursorBetweenCharacters); }
+    int unitAt(qreal x) const
+    {
+        for (const QTextLine& piece : lines) {
+            if (x < piece.x() + piece.horizontalAdvance())
+                return from + piece.xToCursor(x, QTextLine::CursorBetweenCharacters);
+        }
+        return to;
+    }
+    // Draws the block with its top-left corner at topLeft.
+    void draw(QPainter& painter, QPointF topLeft, const QList<QTextLayout::FormatRange>& selections) const
+    {
+        layout.draw(&painter, topLeft, selections);
+    }
 
     int from;
     int to;
     QTextLayout layout;
-    QTextLine line;
+    std::vector<QTextLine> lines;
+    qreal ascent = 0; // the largest ascent of the block's glyphs
+    qreal width = 0;
+
+private:
+    const QTextLine& lineAt(int offset) const
+    {
+        for (const QTextLine& piece : lines) {
+            if (offset < piece.textStart() + piece.textLength())
+                return piece;
+        }
+        return lines.back();
+    }
 };
 
 TextPane::TextPane(QWidget* parent)
@@ -625,7 +661,7 @@ qreal TextPane::blockWidth(int from, int to) const
         else if (isSeparateWide(c))
             width += font.wideAdvance(c);
         else
-            return BlockLayout(*this, from, to).width();
+            return BlockLayout(*this, from, to).width;
     }
     return width;
 }
@@ -726,7 +762,7 @@ int TextPane::unitAtX(int line, qreal x) const
         return block.from;
     const BlockLayout layout(*this, block.from, block.to);
     // Right of what is shown: the end of the line, or the cut of a line that is cut.
-    if (block.to == block.shownEnd && x >= block.x + layout.width())
+    if (block.to == block.shownEnd && x >= block.x + layout.width)
         return block.shownEnd;
     return layout.unitAt(x - block.x);
 }
@@ -808,7 +844,7 @@ void TextPane::paintLine(QPainter& painter, int line, qreal left, int top, int s
     qreal lineRight = -1; // known once the last shown block has been met
     while (block.from < block.to && block.x < viewTo) {
         const BlockLayout layout(*this, block.from, block.to);
-        const qreal right = block.x + layout.width();
+        const qreal right = block.x + layout.width;
         if (right >= viewFrom)
             paintBlock(painter, layout, left + block.x, top, selFrom, selTo);
         if (block.to >= block.shownEnd) {
@@ -858,7 +894,7 @@ void TextPane::paintBlock(QPainter& painter, const BlockLayout& block, qreal x, 
     }
     painter.setPen(palette().color(QPalette::Text));
     // Every block of a line shares the line's baseline, whatever fonts its glyphs came from.
-    block.layout.draw(&painter, QPointF(x, top + ascent_ - block.line.ascent()), selections);
+    block.draw(painter, QPointF(x, top + ascent_ - block.ascent), selections);
 }
 
 // ---- selection

@@ -656,6 +656,30 @@ TEST_F(TextPaneTest, OneLineOfMillionsOfCharactersStaysQuickAndWhole)
     EXPECT_LT(timer.elapsed(), testsupport::timeBudgetMs(3000));
 }
 
+TEST_F(TextPaneTest, TextAfterSeparatorsAndControlsInALineIsDrawn)
+{
+    field->setBackColor(Qt::white);
+    field->setTextColor(Qt::black);
+    const auto ink = [this] {
+        const QImage image = pane->viewport()->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y).lightness() < 128;
+        }
+        return count;
+    };
+    for (const char16_t separator : {u'\u2028', u'\u2029', u'\u0085', u'\t', u'\v', u'\f'}) {
+        SCOPED_TRACE(int(separator));
+        field->setText(QStringLiteral("ab") + QChar(separator));
+        const int before = ink();
+        field->setText(QStringLiteral("ab") + QChar(separator) + QStringLiteral("WW"));
+        EXPECT_GT(ink(), before + 20) << "what follows is drawn";
+        EXPECT_EQ(pane->lineCount(), 1);
+        EXPECT_EQ(pane->charPosAt(QPoint(390, 8)), 5) << "a click right of the line reaches its end";
+    }
+}
+
 TEST_F(TextPaneTest, MillionsOfLinesAppendInTimeOfTheAppendedText)
 {
     constexpr int Lines = 4000000;
