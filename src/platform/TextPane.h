@@ -38,13 +38,13 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // QTextLayout from which its glyphs, the caret and the selection all take their x, so the three line
 // up (also where fonts fall back, kern or join). Painting, clicking and placing the caret lay out
 // only the blocks they touch; the x of a block comes from the widths of the blocks before it, which
-// are measured once and kept for the long lines seen lately. Printable ASCII in a font whose printable
-// ASCII is all of one advance, CJK ideographs, kana, Hangul syllables and full-width forms are
-// measured character by character without shaping; other blocks are shaped. So that this stays bounded, a line
-// is shown only up to its first MaxShownUnits (100,000) UTF-16 units, moved on to the next character
-// boundary: a longer line is drawn cut there, with a dim ellipsis after the cut. The rest stays in the
-// text: the keyboard moves the caret into it (the caret is then drawn at the cut), and selecting and
-// copying take every character.
+// are measured once and kept for the long lines seen lately. Printable ASCII in a font whose
+// printable ASCII is all of one advance, CJK ideographs, kana, Hangul syllables and full-width forms
+// are measured character by character without shaping; other blocks are shaped. So that this stays
+// bounded, a line is shown only up to its first MaxShownUnits (100,000) UTF-16 units, moved on to
+// the next character boundary: a longer line is drawn cut there, with a dim ellipsis after the cut.
+// The rest stays in the text: the keyboard moves the caret into it (the caret is then drawn at the
+// cut), and selecting and copying take every character.
 //
 // Positions and lengths in this interface are characters (Unicode code points); a surrogate pair is
 // one character, a lone surrogate too. Line numbers start at 0; the text has one line more than it

@@ -536,7 +536,7 @@ TEST_F(TextPaneTest, LongLineGrowingInPiecesHitsAsIfSetAtOnce)
     // Wide and narrow characters, a pair and combining marks, so that positions are not a count.
     QString line;
     for (int i = 0; line.size() < 3000; ++i)
-        line += QStringLiteral("word%1 ").arg(i) + (i % 3 ? QString::fromUtf8("数字") : QString::fromUtf8("e\u0301")) + Smile;
+        line += QStringLiteral("word%1 ").arg(i) + QString::fromUtf8(i % 3 ? "数字" : "e\u0301") + Smile;
     auto* whole = window->add(new fw::EditField(true), QStringLiteral("EF_whole"), 10, 10, 400, 300);
     fw::TextPane* wholePane = whole->textPane();
     const auto hits = [](fw::TextPane* p) {
@@ -551,37 +551,37 @@ TEST_F(TextPaneTest, LongLineGrowingInPiecesHitsAsIfSetAtOnce)
 
     // A fixed-pitch font (ASCII and CJK measured without shaping) and a proportional one with kerning.
     for (const char* fontName : {"courier", "DejaVu Sans"}) {
-    SCOPED_TRACE(fontName);
-    fw::FontSpec font;
-    font.name = QString::fromLatin1(fontName);
-    font.size = 12;
-    field->setFont(font);
-    whole->setFont(font);
-    field->setText(QString());
-    testsupport::settle();
+        SCOPED_TRACE(fontName);
+        fw::FontSpec font;
+        font.name = QString::fromLatin1(fontName);
+        font.size = 12;
+        field->setFont(font);
+        whole->setFont(font);
+        field->setText(QString());
+        testsupport::settle();
 
-    // Each piece is looked at before the next arrives, so positions are measured on a shorter line.
-    for (int at = 0; at < line.size(); at += 37) {
-        field->AppendText(line.mid(at, 37));
-        field->setSelStart(field->TextLength());
-        pane->charPosAt(QPoint(300, 5));
-    }
-    whole->setText(line);
-    ASSERT_EQ(field->Text(), line);
-    EXPECT_EQ(hits(pane), hits(wholePane));
+        // Each piece is looked at before the next arrives, so positions are measured on a shorter line.
+        for (int at = 0; at < line.size(); at += 37) {
+            field->AppendText(line.mid(at, 37));
+            field->setSelStart(field->TextLength());
+            pane->charPosAt(QPoint(300, 5));
+        }
+        whole->setText(line);
+        ASSERT_EQ(field->Text(), line);
+        EXPECT_EQ(hits(pane), hits(wholePane));
 
-    // A bold run, set after the line was measured, hits as if it had been there first.
-    fw::TextStyle big;
-    big.bold = true;
-    const std::vector<int> before = hits(pane);
-    field->setStyleRun(200, 100, big);
-    whole->setText(line);
-    whole->setStyleRun(200, 100, big);
-    EXPECT_EQ(hits(pane), hits(wholePane));
-    if (QFontMetricsF(pane->font()).horizontalAdvance(QLatin1Char('i')) !=
-        QFontMetricsF(pane->font()).horizontalAdvance(QLatin1Char('M'))) {
-        EXPECT_NE(hits(pane), before) << "bold is wider in a proportional font";
-    }
+        // A bold run, set after the line was measured, hits as if it had been there first.
+        fw::TextStyle bold;
+        bold.bold = true;
+        const std::vector<int> before = hits(pane);
+        field->setStyleRun(200, 100, bold);
+        whole->setText(line);
+        whole->setStyleRun(200, 100, bold);
+        EXPECT_EQ(hits(pane), hits(wholePane));
+        if (QFontMetricsF(pane->font()).horizontalAdvance(QLatin1Char('i')) !=
+            QFontMetricsF(pane->font()).horizontalAdvance(QLatin1Char('M'))) {
+            EXPECT_NE(hits(pane), before) << "bold is wider in a proportional font";
+        }
     }
 }
 
