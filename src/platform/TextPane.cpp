@@ -4,14 +4,17 @@
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextCharFormat>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace fw {
@@ -21,6 +24,18 @@ namespace {
 constexpr int LeftMargin = 4;
 constexpr int TopMargin = 2;
 constexpr int CaretWidth = 1;
+// A long line is measured and laid out in blocks of about this many UTF-16 units, so that showing
+// any part of it lays out a few blocks only.
+constexpr int BlockUnits = 128;
+// A block boundary moves on by at most this many units so as not to split a character or a
+// character with the marks that follow it.
+constexpr int BoundarySlack = 16;
+// Long lines whose block positions are kept; more lines than fit in a view, few enough to search.
+constexpr size_t CachedLongLines = 256;
+// Horizontal scroll positions stay far inside int, whatever the text size.
+constexpr qreal MaxContentWidth = INT_MAX / 4;
+// Drawn after a line that is cut, where its hidden rest begins.
+constexpr char16_t CutMark = u'\u2026';
 
 // Turns "\r\n" and a lone "\r" into "\n". endsWithCarriageReturn tells whether the last unit was a
 // "\r", whose "\n" may still come at the start of the next piece.
@@ -61,6 +76,16 @@ bool isWordCharacter(char32_t c)
     return c == U'_' || QChar::isLetterOrNumber(c);
 }
 
+// CJK ideographs, kana, Hangul syllables and full- and half-width forms: characters that shaping
+// neither joins, kerns nor combines with their neighbours, so that a run of them is as wide as its
+// characters one by one.
+bool isSeparateWide(char16_t c)
+{
+    return (c >= 0x3000 && c <= 0x3029) || (c >= 0x3041 && c <= 0x3096) || (c >= 0x309B && c <= 0x30FF) ||
+           (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF01 && c <= 0xFF9F) || (c >= 0xFFE0 && c <= 0xFFE6);
+}
+
 } // namespace
 
 bool operator==(const TextStyle& a, const TextStyle& b)
@@ -70,75 +95,127 @@ bool operator==(const TextStyle& a, const TextStyle& b)
 }
 
 struct TextPane::FontEntry {
-    explicit FontEntry(const QFont& f)
+    FontEntry(const QFont& f, const QPaintDevice* device)
         : font(f)
-        , metrics(f)
+        , metrics(f, device)
     {
+        // Printable ASCII all of one advance, and the shaping of a probe (ligatures, kerning) adding
+        // up to that advance per character: then a run of printable ASCII is measured by counting.
+        const qreal advance = metrics.horizontalAdvance(QLatin1Char('M'));
+        QString probe;
+        for (char16_t c = 0x20; c < 0x7F; ++c) {
+            if (metrics.horizontalAdvance(QChar(c)) != advance)
+                return;
+            probe += QChar(c);
+        }
+        probe += QStringLiteral("fi ffl ff -> <= == != www ||");
+        if (metrics.horizontalAdvance(probe) == advance * qreal(probe.size()))
+            cellWidth = advance;
     }
-    qreal advance(const QString& text, int from, int to) const
+
+    // The advance of a character for which isSeparateWide holds, measured once.
+    qreal wideAdvance(char16_t c) const
     {
-        return to > from ? metrics.horizontalAdvance(rawPart(text, from, to)) : 0.0;
+        const auto known = wideAdvances.constFind(c);
+        if (known != wideAdvances.constEnd())
+            return *known;
+        const qreal advance = metrics.horizontalAdvance(QChar(c));
+        wideAdvances.insert(c, advance);
+        return advance;
     }
 
     QFont font;
     QFontMetricsF metrics;
+    qreal cellWidth = 0; // the advance of every printable ASCII character, or 0 when they differ
+    mutable QHash<char16_t, qreal> wideAdvances;
 };
 
-// Walks one line in pieces of one style each, measuring them; x is counted from the line's start.
-class TextPaneSegments {
-public:
-    struct Segment {
-        int from = 0;
-        int to = 0;
-        int style = -1;
-        qreal x = 0;
-        qreal width = 0;
-        const TextPane::FontEntry* font = nullptr;
-    };
+// Where the blocks of one long line end and how far from the line's start each block's right edge
+// lies. Blocks are measured from the line's start on and only as far as someone looked.
+struct TextPane::LineBlocks {
+    int line = -1;
+    int start = 0; // the line's first unit
+    int knownEnd = 0; // the line's end when the blocks were measured
+    std::vector<int> ends;
+    std::vector<qreal> rights;
+    quint64 lastUse = 0;
+};
 
-    TextPaneSegments(const TextPane& pane, int line)
-        : pane_(pane)
-        , pos_(pane.lineStarts_[size_t(line)])
-        , end_(pane.lineEndUnit(line))
-        , it_(pane.runs_.upper_bound(pos_))
+// One block of a line laid out as the view draws it: one shaping for the glyphs, the caret and the
+// selection alike.
+struct TextPane::BlockLayout {
+    BlockLayout(const TextPane& pane, int blockFrom, int blockTo)
+        : from(blockFrom)
+        , to(blockTo)
+        , layout(rawPart(pane.text_, from, to), pane.fontFor(-1).font, pane.viewport())
     {
-        if (it_ != pane.runs_.begin()) {
-            const auto previous = std::prev(it_);
-            if (previous->second.end > pos_)
-                it_ = previous;
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        option.setTextDirection(Qt::LeftToRight);
+        layout.setTextOption(option);
+        QList<QTextLayout::FormatRange> formats;
+        for (auto it = pane.runCovering(from); it != pane.runs_.end() && it->first < to; ++it) {
+            QTextLayout::FormatRange range;
+            range.start = std::max(it->first, from) - from;
+            range.length = std::min(it->second.end, to) - from - range.start;
+            const TextStyle& style = pane.styles_[size_t(it->second.style)].style;
+            range.format.setFont(pane.fontFor(it->second.style).font, QTextCharFormat::FontPropertiesAll);
+            if (style.color.isValid())
+                range.format.setForeground(style.color);
+            formats.append(range);
+        }
+        layout.setFormats(formats);
+        // A line or paragraph separator inside the text ends a QTextLine: the pieces are set side by
+        // side on one baseline, so that nothing after a separator is lost.
+        layout.beginLayout();
+        for (QTextLine piece = layout.createLine(); piece.isValid(); piece = layout.createLine())
+            lines.push_back(piece);
+        layout.endLayout();
+        for (const QTextLine& piece : lines)
+            ascent = std::max(ascent, piece.ascent());
+        for (QTextLine& piece : lines) {
+            piece.setPosition(QPointF(width, ascent - piece.ascent()));
+            width += piece.horizontalAdvance();
         }
     }
 
-    bool next(Segment& s)
+    // x of a unit of the block, from the block's left edge.
+    qreal xOf(int unit) const
     {
-        if (pos_ >= end_)
-            return false;
-        s.from = pos_;
-        s.style = -1;
-        if (it_ != pane_.runs_.end() && it_->first <= pos_) {
-            s.to = std::min(it_->second.end, end_);
-            s.style = it_->second.style;
-            ++it_;
-        } else {
-            s.to = it_ != pane_.runs_.end() ? std::min(it_->first, end_) : end_;
+        const int at = std::clamp(unit, from, to) - from;
+        return lineAt(at).cursorToX(at);
+    }
+    // The unit nearest to x (from the block's left edge); never inside a character.
+    int unitAt(qreal x) const
+    {
+        for (const QTextLine& piece : lines) {
+            if (x < piece.x() + piece.horizontalAdvance())
+                return from + piece.xToCursor(x, QTextLine::CursorBetweenCharacters);
         }
-        s.font = &pane_.fontFor(s.style);
-        s.x = x_;
-        s.width = s.font->advance(pane_.text_, s.from, s.to);
-        x_ += s.width;
-        pos_ = s.to;
-        return true;
+        return to;
+    }
+    // Draws the block with its top-left corner at topLeft.
+    void draw(QPainter& painter, QPointF topLeft, const QList<QTextLayout::FormatRange>& selections) const
+    {
+        layout.draw(&painter, topLeft, selections);
     }
 
-    // Width of what has been walked so far.
-    qreal x() const { return x_; }
+    int from;
+    int to;
+    QTextLayout layout;
+    std::vector<QTextLine> lines;
+    qreal ascent = 0; // the largest ascent of the block's glyphs
+    qreal width = 0;
 
 private:
-    const TextPane& pane_;
-    int pos_;
-    int end_;
-    std::map<int, TextPane::Run>::const_iterator it_;
-    qreal x_ = 0;
+    const QTextLine& lineAt(int offset) const
+    {
+        for (const QTextLine& piece : lines) {
+            if (offset < piece.textStart() + piece.textLength())
+                return piece;
+        }
+        return lines.back();
+    }
 };
 
 TextPane::TextPane(QWidget* parent)
@@ -229,6 +306,7 @@ void TextPane::rebuildIndex()
 {
     lineStarts_.assign(1, 0);
     longestLineUnits_ = 0;
+    forgetLayout();
     chars_.reset(text_);
     indexLinesFrom(0);
 }
@@ -392,6 +470,7 @@ void TextPane::setStyleRun(int charStart, int charLength, const TextStyle& style
     const bool plain = !style.bold && !style.italic && !style.underline && style.size == 0
                        && style.color == palette().color(QPalette::Text);
     insertRun(from, to, plain ? -1 : internStyle(style));
+    forgetLayout(lineOfUnit(from), lineOfUnit(to - 1));
     if (sizedStylesChanged_) {
         sizedStylesChanged_ = false;
         updateMetrics();
@@ -430,7 +509,7 @@ const TextPane::FontEntry& TextPane::fontFor(int style) const
             if (s.size > 0)
                 f.setPointSize(s.size);
         }
-        fonts_[slot] = std::make_unique<FontEntry>(f);
+        fonts_[slot] = std::make_unique<FontEntry>(f, viewport());
     }
     return *fonts_[slot];
 }
@@ -438,6 +517,7 @@ const TextPane::FontEntry& TextPane::fontFor(int style) const
 void TextPane::updateMetrics()
 {
     fonts_.clear();
+    forgetLayout();
     const FontEntry& base = fontFor(-1);
     qreal spacing = base.metrics.lineSpacing();
     qreal ascent = base.metrics.ascent();
@@ -487,7 +567,8 @@ void TextPane::updateScrollBars()
     v->setRange(0, std::max(0, lineCount() - visible));
     v->setPageStep(visible);
     v->setSingleStep(1);
-    const qreal content = std::max(longestLineUnits_ * charWidth_, widestSeen_) + 2 * LeftMargin + CaretWidth;
+    const qreal content = std::min<qreal>(std::max(estimatedWidth(), widestSeen_) + 2 * LeftMargin + CaretWidth,
+                                          MaxContentWidth);
     QScrollBar* h = horizontalScrollBar();
     h->setRange(0, std::max(0, int(std::ceil(content)) - view.width()));
     h->setPageStep(std::max(1, view.width()));
@@ -508,45 +589,182 @@ void TextPane::scheduleScrollBarUpdate()
         Qt::QueuedConnection);
 }
 
+qreal TextPane::estimatedWidth() const
+{
+    return qreal(std::min(longestLineUnits_, MaxShownUnits)) * charWidth_ +
+           (longestLineUnits_ > MaxShownUnits ? cutMarkWidth() : 0);
+}
+
+qreal TextPane::cutMarkWidth() const
+{
+    return fontFor(-1).metrics.horizontalAdvance(QChar(CutMark)) + 2;
+}
+
+std::map<int, TextPane::Run>::const_iterator TextPane::runCovering(int unit) const
+{
+    auto it = runs_.upper_bound(unit);
+    if (it != runs_.begin()) {
+        const auto previous = std::prev(it);
+        if (previous->second.end > unit)
+            return previous;
+    }
+    return it;
+}
+
+bool TextPane::startsCharacter(int unit) const
+{
+    const QChar c = text_[unit];
+    if (c.isLowSurrogate() && text_[unit - 1].isHighSurrogate())
+        return false;
+    if (text_[unit - 1].unicode() == 0x200D) // a zero-width joiner binds what follows
+        return false;
+    const char32_t code = codePointAt(text_, unit);
+    if (code == 0x200D || (code >= 0x1F3FB && code <= 0x1F3FF)) // joiner, skin-tone modifiers
+        return false;
+    switch (QChar::category(code)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return false;
+    default:
+        return true;
+    }
+}
+
+int TextPane::boundaryFrom(int unit, int end) const
+{
+    for (int moved = 0; unit < end && moved < BoundarySlack && !startsCharacter(unit); ++moved)
+        ++unit;
+    return std::min(unit, end);
+}
+
+int TextPane::shownEndUnit(int line) const
+{
+    const int start = lineStarts_[size_t(line)];
+    const int end = lineEndUnit(line);
+    return end - start <= MaxShownUnits ? end : boundaryFrom(start + MaxShownUnits, end);
+}
+
+qreal TextPane::blockWidth(int from, int to) const
+{
+    // Fast path, without shaping: printable ASCII in fonts whose printable ASCII is all of one
+    // advance, and characters that are as wide alone as among others.
+    qreal width = 0;
+    auto run = runCovering(from);
+    for (int unit = from; unit < to; ++unit) {
+        while (run != runs_.end() && run->second.end <= unit)
+            ++run;
+        const FontEntry& font = fontFor(run != runs_.end() && run->first <= unit ? run->second.style : -1);
+        const char16_t c = text_[unit].unicode();
+        if (c >= 0x20 && c < 0x7F && font.cellWidth > 0)
+            width += font.cellWidth;
+        else if (isSeparateWide(c))
+            width += font.wideAdvance(c);
+        else
+            return BlockLayout(*this, from, to).width;
+    }
+    return width;
+}
+
+void TextPane::forgetLayout(int firstLine, int lastLine)
+{
+    if (firstLine <= 0 && lastLine == INT_MAX) {
+        lineBlocks_.clear();
+        return;
+    }
+    std::erase_if(lineBlocks_, [=](const LineBlocks& b) { return b.line >= firstLine && b.line <= lastLine; });
+}
+
+TextPane::LineBlocks& TextPane::blocksOf(int line) const
+{
+    const int start = lineStarts_[size_t(line)];
+    const int end = lineEndUnit(line);
+    LineBlocks* found = nullptr;
+    for (LineBlocks& b : lineBlocks_) {
+        if (b.line == line) {
+            found = &b;
+            break;
+        }
+    }
+    if (!found) {
+        if (lineBlocks_.size() < CachedLongLines) {
+            found = &lineBlocks_.emplace_back();
+        } else {
+            found = &*std::min_element(lineBlocks_.begin(), lineBlocks_.end(),
+                                       [](const LineBlocks& a, const LineBlocks& b) { return a.lastUse < b.lastUse; });
+        }
+        *found = LineBlocks{line, start, end, {}, {}, 0};
+    }
+    LineBlocks& b = *found;
+    b.lastUse = ++layoutClock_;
+    if (b.start != start || end < b.knownEnd) {
+        b = LineBlocks{line, start, end, {}, {}, b.lastUse};
+    } else if (end != b.knownEnd) {
+        // The line grew at its end: a block that ended at the old end, or whose boundary was chosen
+        // looking at units up to there, may end elsewhere now.
+        while (!b.ends.empty() && b.ends.back() + BoundarySlack >= b.knownEnd) {
+            b.ends.pop_back();
+            b.rights.pop_back();
+        }
+        b.knownEnd = end;
+    }
+    return b;
+}
+
+void TextPane::measureBlocks(LineBlocks& b, int untilUnit, qreal untilX) const
+{
+    const int shownEnd = shownEndUnit(b.line);
+    int from = b.ends.empty() ? b.start : b.ends.back();
+    qreal x = b.rights.empty() ? 0 : b.rights.back();
+    while (from < shownEnd && (from <= untilUnit || x <= untilX)) {
+        const int to = from + BlockUnits >= shownEnd ? shownEnd : boundaryFrom(from + BlockUnits, shownEnd);
+        x += blockWidth(from, to);
+        b.ends.push_back(to);
+        b.rights.push_back(x);
+        from = to;
+    }
+}
+
+TextPane::BlockSpan TextPane::blockAt(int line, int unit, qreal x) const
+{
+    const int start = lineStarts_[size_t(line)];
+    const int shownEnd = shownEndUnit(line);
+    if (shownEnd - start <= BlockUnits)
+        return {start, shownEnd, 0, shownEnd};
+    LineBlocks& b = blocksOf(line);
+    measureBlocks(b, unit, x);
+    if (b.ends.empty())
+        return {start, start, 0, shownEnd};
+    size_t k = 0;
+    if (unit >= 0)
+        k = size_t(std::upper_bound(b.ends.begin(), b.ends.end(), unit) - b.ends.begin());
+    else
+        k = size_t(std::upper_bound(b.rights.begin(), b.rights.end(), x) - b.rights.begin());
+    k = std::min(k, b.ends.size() - 1);
+    return {k ? b.ends[k - 1] : start, b.ends[k], k ? b.rights[k - 1] : 0, shownEnd};
+}
+
 qreal TextPane::xOfUnit(int line, int unit) const
 {
-    TextPaneSegments walk(*this, line);
-    TextPaneSegments::Segment s;
-    while (walk.next(s)) {
-        if (unit < s.to)
-            return s.x + s.font->advance(text_, s.from, std::max(unit, s.from));
-    }
-    return walk.x();
+    const int start = lineStarts_[size_t(line)];
+    if (unit <= start)
+        return 0;
+    const BlockSpan block = blockAt(line, std::min(unit, shownEndUnit(line)), -1);
+    if (unit <= block.from)
+        return block.x;
+    return block.x + BlockLayout(*this, block.from, block.to).xOf(unit);
 }
 
 int TextPane::unitAtX(int line, qreal x) const
 {
-    TextPaneSegments walk(*this, line);
-    TextPaneSegments::Segment s;
-    while (walk.next(s)) {
-        if (x >= s.x + s.width)
-            continue;
-        // The last boundary at or left of x, by bisection over the prefix widths.
-        const qreal rel = x - s.x;
-        int lo = s.from;
-        int hi = s.to;
-        while (hi - lo > 1) {
-            int mid = lo + (hi - lo) / 2;
-            if (text_[mid].isLowSurrogate() && text_[mid - 1].isHighSurrogate())
-                --mid;
-            if (mid <= lo)
-                break;
-            if (s.font->advance(text_, s.from, mid) <= rel)
-                lo = mid;
-            else
-                hi = mid;
-        }
-        const int after = nextUnit(lo);
-        const qreal left = s.font->advance(text_, s.from, lo);
-        const qreal right = s.font->advance(text_, s.from, after);
-        return rel - left <= right - rel ? lo : after;
-    }
-    return lineEndUnit(line);
+    const BlockSpan block = blockAt(line, -1, x);
+    if (block.from >= block.to)
+        return block.from;
+    const BlockLayout layout(*this, block.from, block.to);
+    // Right of what is shown: the end of the line, or the cut of a line that is cut.
+    if (block.to == block.shownEnd && x >= block.x + layout.width)
+        return block.shownEnd;
+    return layout.unitAt(x - block.x);
 }
 
 int TextPane::unitAt(const QPoint& viewportPoint) const
@@ -573,7 +791,8 @@ void TextPane::reveal(int unit)
     else if (line >= first + visible)
         setFirstVisibleLine(line - visible + 1);
 
-    const qreal x = xOfUnit(line, unit);
+    // A caret in the hidden rest of a cut line stands at the cut; the mark after it comes into view too.
+    const qreal x = xOfUnit(line, unit) + (unit > shownEndUnit(line) ? cutMarkWidth() : 0);
     const int width = viewSize().width() - 2 * LeftMargin - CaretWidth;
     QScrollBar* h = horizontalScrollBar();
     if (x > widestSeen_) {
@@ -611,60 +830,71 @@ void TextPane::paintEvent(QPaintEvent* event)
             painter.fillRect(QRectF(x, top, CaretWidth, lineHeight_), palette().brush(QPalette::Text));
         }
     }
-    if (widestSeen_ > widestBefore && widestSeen_ > longestLineUnits_ * charWidth_)
+    if (widestSeen_ > widestBefore && widestSeen_ > estimatedWidth())
         scheduleScrollBarUpdate();
 }
 
 void TextPane::paintLine(QPainter& painter, int line, qreal left, int top, int selFrom, int selTo)
 {
-    const qreal right = viewport()->width();
-    const QColor textColor = palette().color(QPalette::Text);
-    const QBrush highlight = palette().brush(QPalette::Active, QPalette::Highlight);
-    const QColor highlightedText = palette().color(QPalette::Active, QPalette::HighlightedText);
-    const int baseline = top + ascent_;
-
-    TextPaneSegments walk(*this, line);
-    TextPaneSegments::Segment s;
-    bool cut = false;
-    while (walk.next(s)) {
-        const qreal sx = left + s.x;
-        if (sx > right) {
-            cut = true;
+    // Only the blocks that meet the view are laid out: content x from -left to -left + width.
+    const qreal viewFrom = -left;
+    const qreal viewTo = viewFrom + viewport()->width();
+    const int end = lineEndUnit(line);
+    BlockSpan block = blockAt(line, -1, std::max<qreal>(0, viewFrom));
+    qreal lineRight = -1; // known once the last shown block has been met
+    while (block.from < block.to && block.x < viewTo) {
+        const BlockLayout layout(*this, block.from, block.to);
+        const qreal right = block.x + layout.width;
+        if (right >= viewFrom)
+            paintBlock(painter, layout, left + block.x, top, selFrom, selTo);
+        if (block.to >= block.shownEnd) {
+            lineRight = right;
             break;
         }
-        if (sx + s.width < 0)
-            continue;
-        painter.setFont(s.font->font);
-        const QColor runColor =
-            s.style >= 0 && styles_[size_t(s.style)].style.color.isValid() ? styles_[size_t(s.style)].style.color : textColor;
-        // The segment in up to three parts: before, inside and after the selection.
-        const int a = std::clamp(selFrom, s.from, s.to);
-        const int b = std::clamp(selTo, s.from, s.to);
-        const int bounds[4] = {s.from, a, b, s.to};
-        for (int part = 0; part < 3; ++part) {
-            const int from = bounds[part];
-            const int to = bounds[part + 1];
-            if (from >= to)
-                continue;
-            const qreal px = sx + s.font->advance(text_, s.from, from);
-            const bool selected = part == 1;
-            if (selected) {
-                const qreal pw = s.font->advance(text_, from, to);
-                painter.fillRect(QRectF(px, top, pw, lineHeight_), highlight);
-            }
-            painter.setPen(selected ? highlightedText : runColor);
-            painter.drawText(QPointF(px, baseline), rawPart(text_, from, to));
-        }
+        if (right > viewTo)
+            break;
+        block = blockAt(line, block.to, -1);
     }
-    if (cut) {
-        widestSeen_ = std::max(widestSeen_, s.x);
+    if (block.from >= block.to && block.to >= block.shownEnd)
+        lineRight = block.x;
+    if (lineRight < 0)
+        return;
+    widestSeen_ = std::max(widestSeen_, lineRight);
+    const int shownEnd = block.shownEnd;
+    if (shownEnd < end) {
+        // The rest of the line is not drawn; a dim mark says that it goes on.
+        widestSeen_ = std::max(widestSeen_, lineRight + cutMarkWidth());
+        painter.setFont(fontFor(-1).font);
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(QPointF(left + lineRight + 1, top + ascent_), QString(QChar(CutMark)));
         return;
     }
-    widestSeen_ = std::max(widestSeen_, walk.x());
     // A selected line end shows as a small box after the line's text.
-    const int end = lineEndUnit(line);
     if (line + 1 < lineCount() && selFrom <= end && end < selTo)
-        painter.fillRect(QRectF(left + walk.x(), top, charWidth_ / 2, lineHeight_), highlight);
+        painter.fillRect(QRectF(left + lineRight, top, charWidth_ / 2, lineHeight_),
+                         palette().brush(QPalette::Active, QPalette::Highlight));
+}
+
+void TextPane::paintBlock(QPainter& painter, const BlockLayout& block, qreal x, int top, int selFrom, int selTo) const
+{
+    QList<QTextLayout::FormatRange> selections;
+    const int a = std::clamp(selFrom, block.from, block.to);
+    const int b = std::clamp(selTo, block.from, block.to);
+    if (a < b) {
+        // The highlight spans the whole line height; its edges come from the same shaping as the glyphs.
+        const qreal xa = block.xOf(a);
+        const qreal xb = block.xOf(b);
+        painter.fillRect(QRectF(x + std::min(xa, xb), top, std::abs(xb - xa), lineHeight_),
+                         palette().brush(QPalette::Active, QPalette::Highlight));
+        QTextLayout::FormatRange selected;
+        selected.start = a - block.from;
+        selected.length = b - a;
+        selected.format.setForeground(palette().color(QPalette::Active, QPalette::HighlightedText));
+        selections.append(selected);
+    }
+    painter.setPen(palette().color(QPalette::Text));
+    // Every block of a line shares the line's baseline, whatever fonts its glyphs came from.
+    block.draw(painter, QPointF(x, top + ascent_ - block.ascent), selections);
 }
 
 // ---- selection
@@ -732,7 +962,8 @@ void TextPane::selectWordAt(int unit)
 {
     const int line = lineOfUnit(unit);
     const int start = lineStarts_[size_t(line)];
-    const int end = lineEndUnit(line);
+    // Only the shown part of a line is searched: a click never lands beyond it.
+    const int end = std::max(unit, shownEndUnit(line));
     const auto wordAt = [this, end](int u) { return u < end && isWordCharacter(codePointAt(text_, u)); };
     // A click on the right half of a word's last character lands after it: take that word.
     if (!wordAt(unit) && unit > start && wordAt(previousUnit(unit)))

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <climits>
+
 #include <map>
 #include <memory>
 #include <utility>
@@ -32,6 +34,18 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // in the appended length only, and painting lays out only the visible lines, so the cost of a width
 // change or a scroll does not depend on the size of the text. Lines never wrap.
 //
+// Long lines: a line is laid out in blocks of about 128 UTF-16 units, each shaped once with one
+// QTextLayout from which its glyphs, the caret and the selection all take their x, so the three line
+// up (also where fonts fall back, kern or join). Painting, clicking and placing the caret lay out
+// only the blocks they touch; the x of a block comes from the widths of the blocks before it, which
+// are measured once and kept for the long lines seen lately. Printable ASCII in a font whose
+// printable ASCII is all of one advance, CJK ideographs, kana, Hangul syllables and full-width forms
+// are measured character by character without shaping; other blocks are shaped. So that this stays
+// bounded, a line is shown only up to its first MaxShownUnits (100,000) UTF-16 units, moved on to
+// the next character boundary: a longer line is drawn cut there, with a dim ellipsis after the cut.
+// The rest stays in the text: the keyboard moves the caret into it (the caret is then drawn at the
+// cut), and selecting and copying take every character.
+//
 // Positions and lengths in this interface are characters (Unicode code points); a surrogate pair is
 // one character, a lone surrogate too. Line numbers start at 0; the text has one line more than it
 // has line ends, so the empty text has one line and a text ending in a line end has an empty last line.
@@ -53,6 +67,10 @@ class TextPane : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
+    // A line is laid out and drawn up to this many UTF-16 units from its start (moved on to the
+    // next character boundary); see the class comment.
+    static constexpr int MaxShownUnits = 100000;
+
     explicit TextPane(QWidget* parent = nullptr);
     ~TextPane() override;
 
@@ -116,8 +134,6 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    friend class TextPaneSegments;
-
     struct Run {
         int end; // UTF-16, exclusive
         int style; // index into styles_
@@ -127,6 +143,16 @@ private:
         int uses = 0;
     };
     struct FontEntry;
+    struct LineBlocks;
+    struct BlockLayout;
+    // A block of a line: units [from, to), its left edge x from the line's start, and where the
+    // shown part of its line ends.
+    struct BlockSpan {
+        int from;
+        int to;
+        qreal x;
+        int shownEnd;
+    };
 
     // Text and line index (UTF-16 offsets).
     void appendUnified(QStringView piece);
@@ -151,11 +177,26 @@ private:
     QSize viewSize() const;
     void updateScrollBars();
     void scheduleScrollBarUpdate();
+    qreal estimatedWidth() const;
+    qreal cutMarkWidth() const;
+    std::map<int, Run>::const_iterator runCovering(int unit) const;
+    bool startsCharacter(int unit) const;
+    int boundaryFrom(int unit, int end) const;
+    int shownEndUnit(int line) const;
+    qreal blockWidth(int from, int to) const;
+    // Drops the measured blocks of the lines in the range (all by default).
+    void forgetLayout(int firstLine = 0, int lastLine = INT_MAX);
+    LineBlocks& blocksOf(int line) const;
+    void measureBlocks(LineBlocks& blocks, int untilUnit, qreal untilX) const;
+    // The block holding a unit (unit >= 0) or else the block under x; the last shown block when
+    // the line is shorter.
+    BlockSpan blockAt(int line, int unit, qreal x) const;
     qreal xOfUnit(int line, int unit) const;
     int unitAtX(int line, qreal x) const;
     int unitAt(const QPoint& viewportPoint) const;
     void reveal(int unit);
     void paintLine(QPainter& painter, int line, qreal left, int top, int selFrom, int selTo);
+    void paintBlock(QPainter& painter, const BlockLayout& block, qreal x, int top, int selFrom, int selTo) const;
 
     // Selection.
     void select(int anchorUnit, int caretUnit, bool revealCaret, bool keepGoalX = false);
@@ -175,6 +216,8 @@ private:
     int lastStyle_ = -1;
     bool sizedStylesChanged_ = false; // a style with its own size came into use or went out of it
     mutable std::vector<std::unique_ptr<FontEntry>> fonts_; // [0] the view's font, [i + 1] style i
+    mutable std::vector<LineBlocks> lineBlocks_; // long lines looked at lately
+    mutable quint64 layoutClock_ = 0;
 
     int lineHeight_ = 1;
     int ascent_ = 0;

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <tuple>
 #include <vector>
@@ -412,6 +413,271 @@ TEST_F(TextPaneTest, PaintingShowsTheSelectedHitAndStyledRuns)
     EXPECT_GT(reddish, 10) << "the styled runs are drawn in their colour";
     EXPECT_GT(changed, 20);
     EXPECT_EQ(after.pixelColor(after.width() - 40, after.height() - 40), QColor(Qt::white)) << "background";
+}
+
+// How strongly each pixel of one line is inked, whatever the colours: 0 background, 1 full text colour.
+// Inside [selFromX, selToX) the background is the highlight and the ink the highlighted text colour.
+std::vector<double> inkOfLine(const QImage& image, int top, int height, int selFromX, int selToX, QColor base,
+                              QColor text, QColor highlight, QColor highlightedText)
+{
+    std::vector<double> ink;
+    ink.reserve(size_t(image.width() * height));
+    const auto alpha = [](QColor c, QColor bg, QColor fg) {
+        // The channel where background and ink differ most measures the blend best.
+        const int channels[3][3] = {{c.red(), bg.red(), fg.red()}, {c.green(), bg.green(), fg.green()},
+                                    {c.blue(), bg.blue(), fg.blue()}};
+        int best = 0;
+        for (int i = 1; i < 3; ++i) {
+            if (std::abs(channels[i][2] - channels[i][1]) > std::abs(channels[best][2] - channels[best][1]))
+                best = i;
+        }
+        const double span = channels[best][2] - channels[best][1];
+        return std::clamp((channels[best][0] - channels[best][1]) / span, 0.0, 1.0);
+    };
+    for (int y = top; y < top + height; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const bool selected = x >= selFromX && x < selToX;
+            ink.push_back(alpha(image.pixelColor(x, y), selected ? highlight : base,
+                                selected ? highlightedText : text));
+        }
+    }
+    return ink;
+}
+
+TEST_F(TextPaneTest, CaretSelectionAndGlyphsLineUpOnMixedScriptLines)
+{
+    // A proportional font with kerning ("To", "AV") and CJK characters from a fallback font: every
+    // position is taken from the shaping of the whole visible line.
+    fw::FontSpec sans;
+    sans.name = QStringLiteral("DejaVu Sans");
+    sans.size = 18;
+    field->setFont(sans);
+    field->setBackColor(Qt::white);
+    field->setTextColor(Qt::black);
+    const QString line = QString::fromUtf8("数字 To AV 漢字 Wo");
+    field->setText(line + QStringLiteral("\nnext"));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    pane->setFocus();
+    ASSERT_TRUE(pane->hasFocus());
+    QWidget* viewport = pane->viewport();
+    const QColor base = Qt::white;
+    const QColor text = Qt::black;
+    const QColor highlight = pane->palette().color(QPalette::Active, QPalette::Highlight);
+    const QColor highlightedText = pane->palette().color(QPalette::Active, QPalette::HighlightedText);
+    const int top = 2;
+    const int height = pane->fontMetrics().lineSpacing();
+    const auto grab = [&] { return viewport->grab().toImage(); };
+    // Columns covered by the highlight on the line's top row, which no glyph reaches.
+    const auto highlightSpan = [&](const QImage& image) {
+        int from = -1, to = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, top) == highlight) {
+                if (from < 0)
+                    from = x;
+                to = x + 1;
+            }
+        }
+        return std::pair{from, to};
+    };
+    // The column where the caret is drawn: the only difference between the pane with and without focus.
+    const auto caretColumn = [&](int position) {
+        field->setSelStart(position);
+        const QImage focused = grab();
+        pane->clearFocus();
+        const QImage unfocused = grab();
+        pane->setFocus();
+        for (int x = 0; x < focused.width(); ++x) {
+            for (int y = top; y < top + height; ++y) {
+                if (focused.pixelColor(x, y) != unfocused.pixelColor(x, y))
+                    return x;
+            }
+        }
+        return -1;
+    };
+
+    field->setSelStart(0);
+    pane->clearFocus();
+    const QImage plain = grab();
+    pane->setFocus();
+    const std::vector<double> plainInk = inkOfLine(plain, top, height, 0, 0, base, text, highlight, highlightedText);
+    for (int from = 0; from < line.size(); ++from) {
+        for (int to = from + 1; to <= line.size(); to += 2) {
+            SCOPED_TRACE(QStringLiteral("selected %1 to %2").arg(from).arg(to).toStdString());
+            field->setSelStart(to);
+            field->setSelLength(0);
+            const int caret = caretColumn(to);
+            field->setSelStart(from);
+            field->setSelLength(to - from);
+            pane->clearFocus();
+            const QImage selected = grab();
+            pane->setFocus();
+            const auto [spanFrom, spanTo] = highlightSpan(selected);
+            ASSERT_GE(spanFrom, 0);
+            EXPECT_NEAR(spanTo, caret + 1, 1) << "the selection ends where the caret stands";
+            // Selecting does not move a glyph: the ink is where it was.
+            const std::vector<double> ink =
+                inkOfLine(selected, top, height, spanFrom, spanTo, base, text, highlight, highlightedText);
+            double moved = 0, total = 0;
+            for (size_t i = 0; i < ink.size(); ++i) {
+                const int x = int(i % size_t(selected.width()));
+                if (x < spanFrom - 2 || x >= spanTo + 2)
+                    continue;
+                moved += std::abs(ink[i] - plainInk[i]);
+                total += plainInk[i];
+            }
+            EXPECT_LT(moved, 0.2 * total + 2) << "ink inside the selection moved";
+        }
+    }
+}
+
+TEST_F(TextPaneTest, LongLineGrowingInPiecesHitsAsIfSetAtOnce)
+{
+    // Wide and narrow characters, a pair and combining marks, so that positions are not a count.
+    QString line;
+    for (int i = 0; line.size() < 3000; ++i)
+        line += QStringLiteral("word%1 ").arg(i) + QString::fromUtf8(i % 3 ? "数字" : "e\u0301") + Smile;
+    auto* whole = window->add(new fw::EditField(true), QStringLiteral("EF_whole"), 10, 10, 400, 300);
+    fw::TextPane* wholePane = whole->textPane();
+    const auto hits = [](fw::TextPane* p) {
+        std::vector<int> out;
+        for (int scroll : {0, 3000, 9000, 20000}) {
+            p->horizontalScrollBar()->setValue(scroll);
+            for (int x = 0; x < 400; x += 7)
+                out.push_back(p->charPosAt(QPoint(x, 5)));
+        }
+        return out;
+    };
+
+    // A fixed-pitch font (ASCII and CJK measured without shaping) and a proportional one with kerning.
+    for (const char* fontName : {"courier", "DejaVu Sans"}) {
+        SCOPED_TRACE(fontName);
+        fw::FontSpec font;
+        font.name = QString::fromLatin1(fontName);
+        font.size = 12;
+        field->setFont(font);
+        whole->setFont(font);
+        field->setText(QString());
+        testsupport::settle();
+
+        // Each piece is looked at before the next arrives, so positions are measured on a shorter line.
+        for (int at = 0; at < line.size(); at += 37) {
+            field->AppendText(line.mid(at, 37));
+            field->setSelStart(field->TextLength());
+            pane->charPosAt(QPoint(300, 5));
+        }
+        whole->setText(line);
+        ASSERT_EQ(field->Text(), line);
+        EXPECT_EQ(hits(pane), hits(wholePane));
+
+        // A bold run, set after the line was measured, hits as if it had been there first.
+        fw::TextStyle bold;
+        bold.bold = true;
+        const std::vector<int> before = hits(pane);
+        field->setStyleRun(200, 100, bold);
+        whole->setText(line);
+        whole->setStyleRun(200, 100, bold);
+        EXPECT_EQ(hits(pane), hits(wholePane));
+        if (QFontMetricsF(pane->font()).horizontalAdvance(QLatin1Char('i')) !=
+            QFontMetricsF(pane->font()).horizontalAdvance(QLatin1Char('M'))) {
+            EXPECT_NE(hits(pane), before) << "bold is wider in a proportional font";
+        }
+    }
+}
+
+TEST_F(TextPaneTest, OneLineOfMillionsOfCharactersStaysQuickAndWhole)
+{
+    constexpr int Chunks = 40;
+    constexpr int ChunkUnits = 50000;
+    QString chunk;
+    for (int i = 0; i < ChunkUnits; ++i)
+        chunk += i % 1000 == 999 ? QChar(0x6570) : QChar(u'a' + i % 26);
+    field->setBackColor(Qt::white);
+    field->setTextColor(Qt::black);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    pane->setFocus();
+    QWidget* viewport = pane->viewport();
+    const auto inked = [viewport] {
+        const QImage image = viewport->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y).lightness() < 128;
+        }
+        return count;
+    };
+
+    QElapsedTimer timer;
+    timer.start();
+    // As a run shows its output: append, put the caret before the last character, paint.
+    for (int i = 0; i < Chunks; ++i) {
+        field->AppendText(chunk);
+        field->setSelStart(field->TextLength() - 1);
+        field->setSelLength(1);
+        field->setSelLength(0);
+        viewport->repaint();
+    }
+    EXPECT_EQ(field->TextLength(), Chunks * ChunkUnits);
+    EXPECT_EQ(pane->lineCount(), 1);
+    QScrollBar* h = pane->horizontalScrollBar();
+    EXPECT_GT(h->maximum(), 0);
+    EXPECT_NEAR(h->value(), h->maximum(), 2) << "the end of what is shown is in view";
+    EXPECT_GT(inked(), 50) << "the line is drawn, not blank";
+
+    // Home shows the start; a click lands on the character under the pointer (fixed pitch).
+    QTest::keyClick(pane, Qt::Key_Home);
+    EXPECT_EQ(field->SelStart(), 0);
+    EXPECT_EQ(h->value(), 0);
+    const qreal cell = QFontMetricsF(pane->font()).horizontalAdvance(QLatin1Char('a'));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(4 + int(std::lround(cell * 10.0 + cell * 0.3)), 8));
+    EXPECT_EQ(field->SelStart(), 10);
+    EXPECT_GT(inked(), 50);
+
+    // End: the caret goes to the real end of the line, though only the start of the line is laid out.
+    QTest::keyClick(pane, Qt::Key_End);
+    EXPECT_EQ(field->SelStart(), Chunks * ChunkUnits);
+    EXPECT_NEAR(h->value(), h->maximum(), 2);
+    // A click lands on the character under the pointer, near the cut.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(viewport->width() / 2, 8));
+    const int halfView = int(viewport->width() / 2 / cell);
+    EXPECT_GT(field->SelStart(), fw::TextPane::MaxShownUnits - 2 * halfView);
+    EXPECT_LT(field->SelStart(), fw::TextPane::MaxShownUnits - halfView / 2);
+    QTest::keyClick(pane, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(field->SelLength(), 1);
+
+    // Select all and copy give every character.
+    QTest::keyClick(pane, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_EQ(copied.size(), Chunks * ChunkUnits);
+    EXPECT_TRUE(copied == field->Text());
+    EXPECT_TRUE(copied.endsWith(chunk));
+    EXPECT_LT(timer.elapsed(), testsupport::timeBudgetMs(3000));
+}
+
+TEST_F(TextPaneTest, TextAfterSeparatorsAndControlsInALineIsDrawn)
+{
+    field->setBackColor(Qt::white);
+    field->setTextColor(Qt::black);
+    const auto ink = [this] {
+        const QImage image = pane->viewport()->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y).lightness() < 128;
+        }
+        return count;
+    };
+    for (const char16_t separator : {u'\u2028', u'\u2029', u'\u0085', u'\t', u'\v', u'\f'}) {
+        SCOPED_TRACE(int(separator));
+        field->setText(QStringLiteral("ab") + QChar(separator));
+        const int before = ink();
+        field->setText(QStringLiteral("ab") + QChar(separator) + QStringLiteral("WW"));
+        EXPECT_GT(ink(), before + 20) << "what follows is drawn";
+        EXPECT_EQ(pane->lineCount(), 1);
+        EXPECT_EQ(pane->charPosAt(QPoint(390, 8)), 5) << "a click right of the line reaches its end";
+    }
 }
 
 TEST_F(TextPaneTest, MillionsOfLinesAppendInTimeOfTheAppendedText)
