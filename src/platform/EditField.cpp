@@ -8,6 +8,7 @@
 #include <QRegularExpressionValidator>
 
 #include <algorithm>
+#include <utility>
 
 namespace fw {
 
@@ -123,6 +124,17 @@ void EditField::AppendText(const QString& text)
         return;
     }
     pane_->appendText(text);
+}
+
+void EditField::showSharedText(std::shared_ptr<const SharedText> text)
+{
+    if (multiLine_)
+        pane_->showSharedText(std::move(text));
+}
+
+bool EditField::showsSharedText(const SharedText& text) const
+{
+    return multiLine_ && pane_->sharedText() == &text;
 }
 
 void EditField::raiseTextChange()
