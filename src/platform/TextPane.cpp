@@ -202,9 +202,9 @@ bool SharedText::append(QStringView piece, qsizetype maxSize)
     return whole;
 }
 
-void TextPane::LineStarts::share(const std::vector<int>& starts)
+void TextPane::LineStarts::share(const QList<int>& starts)
 {
-    std::vector<int>().swap(own_);
+    own_ = QList<int>();
     starts_ = &starts;
 }
 
@@ -213,7 +213,7 @@ void TextPane::LineStarts::unshare(bool keepStarts)
     if (keepStarts)
         own_ = *starts_;
     else
-        own_.assign(1, 0);
+        own_ = QList<int>{0};
     starts_ = &own_;
 }
 
@@ -327,7 +327,7 @@ void TextPane::appendUnified(QStringView piece)
 void TextPane::indexLinesFrom(int base)
 {
     const QStringView added = QStringView(text_).sliced(base);
-    std::vector<int>& starts = lineStarts_.own();
+    QList<int>& starts = lineStarts_.own();
     int lineStart = starts.back();
     for (qsizetype k = added.indexOf(u'\n'); k >= 0; k = added.indexOf(u'\n', k + 1)) {
         const int end = base + int(k);
@@ -355,7 +355,7 @@ void TextPane::rebuildIndex()
         measureLinesFrom(1);
         return;
     }
-    lineStarts_.own().assign(1, 0);
+    lineStarts_.own() = QList<int>{0};
     indexLinesFrom(0);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -45,7 +46,7 @@ class SharedText : public QObject {
 public:
     const QString& text() const { return text_; }
     // UTF-16 offset of every line start, the first one 0: one entry per line.
-    const std::vector<int>& lineStarts() const { return lineStarts_; }
+    const QList<int>& lineStarts() const { return lineStarts_; }
     // Appends piece, line ends unified, keeping the whole text within maxSize UTF-16 units: what does
     // not fit is dropped (a surrogate pair is never cut), and false tells that something was.
     bool append(QStringView piece, qsizetype maxSize = std::numeric_limits<int>::max());
@@ -56,7 +57,9 @@ signals:
 
 private:
     QString text_;
-    std::vector<int> lineStarts_{0};
+    // A QList grows by realloc, in place or by remapping, where a vector copies and frees: freed
+    // blocks of a growing index would stay resident as heap holes.
+    QList<int> lineStarts_{0};
     bool pendingCarriageReturn_ = false; // the text ends in a "\n" that came from a "\r"
 };
 
@@ -216,21 +219,21 @@ private:
     // Read like a vector; the pane's own offsets, or the shared text's while one is shown.
     class LineStarts {
     public:
-        const int& operator[](size_t i) const { return (*starts_)[i]; }
-        size_t size() const { return starts_->size(); }
+        const int& operator[](size_t i) const { return (*starts_)[qsizetype(i)]; }
+        size_t size() const { return size_t(starts_->size()); }
         int back() const { return starts_->back(); }
-        std::vector<int>::const_iterator begin() const { return starts_->begin(); }
-        std::vector<int>::const_iterator end() const { return starts_->end(); }
+        QList<int>::const_iterator begin() const { return starts_->cbegin(); }
+        QList<int>::const_iterator end() const { return starts_->cend(); }
         // The pane's own offsets, to be written while none are shared.
-        std::vector<int>& own() { return own_; }
-        void share(const std::vector<int>& starts);
+        QList<int>& own() { return own_; }
+        void share(const QList<int>& starts);
         // Back to own offsets: a copy of the shared ones, or the one line of the empty text.
         void unshare(bool keepStarts);
         bool shared() const { return starts_ != &own_; }
 
     private:
-        std::vector<int> own_{0};
-        const std::vector<int>* starts_ = &own_;
+        QList<int> own_{0};
+        const QList<int>* starts_ = &own_;
     };
     LineStarts lineStarts_;
     CharIndex chars_;
