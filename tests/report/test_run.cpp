@@ -83,12 +83,21 @@ void expectShown(RW_reportOutputWindow* window, const QString& text, int lines, 
     }
 }
 
-// The output is held once: both panes show the very buffer given here, not copies of it.
+// The output is held once: both panes show the very buffer given here, not copies of it, and what
+// they select and paint from is that text too.
 void expectPanesShare(RW_reportOutputWindow* window, const QString& text, const std::string& where)
 {
     for (const bool left : {true, false}) {
         SCOPED_TRACE(where + (left ? " (left)" : " (right)"));
-        EXPECT_EQ(pane(window, left)->Text().constData(), text.constData());
+        fw::EditField* field = pane(window, left);
+        EXPECT_EQ(field->Text().constData(), text.constData());
+        const int start = field->SelStart();
+        const int length = field->SelLength();
+        field->setSelStart(0);
+        field->setSelLength(field->TextLength());
+        EXPECT_EQ(field->SelText(), text);
+        field->setSelStart(start);
+        field->setSelLength(length);
     }
 }
 
