@@ -16,6 +16,7 @@
 
 #include <signal.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -315,6 +316,36 @@ TEST_F(RunTest, AWindowClosedDuringTheRunIsLeftAloneAndTheRunStillEnds)
 
     ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
     EXPECT_FALSE(exists(config.path()));
+}
+
+// A pane whose text is changed during the run keeps the change to itself, and the next output shows
+// the run's whole text in it again.
+TEST_F(RunTest, APaneChangedDuringTheRunLeavesTheOutputAloneAndGetsItBack)
+{
+    const std::vector<std::function<void(fw::EditField&)>> changes = {
+        [](fw::EditField& field) { field.AppendText("+mine"); },
+        [](fw::EditField& field) { field.setText("mine"); },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        SCOPED_TRACE("change " + std::to_string(i));
+        auto* window = newWindow();
+        const fw::FolderItem config = writeConfig("1\n");
+        const QString prefix = "go" + QString::number(i) + "_";
+        const QPointer<ProbedRun> run = launch(
+            window, config,
+            pacedScript({"a\n", "b\n"}, "changed" + QString::number(i) + ".sh", prefix.toStdString()), QString());
+        ASSERT_TRUE(waitUntil([&] { return side(window, true).count == "of 2"; }, RunTimeoutMs));
+
+        changes[i](*pane(window, true));
+        ASSERT_TRUE(run);
+        EXPECT_EQ(run->getStdoutCache(), "a\n");
+        EXPECT_EQ(side(window, false).text, "a\n");
+
+        go(1, prefix);
+        ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
+        expectShown(window, "a\nb\n", 3, "after the next output");
+        expectPanesShare(window, window->reportRecordLeft(1)->displayableText, "after the next output");
+    }
 }
 
 TEST_F(RunTest, OutputForAClosedWindowIsNotKept)
