@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace fw {
 
@@ -126,6 +127,17 @@ void EditField::AppendText(const QString& text)
         return;
     }
     pane_->appendText(text);
+}
+
+void EditField::showSharedText(std::shared_ptr<const SharedText> text)
+{
+    if (multiLine_)
+        pane_->showSharedText(std::move(text));
+}
+
+bool EditField::showsSharedText(const SharedText& text) const
+{
+    return multiLine_ && pane_->sharedText() == &text;
 }
 
 void EditField::raiseTextChange()

@@ -34,6 +34,10 @@ public:
     // Adds text at the end without rewriting what is there (multi-line fields); raises TextChange.
     void AppendText(const QString& text);
     int TextLength() const;
+    // Multi-line fields: show a shared text without copying it and follow its appends, raising
+    // TextChange for each (TextPane::showSharedText); setText or AppendText ends the sharing.
+    void showSharedText(std::shared_ptr<const SharedText> text);
+    bool showsSharedText(const SharedText& text) const;
 
     int SelStart() const;
     // Puts the caret at a character position; the selection becomes empty.

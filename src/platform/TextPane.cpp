@@ -232,7 +232,77 @@ TextPane::~TextPane() = default;
 
 // ---- text and line index
 
+bool SharedText::append(QStringView piece, qsizetype maxSize)
+{
+    if (piece.isEmpty())
+        return true;
+    if (pendingCarriageReturn_ && piece.front() == u'\n')
+        piece = piece.sliced(1);
+    pendingCarriageReturn_ = false;
+    const qsizetype before = text_.size();
+    qsizetype room = std::max<qsizetype>(0, std::min<qsizetype>(maxSize, std::numeric_limits<int>::max()) - before);
+    bool whole = true;
+    // Stretches without "\r" go in as they are; each "\r" (with the "\n" after it) becomes one "\n".
+    for (qsizetype from = 0; from < piece.size();) {
+        const qsizetype cr = piece.indexOf(u'\r', from);
+        const QStringView stretch = piece.sliced(from, (cr < 0 ? piece.size() : cr) - from);
+        if (stretch.size() > room) {
+            qsizetype keep = room;
+            if (keep > 0 && stretch[keep - 1].isHighSurrogate() && stretch[keep].isLowSurrogate())
+                --keep;
+            text_.append(stretch.first(keep));
+            whole = false;
+            break;
+        }
+        text_.append(stretch);
+        room -= stretch.size();
+        if (cr < 0)
+            break;
+        if (room == 0) {
+            whole = false;
+            break;
+        }
+        text_.append(u'\n');
+        --room;
+        from = cr + 1;
+        if (from < piece.size() && piece[from] == u'\n')
+            ++from;
+        else if (from == piece.size())
+            pendingCarriageReturn_ = true;
+    }
+    if (text_.size() == before)
+        return whole;
+    const QStringView added = QStringView(text_).sliced(before);
+    for (qsizetype k = added.indexOf(u'\n'); k >= 0; k = added.indexOf(u'\n', k + 1))
+        lineStarts_.push_back(int(before + k + 1));
+    emit grew();
+    return whole;
+}
+
+void TextPane::LineStarts::share(const QList<int>& starts)
+{
+    own_ = QList<int>();
+    starts_ = &starts;
+}
+
+void TextPane::LineStarts::unshare(bool keepStarts)
+{
+    if (keepStarts)
+        own_ = *starts_;
+    else
+        own_ = QList<int>{0};
+    starts_ = &own_;
+}
+
 void TextPane::setText(const QString& text)
+{
+    // Held to the end of the call: text may be the shared text itself.
+    const std::shared_ptr<const SharedText> previous = leaveSharedText(false);
+    replaceText(text);
+}
+
+// setText's work, also for a shared text (then text is a view of it and the index is the text's).
+void TextPane::replaceText(const QString& text)
 {
     if (text.contains(u'\r'))
         text_ = unifiedLineEnds(text, pendingCarriageReturn_);
@@ -261,6 +331,7 @@ void TextPane::appendText(QStringView text)
 {
     if (text.isEmpty())
         return;
+    const std::shared_ptr<const SharedText> previous = leaveSharedText(true);
     const int oldLastLine = lineCount() - 1;
     if (pendingCarriageReturn_ && text.front() == u'\n')
         text = text.sliced(1);
@@ -279,6 +350,47 @@ void TextPane::appendText(QStringView text)
     emit textChanged();
 }
 
+void TextPane::showSharedText(std::shared_ptr<const SharedText> text)
+{
+    const std::shared_ptr<const SharedText> previous = leaveSharedText(false);
+    shared_ = std::move(text);
+    sharedGrowth_ = connect(shared_.get(), &SharedText::grew, this, &TextPane::followSharedText);
+    lineStarts_.share(shared_->lineStarts());
+    const QString& whole = shared_->text();
+    // A view, not a copy; kept as it is, since a shared text holds no "\r".
+    replaceText(QString::fromRawData(whole.constData(), whole.size()));
+}
+
+// Stops following the shared text; with keepText the pane goes on with a private copy of it, else
+// the caller replaces text_ at once. The shared text is returned so that the caller can keep it alive
+// while it still reads from it.
+std::shared_ptr<const SharedText> TextPane::leaveSharedText(bool keepText)
+{
+    if (!shared_)
+        return nullptr;
+    disconnect(sharedGrowth_);
+    if (keepText)
+        text_ = QString(text_.constData(), text_.size());
+    lineStarts_.unshare(keepText);
+    return std::exchange(shared_, nullptr);
+}
+
+// The shared text grew: re-point the view (its buffer may have moved) and index the new part only.
+void TextPane::followSharedText()
+{
+    const QString& whole = shared_->text();
+    const int base = int(text_.size());
+    const int oldLastLine = lineCount() - 1;
+    text_ = QString::fromRawData(whole.constData(), whole.size());
+    chars_.append(QStringView(text_).sliced(base));
+    // The shared index has the new line starts already.
+    measureLinesFrom(size_t(oldLastLine) + 1);
+    updateScrollBars();
+    if (oldLastLine <= firstVisibleLine() + visibleLineCount() + 1)
+        viewport()->update();
+    emit textChanged();
+}
+
 void TextPane::appendUnified(QStringView piece)
 {
     if (piece.isEmpty())
@@ -292,22 +404,36 @@ void TextPane::appendUnified(QStringView piece)
 void TextPane::indexLinesFrom(int base)
 {
     const QStringView added = QStringView(text_).sliced(base);
-    int lineStart = lineStarts_.back();
+    QList<int>& starts = lineStarts_.own();
+    int lineStart = starts.back();
     for (qsizetype k = added.indexOf(u'\n'); k >= 0; k = added.indexOf(u'\n', k + 1)) {
         const int end = base + int(k);
         longestLineUnits_ = std::max(longestLineUnits_, end - lineStart);
         lineStart = end + 1;
-        lineStarts_.push_back(lineStart);
+        starts.push_back(lineStart);
     }
     longestLineUnits_ = std::max(longestLineUnits_, int(text_.size()) - lineStart);
 }
 
+// With the starts of lines firstNewLine onwards already in the index: the longest line is brought up
+// to date from the line before them on, in time of the new lines.
+void TextPane::measureLinesFrom(size_t firstNewLine)
+{
+    for (size_t i = std::max<size_t>(firstNewLine, 1); i < lineStarts_.size(); ++i)
+        longestLineUnits_ = std::max(longestLineUnits_, lineStarts_[i] - 1 - lineStarts_[i - 1]);
+    longestLineUnits_ = std::max(longestLineUnits_, int(text_.size()) - lineStarts_.back());
+}
+
 void TextPane::rebuildIndex()
 {
-    lineStarts_.assign(1, 0);
     longestLineUnits_ = 0;
     forgetLayout();
     chars_.reset(text_);
+    if (lineStarts_.shared()) {
+        measureLinesFrom(1);
+        return;
+    }
+    lineStarts_.own() = QList<int>{0};
     indexLinesFrom(0);
 }
 
@@ -352,6 +478,7 @@ int TextPane::previousUnit(int unit) const
 
 void TextPane::replaceRange(int from, int to, const QString& with)
 {
+    const std::shared_ptr<const SharedText> previous = leaveSharedText(true);
     text_.replace(from, to - from, with);
     pendingCarriageReturn_ = false;
     rebuildIndex();

@@ -4,10 +4,12 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
 #include <climits>
+#include <limits>
 
 #include <map>
 #include <memory>
@@ -27,6 +29,41 @@ struct TextStyle {
 };
 
 bool operator==(const TextStyle& a, const TextStyle& b);
+
+// A text that only grows at its end, read by any number of panes without a copy: a pane showing it
+// views its one buffer and follows every append before append returns, in time of the appended part.
+//
+// Line ends are unified as the text comes in: "\r\n" and a lone "\r" become "\n", also a "\r" that
+// ends one append followed by a "\n" that starts the next (one line end), so the text holds "\n" only.
+//
+// The text keeps the offsets of its line starts as it grows, and the panes showing it share them.
+// It never holds more than 2^31 - 1 UTF-16 units, the panes' position range.
+//
+// The buffer grows in place and geometrically (realloc), so capacity not yet written costs no
+// resident memory. A copy of text() kept by a caller while the text grows makes the next append
+// copy the whole buffer: take copies only once the text has stopped growing.
+class SharedText : public QObject {
+    Q_OBJECT
+
+public:
+    const QString& text() const { return text_; }
+    // UTF-16 offset of every line start, the first one 0: one entry per line.
+    const QList<int>& lineStarts() const { return lineStarts_; }
+    // Appends piece, line ends unified, keeping the whole text within maxSize UTF-16 units: what does
+    // not fit is dropped (a surrogate pair is never cut), and false tells that something was.
+    bool append(QStringView piece, qsizetype maxSize = std::numeric_limits<int>::max());
+
+signals:
+    // After every append that added something; the panes showing the text follow here.
+    void grew();
+
+private:
+    QString text_;
+    // A QList grows by realloc, in place or by remapping, where a vector copies and frees: freed
+    // blocks of a growing index would stay resident as heap holes.
+    QList<int> lineStarts_{0};
+    bool pendingCarriageReturn_ = false; // the text ends in a "\n" that came from a "\r"
+};
 
 // A multi-line text view for very large texts that grow at their end (a report of millions of lines).
 //
@@ -75,11 +112,17 @@ public:
     ~TextPane() override;
 
     // The whole text, shared, not copied.
-    const QString& text() const { return text_; }
+    const QString& text() const { return shared_ ? shared_->text() : text_; }
     // Replaces the text, drops the style runs, puts the caret at 0 and shows the first line.
     void setText(const QString& text);
     // Adds text at the end; caret, selection and scroll position stay where they are.
     void appendText(QStringView text);
+    // Shows a shared text as setText would, without copying it, and follows its appends as appendText
+    // would, until setText, appendText or an edit by the user gives the pane a text of its own again
+    // (the last two copy the text once).
+    void showSharedText(std::shared_ptr<const SharedText> text);
+    // The shared text shown, or nullptr while the pane has a text of its own.
+    const SharedText* sharedText() const { return shared_.get(); }
     int charLength() const { return chars_.charLength(); }
     int lineCount() const { return int(lineStarts_.size()); }
     // Line of a character position; positions outside the text are clamped to it.
@@ -155,8 +198,12 @@ private:
     };
 
     // Text and line index (UTF-16 offsets).
+    void replaceText(const QString& text);
     void appendUnified(QStringView piece);
     void indexLinesFrom(int base);
+    void measureLinesFrom(size_t firstNewLine);
+    std::shared_ptr<const SharedText> leaveSharedText(bool keepText);
+    void followSharedText();
     void rebuildIndex();
     int lineOfUnit(int unit) const;
     int lineEndUnit(int line) const;
@@ -205,8 +252,31 @@ private:
     void selectWordAt(int unit);
     void copySelection() const;
 
+    // While a shared text is shown: a view of its buffer (QString::fromRawData), re-pointed at every
+    // growth; reach it only through const access, since a write would copy the whole text.
     QString text_;
-    std::vector<int> lineStarts_{0};
+    std::shared_ptr<const SharedText> shared_;
+    QMetaObject::Connection sharedGrowth_;
+    // Read like a vector; the pane's own offsets, or the shared text's while one is shown.
+    class LineStarts {
+    public:
+        const int& operator[](size_t i) const { return (*starts_)[qsizetype(i)]; }
+        size_t size() const { return size_t(starts_->size()); }
+        int back() const { return starts_->back(); }
+        QList<int>::const_iterator begin() const { return starts_->cbegin(); }
+        QList<int>::const_iterator end() const { return starts_->cend(); }
+        // The pane's own offsets, to be written while none are shared.
+        QList<int>& own() { return own_; }
+        void share(const QList<int>& starts);
+        // Back to own offsets: a copy of the shared ones, or the one line of the empty text.
+        void unshare(bool keepStarts);
+        bool shared() const { return starts_ != &own_; }
+
+    private:
+        QList<int> own_{0};
+        const QList<int>* starts_ = &own_;
+    };
+    LineStarts lineStarts_;
     CharIndex chars_;
     int longestLineUnits_ = 0;
     bool pendingCarriageReturn_ = false; // the text ends in a "\n" that came from a "\r"

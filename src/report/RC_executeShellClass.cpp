@@ -1,8 +1,10 @@
 #include "report/RC_executeShellClass.h"
 
 #include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/EditField.h"
 #include "platform/TextHelpers.h"
+#include "platform/TextPane.h"
 #include "report/RW_reportOutputWindow.h"
 
 #include <QHash>
@@ -34,13 +36,35 @@ quint64 nextGeneration()
     return ++last;
 }
 
+// Characters in a piece of text: a surrogate pair counts once.
+qint64 charactersIn(QStringView text)
+{
+    qint64 pairs = 0;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (text[i].isLowSurrogate() && text[i - 1].isHighSurrogate()) {
+            ++pairs;
+            ++i;
+        }
+    }
+    return text.size() - pairs;
+}
+
 } // namespace
 
 RC_executeShellClass::RC_executeShellClass(RW_reportOutputWindow* window, const fw::FolderItem& configFile)
     : outputWindow(window)
+    , stdoutCache(std::make_shared<fw::SharedText>())
     , tmpConfigFile(configFile)
     , generation(nextGeneration())
 {
+    // Nobody can see the output of a closed window: it is let go at once, unless one of this run's
+    // handlers is still using it; that handler lets it go on its way out.
+    if (window) {
+        connect(window, &fw::Window::closed, this, [this] {
+            if (handlerDepth == 0)
+                dropOutput();
+        });
+    }
     // The launcher writes the configuration file just before it makes the run, so the newest run
     // for a path is the one whose file is there now.
     if (!tmpConfigFile.isNull())
@@ -72,11 +96,20 @@ void RC_executeShellClass::shutdownAll()
     }
 }
 
+const QString& RC_executeShellClass::getStdoutCache() const
+{
+    return stdoutCache->text();
+}
+
 void RC_executeShellClass::DataAvailable()
 {
     ++handlerDepth;
     collect(ReadAll());
     incrementalAddToLeft();
+    if (outputCut && !ended)
+        stopTooLarge();
+    if (!keepsOutput())
+        dropOutput();
     --handlerDepth;
     letGoIfEnded();
 }
@@ -87,8 +120,11 @@ void RC_executeShellClass::Completed()
     collect(ReadAll());
     incrementalAddToLeft();
     releaseConfigFile(true);
-    if (outputWindow && !outputWindow->isClosed())
-        outputWindow->initialize(stdoutCache);
+    if (keepsOutput()) {
+        outputWindow->initialize(stdoutCache->text());
+        if (outputCut)
+            tellTooLarge();
+    }
     ended = true;
     --handlerDepth;
     letGoIfEnded();
@@ -97,41 +133,58 @@ void RC_executeShellClass::Completed()
 
 void RC_executeShellClass::collect(const QString& piece)
 {
-    if (piece.isEmpty())
+    // Output for a window that is gone (or for no window) is read and dropped.
+    if (piece.isEmpty() || outputCut || !keepsOutput())
         return;
-    newlineCount += piece.count(QLatin1Char('\n'));
-    charCount += fw::Len(piece);
+    const qsizetype before = stdoutCache->text().size();
+    // The panes showing the text follow it inside append.
+    outputCut = !stdoutCache->append(piece, maxOutputUnits());
+    const QStringView added = QStringView(stdoutCache->text()).sliced(before);
+    if (added.isEmpty())
+        return;
+    newlineCount += added.count(u'\n');
+    charCount += charactersIn(added);
     // A surrogate pair cut between two pieces is one character, not two.
-    if (endsWithHighSurrogate && piece.front().isLowSurrogate())
+    if (endsWithHighSurrogate && added.front().isLowSurrogate())
         --charCount;
-    endsWithHighSurrogate = piece.back().isHighSurrogate();
-    stdoutCache += piece;
+    endsWithHighSurrogate = added.back().isHighSurrogate();
+}
+
+bool RC_executeShellClass::keepsOutput() const
+{
+    return outputWindow && !outputWindow->isClosed();
+}
+
+void RC_executeShellClass::dropOutput()
+{
+    if (stdoutCache->text().isEmpty())
+        return;
+    // The closed window's panes let go of the old text when they go.
+    stdoutCache = std::make_shared<fw::SharedText>();
+    newlineCount = 0;
+    charCount = 0;
+    endsWithHighSurrogate = false;
 }
 
 void RC_executeShellClass::incrementalAddToLeft()
 {
-    if (!outputWindow || outputWindow->isClosed())
+    if (!keepsOutput())
         return;
     if (auto* left = outputWindow->control<fw::EditField>(QStringLiteral("EF_mainResultsLeft"), 0))
-        showIn(left, panes[0], QStringLiteral("ST_totalLineCountLeft"));
+        showIn(left, QStringLiteral("ST_totalLineCountLeft"));
     // The left side's events may have closed the window.
-    if (!outputWindow || outputWindow->isClosed())
+    if (!keepsOutput())
         return;
     if (auto* right = outputWindow->control<fw::EditField>(QStringLiteral("EF_mainResultsRight"), 0))
-        showIn(right, panes[1], QStringLiteral("ST_totalLineCountRight"));
+        showIn(right, QStringLiteral("ST_totalLineCountRight"));
 }
 
-void RC_executeShellClass::showIn(fw::EditField* pane, PaneProgress& progress, const QString& countLabelName)
+void RC_executeShellClass::showIn(fw::EditField* pane, const QString& countLabelName)
 {
-    // Only the new output is appended. When the pane no longer holds what this run put there (or
-    // never got anything), the whole output is written once, so the pane always ends up holding
-    // exactly the collected text.
-    if (progress.paneLength < 0 || pane->TextLength() != progress.paneLength)
-        pane->setText(stdoutCache);
-    else if (progress.shownUnits < stdoutCache.size())
-        pane->AppendText(stdoutCache.sliced(progress.shownUnits));
-    progress.shownUnits = stdoutCache.size();
-    progress.paneLength = pane->TextLength();
+    // A pane that does not show the run's text yet (the first output, or someone replaced its text)
+    // gets it once; from then on it follows the text's growth by itself.
+    if (!pane->showsSharedText(*stdoutCache))
+        pane->showSharedText(stdoutCache);
 
     if (auto* label = outputWindow ? outputWindow->control<fw::StaticText>(countLabelName) : nullptr)
         label->setText(QStringLiteral("of ") + fw::Str(lineCount()));
@@ -142,6 +195,25 @@ void RC_executeShellClass::showIn(fw::EditField* pane, PaneProgress& progress, c
         pane->setSelLength(1);
         pane->setSelLength(0);
     }
+}
+
+// More output came than a report can hold: the back-end is ended (no Completed follows) and the run
+// completes here with what it kept.
+void RC_executeShellClass::stopTooLarge()
+{
+    Close();
+    releaseConfigFile(true);
+    if (keepsOutput()) {
+        outputWindow->initialize(stdoutCache->text());
+        tellTooLarge();
+    }
+    ended = true;
+}
+
+void RC_executeShellClass::tellTooLarge()
+{
+    fw::MsgBox(QStringLiteral("The report is too large to show in full: only its first ") + fw::Str(lineCount()) +
+               QStringLiteral(" lines are shown, and the rest of the output was not kept."));
 }
 
 bool RC_executeShellClass::ownsConfigFile() const

@@ -16,6 +16,7 @@
 
 #include <signal.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,24 +44,32 @@ bool exists(const QString& path)
     return QFileInfo::exists(path);
 }
 
+fw::EditField* pane(RW_reportOutputWindow* window, bool left)
+{
+    return window->control<fw::EditField>(left ? "EF_mainResultsLeft" : "EF_mainResultsRight", 0);
+}
+
 // What the report window shows of one side, read through its controls.
 struct SideView {
     QString text;
     QString count;
     int selStart = -1;
     int selLength = -1;
+    int paneLines = -1; // lines as the pane itself breaks them
 };
 
 SideView side(RW_reportOutputWindow* window, bool left)
 {
-    auto* pane = window->control<fw::EditField>(left ? "EF_mainResultsLeft" : "EF_mainResultsRight", 0);
+    auto* field = pane(window, left);
     auto* label = window->control<fw::StaticText>(left ? "ST_totalLineCountLeft" : "ST_totalLineCountRight");
-    if (!pane || !label)
+    if (!field || !label)
         return {};
-    return {pane->Text(), label->Text(), pane->SelStart(), pane->SelLength()};
+    return {field->Text(), label->Text(), field->SelStart(), field->SelLength(),
+            field->LineNumAtCharPos(field->TextLength()) + 1};
 }
 
-// Both sides show exactly `text`, its line count and the caret before its last character.
+// Both sides show exactly `text`, its line count (on which the pane agrees) and the caret before its
+// last character.
 void expectShown(RW_reportOutputWindow* window, const QString& text, int lines, const std::string& where)
 {
     const int caret = std::max(0, fw::Len(text) - 1);
@@ -69,8 +78,27 @@ void expectShown(RW_reportOutputWindow* window, const QString& text, int lines, 
         SCOPED_TRACE(where + (left ? " (left)" : " (right)"));
         EXPECT_EQ(view.text, text);
         EXPECT_EQ(view.count, "of " + QString::number(lines));
+        EXPECT_EQ(view.paneLines, lines);
         EXPECT_EQ(view.selStart, caret);
         EXPECT_EQ(view.selLength, 0);
+    }
+}
+
+// The output is held once: both panes show the very buffer given here, not copies of it, and what
+// they select and paint from is that text too.
+void expectPanesShare(RW_reportOutputWindow* window, const QString& text, const std::string& where)
+{
+    for (const bool left : {true, false}) {
+        SCOPED_TRACE(where + (left ? " (left)" : " (right)"));
+        fw::EditField* field = pane(window, left);
+        EXPECT_EQ(field->Text().constData(), text.constData());
+        const int start = field->SelStart();
+        const int length = field->SelLength();
+        field->setSelStart(0);
+        field->setSelLength(field->TextLength());
+        EXPECT_EQ(field->SelText(), text);
+        field->setSelStart(start);
+        field->setSelLength(length);
     }
 }
 
@@ -88,11 +116,54 @@ QStringList initializeCalls(RW_reportOutputWindow* window)
     return texts;
 }
 
-// The launch as the number-selection window does it.
-QPointer<RC_executeShellClass> launch(RW_reportOutputWindow* window, const fw::FolderItem& config,
-                                      const QString& command, const QString& parameters)
+// True while the process exists and has not ended (a zombie has ended).
+bool processAlive(qint64 pid)
 {
-    auto* run = new RC_executeShellClass(window, config);
+    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 || line.mid(close + 2, 1) != "Z";
+}
+
+qint64 readPid(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0;
+}
+
+// The run as the program makes it, with its output events counted and, for tests of the size
+// limit, a smaller limit.
+class ProbedRun : public RC_executeShellClass {
+public:
+    ProbedRun(RW_reportOutputWindow* window, const fw::FolderItem& config, qsizetype maxUnits)
+        : RC_executeShellClass(window, config)
+        , maxUnits_(maxUnits)
+    {
+    }
+
+    int outputEvents = 0;
+
+protected:
+    void DataAvailable() override
+    {
+        RC_executeShellClass::DataAvailable();
+        ++outputEvents;
+    }
+    qsizetype maxOutputUnits() const override { return maxUnits_; }
+
+private:
+    qsizetype maxUnits_;
+};
+
+// The launch as the number-selection window does it.
+QPointer<ProbedRun> launch(RW_reportOutputWindow* window, const fw::FolderItem& config, const QString& command,
+                           const QString& parameters, qsizetype maxUnits = RC_executeShellClass::MaxOutputUnits)
+{
+    auto* run = new ProbedRun(window, config, maxUnits);
     run->setMe(run);
     run->Mode = 1;
     run->Execute(command, parameters);
@@ -171,7 +242,7 @@ TEST_P(PiecesTest, EachPieceIsShownAddedToTheRestAndCompletionHandsOverTheWhole)
     const PiecesCase& c = GetParam();
     auto* window = newWindow();
     const fw::FolderItem config = writeConfig("1\n");
-    const QPointer<RC_executeShellClass> run = launch(window, config, pacedScript(c.pieces), QString());
+    const QPointer<ProbedRun> run = launch(window, config, pacedScript(c.pieces), QString());
 
     for (std::size_t i = 0; i < c.pieces.size(); ++i) {
         if (i > 0)
@@ -182,7 +253,8 @@ TEST_P(PiecesTest, EachPieceIsShownAddedToTheRestAndCompletionHandsOverTheWhole)
             << "piece " << i << " got \"" << side(window, false).text.toStdString() << "\"";
         expectShown(window, expected, lines, "after piece " + std::to_string(i));
         if (i + 1 < c.pieces.size()) {
-            EXPECT_TRUE(run) << "the run ended before its last piece";
+            ASSERT_TRUE(run) << "the run ended before its last piece";
+            expectPanesShare(window, run->getStdoutCache(), "after piece " + std::to_string(i));
             EXPECT_TRUE(exists(config.path())) << "configuration deleted before completion";
             EXPECT_TRUE(initializeCalls(window).isEmpty());
         }
@@ -193,6 +265,11 @@ TEST_P(PiecesTest, EachPieceIsShownAddedToTheRestAndCompletionHandsOverTheWhole)
     expectShown(window, whole, c.linesAfter.back(), "at completion");
     EXPECT_FALSE(exists(config.path()));
     EXPECT_EQ(initializeCalls(window), QStringList{whole});
+    // The reports of both sides share the panes' one copy.
+    for (const auto& record : {window->reportRecordLeft(1), window->reportRecordRight(1)}) {
+        ASSERT_TRUE(record);
+        expectPanesShare(window, record->displayableText, "report record");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -215,7 +292,14 @@ INSTANTIATE_TEST_SUITE_P(
         PiecesCase{"InvalidBytesShowAsReplacement",
                    {"ok\xFF\n", "\xC3"},
                    {"ok\xEF\xBF\xBD\n", "ok\xEF\xBF\xBD\n\xEF\xBF\xBD"},
-                   {2, 2}}),
+                   {2, 2}},
+        // Every line end is one "\n", also a "\r\n" or a lone "\r" and one cut between two pieces.
+        PiecesCase{"LoneCarriageReturnsEndLines", {"a\rb\r\n", "c\r"}, {"a\nb\n", "a\nb\nc\n"}, {3, 4}},
+        PiecesCase{"CarriageReturnCutFromItsLineFeed",
+                   {"a\r", "\nb\r", "c"},
+                   {"a\n", "a\nb\n", "a\nb\nc"},
+                   {2, 3, 3}},
+        PiecesCase{"CarriageReturnsOnly", {"\r", "\r", "\r\n"}, {"\n", "\n\n", "\n\n\n"}, {2, 3, 4}}),
     [](const ::testing::TestParamInfo<PiecesCase>& p) { return std::string(p.param.name); });
 
 TEST_F(RunTest, AWindowClosedDuringTheRunIsLeftAloneAndTheRunStillEnds)
@@ -223,7 +307,7 @@ TEST_F(RunTest, AWindowClosedDuringTheRunIsLeftAloneAndTheRunStillEnds)
     auto* window = newWindow();
     const QPointer<RW_reportOutputWindow> watch(window);
     const fw::FolderItem config = writeConfig("1\n");
-    const QPointer<RC_executeShellClass> run = launch(window, config, pacedScript({"a\n", "b\n"}), QString());
+    const QPointer<ProbedRun> run = launch(window, config, pacedScript({"a\n", "b\n"}), QString());
     ASSERT_TRUE(waitUntil([&] { return side(window, true).count == "of 2"; }, RunTimeoutMs));
 
     window->Close();
@@ -234,11 +318,113 @@ TEST_F(RunTest, AWindowClosedDuringTheRunIsLeftAloneAndTheRunStillEnds)
     EXPECT_FALSE(exists(config.path()));
 }
 
+// A pane whose text is changed during the run keeps the change to itself, and the next output shows
+// the run's whole text in it again.
+TEST_F(RunTest, APaneChangedDuringTheRunLeavesTheOutputAloneAndGetsItBack)
+{
+    const std::vector<std::function<void(fw::EditField&)>> changes = {
+        [](fw::EditField& field) { field.AppendText("+mine"); },
+        [](fw::EditField& field) { field.setText("mine"); },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        SCOPED_TRACE("change " + std::to_string(i));
+        auto* window = newWindow();
+        const fw::FolderItem config = writeConfig("1\n");
+        const QString prefix = "go" + QString::number(i) + "_";
+        const QPointer<ProbedRun> run = launch(
+            window, config,
+            pacedScript({"a\n", "b\n"}, "changed" + QString::number(i) + ".sh", prefix.toStdString()), QString());
+        ASSERT_TRUE(waitUntil([&] { return side(window, true).count == "of 2"; }, RunTimeoutMs));
+
+        changes[i](*pane(window, true));
+        ASSERT_TRUE(run);
+        EXPECT_EQ(run->getStdoutCache(), "a\n");
+        EXPECT_EQ(side(window, false).text, "a\n");
+
+        go(1, prefix);
+        ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
+        expectShown(window, "a\nb\n", 3, "after the next output");
+        expectPanesShare(window, window->reportRecordLeft(1)->displayableText, "after the next output");
+    }
+}
+
+TEST_F(RunTest, OutputForAClosedWindowIsNotKept)
+{
+    auto* window = newWindow();
+    const fw::FolderItem config = writeConfig("1\n");
+    const QString script = path("endless.sh");
+    ASSERT_TRUE(testsupport::writeScript(script, "exec yes 'endless output'\n"));
+    const QPointer<ProbedRun> run = launch(window, config, fw::FolderItem(script).ShellPath(), QString());
+    ASSERT_TRUE(waitUntil([&] { return run && !run->getStdoutCache().isEmpty(); }, RunTimeoutMs));
+
+    window->Close();
+    ASSERT_TRUE(run);
+    EXPECT_TRUE(run->getStdoutCache().isEmpty()) << "what was collected stays after the window closed";
+    const int seen = run->outputEvents;
+    ASSERT_TRUE(waitUntil([&] { return run && run->outputEvents >= seen + 5; }, RunTimeoutMs));
+    EXPECT_TRUE(run->getStdoutCache().isEmpty()) << "output collected for a closed window";
+    EXPECT_TRUE(exists(config.path())) << "the run is still going";
+}
+
+// A report larger than the limit: the back-end is ended, the window shows what fits and the user is
+// told. Every back-end here prints its pieces and then waits for ever.
+struct LimitCase {
+    const char* name;
+    std::vector<std::string> pieces;
+    qsizetype maxUnits;
+    std::string kept; // UTF-8
+    int lines;
+};
+
+void PrintTo(const LimitCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class LimitTest : public RunTest, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(LimitTest, OutputBeyondTheLimitEndsTheRunWithWhatFitsAndTellsTheUser)
+{
+    const LimitCase& c = GetParam();
+    testsupport::MessageLog log;
+    auto* window = newWindow();
+    const fw::FolderItem config = writeConfig("1\n");
+    std::string body = "cd \"$(dirname \"$0\")\"\necho $$ > pid\n";
+    for (const std::string& piece : c.pieces)
+        body += printfOctal(piece) + "\n";
+    body += "while :; do sleep 0.01; done\n";
+    ASSERT_TRUE(testsupport::writeScript(path("big.sh"), QByteArray::fromStdString(body)));
+    const QPointer<ProbedRun> run =
+        launch(window, config, fw::FolderItem(path("big.sh")).ShellPath(), QString(), c.maxUnits);
+
+    ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs)) << "the run did not end at the limit";
+    const QString kept = QString::fromUtf8(c.kept);
+    EXPECT_EQ(initializeCalls(window), QStringList{kept});
+    expectShown(window, kept, c.lines, "at the limit");
+    EXPECT_FALSE(exists(config.path()));
+    EXPECT_EQ(log.messages(), QStringList{"The report is too large to show in full: only its first " +
+                                          QString::number(c.lines) +
+                                          " lines are shown, and the rest of the output was not kept."});
+    const qint64 pid = readPid(path("pid"));
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(pid); })) << "the back-end still runs";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Run, LimitTest,
+    ::testing::Values(LimitCase{"CutInsideALine", {"one\ntwo\n", "three\nfour\n"}, 12, "one\ntwo\nthre", 3},
+                      LimitCase{"ExactlyFullThenOneMore", {"abcd", "e"}, 4, "abcd", 1},
+                      // A character outside the basic plane is never cut in half.
+                      LimitCase{"CutBeforeASurrogatePair", {"ab", "c\xF0\x9F\x98\x80" "d"}, 4, "abc", 1},
+                      // A "\r\n" takes one unit of the limit, as it shows.
+                      LimitCase{"LineEndsCountAsShown", {"a\r\nb\r\n", "c\rd"}, 6, "a\nb\nc\n", 4}),
+    [](const ::testing::TestParamInfo<LimitCase>& p) { return std::string(p.param.name); });
+
 TEST_F(RunTest, ABackEndThatCannotStartStillCompletesTheRun)
 {
     auto* window = newWindow();
     const fw::FolderItem config = writeConfig("1\n");
-    const QPointer<RC_executeShellClass> run =
+    const QPointer<ProbedRun> run =
         launch(window, config, fw::FolderItem(path("missing")).ShellPath(), config.ShellPath());
 
     ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
@@ -269,7 +455,7 @@ class OverlapTest : public RunTest, public ::testing::WithParamInterface<Overlap
 
 TEST_P(OverlapTest, OnlyTheNewestLaunchRemovesTheSharedConfigurationFile)
 {
-    std::map<char, QPointer<RC_executeShellClass>> runs;
+    std::map<char, QPointer<ProbedRun>> runs;
     std::map<char, RW_reportOutputWindow*> runWindows;
     for (const OverlapStep& step : GetParam().steps) {
         switch (step.kind) {
@@ -329,30 +515,11 @@ INSTANTIATE_TEST_SUITE_P(
                      {OverlapStep::ExpectFile, 0, nullptr}}}),
     [](const ::testing::TestParamInfo<OverlapCase>& p) { return std::string(p.param.name); });
 
-// True while the process exists and has not ended (a zombie has ended).
-bool processAlive(qint64 pid)
-{
-    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close < 0 || line.mid(close + 2, 1) != "Z";
-}
-
-qint64 readPid(const QString& file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0;
-}
-
 TEST_F(RunTest, ShutdownEndsEveryRunWithWhatItStartedAndRemovesTheirConfigurationFiles)
 {
     // Two runs on their own files and two overlapping on one file.
     struct Started {
-        QPointer<RC_executeShellClass> run;
+        QPointer<ProbedRun> run;
         RW_reportOutputWindow* window;
         QString config;
     };
