@@ -4,6 +4,7 @@
 #include "platform/EditField.h"
 #include "platform/TextHelpers.h"
 #include "report/RW_reportOutputWindow.h"
+#include "report/RunOutcome.h"
 
 #include <QHash>
 
@@ -93,6 +94,7 @@ void RC_executeShellClass::Completed()
     --handlerDepth;
     letGoIfEnded();
     Close();
+    tellRunOutcome(RunOutcome::of(*this)); // last: the box is modal, and the window shows the report already
 }
 
 void RC_executeShellClass::collect(const QString& piece)

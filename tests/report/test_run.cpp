@@ -236,6 +236,7 @@ TEST_F(RunTest, AWindowClosedDuringTheRunIsLeftAloneAndTheRunStillEnds)
 
 TEST_F(RunTest, ABackEndThatCannotStartStillCompletesTheRun)
 {
+    testsupport::MessageLog log; // the failure is told after the window is set up
     auto* window = newWindow();
     const fw::FolderItem config = writeConfig("1\n");
     const QPointer<RC_executeShellClass> run =
