@@ -304,8 +304,9 @@ void Shell::afterLeaderEnded()
     if (m_exitNotifier)
         m_exitNotifier->setEnabled(false);
     if (m_outFd < 0)
-        return; // nothing holds the output any more
-    // What the program left behind keeps the output open; it ends with the run.
+        return; // nothing holds the output any more: the run can end now
+    // What the program left behind keeps the output open; it is asked to end, and what it wrote
+    // until then is still read.
     ::kill(-m_pid, SIGTERM);
     m_graceStage = 1;
     m_graceDeadline.setRemainingTime(TerminateGraceMs);
@@ -349,6 +350,9 @@ void Shell::endRun()
         m_outputSinceStart = true;
         m_unannounced = true;
     }
+    // Whatever is left of the group goes too, also what no longer holds the output; the program
+    // is reaped only afterwards, so the group is still ours.
+    ::kill(-m_pid, SIGKILL);
     int status = 0;
     while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }

@@ -193,27 +193,28 @@ TEST_F(ShellTest, TheEndTellsStatusSignalOrTheSystemsReason)
 
 TEST_F(ShellTest, WhatTheProgramLeftBehindEndsWithItAndItsOutputIsKept)
 {
-    // The background child writes, then stays (one of them deaf to SIGTERM) and keeps the output open.
-    for (const bool deaf : {false, true}) {
-        const QByteArray trap = deaf ? "trap '' TERM; " : "";
-        const QString program = script("leave.sh", "cd \"$(dirname \"$0\")\"; rm -f ready\n"
-                                                   "( " + trap + "echo child $$; touch ready; exec sleep 300 ) &\n"
-                                                   "echo pid $!\n"
-                                                   "while [ ! -e ready ]; do sleep 0.01; done\n"
-                                                   "echo leader\nexit 4\n");
+    // The background child writes, then stays: holding the output open (one of them deaf to
+    // SIGTERM), or with its output sent elsewhere.
+    for (const char* child : {"( echo child; touch ready; exec sleep 300 ) &",
+                              "( trap '' TERM; echo child; touch ready; exec sleep 300 ) &",
+                              "( echo child; exec >/dev/null 2>&1; touch ready; exec sleep 300 ) &"}) {
+        const QString program = script("leave.sh", "cd \"$(dirname \"$0\")\"; rm -f ready\n" + QByteArray(child)
+                                                       + "\necho pid $!\n"
+                                                         "while [ ! -e ready ]; do sleep 0.01; done\n"
+                                                         "echo leader\nexit 4\n");
         for (const int mode : {fw::Shell::Asynchronous, fw::Shell::Synchronous}) {
             RecordingShell shell;
             shell.Mode = mode;
             shell.Execute(fw::shellEscape(program), QString());
-            ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; })) << deaf << mode;
+            ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; })) << child << mode;
             const QString output = shell.pieces.join(QString()) + shell.readAtCompletion;
-            EXPECT_TRUE(output.contains("child ")) << output.toStdString();
+            EXPECT_TRUE(output.contains("child\n")) << output.toStdString();
             EXPECT_TRUE(output.endsWith("leader\n")) << output.toStdString();
             EXPECT_EQ(shell.ExitCode(), 4);
-            const int child = output.section("pid ", 1).section('\n', 0, 0).toInt();
-            ASSERT_GT(child, 0) << output.toStdString();
+            const int childPid = output.section("pid ", 1).section('\n', 0, 0).toInt();
+            ASSERT_GT(childPid, 0) << output.toStdString();
             // Ended by the time the run completed; only reaping by its new parent may still be due.
-            EXPECT_TRUE(testsupport::waitUntil([&] { return processGone(child); }, 1000)) << deaf << mode;
+            EXPECT_TRUE(testsupport::waitUntil([&] { return processGone(childPid); }, 1000)) << child << mode;
         }
     }
 }
