@@ -1,7 +1,11 @@
 #include "app/App.h"
 
 #include "platform/Dialogs.h"
+#include "platform/OleAutomation.h"
+#include "platform/Window.h"
 #include "report/RC_executeShellClass.h"
+
+#include <vector>
 
 void App::Open()
 {
@@ -9,6 +13,10 @@ void App::Open()
     // Only another running copy refuses the start; a lock that cannot be made at all (no usable
     // runtime folder) must not keep the program from running.
     if (!mMutex->TryEnter() && mMutex->heldElsewhere()) {
+        // The refused copy shows nothing but the message: its splash goes first, so that it cannot
+        // hand over to a number selection behind the message.
+        for (fw::Window* window : std::vector<fw::Window*>(fw::Window::openWindows()))
+            window->Close();
         fw::MsgBox(QStringLiteral("The program is already open."));
         Quit(0);
     }
@@ -17,8 +25,10 @@ void App::Open()
 
 void App::Close()
 {
-    // No back-end outlives the program, and none leaves its configuration file behind.
+    // No back-end outlives the program, none leaves its configuration file behind, and the
+    // documents handed to the word processor go.
     RC_executeShellClass::shutdownAll();
+    fw::WordApplication::removeDocuments();
     if (mMutex)
         mMutex->Leave();
 }

@@ -3,13 +3,37 @@
 #include "platform/Window.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <array>
+#include <memory>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 namespace fw {
 
 namespace {
+
 Application* current = nullptr;
+
+constexpr std::array<int, 3> TerminationSignals{SIGTERM, SIGINT, SIGHUP};
+
+// The handler only writes the signal's number into this pipe; the event loop reads it.
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int signal)
+{
+    const int savedErrno = errno;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &number, 1);
+    errno = savedErrno;
 }
+
+} // namespace
 
 Application::Application()
 {
@@ -37,9 +61,39 @@ void Application::Quit(int code)
 int Application::Run()
 {
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // SIGTERM, SIGINT and SIGHUP (logout, Ctrl+C) quit as the last window's closing does, so that
+    // Close cleans up; the exit status is then 128 + the signal's number. The handlers stay until
+    // Close has run, so a second signal cannot cut the clean-up short.
+    if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        signalPipe[0] = signalPipe[1] = -1;
+    std::array<struct sigaction, TerminationSignals.size()> previous{};
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (signalPipe[0] >= 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, this, [this] {
+            unsigned char number = 0;
+            while (::read(signalPipe[0], &number, 1) == 1) {
+                if (!quitting_)
+                    Quit(128 + number);
+            }
+        });
+        struct sigaction action {};
+        action.sa_handler = onTerminationSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (std::size_t i = 0; i < TerminationSignals.size(); ++i)
+            ::sigaction(TerminationSignals[i], &action, &previous[i]);
+    }
+
     QTimer::singleShot(0, this, [this] { Open(); });
     const int code = QCoreApplication::exec();
     Close();
+
+    if (signalNotifier) {
+        for (std::size_t i = 0; i < TerminationSignals.size(); ++i)
+            ::sigaction(TerminationSignals[i], &previous[i], nullptr);
+    }
     return quitting_ ? exitCode_ : code;
 }
 

@@ -5,7 +5,9 @@
 namespace fw {
 
 // The application object: raises Open once the event loop runs and Close when the program quits.
-// With AutoQuit on, the program quits as soon as no window remains open on screen.
+// With AutoQuit on, the program quits as soon as no window remains open on screen. SIGTERM, SIGINT
+// and SIGHUP quit the program the same way while Run runs: Close is raised, and Run returns
+// 128 + the signal's number.
 class Application : public QObject {
     Q_OBJECT
 public:
@@ -18,7 +20,7 @@ public:
     void setAutoQuit(bool on) { autoQuit_ = on; }
     // Asks the event loop to end with the given exit code; returns to the caller at once.
     void Quit(int code = 0);
-    // Runs the event loop until the application quits; returns the exit code.
+    // Runs the event loop until the application quits, then raises Close; returns the exit code.
     int Run();
 
     // Called by every window as it closes.

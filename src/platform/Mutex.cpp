@@ -1,5 +1,6 @@
 #include "Mutex.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -20,36 +21,56 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// A folder only this user can write to, so no one else can plant or hold our lock files.
-bool isPrivateFolder(const QByteArray& path, bool ownerOnlyMode)
+// A folder only this user can reach: a real folder (not a link), owned by the user, closed to
+// everyone else. No one else can plant, hold or remove lock files there.
+bool isPrivateFolder(const QByteArray& path)
 {
     struct stat info{};
     if (::lstat(path.constData(), &info) != 0)
         return false;
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
-        return false;
-    if (ownerOnlyMode && (info.st_mode & 077) != 0)
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 077) != 0)
         return false;
     return ::access(path.constData(), W_OK | X_OK) == 0;
 }
 
-// The per-user folder for lock files, or "" (with the reason in error) when none is usable.
+// Makes path as a folder of mode 0700 unless it is there; true when it is then private.
+bool makePrivateFolder(const QByteArray& path)
+{
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    return isPrivateFolder(path);
+}
+
+// The per-user folder for lock files, or "" (with the reason in error) when none is usable: the
+// runtime folder when it is private; else a folder of the user's in the temporary folder; and when
+// that name is taken by anything not private (someone else's folder, a link, an open folder), a
+// folder in the user's own cache folder.
 QString lockFolder(QString& error)
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/') && isPrivateFolder(runtime, false))
+    if (runtime.startsWith('/') && isPrivateFolder(runtime))
         return QFile::decodeName(runtime);
 
-    const QByteArray fallback = "/tmp/numbers-as-words-" + QByteArray::number(::getuid());
-    if (::mkdir(fallback.constData(), 0700) != 0 && errno != EEXIST) {
-        error = QStringLiteral("Cannot create %1: %2").arg(QFile::decodeName(fallback), systemError(errno));
-        return {};
+    const QByteArray uid = QByteArray::number(::getuid());
+    const QByteArray shared = QFile::encodeName(QDir::tempPath()) + "/numbers-as-words-" + uid;
+    if (makePrivateFolder(shared))
+        return QFile::decodeName(shared);
+
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (!cache.startsWith('/')) {
+        const QByteArray home = qgetenv("HOME");
+        cache = home.startsWith('/') ? home + "/.cache" : QByteArray();
     }
-    if (!isPrivateFolder(fallback, true)) {
-        error = QStringLiteral("%1 is not a private folder of this user").arg(QFile::decodeName(fallback));
-        return {};
+    if (!cache.isEmpty()) {
+        ::mkdir(cache.constData(), 0700); // the cache folder itself may be shared with other programs
+        const QByteArray own = cache + "/numbers-as-words-" + uid;
+        if (makePrivateFolder(own))
+            return QFile::decodeName(own);
     }
-    return QFile::decodeName(fallback);
+    error = QStringLiteral("No private folder for lock files: %1 is not private, and none could be made in the "
+                           "cache folder")
+                .arg(QFile::decodeName(shared));
+    return {};
 }
 
 } // namespace

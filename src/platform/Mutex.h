@@ -5,8 +5,10 @@
 namespace fw {
 
 // A named lock shared by all processes of the same user (one running copy of the program, say).
-// It is an flock() on a lock file in the user's runtime folder ($XDG_RUNTIME_DIR, else a private
-// /tmp/numbers-as-words-<uid>), held through an open descriptor: the system releases it when the
+// It is an flock() on a lock file in a folder private to the user (mode 0700, owned, not a link): the
+// runtime folder ($XDG_RUNTIME_DIR), else <temporary folder>/numbers-as-words-<uid>, else, when that
+// name is taken by anything not private, numbers-as-words-<uid> in the user's cache folder. The lock
+// is held through an open descriptor: the system releases it when the
 // holder ends in any way, even by SIGKILL. The descriptor is close-on-exec, so started programs
 // never keep it. Two Mutex objects of the same name exclude each other within one process too.
 class Mutex

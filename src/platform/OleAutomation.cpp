@@ -3,12 +3,20 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+#include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fw {
 
@@ -48,34 +56,106 @@ bool is(const QString& name, const char* member)
     throw OLEException(QStringLiteral("Unknown name \"%1\"").arg(name));
 }
 
+// Where the word processor allows it, the text opens as a new untitled document, so that saving
+// asks for a name instead of writing into the temporary folder.
 QStringList argumentsFor(const QString& program, const QString& file)
 {
     const QString base = QFileInfo(program).fileName();
     if (base == QLatin1String("libreoffice") || base == QLatin1String("soffice"))
-        return {QStringLiteral("--writer"), file};
+        return {QStringLiteral("--writer"), QStringLiteral("-n"), file};
+    if (base == QLatin1String("lowriter"))
+        return {QStringLiteral("-n"), file};
     return {file};
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A folder that is this user's alone: a real folder (not a link), owned by the user, closed to
+// everyone else.
+bool isPrivateFolder(const QByteArray& path)
+{
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid()
+           && (info.st_mode & 077) == 0;
+}
+
+// The folder of this process's documents, made on first use; "" until then and after removal.
+QByteArray documentsFolder;
+
+// Makes the process's own documents folder, mode 0700, in the user's runtime folder when that is
+// private, else in the temporary folder. The name is new (mkdtemp), so a folder or link that someone
+// made beforehand is never used.
+QByteArray makeDocumentsFolder()
+{
+    QByteArray base;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/') && isPrivateFolder(runtime))
+        base = runtime;
+    else
+        base = QFile::encodeName(QDir::tempPath());
+    QByteArray path = base + "/numbers-as-words-documents-XXXXXX";
+    if (!::mkdtemp(path.data())) {
+        throw OLEException(QStringLiteral("cannot create a folder for the document in \"%1\": %2")
+                               .arg(QFile::decodeName(base), systemError(errno)));
+    }
+    ::chmod(path.constData(), 0700);
+    if (!isPrivateFolder(path)) {
+        ::rmdir(path.constData());
+        throw OLEException(QStringLiteral("the folder \"%1\" is not private").arg(QFile::decodeName(path)));
+    }
+    static bool removalRegistered = false;
+    if (!std::exchange(removalRegistered, true))
+        qAddPostRoutine(&WordApplication::removeDocuments);
+    return path;
+}
+
+// Writes the text into a new file of mode 0600 in the documents folder; returns the file's path.
+QString writeDocument(const QString& text)
+{
+    // Every document gets a file of its own, also several within one second.
+    static int sent = 0;
+    if (documentsFolder.isEmpty() || !isPrivateFolder(documentsFolder))
+        documentsFolder = makeDocumentsFolder();
+    const QByteArray path = documentsFolder + "/Report "
+                            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() + '-'
+                            + QByteArray::number(++sent) + ".txt";
+    const QString shown = QFile::decodeName(path);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw OLEException(QStringLiteral("cannot write \"%1\": %2").arg(shown, systemError(errno)));
+    const QByteArray bytes = text.toUtf8();
+    qsizetype written = 0;
+    int error = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        written += n;
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(path.constData());
+        throw OLEException(QStringLiteral("cannot write \"%1\": %2").arg(shown, systemError(error)));
+    }
+    return shown;
 }
 
 // Writes a finished document where the word processor can read it and starts the word processor on
 // it, detached, so that it outlives the report window.
 void openInWordProcessor(ole::Node& document)
 {
-    // Every document gets a file of its own, also several within one second.
-    static int sent = 0;
     const QString program = WordApplication::wordProcessor();
     if (program.isEmpty())
         throw OLEException(QStringLiteral("no word processor is installed"));
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::TempLocation)
-                           + QStringLiteral("/numbers-as-words-documents");
-    if (!QDir().mkpath(folder))
-        throw OLEException(QStringLiteral("cannot create the folder \"%1\"").arg(folder));
-    const QString file = QStringLiteral("%1/Report %2-%3-%4.txt")
-                             .arg(folder, QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))
-                             .arg(QCoreApplication::applicationPid())
-                             .arg(++sent);
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(document.text.toUtf8()) < 0 || !out.commit())
-        throw OLEException(QStringLiteral("cannot write \"%1\": %2").arg(file, out.errorString()));
+    const QString file = writeDocument(document.text);
     if (!QProcess::startDetached(program, argumentsFor(program, file)))
         throw OLEException(QStringLiteral("cannot start \"%1\"").arg(program));
 }
@@ -154,6 +234,20 @@ QString WordApplication::wordProcessor()
             return found;
     }
     return {};
+}
+
+void WordApplication::removeDocuments()
+{
+    if (documentsFolder.isEmpty())
+        return;
+    const QByteArray folder = std::exchange(documentsFolder, QByteArray());
+    // Only the files this process wrote live there; nothing is followed out of the folder.
+    QDir(QFile::decodeName(folder)).removeRecursively();
+}
+
+QString WordApplication::documentsFolderPath()
+{
+    return QFile::decodeName(documentsFolder);
 }
 
 void WordApplication::setWordProcessorOverride(std::optional<QString> program)

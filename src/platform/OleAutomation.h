@@ -45,8 +45,10 @@ protected:
 
 // The automation server "Word.Application", bridged to the system's word processor: documents are
 // collected while they are built, and setting "Visible" to true opens each finished document in the
-// word processor (as a text file in a private temporary folder). Creating the object raises
-// OLEException when no word processor can be found.
+// word processor, as a new untitled document where the word processor allows it. The text goes
+// through a file of mode 0600 in a folder made for this process (mode 0700, in the user's runtime
+// folder when that is private); the folder and its files go when the program ends. Creating the
+// object raises OLEException when no word processor can be found.
 class WordApplication : public OLEObject {
 public:
     WordApplication();
@@ -55,6 +57,12 @@ public:
     // replaces the search ("" stands for none installed; nullopt restores the search).
     static QString wordProcessor();
     static void setWordProcessorOverride(std::optional<QString> program);
+
+    // Removes this process's documents folder with every document in it. Runs when the program
+    // ends (also when the application object goes); a later document makes a new folder.
+    static void removeDocuments();
+    // The documents folder; "" while there is none.
+    static QString documentsFolderPath();
 };
 
 } // namespace fw

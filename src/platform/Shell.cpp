@@ -1,24 +1,61 @@
 #include "Shell.h"
 
-#include <QProcess>
+#include <QFile>
+#include <QSocketNotifier>
 
 #include <utility>
+#include <vector>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fw {
 
 namespace {
 
-constexpr int TerminateGraceMs = 500;
-constexpr int KillWaitMs = 2000;
+constexpr int TerminateGraceMs = 500; // for the group to end on SIGTERM
+constexpr int KillWaitMs = 2000;      // for the output to reach its end after SIGKILL
+constexpr int ExitPollMs = 20;        // where the system offers no process descriptor
+constexpr qsizetype ReadChunk = 64 * 1024;
+constexpr int ReadsPerWake = 16; // then the event loop gets its turn; the notifier fires again
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A descriptor that becomes readable once the process ended, or -1 where the system has none.
+int openProcessDescriptor(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return int(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+void pollSleep(int ms)
+{
+    ::poll(nullptr, 0, ms);
+}
 
 } // namespace
 
 Shell::Shell(QObject* parent)
     : QObject(parent)
 {
+    m_exitPoll.setInterval(ExitPollMs);
+    connect(&m_exitPoll, &QTimer::timeout, this, &Shell::onLeaderMayHaveEnded);
+    m_grace.setSingleShot(true);
+    connect(&m_grace, &QTimer::timeout, this, &Shell::onGraceOver);
 }
 
 Shell::~Shell()
@@ -34,10 +71,14 @@ void Shell::Execute(const QString& command, const QString& parameters)
     m_unread.clear();
     m_decoder.reset();
     m_exitCode = -1;
+    m_exitSignal = 0;
     m_errorCode = NoError;
     m_errorString.clear();
     m_synchronous = Mode == Synchronous;
     m_outputSinceStart = false;
+    m_unannounced = false;
+    m_leaderEnded = false;
+    m_graceStage = 0;
 
     const auto program = splitShellWords(command);
     const auto arguments = splitShellWords(parameters);
@@ -54,29 +95,108 @@ void Shell::Execute(const QString& command, const QString& parameters)
         finishRun();
         return;
     }
+    if (!spawn(program->front(), *arguments)) {
+        finishRun();
+        return;
+    }
 
-    m_process = new QProcess(this);
-    m_process->setProgram(program->front());
-    m_process->setArguments(*arguments);
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    // Own process group (set on both sides of the fork, so it exists whichever runs first): the
-    // whole group can then be ended, including anything the program started.
-    m_process->setChildProcessModifier([] { ::setpgid(0, 0); });
-    connect(m_process, &QProcess::readyReadStandardOutput, this, &Shell::onOutput);
-    connect(m_process, &QProcess::finished, this,
-            [this](int exitCode, QProcess::ExitStatus status) { onFinished(exitCode, int(status)); });
-    connect(m_process, &QProcess::errorOccurred, this,
-            [this](QProcess::ProcessError error) { onError(int(error)); });
+    if (m_synchronous) {
+        runToEnd();
+        return;
+    }
+    m_outNotifier = new QSocketNotifier(m_outFd, QSocketNotifier::Read, this);
+    connect(m_outNotifier, &QSocketNotifier::activated, this, &Shell::onOutputReady);
+    if (m_pidFd >= 0) {
+        m_exitNotifier = new QSocketNotifier(m_pidFd, QSocketNotifier::Read, this);
+        connect(m_exitNotifier, &QSocketNotifier::activated, this, &Shell::onLeaderMayHaveEnded);
+    } else {
+        m_exitPoll.start();
+    }
+}
 
-    const quint64 run = m_run;
-    m_process->start(QIODevice::ReadOnly);
-    if (run != m_run || !m_process)
-        return; // start failed at once and that was handled already
-    if (const qint64 pid = m_process->processId(); pid > 0)
-        ::setpgid(pid_t(pid), pid_t(pid));
-    if (m_synchronous)
-        m_process->waitForFinished(-1); // finished/errorOccurred are emitted from inside the wait
+bool Shell::spawn(const QString& program, const QStringList& arguments)
+{
+    // Everything the child needs is made before it exists.
+    std::vector<QByteArray> words;
+    words.push_back(QFile::encodeName(program));
+    for (const QString& argument : arguments)
+        words.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        m_errorCode = FailedToStart;
+        m_errorString = systemError(errno);
+        return false;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+
+    // A group of its own, so that the run can end everything the program starts; signals as a
+    // freshly started program expects them, whatever this process blocks or catches.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD})
+        sigaddset(&defaults, signal);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = -1;
+    const int result = program.contains(u'/')
+                           ? ::posix_spawn(&pid, argv.front(), &actions, &attributes, argv.data(), environ)
+                           : ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(pipeFds[1]);
+    if (result != 0) {
+        ::close(pipeFds[0]);
+        m_errorCode = FailedToStart;
+        m_errorString = systemError(result);
+        return false;
+    }
+    ::fcntl(pipeFds[0], F_SETFL, ::fcntl(pipeFds[0], F_GETFL) | O_NONBLOCK);
+    m_pid = pid;
+    m_outFd = pipeFds[0];
+    m_pidFd = openProcessDescriptor(pid);
+    return true;
+}
+
+void Shell::runToEnd()
+{
+    while (!(m_leaderEnded && m_outFd < 0)) {
+        pollfd fds[2];
+        nfds_t count = 0;
+        if (m_outFd >= 0)
+            fds[count++] = {m_outFd, POLLIN, 0};
+        if (!m_leaderEnded && m_pidFd >= 0)
+            fds[count++] = {m_pidFd, POLLIN, 0};
+        int timeout = -1;
+        if (m_leaderEnded)
+            timeout = int(qMax<qint64>(0, m_graceDeadline.remainingTime()));
+        else if (m_pidFd < 0)
+            timeout = ExitPollMs;
+        ::poll(fds, count, timeout);
+
+        readOutput();
+        if (!m_leaderEnded && checkLeader())
+            afterLeaderEnded();
+        if (m_leaderEnded && m_outFd >= 0 && m_graceDeadline.hasExpired())
+            onGraceOver();
+    }
+    endRun();
 }
 
 QString Shell::ReadAll()
@@ -92,11 +212,6 @@ void Shell::Close()
     m_decoder.reset();
 }
 
-bool Shell::IsRunning() const
-{
-    return m_process && m_process->state() != QProcess::NotRunning;
-}
-
 void Shell::DataAvailable()
 {
     emit dataAvailable();
@@ -107,60 +222,154 @@ void Shell::Completed()
     emit completed();
 }
 
-void Shell::onOutput()
-{
-    if (takeOutput(false) && !m_synchronous)
-        DataAvailable();
-}
-
-void Shell::onFinished(int exitCode, int exitStatus)
+void Shell::onOutputReady()
 {
     const quint64 run = m_run;
-    if (takeOutput(true) && !m_synchronous) {
+    readOutput();
+    if (std::exchange(m_unannounced, false)) {
         DataAvailable();
         if (run != m_run)
             return; // the handler closed or restarted
     }
-    if (exitStatus == QProcess::CrashExit) {
-        m_errorCode = Crashed;
-        m_errorString = QStringLiteral("The program was ended by a signal");
-        m_exitCode = -1;
-    } else {
-        m_exitCode = exitCode;
+    if (m_leaderEnded && m_outFd < 0)
+        endRun();
+}
+
+void Shell::onLeaderMayHaveEnded()
+{
+    if (m_leaderEnded || m_pid <= 0 || !checkLeader())
+        return;
+    afterLeaderEnded();
+    if (m_outFd < 0)
+        endRun();
+}
+
+bool Shell::readOutput()
+{
+    if (m_outFd < 0)
+        return false;
+    bool ended = false;
+    QByteArray bytes;
+    for (int i = 0; i < ReadsPerWake; ++i) {
+        const qsizetype had = bytes.size();
+        bytes.resize(had + ReadChunk);
+        const ssize_t got = ::read(m_outFd, bytes.data() + had, size_t(ReadChunk));
+        bytes.resize(had + qMax<ssize_t>(got, 0));
+        if (got > 0)
+            continue;
+        if (got < 0 && errno == EINTR)
+            continue;
+        // End of output, or an error that no later read would mend; EAGAIN: nothing more for now.
+        ended = got == 0 || errno != EAGAIN;
+        break;
     }
-    m_process->disconnect(this);
-    m_process->deleteLater(); // we are inside its signal
-    m_process = nullptr;
-    finishRun();
-}
-
-void Shell::onError(int error)
-{
-    if (error != QProcess::FailedToStart)
-        return; // a crash is reported by finished as well
-    m_errorCode = FailedToStart;
-    m_errorString = m_process->errorString();
-    m_process->disconnect(this);
-    m_process->deleteLater();
-    m_process = nullptr;
-    finishRun();
-}
-
-bool Shell::takeOutput(bool final)
-{
-    QString text = m_decoder.decode(m_process->readAllStandardOutput());
-    if (final)
-        text += m_decoder.finish();
+    const QString text = m_decoder.decode(bytes);
+    if (ended) {
+        if (m_outNotifier) {
+            m_outNotifier->setEnabled(false);
+            std::exchange(m_outNotifier, nullptr)->deleteLater(); // we may be inside its signal
+        }
+        ::close(std::exchange(m_outFd, -1));
+    }
     if (text.isEmpty())
         return false;
     m_unread += text;
     m_outputSinceStart = true;
+    m_unannounced = true;
     return true;
+}
+
+bool Shell::checkLeader()
+{
+    // Looked at, not reaped: while the ended program stays unreaped its process group cannot be
+    // handed to anyone else, so signalling the group reaches only what it left behind.
+    siginfo_t info{};
+    if (::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != m_pid)
+        return false;
+    if (info.si_code == CLD_EXITED) {
+        m_exitCode = info.si_status;
+    } else {
+        m_exitCode = -1;
+        m_exitSignal = info.si_status;
+        m_errorCode = Crashed;
+        m_errorString = QStringLiteral("The program was ended by signal %1").arg(m_exitSignal);
+    }
+    return true;
+}
+
+void Shell::afterLeaderEnded()
+{
+    m_leaderEnded = true;
+    m_exitPoll.stop();
+    if (m_exitNotifier)
+        m_exitNotifier->setEnabled(false);
+    if (m_outFd < 0)
+        return; // nothing holds the output any more: the run can end now
+    // What the program left behind keeps the output open; it is asked to end, and what it wrote
+    // until then is still read.
+    ::kill(-m_pid, SIGTERM);
+    m_graceStage = 1;
+    m_graceDeadline.setRemainingTime(TerminateGraceMs);
+    if (!m_synchronous)
+        m_grace.start(TerminateGraceMs);
+}
+
+void Shell::onGraceOver()
+{
+    if (m_pid <= 0 || !m_leaderEnded || m_outFd < 0)
+        return;
+    if (m_graceStage == 1) {
+        ::kill(-m_pid, SIGKILL);
+        m_graceStage = 2;
+        m_graceDeadline.setRemainingTime(KillWaitMs);
+        if (!m_synchronous)
+            m_grace.start(KillWaitMs);
+        return;
+    }
+    // Something outside the group still holds the output open: the run ends without the rest.
+    m_graceStage = 3;
+    readOutput();
+    if (m_outFd >= 0) {
+        if (m_outNotifier) {
+            m_outNotifier->setEnabled(false);
+            std::exchange(m_outNotifier, nullptr)->deleteLater();
+        }
+        ::close(std::exchange(m_outFd, -1));
+    }
+    if (!m_synchronous)
+        endRun();
+}
+
+void Shell::endRun()
+{
+    const quint64 run = m_run;
+    m_grace.stop();
+    const QString rest = m_decoder.finish();
+    if (!rest.isEmpty()) {
+        m_unread += rest;
+        m_outputSinceStart = true;
+        m_unannounced = true;
+    }
+    // Whatever is left of the group goes too, also what no longer holds the output; the program
+    // is reaped only afterwards, so the group is still ours.
+    ::kill(-m_pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    m_pid = -1;
+    dropPipes();
+    if (!m_synchronous && std::exchange(m_unannounced, false)) {
+        DataAvailable();
+        if (run != m_run)
+            return; // the handler closed or restarted
+    }
+    finishRun();
 }
 
 void Shell::finishRun()
 {
     const bool announceOutput = m_synchronous && m_outputSinceStart;
+    m_unannounced = false;
     QMetaObject::invokeMethod(
         this,
         [this, run = m_run, announceOutput] {
@@ -179,19 +388,42 @@ void Shell::finishRun()
 
 void Shell::stopProcess()
 {
-    if (!m_process)
-        return;
-    QProcess* process = std::exchange(m_process, nullptr);
-    process->disconnect(this);
-    const qint64 pid = process->processId();
-    if (process->state() != QProcess::NotRunning && pid > 0) {
-        ::kill(pid_t(-pid), SIGTERM);
-        process->waitForFinished(TerminateGraceMs);
-        // Also reaches what the program started and what ignored SIGTERM.
-        ::kill(pid_t(-pid), SIGKILL);
-        process->waitForFinished(KillWaitMs);
+    if (m_pid > 0) {
+        const pid_t pid = std::exchange(m_pid, -1);
+        if (!m_leaderEnded) {
+            ::kill(-pid, SIGTERM);
+            for (int waited = 0; waited < TerminateGraceMs; waited += 10) {
+                siginfo_t info{};
+                if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+                    break;
+                pollSleep(10);
+            }
+        }
+        // Also reaches what the program started and what ignored SIGTERM; the program is reaped
+        // only afterwards, so the group is still ours.
+        ::kill(-pid, SIGKILL);
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
     }
-    process->deleteLater(); // may be inside one of its signals
+    m_leaderEnded = false;
+    m_graceStage = 0;
+    dropPipes();
+}
+
+void Shell::dropPipes()
+{
+    m_exitPoll.stop();
+    m_grace.stop();
+    for (QSocketNotifier** notifier : {&m_outNotifier, &m_exitNotifier}) {
+        if (*notifier) {
+            (*notifier)->setEnabled(false);
+            std::exchange(*notifier, nullptr)->deleteLater(); // we may be inside its signal
+        }
+    }
+    if (m_outFd >= 0)
+        ::close(std::exchange(m_outFd, -1));
+    if (m_pidFd >= 0)
+        ::close(std::exchange(m_pidFd, -1));
 }
 
 } // namespace fw

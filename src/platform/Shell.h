@@ -2,10 +2,14 @@
 
 #include "TextHelpers.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
-class QProcess;
+#include <sys/types.h>
+
+class QSocketNotifier;
 
 namespace fw {
 
@@ -16,11 +20,13 @@ namespace fw {
 //
 // Events, always delivered from the event loop, never from inside Execute: DataAvailable whenever
 // new output can be read, then Completed exactly once per Execute, after the last DataAvailable,
-// when the program ended or could not be started (ErrorCode() then tells why). Close() and a new
-// Execute abandon the running program: no event of it follows.
+// when the run ended or the program could not be started (ErrorCode() then tells why). Close() and
+// a new Execute abandon the running program: no event of it follows.
 //
-// The program runs in a process group of its own, so that Close() and the destructor end it
-// together with whatever it started: nothing outlives the Shell.
+// The program runs in a process group of its own. The run ends with the program: whatever it left
+// behind in its group is ended then too (SIGTERM, SIGKILL after a short grace), and the output is
+// read to its end before Completed, so what a leftover wrote before it ended is kept. Close() and
+// the destructor end the whole group the same way: nothing outlives the run.
 class Shell : public QObject
 {
     Q_OBJECT
@@ -30,26 +36,28 @@ public:
     enum : int {
         NoError = 0,
         BadCommand = 1,    // a quote left open, or not exactly one program word
-        FailedToStart = 2, // missing program, no permission...
-        Crashed = 3,       // ended by a signal
+        FailedToStart = 2, // missing program, no permission...: errorString() gives the system's reason
+        Crashed = 3,       // ended by a signal: ExitSignal() tells which
     };
 
     explicit Shell(QObject* parent = nullptr);
     ~Shell() override;
 
-    // Asynchronous: Execute returns at once. Synchronous: Execute returns once the program ended
-    // and all its output is readable; the events follow from the event loop as usual.
+    // Asynchronous: Execute returns at once. Synchronous: Execute returns once the run ended and
+    // all its output is readable; the events follow from the event loop as usual.
     int Mode = Asynchronous;
 
     void Execute(const QString& command, const QString& parameters = QString());
     // The output not returned before, UTF-8 decoded; a character split between two reads of the
     // pipe is never broken, invalid bytes read as U+FFFD.
     QString ReadAll();
-    // Ends a running program (terminate, then kill after a short grace) and drops its output.
+    // Ends a running program and its group (terminate, then kill after a short grace) and drops
+    // its output.
     void Close();
 
-    bool IsRunning() const;
-    int ExitCode() const { return m_exitCode; } // -1 when the program crashed or never ran
+    bool IsRunning() const { return m_pid > 0; }
+    int ExitCode() const { return m_exitCode; }     // the program's exit status; -1 when ended by a signal or never ran
+    int ExitSignal() const { return m_exitSignal; } // the signal that ended the program; 0 when none did
     int ErrorCode() const { return m_errorCode; }
     QString errorString() const { return m_errorString; }
 
@@ -63,22 +71,40 @@ protected:
     virtual void Completed();
 
 private:
-    void onOutput();
-    void onFinished(int exitCode, int exitStatus);
-    void onError(int error);
-    bool takeOutput(bool final);
+    bool spawn(const QString& program, const QStringList& arguments);
+    void runToEnd();
+    void onOutputReady();
+    void onLeaderMayHaveEnded();
+    bool readOutput();
+    bool checkLeader();
+    void afterLeaderEnded();
+    void onGraceOver();
+    void endRun();
     void finishRun();
     void stopProcess();
+    void dropPipes();
 
-    QProcess* m_process = nullptr;
+    pid_t m_pid = -1;    // the program, also its process group; reaped only once the run ends
+    int m_outFd = -1;    // read end of the output pipe; -1 once the output reached its end
+    int m_pidFd = -1;    // readable once the program ended; -1 where the system has none
+    QSocketNotifier* m_outNotifier = nullptr;
+    QSocketNotifier* m_exitNotifier = nullptr;
+    QTimer m_exitPoll;   // stands in for m_pidFd
+    QTimer m_grace;
+    QDeadlineTimer m_graceDeadline;
+    int m_graceStage = 0; // 0 running; 1 group told to end; 2 group killed; 3 output given up
+    bool m_leaderEnded = false;
+
     Utf8Decoder m_decoder;
     QString m_unread;
     QString m_errorString;
     quint64 m_run = 0; // tells queued events of an abandoned run apart
     int m_exitCode = -1;
+    int m_exitSignal = 0;
     int m_errorCode = NoError;
     bool m_synchronous = false;
     bool m_outputSinceStart = false;
+    bool m_unannounced = false; // output read and not yet announced by DataAvailable
 };
 
 } // namespace fw

@@ -6,6 +6,7 @@
 #include "platform/TextHelpers.h"
 #include "platform/TextPane.h"
 #include "report/RW_reportOutputWindow.h"
+#include "report/RunOutcome.h"
 
 #include <QHash>
 
@@ -129,6 +130,7 @@ void RC_executeShellClass::Completed()
     --handlerDepth;
     letGoIfEnded();
     Close();
+    tellRunOutcome(RunOutcome::of(*this)); // last: the box is modal, and the window shows the report already
 }
 
 void RC_executeShellClass::collect(const QString& piece)

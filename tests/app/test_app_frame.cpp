@@ -2,6 +2,7 @@
 // refusal path and the quit when the last window closes.
 
 #include "app/App.h"
+#include "app/Startup.h"
 #include "app/splashScreen.h"
 
 #include "numbers/RW_compoundNumberWindow.h"
@@ -10,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
@@ -19,7 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+
+#include <string>
 
 namespace {
 
@@ -62,25 +67,45 @@ private:
     QTimer timer_;
 };
 
-TEST_F(AppFrame, RefusedCopyShowsOneMessageQuitsWithZeroAndLeavesTheHoldersLock)
+TEST_F(AppFrame, RefusedCopyShowsOnlyOneMessageQuitsWithZeroAndLeavesTheHoldersLock)
 {
     fw::Mutex running(QString::fromLatin1(App::mutexName));
     ASSERT_TRUE(running.TryEnter());
     testsupport::MessageLog log;
+    // What was on screen while the message showed (a real box lets the splash's timer run on).
+    int visibleAtMessage = -1;
+    fw::ModalSeam::setMessageHandler([&](const fw::MessageRequest& request) {
+        log.shown.push_back(request);
+        visibleAtMessage = 0;
+        for (fw::Window* window : fw::Window::openWindows())
+            visibleAtMessage += window->isVisible() ? 1 : 0;
+        return request.buttons.value(0);
+    });
 
     int code = -1;
     {
         App app;
+        QPointer<splashScreen> splash = splashScreen::instance(); // as the start-up opens it
         Watchdog watchdog(5000);
         code = app.Run();
         EXPECT_TRUE(app.AutoQuit());
+        EXPECT_TRUE(splash.isNull() || splash->isClosed());
     }
     EXPECT_EQ(code, 0);
     EXPECT_EQ(log.messages(), QStringList{QStringLiteral("The program is already open.")});
+    EXPECT_EQ(visibleAtMessage, 0);
+    EXPECT_TRUE(testsupport::openWindowsOf<RW_compoundNumberWindow>().empty());
     // The refused copy's Close called Leave without holding the lock: the running copy keeps it.
     EXPECT_TRUE(running.isHeld());
     fw::Mutex third(QString::fromLatin1(App::mutexName));
     EXPECT_FALSE(third.TryEnter());
+}
+
+TEST_F(AppFrame, WindowTitlesShowExactlyAsGiven)
+{
+    // The platform appends an application display name, when one is set, to every window title.
+    setUpProgram();
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
 }
 
 TEST_F(AppFrame, RunsThroughTheSplashHandOverAndQuitsWhenTheLastWindowCloses)
@@ -152,8 +177,10 @@ protected:
     void SetUp() override
     {
         AppFrame::SetUp();
-        program = testsupport::binDir() + QStringLiteral("/numbers-as-words");
-        ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
+        released = testsupport::binDir() + QStringLiteral("/numbers-as-words");
+        driver = testsupport::binDir() + QStringLiteral("/numbers-as-words-test-driver");
+        ASSERT_TRUE(QFileInfo(released).isExecutable()) << released.toStdString();
+        ASSERT_TRUE(QFileInfo(driver).isExecutable()) << driver.toStdString();
         lockFile = runtime.path() + QLatin1Char('/') + fw::Mutex::fileNameFor(QString::fromLatin1(App::mutexName));
     }
     void TearDown() override
@@ -167,16 +194,30 @@ protected:
         AppFrame::TearDown();
     }
 
-    void start(QProcess& p)
+    // Starts the test driver, or the released program, with the test's runtime folder.
+    void start(QProcess& p, const QProcessEnvironment& extra = {}, bool releasedProgram = false)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        env.insert(QStringLiteral("NAW_AUTO_ANSWER"), QStringLiteral("1"));
+        env.insert(extra);
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(runtime.path());
-        p.start(program, {});
+        p.start(releasedProgram ? released : driver, {});
         ASSERT_TRUE(p.waitForStarted(5000)) << p.errorString().toStdString();
+    }
+
+    // The driver's standard output lines, once it said "up" (or ended).
+    QStringList waitUntilUp(QProcess& p)
+    {
+        QString out;
+        testsupport::waitUntil(
+            [&] {
+                out += QString::fromLocal8Bit(p.readAllStandardOutput());
+                return out.contains(QStringLiteral("up\n")) || p.state() == QProcess::NotRunning;
+            },
+            10000);
+        return out.split(u'\n', Qt::SkipEmptyParts);
     }
 
     bool waitForGuard(QProcess& p)
@@ -187,7 +228,7 @@ protected:
                && p.state() == QProcess::Running;
     }
 
-    QString program;
+    QString released, driver;
     QString lockFile;
     QProcess first, second;
 };
@@ -210,5 +251,71 @@ TEST_F(ProgramCopies, SecondCopyIsRefusedAndTheRunningCopyKeepsItsLock)
     EXPECT_EQ(first.state(), QProcess::Running);
     EXPECT_TRUE(holdsLock(first.processId(), lockFile));
 }
+
+// The released program carries no test seam: nothing in its environment answers its message boxes.
+TEST_F(ProgramCopies, TheReleasedProgramAnswersNoMessageBoxByItself)
+{
+    start(first);
+    ASSERT_TRUE(waitForGuard(first)) << first.readAllStandardError().toStdString();
+    QProcessEnvironment seam;
+    seam.insert(QStringLiteral("NAW_AUTO_ANSWER"), QStringLiteral("1"));
+    start(second, seam, true);
+    // Refused, it waits for the user to dismiss "The program is already open." instead of quitting.
+    EXPECT_FALSE(second.waitForFinished(1000));
+    EXPECT_EQ(second.state(), QProcess::Running);
+    EXPECT_FALSE(QString::fromLocal8Bit(second.readAllStandardError()).contains(QStringLiteral("already open")));
+}
+
+// True when the process is gone or only waits to be reaped.
+bool processGone(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close >= 0 && line.mid(close + 2, 1) == "Z";
+}
+
+class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowCloses)
+{
+    const int signal = GetParam();
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    const QString backEnd = work.filePath(QStringLiteral("vantleReport"));
+    ASSERT_TRUE(testsupport::writeScript(backEnd, "echo $$ > \"$(dirname \"$0\")/backend.pid\"\nsleep 300\n"));
+    const QString config = work.filePath(QStringLiteral("config.cfg"));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("NAW_DRIVER_RUN"), backEnd);
+    env.insert(QStringLiteral("NAW_DRIVER_CONFIG"), config);
+    env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), QStringLiteral("1"));
+    start(first, env);
+    const QStringList said = waitUntilUp(first);
+    ASSERT_TRUE(said.contains(QStringLiteral("up"))) << said.join('|').toStdString()
+                                                     << first.readAllStandardError().toStdString();
+    const QString documents = said.filter(QStringLiteral("document ")).value(0).mid(9);
+    ASSERT_TRUE(QFileInfo(documents).isDir()) << said.join('|').toStdString();
+    const QString pidFile = work.filePath(QStringLiteral("backend.pid"));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return testsupport::readFile(pidFile).endsWith('\n'); }));
+    const qint64 backEndPid = testsupport::readFile(pidFile).trimmed().toLongLong();
+    ASSERT_TRUE(QFileInfo::exists(config));
+
+    ::kill(pid_t(first.processId()), signal);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 128 + signal);
+    EXPECT_FALSE(QFileInfo::exists(config));
+    EXPECT_FALSE(QFileInfo::exists(documents));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return processGone(backEndPid); }, 2000));
+    fw::Mutex next(QString::fromLatin1(App::mutexName));
+    EXPECT_TRUE(next.TryEnter());
+}
+
+INSTANTIATE_TEST_SUITE_P(App, EndedBySignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& param) {
+                             return std::string(param.param == SIGTERM ? "TERM" : param.param == SIGINT ? "INT" : "HUP");
+                         });
 
 } // namespace

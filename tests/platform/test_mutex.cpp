@@ -2,13 +2,19 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -169,5 +175,95 @@ TEST_F(Mutex, NamesBecomeDistinctSafeFileNames)
         files.append(file);
     }
 }
+
+
+
+// Without a runtime folder the lock lives in the temporary folder; where that folder's name is taken
+// by something not private to the user, the lock moves to the user's own cache folder.
+struct FallbackCase {
+    const char* name;
+    const char* runtime; // what XDG_RUNTIME_DIR names: "", "open" (mode 0755), "link" (to a private folder)
+    const char* planted; // what stands at tmp/numbers-as-words-<uid>: "", "link", "open", "file"
+    const char* expectedFolder; // relative to the test folder, <uid> replaced
+};
+
+class MutexFallback : public ::testing::TestWithParam<FallbackCase> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME", "XDG_CACHE_HOME"})
+            m_saved.emplace_back(name, qgetenv(name));
+        ASSERT_TRUE(QDir().mkpath(path("tmp")) && QDir().mkpath(path("home")) && QDir().mkpath(path("real")));
+        ::chmod(QFile::encodeName(path("real")).constData(), 0700);
+        qputenv("TMPDIR", QFile::encodeName(path("tmp")));
+        qputenv("HOME", QFile::encodeName(path("home")));
+        qunsetenv("XDG_CACHE_HOME");
+        qunsetenv("XDG_RUNTIME_DIR");
+    }
+    void TearDown() override
+    {
+        for (const auto& [name, value] : m_saved) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    }
+    QString path(const QString& relative) const { return m_dir.filePath(relative); }
+
+    // Puts what `kind` names at path.
+    void plant(const QString& at, const QString& kind)
+    {
+        if (kind == "link") {
+            ASSERT_TRUE(QFile::link(path("real"), at));
+        } else if (kind == "open") {
+            ASSERT_TRUE(QDir().mkpath(at));
+            ::chmod(QFile::encodeName(at).constData(), 0755);
+        } else if (kind == "file") {
+            ASSERT_TRUE(testsupport::writeFile(at, "x"));
+        }
+    }
+
+    QTemporaryDir m_dir;
+    std::vector<std::pair<const char*, QByteArray>> m_saved;
+};
+
+TEST_P(MutexFallback, TheLockLivesOnlyInAFolderPrivateToTheUser)
+{
+    const FallbackCase& c = GetParam();
+    const QString uid = QString::number(::getuid());
+    if (*c.runtime) {
+        plant(path("run"), QLatin1String(c.runtime));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path("run")));
+    }
+    plant(path("tmp/numbers-as-words-" + uid), QLatin1String(c.planted));
+
+    fw::Mutex mine(QStringLiteral("naw fallback"));
+    ASSERT_TRUE(mine.TryEnter()) << mine.errorString().toStdString();
+    const QString folder = QFileInfo(mine.lockFilePath()).path();
+    EXPECT_EQ(folder, path(QString::fromLatin1(c.expectedFolder).replace("<uid>", uid)));
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, ::getuid());
+    EXPECT_EQ(QDir(path("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+    // A second holder finds the same lock.
+    fw::Mutex other(QStringLiteral("naw fallback"));
+    EXPECT_FALSE(other.TryEnter());
+    EXPECT_TRUE(other.heldElsewhere());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mutex, MutexFallback,
+    ::testing::Values(FallbackCase{"noRuntime", "", "", "tmp/numbers-as-words-<uid>"},
+                      FallbackCase{"openRuntime", "open", "", "tmp/numbers-as-words-<uid>"},
+                      FallbackCase{"linkedRuntime", "link", "", "tmp/numbers-as-words-<uid>"},
+                      FallbackCase{"linkPlanted", "", "link", "home/.cache/numbers-as-words-<uid>"},
+                      FallbackCase{"openFolderPlanted", "", "open", "home/.cache/numbers-as-words-<uid>"},
+                      FallbackCase{"filePlanted", "", "file", "home/.cache/numbers-as-words-<uid>"}),
+    [](const ::testing::TestParamInfo<FallbackCase>& param) { return std::string(param.param.name); });
 
 } // namespace

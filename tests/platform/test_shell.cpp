@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <signal.h>
 #include <unistd.h>
 
@@ -150,6 +152,70 @@ TEST_F(ShellTest, FailuresCompleteOnceWithAReason)
         EXPECT_EQ(shell.ErrorCode(), c.error) << c.name;
         EXPECT_FALSE(shell.errorString().isEmpty()) << c.name;
         EXPECT_FALSE(shell.IsRunning()) << c.name;
+    }
+}
+
+struct EndCase {
+    const char* name;
+    QByteArray body;  // script body; empty: the script is left without execute permission
+    QString output;   // everything read, output of the program's leftovers included
+    int exitCode;     // -1: the program did not end by itself
+    int exitSignal;   // 0: not ended by a signal
+    int error;
+    QString reason;   // a part of errorString, when there is an error
+};
+
+TEST_F(ShellTest, TheEndTellsStatusSignalOrTheSystemsReason)
+{
+    const EndCase cases[] = {
+        {"clean", "echo done\n", "done\n", 0, 0, fw::Shell::NoError, {}},
+        {"status", "echo part\nexit 7\n", "part\n", 7, 0, fw::Shell::NoError, {}},
+        {"signal", "echo part\nkill -KILL $$\n", "part\n", -1, SIGKILL, fw::Shell::Crashed, {}},
+        {"own signal", "kill -TERM $$\n", "", -1, SIGTERM, fw::Shell::Crashed, {}},
+        {"not executable", "", "", -1, 0, fw::Shell::FailedToStart, QString::fromLocal8Bit(strerror(EACCES))},
+    };
+    for (const auto& c : cases) {
+        const QString program = m_folder + u'/' + QLatin1String(c.name) + ".sh";
+        if (c.body.isEmpty())
+            ASSERT_TRUE(testsupport::writeFile(program, "#!/bin/sh\necho never\n"));
+        else
+            ASSERT_TRUE(testsupport::writeScript(program, c.body));
+        RecordingShell shell;
+        shell.Execute(fw::shellEscape(program), QString());
+        ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; })) << c.name;
+        EXPECT_EQ(shell.pieces.join(QString()) + shell.readAtCompletion, c.output) << c.name;
+        EXPECT_EQ(shell.ExitCode(), c.exitCode) << c.name;
+        EXPECT_EQ(shell.ExitSignal(), c.exitSignal) << c.name;
+        EXPECT_EQ(shell.ErrorCode(), c.error) << c.name;
+        EXPECT_TRUE(shell.errorString().contains(c.reason)) << c.name << ": " << shell.errorString().toStdString();
+    }
+}
+
+TEST_F(ShellTest, WhatTheProgramLeftBehindEndsWithItAndItsOutputIsKept)
+{
+    // The background child writes, then stays: holding the output open (one of them deaf to
+    // SIGTERM), or with its output sent elsewhere.
+    for (const char* child : {"( echo child; touch ready; exec sleep 300 ) &",
+                              "( trap '' TERM; echo child; touch ready; exec sleep 300 ) &",
+                              "( echo child; exec >/dev/null 2>&1; touch ready; exec sleep 300 ) &"}) {
+        const QString program = script("leave.sh", "cd \"$(dirname \"$0\")\"; rm -f ready\n" + QByteArray(child)
+                                                       + "\necho pid $!\n"
+                                                         "while [ ! -e ready ]; do sleep 0.01; done\n"
+                                                         "echo leader\nexit 4\n");
+        for (const int mode : {fw::Shell::Asynchronous, fw::Shell::Synchronous}) {
+            RecordingShell shell;
+            shell.Mode = mode;
+            shell.Execute(fw::shellEscape(program), QString());
+            ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; })) << child << mode;
+            const QString output = shell.pieces.join(QString()) + shell.readAtCompletion;
+            EXPECT_TRUE(output.contains("child\n")) << output.toStdString();
+            EXPECT_TRUE(output.endsWith("leader\n")) << output.toStdString();
+            EXPECT_EQ(shell.ExitCode(), 4);
+            const int childPid = output.section("pid ", 1).section('\n', 0, 0).toInt();
+            ASSERT_GT(childPid, 0) << output.toStdString();
+            // Ended by the time the run completed; only reaping by its new parent may still be due.
+            EXPECT_TRUE(testsupport::waitUntil([&] { return processGone(childPid); }, 1000)) << child << mode;
+        }
     }
 }
 

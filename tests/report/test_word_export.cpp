@@ -12,6 +12,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
 using namespace fw;
 
 namespace {
@@ -21,13 +26,16 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        // Documents handed to the word processor land in the temporary folder: keep them in ours.
-        savedTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", dir.path().toLocal8Bit());
-        // The stand-in copies the document it is given into the record folder.
+        // Documents handed to the word processor land in the runtime or temporary folder: keep them in ours.
+        saved = {qgetenv("TMPDIR"), qgetenv("XDG_RUNTIME_DIR")};
+        ASSERT_TRUE(QDir().mkpath(dir.filePath("tmp")));
+        qputenv("TMPDIR", QFile::encodeName(dir.filePath("tmp")));
+        qunsetenv("XDG_RUNTIME_DIR");
+        // The stand-in notes the path it is given and copies the document into the record folder.
         const QString script = dir.path() + QStringLiteral("/writer");
         ASSERT_TRUE(testsupport::writeScript(
-            script, QStringLiteral("b=$(basename \"$1\")\ncp \"$1\" '%1'/\"$b.part\" && mv '%1'/\"$b.part\" '%1'/\"$b\"\n")
+            script, QStringLiteral("echo \"$1\" >> '%1'/paths\n"
+                                   "b=$(basename \"$1\")\ncp \"$1\" '%1'/\"$b.part\" && mv '%1'/\"$b.part\" '%1'/\"$b\"\n")
                         .arg(dir.path() + QStringLiteral("/opened"))
                         .toUtf8()));
         ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/opened")));
@@ -39,11 +47,22 @@ protected:
     {
         window->Close();
         testsupport::settle();
+        WordApplication::removeDocuments();
         WordApplication::setWordProcessorOverride(std::nullopt);
-        if (savedTmp.isEmpty())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", savedTmp);
+        for (const auto& [name, value] : {std::pair{"TMPDIR", saved.first}, std::pair{"XDG_RUNTIME_DIR", saved.second}}) {
+            if (value.isEmpty())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    }
+
+    // The paths of the documents the word processor was given, in order.
+    QStringList paths() const
+    {
+        QFile f(dir.path() + QStringLiteral("/opened/paths"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()).split('\n', Qt::SkipEmptyParts)
+                                           : QStringList();
     }
 
     QStringList opened() const
@@ -63,7 +82,7 @@ protected:
     void press(const char* name) { window->control<PushButton>(QLatin1String(name))->Push(); }
 
     QTemporaryDir dir;
-    QByteArray savedTmp;
+    std::pair<QByteArray, QByteArray> saved;
     testsupport::MessageLog log;
     RW_reportOutputWindow* window = nullptr;
 };
@@ -114,6 +133,89 @@ TEST_F(WordExportTest, MissingWordProcessorIsReportedAndNothingChanges)
     EXPECT_TRUE(log.shown[1].message.startsWith(QStringLiteral("Problem with Microsoft Word: cannot start")))
         << log.shown[1].message.toStdString();
     EXPECT_EQ(window->control<StaticText>(QStringLiteral("ST_totalLineCountLeft"))->Text(), QStringLiteral("of 2"));
+}
+
+// The mode bits and the owner of path, without following a link; -1 when it is not there.
+int modeOf(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || info.st_uid != ::getuid())
+        return -1;
+    return int(info.st_mode & 07777);
+}
+
+// Where the documents folder may be made, and where it must not be.
+struct FolderCase {
+    const char* name;
+    const char* runtime;  // XDG_RUNTIME_DIR relative to the test folder: "" unset
+    // Prepares the test folder: "private" makes runtime 0700, "open" 0755, "link" a link to a
+    // private folder "real", "planted" a link tmp/numbers-as-words-documents to "real".
+    const char* setup;
+    const char* expectedParent; // relative to the test folder
+};
+
+class DocumentFolderTest : public WordExportTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(DocumentFolderTest, DocumentsArePrivateAndGoWhenTheProgramEnds)
+{
+    const FolderCase& c = GetParam();
+    const QString setup = QLatin1String(c.setup);
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("real")));
+    ASSERT_TRUE(QFile::setPermissions(dir.filePath("real"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    if (setup == "private" || setup == "open") {
+        ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
+        ::chmod(QFile::encodeName(dir.filePath("run")).constData(), setup == "private" ? 0700 : 0755);
+    } else if (setup == "link") {
+        ASSERT_TRUE(QFile::link(dir.filePath("real"), dir.filePath("run")));
+    } else if (setup == "planted") {
+        ASSERT_TRUE(QFile::link(dir.filePath("real"), dir.filePath("tmp/numbers-as-words-documents")));
+    }
+    if (*c.runtime)
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.filePath(QLatin1String(c.runtime))));
+
+    show(QStringLiteral("secret\n"));
+    press("PB_openInWordLeft");
+    press("PB_openInWordRight");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return opened().size() == 2; }));
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
+    const QStringList sent = paths();
+    ASSERT_EQ(sent.size(), 2);
+    const QString folder = QFileInfo(sent[0]).path();
+    EXPECT_EQ(QFileInfo(folder).path(), dir.filePath(QLatin1String(c.expectedParent)));
+    EXPECT_EQ(QFileInfo(sent[1]).path(), folder) << "one folder per process";
+    EXPECT_EQ(modeOf(folder), 0700);
+    for (const QString& file : sent)
+        EXPECT_EQ(modeOf(file), 0600) << file.toStdString();
+    EXPECT_EQ(QDir(dir.filePath("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+    WordApplication::removeDocuments(); // as at the program's end
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("real")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Export, DocumentFolderTest,
+    ::testing::Values(FolderCase{"runtime", "run", "private", "run"},
+                      FolderCase{"noRuntime", "", "planted", "tmp"},
+                      FolderCase{"openRuntime", "run", "open", "tmp"},
+                      FolderCase{"linkedRuntime", "run", "link", "tmp"}),
+    [](const ::testing::TestParamInfo<FolderCase>& param) { return std::string(param.param.name); });
+
+TEST_F(WordExportTest, LibreOfficeOpensTheTextAsANewUntitledDocument)
+{
+    // A stand-in under LibreOffice's name that notes its arguments.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("bin")));
+    const QString program = dir.filePath("bin/soffice");
+    ASSERT_TRUE(testsupport::writeScript(
+        program, QStringLiteral("printf '%s|' \"$@\" > '%1'.part && mv '%1'.part '%1'\n").arg(dir.filePath("args")).toUtf8()));
+    WordApplication::setWordProcessorOverride(program);
+    show(QStringLiteral("x\n"));
+    press("PB_openInWordLeft");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(dir.filePath("args")); }));
+    const QStringList args = QString::fromLocal8Bit(testsupport::readFile(dir.filePath("args"))).split('|');
+    ASSERT_EQ(args.size(), 4) << args.join(' ').toStdString();
+    EXPECT_EQ(args.mid(0, 2), (QStringList{"--writer", "-n"}));
+    EXPECT_TRUE(args[2].startsWith(WordApplication::documentsFolderPath() + '/')) << args[2].toStdString();
 }
 
 TEST(OleAutomation, UnknownMembersRaiseTheBridgeException)

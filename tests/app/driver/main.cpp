@@ -1,0 +1,90 @@
+// The program as the tests run it: the released start-up, plus what a test needs to drive it from
+// outside. Built with the tests only; the released program has none of it.
+//
+// - Every message box is answered at once with its first button, and its text is written to standard
+//   error.
+// - NAW_DRIVER_RUN=<program>: once the program is up, a report run of that program starts as
+//   "Generate Words" starts one, with the configuration file NAW_DRIVER_CONFIG (written here), and
+//   "run" is written to standard output.
+// - NAW_DRIVER_EXPORT=1: once the program is up, one document is handed to the word processor (a
+//   stand-in that does nothing) and "document <folder>" is written to standard output.
+
+#include "app/App.h"
+#include "app/Startup.h"
+#include "platform/Dialogs.h"
+#include "platform/FolderItem.h"
+#include "platform/OleAutomation.h"
+#include "report/RC_executeShellClass.h"
+#include "report/RW_reportOutputWindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void say(const QString& line)
+{
+    std::printf("%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+void startRun(const QString& program)
+{
+    const QString configPath = qEnvironmentVariable("NAW_DRIVER_CONFIG");
+    QFile config(configPath);
+    if (!config.open(QIODevice::WriteOnly) || config.write("1\n") != 2)
+        return say(QStringLiteral("cannot write ") + configPath);
+    config.close();
+    const fw::FolderItem configFile(configPath);
+    auto* report = fw::Window::New<RW_reportOutputWindow>();
+    auto* run = new RC_executeShellClass(report, configFile);
+    run->setMe(run);
+    run->Mode = fw::Shell::Asynchronous;
+    run->Execute(fw::FolderItem(program).ShellPath(), configFile.ShellPath());
+    say(QStringLiteral("run"));
+}
+
+void exportDocument()
+{
+    fw::WordApplication::setWordProcessorOverride(QStringLiteral("/bin/true"));
+    try {
+        fw::WordApplication word;
+        const fw::OLEObject document = word.Get(QStringLiteral("Documents")).Get(QStringLiteral("add"));
+        document.Get(QStringLiteral("range")).Set(QStringLiteral("Text"), QStringLiteral("report\n"));
+        word.Set(QStringLiteral("Visible"), true);
+        say(QStringLiteral("document ") + fw::WordApplication::documentsFolderPath());
+    } catch (const fw::OLEException& problem) {
+        say(QStringLiteral("export failed: ") + problem.Message());
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication qtApp(argc, argv);
+    fw::ModalSeam::setMessageHandler([](const fw::MessageRequest& request) {
+        std::fprintf(stderr, "%s\n", request.message.toLocal8Bit().constData());
+        std::fflush(stderr);
+        return request.buttons.value(0);
+    });
+
+    // The program is up once its guard let it run (AutoQuit is set at the end of Open).
+    QTimer whenUp;
+    whenUp.setInterval(10);
+    QObject::connect(&whenUp, &QTimer::timeout, [&whenUp] {
+        if (!theApp() || !theApp()->AutoQuit())
+            return;
+        whenUp.stop();
+        if (const QString program = qEnvironmentVariable("NAW_DRIVER_RUN"); !program.isEmpty())
+            startRun(program);
+        if (qEnvironmentVariableIntValue("NAW_DRIVER_EXPORT") == 1)
+            exportDocument();
+        say(QStringLiteral("up"));
+    });
+    whenUp.start();
+    return runProgram();
+}
