@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,6 +23,54 @@
 namespace fw {
 
 namespace {
+
+// Qt takes "&" in a button's or a group's caption as a shortcut marker; captions are shown as typed.
+QString shownAsTyped(const QString& caption)
+{
+    QString shown = caption;
+    return shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+QString asTyped(const QString& shown)
+{
+    QString caption = shown;
+    return caption.replace(QLatin1String("&&"), QLatin1String("&"));
+}
+
+// A push button as the framework has it: Return or Enter on a focused button presses it (not the
+// window's default button), and a button that carries a menu shows the platform's drop-down indicator.
+class Button : public QPushButton {
+public:
+    Button() { setAutoDefault(false); }
+    void setDropDown(bool dropDown)
+    {
+        if (dropDown_ == dropDown)
+            return;
+        dropDown_ = dropDown;
+        update();
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (returnKey && !(event->modifiers() & ~Qt::KeypadModifier)) {
+            event->accept();
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+    void initStyleOption(QStyleOptionButton* option) const override
+    {
+        QPushButton::initStyleOption(option);
+        if (dropDown_)
+            option->features |= QStyleOptionButton::HasMenu;
+    }
+
+private:
+    bool dropDown_ = false;
+};
 
 // Widgets whose painting is delegated to their control.
 class PaintWidget : public QWidget {
@@ -77,9 +127,8 @@ void StaticText::setMultiLine(bool multiLine)
 // ---- PushButton
 
 PushButton::PushButton()
-    : button_(new QPushButton)
+    : button_(new Button)
 {
-    button_->setAutoDefault(false);
     setWidget(button_);
     QObject::connect(button_, &QPushButton::clicked, button_, [this] {
         if (Action)
@@ -89,12 +138,12 @@ PushButton::PushButton()
 
 QString PushButton::Caption() const
 {
-    return button_->text();
+    return asTyped(button_->text());
 }
 
 void PushButton::setCaption(const QString& caption)
 {
-    button_->setText(caption);
+    button_->setText(shownAsTyped(caption));
 }
 
 void PushButton::Push()
@@ -117,12 +166,12 @@ CheckBox::CheckBox()
 
 QString CheckBox::Caption() const
 {
-    return box_->text();
+    return asTyped(box_->text());
 }
 
 void CheckBox::setCaption(const QString& caption)
 {
-    box_->setText(caption);
+    box_->setText(shownAsTyped(caption));
 }
 
 bool CheckBox::Value() const
@@ -149,12 +198,12 @@ GroupBox::GroupBox()
 
 QString GroupBox::Caption() const
 {
-    return group_->title();
+    return asTyped(group_->title());
 }
 
 void GroupBox::setCaption(const QString& caption)
 {
-    group_->setTitle(caption);
+    group_->setTitle(shownAsTyped(caption));
 }
 
 // ---- Canvas
@@ -494,21 +543,26 @@ void UpDownArrows::PressDown()
 // ---- BevelButton
 
 BevelButton::BevelButton()
-    : button_(new QPushButton)
+    : button_(new Button)
 {
-    button_->setAutoDefault(false);
     setWidget(button_);
     QObject::connect(button_, &QPushButton::clicked, button_, [this] { clicked(); });
 }
 
 QString BevelButton::Caption() const
 {
-    return button_->text();
+    return asTyped(button_->text());
 }
 
 void BevelButton::setCaption(const QString& caption)
 {
-    button_->setText(caption);
+    button_->setText(shownAsTyped(caption));
+}
+
+void BevelButton::setHasMenu(int kind)
+{
+    hasMenu_ = kind;
+    static_cast<Button*>(button_)->setDropDown(kind != 0);
 }
 
 void BevelButton::setCaptionAlign(int align)
@@ -572,7 +626,7 @@ void BevelButton::clicked()
         if (isSeparator(row))
             menu.addSeparator();
         else
-            menu.addAction(menuRows_[size_t(row)].text)->setData(row);
+            menu.addAction(shownAsTyped(menuRows_[size_t(row)].text))->setData(row);
     }
     if (QAction* chosen = menu.exec(button_->mapToGlobal(QPoint(0, button_->height()))))
         Push(chosen->data().toInt());

@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -252,7 +253,10 @@ bool Window::MouseWheel(int, int, int, int)
 void Window::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && defaultButton_ && defaultButton_->Enabled()
+    // A focused button takes Return for itself (a check box leaves it unanswered); the default button
+    // answers Return from the other controls.
+    const bool fromButton = qobject_cast<QAbstractButton*>(QApplication::focusWidget()) != nullptr;
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !fromButton && defaultButton_ && defaultButton_->Enabled()
         && defaultButton_->Visible()) {
         defaultButton_->Push();
         return;
@@ -303,8 +307,22 @@ QString keyText(const QKeyEvent* event)
     case Qt::Key_Right: return QString(QChar(29));
     case Qt::Key_Up: return QString(QChar(30));
     case Qt::Key_Down: return QString(QChar(31));
-    default: return event->text();
+    default: break;
     }
+    // A held Ctrl turns a letter's text into a control character (Ctrl+C into Enter's code 3, Ctrl+M
+    // into Return's 13); only the keys above may stand for those, so such a key reads as its letter.
+    const QString text = event->text();
+    const bool controlCharacter = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 32 || c.unicode() == 127;
+    });
+    if (!controlCharacter)
+        return text;
+    const int key = event->key();
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+        const QChar letter = QChar(u'a' + (key - Qt::Key_A));
+        return QString(event->modifiers() & Qt::ShiftModifier ? letter.toUpper() : letter);
+    }
+    return {};
 }
 
 } // namespace fw

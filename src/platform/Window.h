@@ -157,6 +157,8 @@ private:
 
 // The key of a key event as the framework's KeyDown gives it: the typed character, or a control
 // character for Return (13), Enter (3), Escape (27), Tab (9), Backspace (8) and the arrow keys (28-31).
+// No other key gives a control character: Ctrl with a letter gives the letter, other keys whose text
+// is a control character give the empty text.
 QString keyText(const class QKeyEvent* event);
 
 } // namespace fw
