@@ -8,8 +8,22 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 namespace fw {
+
+namespace {
+
+// The platform's standard interface size in pixels at the reference resolution the window tables
+// were drawn for (96 dots per inch, 72 points per inch).
+int standardPixelSize(const QFont& base)
+{
+    if (base.pixelSize() > 0)
+        return base.pixelSize();
+    return std::max(1, int(std::lround(base.pointSizeF() * 96.0 / 72.0)));
+}
+
+} // namespace
 
 Control::~Control()
 {
@@ -48,6 +62,11 @@ QWidget* Control::childContainer(int) const
 
 void Control::setBounds(int left, int top, int width, int height)
 {
+    // A zero read from a size below zero and handed back is no change of size.
+    if (width == 0 && width_ < 0)
+        width = width_;
+    if (height == 0 && height_ < 0)
+        height = height_;
     const int dx = left - left_;
     const int dy = top - top_;
     const int dw = width - width_;
@@ -182,7 +201,7 @@ QFont Control::qtFont(const FontSpec& spec, const QFont& base)
             font.setStyleHint(QFont::SansSerif);
         }
     }
-    font.setPointSize(spec.size > 0 ? spec.size : base.pointSize());
+    font.setPixelSize(spec.size > 0 ? spec.size : standardPixelSize(base));
     font.setBold(spec.bold);
     font.setItalic(spec.italic);
     font.setUnderline(spec.underline);

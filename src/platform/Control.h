@@ -23,7 +23,9 @@ enum Lock : int {
 };
 
 // Font of a control as the window tables give it: "System" at size 0 is the platform's standard
-// interface font at its standard size; other names fall back to what the system has.
+// interface font at its standard size; other names fall back to what the system has. Sizes are pixels,
+// like the geometry the tables give with them, so text fits the controls made for it at any font
+// resolution; the standard size is taken at the reference resolution of 96 dots per inch as well.
 struct FontSpec {
     QString name = QStringLiteral("System");
     int size = 0;
@@ -53,6 +55,9 @@ public:
 
     int Left() const { return left_; }
     int Top() const { return top_; }
+    // A control pushed below zero by its locks reads, and shows, as zero wide or high, and keeps the
+    // size below zero that its locks gave it: given back its own reading of zero it keeps that size, so
+    // it comes back exactly when its parent grows again.
     int Width() const { return width_ > 0 ? width_ : 0; }
     int Height() const { return height_ > 0 ? height_ : 0; }
     void setLeft(int left) { setBounds(left, top_, width_, height_); }

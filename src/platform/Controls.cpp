@@ -3,6 +3,7 @@
 #include "platform/Graphics.h"
 #include "platform/Window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -72,6 +73,56 @@ private:
     bool dropDown_ = false;
 };
 
+// A label that draws a text too wide or too tall for it in a smaller font, the largest that shows it
+// whole, and in its own font again once the text fits. Wrapped labels keep their own font.
+class FitLabel : public QLabel {
+public:
+    void setOwnFont(const QFont& font)
+    {
+        own_ = font;
+        fit();
+    }
+    void setLabelText(const QString& text)
+    {
+        setText(text);
+        fit();
+    }
+    void setWrap(bool wrap)
+    {
+        setWordWrap(wrap);
+        fit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+
+private:
+    // A few measurements of the label's own short text: a first guess in proportion, then steps down.
+    void fit()
+    {
+        QFont font = own_;
+        const QSize room = contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin())).size();
+        if (!wordWrap() && !text().isEmpty() && room.width() > 0 && room.height() > 0) {
+            QSize needed = QFontMetrics(font).size(0, text());
+            int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+            while (pixels > 1 && (needed.width() > room.width() || needed.height() > room.height())) {
+                const double ratio = std::min(double(room.width()) / needed.width(), double(room.height()) / needed.height());
+                pixels = std::max(1, std::min(pixels - 1, int(pixels * ratio)));
+                font.setPixelSize(pixels);
+                needed = QFontMetrics(font).size(0, text());
+            }
+        }
+        if (this->font() != font)
+            setFont(font);
+    }
+
+    QFont own_;
+};
+
 // Widgets whose painting is delegated to their control.
 class PaintWidget : public QWidget {
 public:
@@ -96,7 +147,7 @@ private:
 // ---- StaticText
 
 StaticText::StaticText()
-    : label_(new QLabel)
+    : label_(new FitLabel)
 {
     label_->setTextFormat(Qt::PlainText);
     label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -110,7 +161,12 @@ QString StaticText::Text() const
 
 void StaticText::setText(const QString& text)
 {
-    label_->setText(text);
+    static_cast<FitLabel*>(label_)->setLabelText(text);
+}
+
+void StaticText::applyFont()
+{
+    static_cast<FitLabel*>(label_)->setOwnFont(qtFont(font(), QApplication::font()));
 }
 
 void StaticText::setTextAlign(int align)
@@ -121,7 +177,7 @@ void StaticText::setTextAlign(int align)
 
 void StaticText::setMultiLine(bool multiLine)
 {
-    label_->setWordWrap(multiLine);
+    static_cast<FitLabel*>(label_)->setWrap(multiLine);
 }
 
 // ---- PushButton

@@ -29,6 +29,8 @@ class Graphics;
 // setter returns, exactly as a user's change does, and it does so also when the value is unchanged.
 // A user's change raises the same event once.
 
+// A text that does not fit its label on one line is drawn whole in a smaller font, never cut; a
+// multi-line label wraps instead.
 class StaticText : public Control {
 public:
     StaticText();
@@ -37,6 +39,9 @@ public:
     // 0 left, 1 centre, 2 right.
     void setTextAlign(int align);
     void setMultiLine(bool multiLine);
+
+protected:
+    void applyFont() override;
 
 private:
     QLabel* label_;
