@@ -183,9 +183,34 @@ void Control::applyTextColor()
     widget_->setPalette(palette);
 }
 
+bool Control::isSeen() const
+{
+    if (!widget_ || !window_ || width_ <= 0 || height_ <= 0)
+        return false;
+    const QWidget* top = window_;
+    if (!widget_->isVisibleTo(top))
+        return false;
+    // The widget's rectangle, carried up one parent at a time and cut by each: linear in the depth.
+    QRect seen = widget_->rect();
+    for (const QWidget* w = widget_; w != top; w = w->parentWidget()) {
+        const QWidget* parent = w->parentWidget();
+        if (!parent)
+            return false;
+        seen = seen.translated(w->pos()) & parent->rect();
+        if (seen.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool Control::canTakeFocus() const
+{
+    return isSeen() && widget_->isEnabled() && (widget_->focusPolicy() & Qt::TabFocus);
+}
+
 void Control::SetFocus()
 {
-    if (widget_)
+    if (canTakeFocus())
         widget_->setFocus(Qt::OtherFocusReason);
 }
 

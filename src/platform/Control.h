@@ -83,6 +83,15 @@ public:
     void setTextColor(QColor color);
     QColor TextColor() const { return textColor_; }
 
+    // True when the user can see some of the control: it and everything around it are shown, it is
+    // wider and higher than zero, and its parents and its window do not clip it away wholly (a row
+    // below the bottom edge of a shrunk group box is not seen). Whether the window itself is on screen
+    // does not count.
+    bool isSeen() const;
+    // True when the keyboard focus may go to the control: it is seen, it and everything around it are
+    // enabled, and it is of a kind that takes the focus by Tab.
+    bool canTakeFocus() const;
+    // Gives the control the keyboard focus; does nothing when it cannot take the focus.
     void SetFocus();
 
     // Raised once when the control has been created and given its design-time properties.
