@@ -123,8 +123,11 @@ bool Control::Visible() const
 
 void Control::setVisible(bool visible)
 {
-    if (widget_)
-        widget_->setVisible(visible);
+    if (!widget_)
+        return;
+    widget_->setVisible(visible);
+    if (visible && window_)
+        window_->takeDeferredFocus();
 }
 
 bool Control::Enabled() const
@@ -210,8 +213,17 @@ bool Control::canTakeFocus() const
 
 void Control::SetFocus()
 {
-    if (canTakeFocus())
+    if (!widget_ || !window_)
+        return;
+    if (canTakeFocus()) {
+        window_->deferFocus(nullptr);
         widget_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    const bool hiddenAround = widget_->isEnabled() && (widget_->focusPolicy() & Qt::TabFocus) && width_ > 0
+                              && height_ > 0 && !widget_->isHidden();
+    if (hiddenAround)
+        window_->deferFocus(this);
 }
 
 QFont Control::qtFont(const FontSpec& spec, const QFont& base)

@@ -91,7 +91,10 @@ public:
     // True when the keyboard focus may go to the control: it is seen, it and everything around it are
     // enabled, and it is of a kind that takes the focus by Tab.
     bool canTakeFocus() const;
-    // Gives the control the keyboard focus; does nothing when it cannot take the focus.
+    // Gives the control the keyboard focus; does nothing when it cannot take the focus. A control that
+    // is out of sight only because something around it is hidden for the moment (a panel hidden while
+    // the running handler refills it) takes the focus when that is shown again before the handler
+    // returns to the event loop.
     void SetFocus();
 
     // Raised once when the control has been created and given its design-time properties.

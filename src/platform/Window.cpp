@@ -244,6 +244,27 @@ bool Window::focusNextPrevChild(bool next)
     return true;
 }
 
+void Window::deferFocus(Control* control)
+{
+    deferredFocus_ = control;
+    if (!control || deferralLapses_)
+        return;
+    deferralLapses_ = true;
+    QTimer::singleShot(0, this, [this] {
+        deferralLapses_ = false;
+        deferredFocus_ = nullptr;
+    });
+}
+
+void Window::takeDeferredFocus()
+{
+    if (!deferredFocus_ || !deferredFocus_->canTakeFocus())
+        return;
+    Control* control = deferredFocus_;
+    deferredFocus_ = nullptr;
+    control->widget()->setFocus(Qt::OtherFocusReason);
+}
+
 void Window::focusFirstControl()
 {
     const std::vector<Control*> order = focusOrder();

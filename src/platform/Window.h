@@ -104,6 +104,10 @@ public:
     std::vector<Control*> readingOrder() const;
     // The controls that can take the keyboard focus now, in reading order.
     std::vector<Control*> focusOrder() const;
+    // A focus request for a control hidden for the moment; it lapses when control returns to the
+    // event loop, and nullptr withdraws it. Control::setVisible grants it once the control can take it.
+    void deferFocus(Control* control);
+    void takeDeferredFocus();
 
     // Registers a newly made control under its name (and index), places it inside parent (on a page of
     // a page panel when page >= 0) and gives it its geometry in window coordinates.
@@ -170,6 +174,8 @@ private:
     bool built_ = false;
     bool closed_ = false;
     QPixmap backdrop_;
+    Control* deferredFocus_ = nullptr;
+    bool deferralLapses_ = false;
     class PushButton* defaultButton_ = nullptr;
     class PushButton* cancelButton_ = nullptr;
 };

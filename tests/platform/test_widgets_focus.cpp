@@ -129,6 +129,28 @@ TEST_F(WidgetFocus, OnlyControlsTheUserCanSeeTakeTheFocus)
     }
 }
 
+// Code that hides a group, focuses a control in it and shows the group again leaves the focus there;
+// a request left pending when the handler ends lapses.
+TEST_F(WidgetFocus, FocusAskedWhileAGroupIsHiddenForAMomentArrivesWhenItShows)
+{
+    auto* w = fw::Window::New<SightWindow>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    fw::Control* group = w->FindControl(QStringLiteral("GB"));
+    group->setVisible(false);
+    w->FindControl(QStringLiteral("PB_partlyClipped"))->SetFocus();
+    EXPECT_EQ(focused(*w), "PB_first");
+    group->setVisible(true);
+    EXPECT_EQ(focused(*w), "PB_partlyClipped");
+
+    group->setVisible(false);
+    EXPECT_NE(focused(*w), "PB_partlyClipped") << "a hidden control keeps no focus";
+    w->FindControl(QStringLiteral("PB_inGroup"))->SetFocus();
+    testsupport::settle();
+    const QString before = focused(*w);
+    group->setVisible(true);
+    EXPECT_EQ(focused(*w), before);
+}
+
 TEST_F(WidgetFocus, AControlThatGoesOutOfSightTakesNoKeyAndHandsTheFocusOn)
 {
     auto* w = fw::Window::New<SightWindow>();
@@ -204,6 +226,7 @@ protected:
 
 TEST_F(ReportFocus, BothSidesRunInTheSameOrder)
 {
+    EXPECT_EQ(focused(*w), "EF_mainResultsRight(0)") << "the set-up leaves the focus in the pane it chose a report for last";
     c("PM_displayChoiceLeft")->SetFocus();
     const QStringList order = tabCycle(*w);
     const auto before = [&order](const char* a, const char* b) {
