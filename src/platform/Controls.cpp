@@ -38,11 +38,32 @@ QString asTyped(const QString& shown)
     return caption.replace(QLatin1String("&&"), QLatin1String("&"));
 }
 
+// Widgets whose painting is delegated to their control.
+class PaintWidget : public QWidget {
+public:
+    explicit PaintWidget(std::function<void(QPainter&)> paint)
+        : paint_(std::move(paint))
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        paint_(painter);
+    }
+
+private:
+    std::function<void(QPainter&)> paint_;
+};
+
+} // namespace
+
 // A push button as the framework has it: Return or Enter on a focused button presses it (not the
 // window's default button), and a button that carries a menu shows the platform's drop-down indicator.
-class Button : public QPushButton {
+class ButtonWidget : public QPushButton {
 public:
-    Button() { setAutoDefault(false); }
+    ButtonWidget() { setAutoDefault(false); }
     void setDropDown(bool dropDown)
     {
         if (dropDown_ == dropDown)
@@ -123,27 +144,6 @@ private:
     QFont own_;
 };
 
-// Widgets whose painting is delegated to their control.
-class PaintWidget : public QWidget {
-public:
-    explicit PaintWidget(std::function<void(QPainter&)> paint)
-        : paint_(std::move(paint))
-    {
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        paint_(painter);
-    }
-
-private:
-    std::function<void(QPainter&)> paint_;
-};
-
-} // namespace
-
 // ---- StaticText
 
 StaticText::StaticText()
@@ -161,12 +161,12 @@ QString StaticText::Text() const
 
 void StaticText::setText(const QString& text)
 {
-    static_cast<FitLabel*>(label_)->setLabelText(text);
+    label_->setLabelText(text);
 }
 
 void StaticText::applyFont()
 {
-    static_cast<FitLabel*>(label_)->setOwnFont(qtFont(font(), QApplication::font()));
+    label_->setOwnFont(qtFont(font(), QApplication::font()));
 }
 
 void StaticText::setTextAlign(int align)
@@ -177,13 +177,13 @@ void StaticText::setTextAlign(int align)
 
 void StaticText::setMultiLine(bool multiLine)
 {
-    static_cast<FitLabel*>(label_)->setWrap(multiLine);
+    label_->setWrap(multiLine);
 }
 
 // ---- PushButton
 
 PushButton::PushButton()
-    : button_(new Button)
+    : button_(new ButtonWidget)
 {
     setWidget(button_);
     QObject::connect(button_, &QPushButton::clicked, button_, [this] {
@@ -599,7 +599,7 @@ void UpDownArrows::PressDown()
 // ---- BevelButton
 
 BevelButton::BevelButton()
-    : button_(new Button)
+    : button_(new ButtonWidget)
 {
     setWidget(button_);
     QObject::connect(button_, &QPushButton::clicked, button_, [this] { clicked(); });
@@ -618,7 +618,7 @@ void BevelButton::setCaption(const QString& caption)
 void BevelButton::setHasMenu(int kind)
 {
     hasMenu_ = kind;
-    static_cast<Button*>(button_)->setDropDown(kind != 0);
+    button_->setDropDown(kind != 0);
 }
 
 void BevelButton::setCaptionAlign(int align)

@@ -22,6 +22,8 @@ class QMenu;
 
 namespace fw {
 
+class ButtonWidget;
+class FitLabel;
 class Graphics;
 
 // Events raised by assignment: setting a value from code (CheckBox::setValue, EditField::setText,
@@ -44,7 +46,7 @@ protected:
     void applyFont() override;
 
 private:
-    QLabel* label_;
+    FitLabel* label_;
 };
 
 // Captions, like every text the layer shows, appear as given: "&" marks no shortcut.
@@ -60,7 +62,7 @@ public:
     std::function<void(PushButton&)> Action;
 
 private:
-    QPushButton* button_;
+    ButtonWidget* button_;
 };
 
 class CheckBox : public Control {
@@ -240,7 +242,7 @@ private:
         bool separator = false;
     };
     void clicked();
-    QPushButton* button_;
+    ButtonWidget* button_;
     std::vector<MenuRowEntry> menuRows_;
     int captionAlign_ = 1;
     int hasMenu_ = 0;

@@ -418,7 +418,7 @@ void Window::keyPressEvent(QKeyEvent* event)
     const int key = event->key();
     // A focused button takes Return for itself (a check box leaves it unanswered); the default button
     // answers Return from the other controls.
-    const bool fromButton = qobject_cast<QAbstractButton*>(QApplication::focusWidget()) != nullptr;
+    const bool fromButton = qobject_cast<QAbstractButton*>(focusWidget()) != nullptr;
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !fromButton && defaultButton_ && defaultButton_->Enabled()
         && defaultButton_->isSeen()) {
         defaultButton_->Push();
