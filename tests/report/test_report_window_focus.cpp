@@ -122,6 +122,33 @@ TEST_F(ReportFocusTest, ClickedPlusAndMinusKeepTheFocusInTheSearchArea)
     EXPECT_EQ(w->numSearchCriteriaVisible, 1);
 }
 
+// Tab and Shift+Tab from the last shown row walk the whole focus chain without entering a collapsed
+// row, and every stop is on view. Row 6's "-" (on view only once all rows show) stays out of reach,
+// so its refusal message cannot be raised from the keyboard.
+TEST_F(ReportFocusTest, TabNeverLandsInACollapsedRow)
+{
+    for (int shown : {1, 3}) {
+        while (w->numSearchCriteriaVisible < shown)
+            static_cast<fw::PushButton*>(c("PB_NewCriteria", w->numSearchCriteriaVisible - 1))->Push();
+        for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+            fw::Control* start = c("EF_searchText", shown - 1);
+            focusOn(start);
+            ASSERT_EQ(focused(), describe(start));
+            for (int step = 0; step < 200; ++step) {
+                QTest::keyClick(focus(), key);
+                fw::Control* now = focusedControl();
+                ASSERT_NE(now, nullptr) << "focus left the window, step " << step;
+                EXPECT_LT(rowOf(now), shown) << describe(now) << " with " << shown << " rows shown";
+                EXPECT_FALSE(shownRect(focus()).isEmpty()) << describe(now) << " is out of view";
+                if (now == start)
+                    break;
+            }
+            EXPECT_EQ(focused(), describe(start)) << "the chain comes back to its start";
+        }
+    }
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join(QLatin1Char('\n')).toStdString();
+}
+
 // "Return to Number Selection" lies wholly on view at every width the window allows, and keeps its
 // place at the design width.
 TEST_F(ReportFocusTest, ReturnButtonStaysOnViewAtEveryWidth)
