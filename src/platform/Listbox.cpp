@@ -8,6 +8,8 @@
 #include <QStringListModel>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace fw {
 
 namespace {
@@ -36,6 +38,20 @@ public:
         if (owner_->DefaultRowHeight() > 0)
             size.setHeight(owner_->DefaultRowHeight());
         return size;
+    }
+
+    // Every text the style paints or measures passes here, so the cut bounds both. The row's text is
+    // shared, not copied, until it is cut.
+    QString displayText(const QVariant& value, const QLocale& locale) const override
+    {
+        const QString text = value.toString();
+        const qsizetype limit = Listbox::shownCharacters(owner_->view()->viewport()->width());
+        if (text.size() <= limit)
+            return QStyledItemDelegate::displayText(value, locale);
+        qsizetype cut = limit - 1;
+        if (text.at(cut - 1).isHighSurrogate())
+            --cut;
+        return QStyledItemDelegate::displayText(QVariant(text.left(cut) + QChar(0x2026)), locale);
     }
 
 private:
@@ -138,6 +154,11 @@ void Listbox::setDefaultRowHeight(int height)
 {
     rowHeight_ = height;
     view_->doItemsLayout();
+}
+
+qsizetype Listbox::shownCharacters(int widthPx)
+{
+    return 2 * qsizetype(std::max(widthPx, kMinShownCharacters));
 }
 
 bool Listbox::CellBackgroundPaint(Graphics&, int, int)

@@ -15,9 +15,19 @@ class Graphics;
 
 // A one-column list box. Its rows come from its own list of texts (AddRow and friends) or, for lists
 // of any size, from a model that the owner sets; rows are then produced on demand, never stored twice.
+//
+// A row shows at most shownCharacters(width of the list in pixels) UTF-16 units of its text, twice the
+// width: a printable character is at least a pixel wide and takes at most two units, so what is cut
+// off lay beyond the list's right edge, where a long row is elided anyway. A cut row ends in "…" (also
+// where narrow marks let the cut text fit), never in half a surrogate pair. Painting and measuring a
+// row thus cost the list's width, not the row's length; List(), the model and every reader of the
+// rows still get the whole text.
 class Listbox : public Control {
 public:
     Listbox();
+
+    static constexpr int kMinShownCharacters = 64;
+    static qsizetype shownCharacters(int widthPx);
 
     // Rows from an outside model (kept by the caller); nullptr returns to the own row list.
     void setModel(QAbstractItemModel* model);

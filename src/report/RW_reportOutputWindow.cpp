@@ -499,7 +499,9 @@ void RW_reportOutputWindow::_CreateControls2()
     title->setTextColor(QColor(0x2A, 0x2F, 0x85));
     title->setTextAlign(0);
 
-    auto* back = add(new PushButton, QStringLiteral("PushButton1"), 731, 10, 196, 22, LockNone, header);
+    // Kept at its distance to the header's right end, so that it stays on view down to the window's
+    // minimum width of 720 (at design width it stands at 731, as placed).
+    auto* back = add(new PushButton, QStringLiteral("PushButton1"), 731, 10, 196, 22, LockTop | LockRight, header);
     back->setCaption(QStringLiteral("Return to Number Selection"));
     back->Action = [this](PushButton&) { PushButton1_Action(); };
 

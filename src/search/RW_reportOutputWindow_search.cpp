@@ -260,6 +260,10 @@ void RW_reportOutputWindow::PB_NewCriteria_Action(PushButton& sender)
     adjustWindowSizeForOneMoreSearch();
     reportArea->setVisible(true);
     searchArea->setVisible(true);
+    // Hiding the pressed button and both areas took the keyboard focus away; it goes to the phrase
+    // of the row just shown rather than to whatever control the toolkit picked next.
+    if (auto* phrase = ctl<EditField>("EF_searchText", k + 1))
+        phrase->SetFocus();
 }
 
 // "-" element j stands on row j + 1 (the last row shown) and hides that row.
@@ -288,6 +292,9 @@ void RW_reportOutputWindow::PB_srchHide_Action(PushButton& sender)
     adjustWindowSizeForOneLessSearch();
     reportArea->setVisible(true);
     searchArea->setVisible(true);
+    // The focus stays in the search area, on the "+" that now ends the rows.
+    if (auto* more = ctl<PushButton>("PB_NewCriteria", j))
+        more->SetFocus();
 }
 
 // The boundary between the report area and the search area moves up by one row pitch; the search

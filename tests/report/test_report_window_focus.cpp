@@ -1,0 +1,171 @@
+// Keyboard focus in the report window's search area and the reach of the header's return button: what
+// the user reaches by keyboard and pointer must be on view, and "+"/"-" never hand the focus elsewhere.
+
+#include "report/RW_reportOutputWindow.h"
+
+#include "platform/Controls.h"
+#include "platform/EditField.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using Report = RW_reportOutputWindow;
+
+// The part of widget's rectangle that its ancestors leave on view, in widget coordinates.
+QRect shownRect(const QWidget* widget)
+{
+    if (!widget->isVisible())
+        return {};
+    QRect shown = widget->rect();
+    QPoint offset;
+    for (const QWidget* child = widget; !child->isWindow(); child = child->parentWidget()) {
+        offset += child->pos();
+        const QWidget* parent = child->parentWidget();
+        shown &= parent->rect().translated(-offset);
+    }
+    return shown;
+}
+
+class ReportFocusTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        w = fw::Window::New<Report>();
+        testsupport::showReport(*w, QStringLiteral("one\ntwo\n"));
+        w->activateWindow();
+        ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == w; }));
+    }
+    void TearDown() override { testsupport::closeAllWindows(); }
+
+    fw::Control* c(const char* name, int index = -1) const { return w->FindControl(QLatin1String(name), index); }
+    QWidget* focus() const { return QApplication::focusWidget(); }
+
+    void focusOn(fw::Control* control)
+    {
+        control->SetFocus();
+        ASSERT_TRUE(testsupport::waitUntil([&] { return focus() == control->widget(); }, 2000));
+    }
+    // Presses Space where the keyboard focus is, as the user does on a focused button.
+    void pressSpace() { QTest::keyClick(focus(), Qt::Key_Space); }
+
+    // The innermost control whose widget holds the focus; nullptr when none of the window's does.
+    fw::Control* focusedControl() const
+    {
+        for (QWidget* f = focus(); f; f = f->parentWidget()) {
+            for (fw::Control* control : w->controls()) {
+                if (control->widget() == f)
+                    return control;
+            }
+        }
+        return nullptr;
+    }
+    // "Name(index)" of a control, for readable failures; "none" for nullptr.
+    static std::string describe(const fw::Control* control)
+    {
+        if (!control)
+            return "none";
+        return control->Name().toStdString() + "(" + std::to_string(control->Index()) + ")";
+    }
+    std::string focused() const { return describe(focusedControl()); }
+    // The search row a control stands on, -1 outside the rows; "-" element j stands on row j + 1.
+    int rowOf(const fw::Control* control) const
+    {
+        if (!control || control->Index() < 0 || control->parentControl() != c("GB_search"))
+            return -1;
+        return control->Name() == QLatin1String("PB_srchHide") ? control->Index() + 1 : control->Index();
+    }
+
+    Report* w = nullptr;
+    testsupport::MessageLog log{QStringLiteral("OK")};
+};
+
+// Space on "+" leaves the focus in the phrase field of the row it showed; Space on "-" leaves it on the
+// "+" that now ends the rows. Both ends of the rows are reached, and nothing refuses on the way.
+TEST_F(ReportFocusTest, PlusAndMinusKeepTheFocusInTheSearchArea)
+{
+    for (int k = 0; k < 6; ++k) {
+        focusOn(c("PB_NewCriteria", k));
+        pressSpace();
+        ASSERT_EQ(w->numSearchCriteriaVisible, k + 2);
+        EXPECT_EQ(focused(), describe(c("EF_searchText", k + 1))) << "after + on row " << k;
+        EXPECT_EQ(shownRect(focus()), focus()->rect()) << k;
+    }
+    for (int j = 5; j >= 0; --j) {
+        focusOn(c("PB_srchHide", j));
+        pressSpace();
+        ASSERT_EQ(w->numSearchCriteriaVisible, j + 1);
+        EXPECT_EQ(focused(), describe(c("PB_NewCriteria", j))) << "after - on row " << j + 1;
+        EXPECT_EQ(shownRect(focus()), focus()->rect()) << j;
+    }
+    // The focused "+" answers the next Space: the row comes back, the report stays.
+    pressSpace();
+    EXPECT_EQ(w->numSearchCriteriaVisible, 2);
+    EXPECT_EQ(focused(), describe(c("EF_searchText", 1)));
+    EXPECT_FALSE(w->isClosed());
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join(QLatin1Char('\n')).toStdString();
+}
+
+// A click on "+" or "-" gives the focus the same place as Space does.
+TEST_F(ReportFocusTest, ClickedPlusAndMinusKeepTheFocusInTheSearchArea)
+{
+    QTest::mouseClick(c("PB_NewCriteria", 0)->widget(), Qt::LeftButton);
+    EXPECT_EQ(focused(), describe(c("EF_searchText", 1)));
+    QTest::mouseClick(c("PB_srchHide", 0)->widget(), Qt::LeftButton);
+    EXPECT_EQ(focused(), describe(c("PB_NewCriteria", 0)));
+    EXPECT_EQ(w->numSearchCriteriaVisible, 1);
+}
+
+// Tab and Shift+Tab from the last shown row walk the whole focus chain without entering a collapsed
+// row, and every stop is on view. Row 6's "-" (on view only once all rows show) stays out of reach,
+// so its refusal message cannot be raised from the keyboard.
+TEST_F(ReportFocusTest, TabNeverLandsInACollapsedRow)
+{
+    for (int shown : {1, 3}) {
+        while (w->numSearchCriteriaVisible < shown)
+            static_cast<fw::PushButton*>(c("PB_NewCriteria", w->numSearchCriteriaVisible - 1))->Push();
+        for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+            fw::Control* start = c("EF_searchText", shown - 1);
+            focusOn(start);
+            ASSERT_EQ(focused(), describe(start));
+            for (int step = 0; step < 200; ++step) {
+                QTest::keyClick(focus(), key);
+                fw::Control* now = focusedControl();
+                ASSERT_NE(now, nullptr) << "focus left the window, step " << step;
+                EXPECT_LT(rowOf(now), shown) << describe(now) << " with " << shown << " rows shown";
+                EXPECT_FALSE(shownRect(focus()).isEmpty()) << describe(now) << " is out of view";
+                if (now == start)
+                    break;
+            }
+            EXPECT_EQ(focused(), describe(start)) << "the chain comes back to its start";
+        }
+    }
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join(QLatin1Char('\n')).toStdString();
+}
+
+// "Return to Number Selection" lies wholly on view at every width the window allows, and keeps its
+// place at the design width.
+TEST_F(ReportFocusTest, ReturnButtonStaysOnViewAtEveryWidth)
+{
+    fw::Control* back = c("PushButton1");
+    EXPECT_EQ(back->Left(), 731);
+    for (int width : {720, 721, 800, 926, 940, 1600}) {
+        w->setSize(width, 659);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return w->Width() == width; }));
+        QWidget* button = back->widget();
+        EXPECT_EQ(shownRect(button), button->rect()) << "width " << width;
+        EXPECT_LE(back->Left() + back->Width(), width) << width;
+        EXPECT_GE(back->Left(), c("StaticText2")->Left() + c("StaticText2")->Width()) << width;
+        if (width == 940) {
+            EXPECT_EQ(back->Left(), 731);
+        }
+    }
+}
+
+} // namespace
