@@ -246,6 +246,11 @@ void RW_reportOutputWindow::CreateControls()
     _CreateControls0();
     _CreateControls1();
     _CreateControls2();
+    // The window opens on the first control of the report area, not on the first control in reading
+    // order: that is "Return to Number Selection", whose accidental Space would throw the running
+    // report away. The set-up at the run's end moves the focus on to a pane.
+    if (auto* split = FindControl(QStringLiteral("SL_widthAdjuster")))
+        split->SetFocus();
 }
 
 // Pass 0: the report area (controls 1 to 23), the search group and the first search-row elements.

@@ -169,3 +169,15 @@ TEST_F(ReportFocusTest, ReturnButtonStaysOnViewAtEveryWidth)
 }
 
 } // namespace
+
+// While the back-end still runs, the window holds the focus in its report area, not on the header's
+// return button, which comes first in reading order and whose Space would drop the running report.
+TEST(ReportOpeningFocus, OpensInTheReportAreaNotOnTheReturnButton)
+{
+    auto* w = fw::Window::New<Report>();
+    w->activateWindow();
+    auto* split = w->FindControl(QStringLiteral("SL_widthAdjuster"));
+    ASSERT_NE(split, nullptr);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return QApplication::focusWidget() == split->widget(); }, 2000));
+    testsupport::closeAllWindows();
+}
