@@ -266,17 +266,6 @@ TEST_F(ProgramCopies, TheReleasedProgramAnswersNoMessageBoxByItself)
     EXPECT_FALSE(QString::fromLocal8Bit(second.readAllStandardError()).contains(QStringLiteral("already open")));
 }
 
-// True when the process is gone or only waits to be reaped.
-bool processGone(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close >= 0 && line.mid(close + 2, 1) == "Z";
-}
-
 class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<int> {};
 
 TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowCloses)
@@ -308,7 +297,7 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowCloses)
     EXPECT_EQ(first.exitCode(), 128 + signal);
     EXPECT_FALSE(QFileInfo::exists(config));
     EXPECT_FALSE(QFileInfo::exists(documents));
-    EXPECT_TRUE(testsupport::waitUntil([&] { return processGone(backEndPid); }, 2000));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::processGone(backEndPid); }, 2000));
     fw::Mutex next(QString::fromLatin1(App::mutexName));
     EXPECT_TRUE(next.TryEnter());
 }

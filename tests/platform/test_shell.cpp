@@ -36,17 +36,6 @@ protected:
     }
 };
 
-// A process that is gone or only waits to be reaped by someone else.
-bool processGone(int pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close >= 0 && line.mid(close + 2, 1) == "Z";
-}
-
 class ShellTest : public ::testing::Test
 {
 protected:
@@ -214,7 +203,7 @@ TEST_F(ShellTest, WhatTheProgramLeftBehindEndsWithItAndItsOutputIsKept)
             const int childPid = output.section("pid ", 1).section('\n', 0, 0).toInt();
             ASSERT_GT(childPid, 0) << output.toStdString();
             // Ended by the time the run completed; only reaping by its new parent may still be due.
-            EXPECT_TRUE(testsupport::waitUntil([&] { return processGone(childPid); }, 1000)) << child << mode;
+            EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::processGone(childPid); }, 1000)) << child << mode;
         }
     }
 }
@@ -239,7 +228,7 @@ TEST_F(ShellTest, CloseAndDestructionLeaveNoProcessBehind)
             EXPECT_FALSE(shell->IsRunning());
             EXPECT_EQ(shell->ReadAll(), QString());
         }
-        EXPECT_TRUE(testsupport::waitUntil([&] { return processGone(child); }, 3000)) << destroy;
+        EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::processGone(child); }, 3000)) << destroy;
         if (shell) {
             testsupport::waitUntil([] { return false; }, 200);
             EXPECT_EQ(shell->completions, 0); // a closed run reports nothing more

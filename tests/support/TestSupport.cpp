@@ -187,4 +187,14 @@ QStringList MessageLog::messages() const
     return texts;
 }
 
+bool processGone(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close >= 0 && line.mid(close + 2, 1) == "Z";
+}
+
 } // namespace testsupport

@@ -114,4 +114,7 @@ public:
     std::vector<fw::MessageRequest> shown;
 };
 
+// True when the process is gone or only waits to be reaped by someone else.
+bool processGone(qint64 pid);
+
 } // namespace testsupport
