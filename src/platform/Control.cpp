@@ -8,8 +8,22 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 namespace fw {
+
+namespace {
+
+// The platform's standard interface size in pixels at the reference resolution the window tables
+// were drawn for (96 dots per inch, 72 points per inch).
+int standardPixelSize(const QFont& base)
+{
+    if (base.pixelSize() > 0)
+        return base.pixelSize();
+    return std::max(1, int(std::lround(base.pointSizeF() * 96.0 / 72.0)));
+}
+
+} // namespace
 
 Control::~Control()
 {
@@ -48,6 +62,11 @@ QWidget* Control::childContainer(int) const
 
 void Control::setBounds(int left, int top, int width, int height)
 {
+    // A zero read from a size below zero and handed back is no change of size.
+    if (width == 0 && width_ < 0)
+        width = width_;
+    if (height == 0 && height_ < 0)
+        height = height_;
     const int dx = left - left_;
     const int dy = top - top_;
     const int dw = width - width_;
@@ -104,8 +123,11 @@ bool Control::Visible() const
 
 void Control::setVisible(bool visible)
 {
-    if (widget_)
-        widget_->setVisible(visible);
+    if (!widget_)
+        return;
+    widget_->setVisible(visible);
+    if (visible && window_)
+        window_->takeDeferredFocus();
 }
 
 bool Control::Enabled() const
@@ -164,10 +186,44 @@ void Control::applyTextColor()
     widget_->setPalette(palette);
 }
 
+bool Control::isSeen() const
+{
+    if (!widget_ || !window_ || width_ <= 0 || height_ <= 0)
+        return false;
+    const QWidget* top = window_;
+    if (!widget_->isVisibleTo(top))
+        return false;
+    // The widget's rectangle, carried up one parent at a time and cut by each: linear in the depth.
+    QRect seen = widget_->rect();
+    for (const QWidget* w = widget_; w != top; w = w->parentWidget()) {
+        const QWidget* parent = w->parentWidget();
+        if (!parent)
+            return false;
+        seen = seen.translated(w->pos()) & parent->rect();
+        if (seen.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool Control::canTakeFocus() const
+{
+    return isSeen() && widget_->isEnabled() && (widget_->focusPolicy() & Qt::TabFocus);
+}
+
 void Control::SetFocus()
 {
-    if (widget_)
+    if (!widget_ || !window_)
+        return;
+    if (canTakeFocus()) {
+        window_->deferFocus(nullptr);
         widget_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    const bool hiddenAround = widget_->isEnabled() && (widget_->focusPolicy() & Qt::TabFocus) && width_ > 0
+                              && height_ > 0 && !widget_->isHidden();
+    if (hiddenAround)
+        window_->deferFocus(this);
 }
 
 QFont Control::qtFont(const FontSpec& spec, const QFont& base)
@@ -182,7 +238,7 @@ QFont Control::qtFont(const FontSpec& spec, const QFont& base)
             font.setStyleHint(QFont::SansSerif);
         }
     }
-    font.setPointSize(spec.size > 0 ? spec.size : base.pointSize());
+    font.setPixelSize(spec.size > 0 ? spec.size : standardPixelSize(base));
     font.setBold(spec.bold);
     font.setItalic(spec.italic);
     font.setUnderline(spec.underline);

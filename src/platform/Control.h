@@ -23,7 +23,9 @@ enum Lock : int {
 };
 
 // Font of a control as the window tables give it: "System" at size 0 is the platform's standard
-// interface font at its standard size; other names fall back to what the system has.
+// interface font at its standard size; other names fall back to what the system has. Sizes are pixels,
+// like the geometry the tables give with them, so text fits the controls made for it at any font
+// resolution; the standard size is taken at the reference resolution of 96 dots per inch as well.
 struct FontSpec {
     QString name = QStringLiteral("System");
     int size = 0;
@@ -53,6 +55,9 @@ public:
 
     int Left() const { return left_; }
     int Top() const { return top_; }
+    // A control pushed below zero by its locks reads, and shows, as zero wide or high, and keeps the
+    // size below zero that its locks gave it: given back its own reading of zero it keeps that size, so
+    // it comes back exactly when its parent grows again.
     int Width() const { return width_ > 0 ? width_ : 0; }
     int Height() const { return height_ > 0 ? height_ : 0; }
     void setLeft(int left) { setBounds(left, top_, width_, height_); }
@@ -78,6 +83,18 @@ public:
     void setTextColor(QColor color);
     QColor TextColor() const { return textColor_; }
 
+    // True when the user can see some of the control: it and everything around it are shown, it is
+    // wider and higher than zero, and its parents and its window do not clip it away wholly (a row
+    // below the bottom edge of a shrunk group box is not seen). Whether the window itself is on screen
+    // does not count.
+    bool isSeen() const;
+    // True when the keyboard focus may go to the control: it is seen, it and everything around it are
+    // enabled, and it is of a kind that takes the focus by Tab.
+    bool canTakeFocus() const;
+    // Gives the control the keyboard focus; does nothing when it cannot take the focus. A control that
+    // is out of sight only because something around it is hidden for the moment (a panel hidden while
+    // the running handler refills it) takes the focus when that is shown again before the handler
+    // returns to the event loop.
     void SetFocus();
 
     // Raised once when the control has been created and given its design-time properties.

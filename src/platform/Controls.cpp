@@ -3,10 +3,12 @@
 #include "platform/Graphics.h"
 #include "platform/Window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,6 +24,104 @@
 namespace fw {
 
 namespace {
+
+// Qt takes "&" in a button's or a group's caption as a shortcut marker; captions are shown as typed.
+QString shownAsTyped(const QString& caption)
+{
+    QString shown = caption;
+    return shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+QString asTyped(const QString& shown)
+{
+    QString caption = shown;
+    return caption.replace(QLatin1String("&&"), QLatin1String("&"));
+}
+
+// A push button as the framework has it: Return or Enter on a focused button presses it (not the
+// window's default button), and a button that carries a menu shows the platform's drop-down indicator.
+class Button : public QPushButton {
+public:
+    Button() { setAutoDefault(false); }
+    void setDropDown(bool dropDown)
+    {
+        if (dropDown_ == dropDown)
+            return;
+        dropDown_ = dropDown;
+        update();
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (returnKey && !(event->modifiers() & ~Qt::KeypadModifier)) {
+            event->accept();
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+    void initStyleOption(QStyleOptionButton* option) const override
+    {
+        QPushButton::initStyleOption(option);
+        if (dropDown_)
+            option->features |= QStyleOptionButton::HasMenu;
+    }
+
+private:
+    bool dropDown_ = false;
+};
+
+// A label that draws a text too wide or too tall for it in a smaller font, the largest that shows it
+// whole, and in its own font again once the text fits. Wrapped labels keep their own font.
+class FitLabel : public QLabel {
+public:
+    void setOwnFont(const QFont& font)
+    {
+        own_ = font;
+        fit();
+    }
+    void setLabelText(const QString& text)
+    {
+        setText(text);
+        fit();
+    }
+    void setWrap(bool wrap)
+    {
+        setWordWrap(wrap);
+        fit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+
+private:
+    // A few measurements of the label's own short text: a first guess in proportion, then steps down.
+    void fit()
+    {
+        QFont font = own_;
+        const QSize room = contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin())).size();
+        if (!wordWrap() && !text().isEmpty() && room.width() > 0 && room.height() > 0) {
+            QSize needed = QFontMetrics(font).size(0, text());
+            int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+            while (pixels > 1 && (needed.width() > room.width() || needed.height() > room.height())) {
+                const double ratio = std::min(double(room.width()) / needed.width(), double(room.height()) / needed.height());
+                pixels = std::max(1, std::min(pixels - 1, int(pixels * ratio)));
+                font.setPixelSize(pixels);
+                needed = QFontMetrics(font).size(0, text());
+            }
+        }
+        if (this->font() != font)
+            setFont(font);
+    }
+
+    QFont own_;
+};
 
 // Widgets whose painting is delegated to their control.
 class PaintWidget : public QWidget {
@@ -46,7 +147,7 @@ private:
 // ---- StaticText
 
 StaticText::StaticText()
-    : label_(new QLabel)
+    : label_(new FitLabel)
 {
     label_->setTextFormat(Qt::PlainText);
     label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -60,7 +161,12 @@ QString StaticText::Text() const
 
 void StaticText::setText(const QString& text)
 {
-    label_->setText(text);
+    static_cast<FitLabel*>(label_)->setLabelText(text);
+}
+
+void StaticText::applyFont()
+{
+    static_cast<FitLabel*>(label_)->setOwnFont(qtFont(font(), QApplication::font()));
 }
 
 void StaticText::setTextAlign(int align)
@@ -71,15 +177,14 @@ void StaticText::setTextAlign(int align)
 
 void StaticText::setMultiLine(bool multiLine)
 {
-    label_->setWordWrap(multiLine);
+    static_cast<FitLabel*>(label_)->setWrap(multiLine);
 }
 
 // ---- PushButton
 
 PushButton::PushButton()
-    : button_(new QPushButton)
+    : button_(new Button)
 {
-    button_->setAutoDefault(false);
     setWidget(button_);
     QObject::connect(button_, &QPushButton::clicked, button_, [this] {
         if (Action)
@@ -89,12 +194,12 @@ PushButton::PushButton()
 
 QString PushButton::Caption() const
 {
-    return button_->text();
+    return asTyped(button_->text());
 }
 
 void PushButton::setCaption(const QString& caption)
 {
-    button_->setText(caption);
+    button_->setText(shownAsTyped(caption));
 }
 
 void PushButton::Push()
@@ -117,12 +222,12 @@ CheckBox::CheckBox()
 
 QString CheckBox::Caption() const
 {
-    return box_->text();
+    return asTyped(box_->text());
 }
 
 void CheckBox::setCaption(const QString& caption)
 {
-    box_->setText(caption);
+    box_->setText(shownAsTyped(caption));
 }
 
 bool CheckBox::Value() const
@@ -149,12 +254,12 @@ GroupBox::GroupBox()
 
 QString GroupBox::Caption() const
 {
-    return group_->title();
+    return asTyped(group_->title());
 }
 
 void GroupBox::setCaption(const QString& caption)
 {
-    group_->setTitle(caption);
+    group_->setTitle(shownAsTyped(caption));
 }
 
 // ---- Canvas
@@ -494,21 +599,26 @@ void UpDownArrows::PressDown()
 // ---- BevelButton
 
 BevelButton::BevelButton()
-    : button_(new QPushButton)
+    : button_(new Button)
 {
-    button_->setAutoDefault(false);
     setWidget(button_);
     QObject::connect(button_, &QPushButton::clicked, button_, [this] { clicked(); });
 }
 
 QString BevelButton::Caption() const
 {
-    return button_->text();
+    return asTyped(button_->text());
 }
 
 void BevelButton::setCaption(const QString& caption)
 {
-    button_->setText(caption);
+    button_->setText(shownAsTyped(caption));
+}
+
+void BevelButton::setHasMenu(int kind)
+{
+    hasMenu_ = kind;
+    static_cast<Button*>(button_)->setDropDown(kind != 0);
 }
 
 void BevelButton::setCaptionAlign(int align)
@@ -572,7 +682,7 @@ void BevelButton::clicked()
         if (isSeparator(row))
             menu.addSeparator();
         else
-            menu.addAction(menuRows_[size_t(row)].text)->setData(row);
+            menu.addAction(shownAsTyped(menuRows_[size_t(row)].text))->setData(row);
     }
     if (QAction* chosen = menu.exec(button_->mapToGlobal(QPoint(0, button_->height()))))
         Push(chosen->data().toInt());

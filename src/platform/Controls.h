@@ -29,6 +29,8 @@ class Graphics;
 // setter returns, exactly as a user's change does, and it does so also when the value is unchanged.
 // A user's change raises the same event once.
 
+// A text that does not fit its label on one line is drawn whole in a smaller font, never cut; a
+// multi-line label wraps instead.
 class StaticText : public Control {
 public:
     StaticText();
@@ -38,17 +40,21 @@ public:
     void setTextAlign(int align);
     void setMultiLine(bool multiLine);
 
+protected:
+    void applyFont() override;
+
 private:
     QLabel* label_;
 };
 
+// Captions, like every text the layer shows, appear as given: "&" marks no shortcut.
 class PushButton : public Control {
 public:
     PushButton();
     QString Caption() const;
     void setCaption(const QString& caption);
     // Presses the button as a click does: raises Action when the button and every control around it
-    // are enabled.
+    // are enabled. Return or Enter on the focused button presses it too.
     void Push();
 
     std::function<void(PushButton&)> Action;
@@ -211,7 +217,8 @@ public:
     void setCaptionAlign(int align);
     int CaptionAlign() const { return captionAlign_; }
     int HasMenu() const { return hasMenu_; }
-    void setHasMenu(int kind) { hasMenu_ = kind; }
+    // A button with a menu (any kind but 0) shows the drop-down indicator.
+    void setHasMenu(int kind);
     // Rows are taken as written, "-" included; separators are rows of their own kind.
     void AddRow(const QString& text);
     void AddSeparator();

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -31,12 +32,17 @@ QString showMessageBox(const MessageRequest& request)
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(request.title.isEmpty() ? QApplication::applicationDisplayName() : request.title);
     box.setIcon(request.caution ? QMessageBox::Warning : QMessageBox::Information);
+    // Messages carry the user's own texts (file names, bookmark names): shown as typed, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.message);
     box.setInformativeText(request.explanation);
+    for (QLabel* label : box.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
     std::vector<std::pair<QAbstractButton*, QString>> buttons;
     for (int i = 0; i < request.buttons.size(); ++i) {
         const bool isCancel = request.buttons.size() > 1 && i == request.buttons.size() - 1;
-        QPushButton* b = box.addButton(request.buttons[i], isCancel ? QMessageBox::RejectRole
+        QString caption = request.buttons[i];
+        QPushButton* b = box.addButton(caption.replace(QLatin1Char('&'), QLatin1String("&&")), isCancel ? QMessageBox::RejectRole
                                                            : i == 0 ? QMessageBox::AcceptRole
                                                                     : QMessageBox::DestructiveRole);
         buttons.emplace_back(b, request.buttons[i]);

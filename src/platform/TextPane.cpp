@@ -634,7 +634,7 @@ const TextPane::FontEntry& TextPane::fontFor(int style) const
             f.setItalic(s.italic);
             f.setUnderline(s.underline);
             if (s.size > 0)
-                f.setPointSize(s.size);
+                f.setPixelSize(s.size);
         }
         fonts_[slot] = std::make_unique<FontEntry>(f, viewport());
     }

@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -42,12 +43,81 @@ QPoint nextStaggerPosition(QSize size)
     return {x, y};
 }
 
+// Rows from top to bottom, each row from left to right. A control starts a new row unless its top lies
+// above the middle of the control that started the current row; the controls inside a control follow
+// right after it, in their own reading order.
+void appendInReadingOrder(std::vector<Control*> siblings, std::vector<Control*>& out)
+{
+    const auto byTop = [](const Control* a, const Control* b) {
+        return a->Top() != b->Top() ? a->Top() < b->Top() : a->Left() < b->Left();
+    };
+    const auto byLeft = [](const Control* a, const Control* b) {
+        return a->Left() != b->Left() ? a->Left() < b->Left() : a->Top() < b->Top();
+    };
+    std::stable_sort(siblings.begin(), siblings.end(), byTop);
+    size_t rowStart = 0;
+    while (rowStart < siblings.size()) {
+        const Control* first = siblings[rowStart];
+        const int middle = first->Top() + std::max(1, first->Height() / 2);
+        size_t rowEnd = rowStart + 1;
+        while (rowEnd < siblings.size() && siblings[rowEnd]->Top() < middle)
+            ++rowEnd;
+        std::stable_sort(siblings.begin() + std::ptrdiff_t(rowStart), siblings.begin() + std::ptrdiff_t(rowEnd), byLeft);
+        for (size_t i = rowStart; i < rowEnd; ++i) {
+            out.push_back(siblings[i]);
+            appendInReadingOrder(siblings[i]->children(), out);
+        }
+        rowStart = rowEnd;
+    }
+}
+
 } // namespace
+
+// Keeps the keyboard away from controls the user cannot see, whatever route the focus took to them: a
+// key that reaches such a control is dropped and the focus moves on; a control that receives the focus
+// hands it on once control is back in the event loop. It looks at key presses and focus changes only.
+class FocusGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if ((type != QEvent::KeyPress && type != QEvent::FocusIn) || !watched->isWidgetType())
+            return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        auto* window = qobject_cast<Window*>(widget->window());
+        if (!window)
+            return false;
+        const Control* control = window->controlOf(widget);
+        if (!control || control->isSeen())
+            return false;
+        if (type == QEvent::FocusIn) {
+            QPointer<Window> target(window);
+            QTimer::singleShot(0, window, [target] {
+                if (!target)
+                    return;
+                const Control* focused = target->controlOf(QApplication::focusWidget());
+                if (focused && !focused->isSeen())
+                    target->focusNextPrevChild(true);
+            });
+            return false;
+        }
+        window->focusNextPrevChild(true);
+        return true;
+    }
+};
 
 Window::Window()
     : QWidget(nullptr)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    static const bool guarding = [] {
+        QCoreApplication::instance()->installEventFilter(new FocusGuard(QCoreApplication::instance()));
+        return true;
+    }();
+    (void)guarding;
 }
 
 Window::~Window()
@@ -115,7 +185,91 @@ void Window::addControl(Control* control, const QString& name, Control* parent, 
     owned_.emplace_back(control);
     controlOrder_.push_back(control);
     byName_.insert(lookupKey(name, index), control);
+    if (control->widget())
+        byWidget_.insert(control->widget(), control);
     control->attach(this, name, index, parent, page);
+}
+
+Control* Window::controlOf(const QWidget* widget) const
+{
+    for (const QWidget* w = widget; w && w != this; w = w->parentWidget()) {
+        if (Control* control = byWidget_.value(w, nullptr))
+            return control;
+    }
+    return nullptr;
+}
+
+std::vector<Control*> Window::readingOrder() const
+{
+    std::vector<Control*> topLevel;
+    for (Control* control : controlOrder_) {
+        if (!control->parentControl())
+            topLevel.push_back(control);
+    }
+    std::vector<Control*> order;
+    order.reserve(controlOrder_.size());
+    appendInReadingOrder(std::move(topLevel), order);
+    return order;
+}
+
+std::vector<Control*> Window::focusOrder() const
+{
+    std::vector<Control*> order = readingOrder();
+    order.erase(std::remove_if(order.begin(), order.end(), [](const Control* c) { return !c->canTakeFocus(); }),
+                order.end());
+    return order;
+}
+
+// Steps from the focused control (or from before the first) to the next control in reading order that
+// can take the focus; the focused control itself may no longer be able to hold it.
+bool Window::focusNextPrevChild(bool next)
+{
+    const std::vector<Control*> order = readingOrder();
+    const size_t n = order.size();
+    if (n == 0)
+        return true;
+    const Control* current = controlOf(focusWidget());
+    const auto at = std::find(order.begin(), order.end(), current);
+    const size_t from = at != order.end() ? size_t(at - order.begin()) : next ? n - 1 : 0;
+    for (size_t step = 1; step <= n; ++step) {
+        Control* candidate = order[next ? (from + step) % n : (from + n - step) % n];
+        if (candidate->canTakeFocus()) {
+            candidate->widget()->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    // Nothing can take the focus: it leaves the control the user cannot see.
+    if (current && !current->canTakeFocus())
+        setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void Window::deferFocus(Control* control)
+{
+    deferredFocus_ = control;
+    if (!control || deferralLapses_)
+        return;
+    deferralLapses_ = true;
+    QTimer::singleShot(0, this, [this] {
+        deferralLapses_ = false;
+        deferredFocus_ = nullptr;
+    });
+}
+
+void Window::takeDeferredFocus()
+{
+    if (!deferredFocus_ || !deferredFocus_->canTakeFocus())
+        return;
+    Control* control = deferredFocus_;
+    deferredFocus_ = nullptr;
+    control->widget()->setFocus(Qt::OtherFocusReason);
+}
+
+void Window::focusFirstControl()
+{
+    const std::vector<Control*> order = focusOrder();
+    if (!order.empty())
+        order.front()->widget()->setFocus(Qt::OtherFocusReason);
 }
 
 Control* Window::FindControl(const QString& name, int index) const
@@ -144,7 +298,17 @@ void Window::Show()
 {
     if (closed_)
         return;
+    const bool opening = !isVisible();
+    // Only the window's own code can have focused a control before the window shows.
+    const QPointer<QWidget> chosen = opening ? focusWidget() : nullptr;
     show();
+    if (opening) {
+        const Control* control = controlOf(chosen);
+        if (control && control->canTakeFocus())
+            chosen->setFocus(Qt::OtherFocusReason);
+        else
+            focusFirstControl();
+    }
     // Headless platforms cannot stack windows and say so on every call.
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
         raise();
@@ -252,12 +416,15 @@ bool Window::MouseWheel(int, int, int, int)
 void Window::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && defaultButton_ && defaultButton_->Enabled()
-        && defaultButton_->Visible()) {
+    // A focused button takes Return for itself (a check box leaves it unanswered); the default button
+    // answers Return from the other controls.
+    const bool fromButton = qobject_cast<QAbstractButton*>(QApplication::focusWidget()) != nullptr;
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !fromButton && defaultButton_ && defaultButton_->Enabled()
+        && defaultButton_->isSeen()) {
         defaultButton_->Push();
         return;
     }
-    if (key == Qt::Key_Escape && cancelButton_ && cancelButton_->Enabled() && cancelButton_->Visible()) {
+    if (key == Qt::Key_Escape && cancelButton_ && cancelButton_->Enabled() && cancelButton_->isSeen()) {
         cancelButton_->Push();
         return;
     }
@@ -303,8 +470,22 @@ QString keyText(const QKeyEvent* event)
     case Qt::Key_Right: return QString(QChar(29));
     case Qt::Key_Up: return QString(QChar(30));
     case Qt::Key_Down: return QString(QChar(31));
-    default: return event->text();
+    default: break;
     }
+    // A held Ctrl turns a letter's text into a control character (Ctrl+C into Enter's code 3, Ctrl+M
+    // into Return's 13); only the keys above may stand for those, so such a key reads as its letter.
+    const QString text = event->text();
+    const bool controlCharacter = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 32 || c.unicode() == 127;
+    });
+    if (!controlCharacter)
+        return text;
+    const int key = event->key();
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+        const QChar letter = QChar(u'a' + (key - Qt::Key_A));
+        return QString(event->modifiers() & Qt::ShiftModifier ? letter.toUpper() : letter);
+    }
+    return {};
 }
 
 } // namespace fw

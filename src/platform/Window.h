@@ -37,6 +37,11 @@ struct WindowRecord {
 // their defaults, Layout() gives its record, CreateControls() creates its controls in table order; only
 // then is it shown, and only when its record says visible. Build windows with New<W>().
 //
+// Keyboard focus: a window opens with the focus on the control its code focused before showing it, or
+// else on its first control in reading order that can take the focus. Tab and Shift+Tab follow the
+// reading order. A control the user cannot see (Control::isSeen) never keeps the focus and takes no key:
+// a key that reaches it is dropped and the focus moves on to the next control.
+//
 // Closing a window raises CloseEvent(), hides it, removes it from the open windows and deletes it once
 // control is back in the event loop, so a handler may go on after closing its own window.
 class Window : public QWidget {
@@ -90,6 +95,19 @@ public:
         return dynamic_cast<C*>(FindControl(name, index));
     }
     const std::vector<Control*>& controls() const { return controlOrder_; }
+    // The control whose widget is widget or holds it; nullptr for none of this window's controls.
+    Control* controlOf(const QWidget* widget) const;
+    // Every control in reading order: rows from top to bottom, each row from left to right, the
+    // controls inside a control right after it in their own reading order. Tab and Shift+Tab step
+    // through it to the next control that can take the focus. Computed from the geometry at the time
+    // of the call (controls move), in time n log n for n controls.
+    std::vector<Control*> readingOrder() const;
+    // The controls that can take the keyboard focus now, in reading order.
+    std::vector<Control*> focusOrder() const;
+    // A focus request for a control hidden for the moment; it lapses when control returns to the
+    // event loop, and nullptr withdraws it. Control::setVisible grants it once the control can take it.
+    void deferFocus(Control* control);
+    void takeDeferredFocus();
 
     // Registers a newly made control under its name (and index), places it inside parent (on a page of
     // a page panel when page >= 0) and gives it its geometry in window coordinates.
@@ -128,6 +146,7 @@ protected:
     virtual bool MouseDown(int x, int y);
     virtual bool MouseWheel(int x, int y, int deltaX, int deltaY);
 
+    bool focusNextPrevChild(bool next) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -136,7 +155,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    friend class FocusGuard;
     void construct();
+    // Gives the focus to the first control in reading order that can take it, if any.
+    void focusFirstControl();
     void applyRecord();
     // Lets the controls follow the change of size since the last call, by their locks.
     void followSize();
@@ -147,16 +169,21 @@ private:
     std::vector<std::unique_ptr<Control>> owned_;
     std::vector<Control*> controlOrder_;
     QHash<QString, Control*> byName_;
+    QHash<const QWidget*, Control*> byWidget_;
     QSize lastSize_;
     bool built_ = false;
     bool closed_ = false;
     QPixmap backdrop_;
+    Control* deferredFocus_ = nullptr;
+    bool deferralLapses_ = false;
     class PushButton* defaultButton_ = nullptr;
     class PushButton* cancelButton_ = nullptr;
 };
 
 // The key of a key event as the framework's KeyDown gives it: the typed character, or a control
 // character for Return (13), Enter (3), Escape (27), Tab (9), Backspace (8) and the arrow keys (28-31).
+// No other key gives a control character: Ctrl with a letter gives the letter, other keys whose text
+// is a control character give the empty text.
 QString keyText(const class QKeyEvent* event);
 
 } // namespace fw

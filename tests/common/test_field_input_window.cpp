@@ -140,6 +140,18 @@ const AnswerCase answerCases[] = {
      },
      "Left 12 stdout", true},
     {"Escape with nothing proposed", "", [](Dialog& d) { QTest::keyClick(keyTarget(d), Qt::Key_Escape); }, "", true},
+    {"Return on the focused Cancel button cancels", "Left 12 stdout",
+     [](Dialog& d) {
+         d.control<fw::PushButton>(QStringLiteral("PB_cancel"))->SetFocus();
+         QTest::keyClick(keyTarget(d), Qt::Key_Return);
+     },
+     "Left 12 stdout", true},
+    {"Enter on the focused Save button saves", "Left 12 stdout",
+     [](Dialog& d) {
+         d.control<fw::PushButton>(QStringLiteral("PB_save"))->SetFocus();
+         QTest::keyClick(keyTarget(d), Qt::Key_Enter);
+     },
+     "Left 12 stdout", false},
 };
 
 TEST_F(FieldInputWindow, ReturnsTheAnswerOrTheCancellation)

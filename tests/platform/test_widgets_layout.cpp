@@ -5,13 +5,20 @@
 #include "platform/EditField.h"
 #include "platform/Listbox.h"
 #include "platform/Window.h"
+#include "report/RW_reportOutputWindow.h"
 #include "support/TestSupport.h"
 
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -363,6 +370,157 @@ TEST_F(WidgetLayout, PagePanelShowsOnlyTheControlsOfItsCurrentPage)
     testsupport::settle();
     EXPECT_EQ(rectText(bounds(*second)), rectText(QRect(30, 50, 280, 190)));
     expectQtGeometryMatches(*w);
+}
+
+// A pane squeezed below zero by its locks keeps the size it has below zero: written back through its
+// own reading (as a window does when it moves a pane's sides) and grown again, it lands where it was.
+TEST_F(WidgetLayout, SizesBelowZeroSurviveBeingReadAndWrittenBack)
+{
+    auto* w = fw::Window::New<PageWindow>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    auto* panel = w->control<fw::PagePanel>(QStringLiteral("PP"));
+    panel->setValue(1);
+    fw::Control* pane = w->FindControl(QStringLiteral("EF_page"), 0);
+    const QRect start = bounds(*pane);
+
+    panel->setBounds(20, 30, 10, -5);
+    EXPECT_EQ(pane->widget()->size(), QSize(0, 0)) << "a size below zero shows as nothing";
+    pane->setBounds(pane->Left(), pane->Top(), pane->Width(), pane->Height());
+    pane->setWidth(pane->Width());
+    pane->setHeight(pane->Height());
+    panel->setBounds(20, 30, 300, 200);
+    EXPECT_EQ(rectText(bounds(*pane)), rectText(start));
+    EXPECT_EQ(rectText(QRect(pane->widget()->mapTo(w, QPoint(0, 0)), pane->widget()->size())), rectText(start));
+}
+
+// The report window: a small window with every search row shown squeezes the panes below zero; moving
+// the split slider and bringing the rows back leaves each pane exactly inside its page panel.
+TEST_F(WidgetLayout, ReportPanesComeBackToTheirPanelsAfterBeingSqueezed)
+{
+    testsupport::MessageLog log;
+    auto* w = fw::Window::New<RW_reportOutputWindow>();
+    testsupport::showReport(*w, QStringLiteral("one\ntwo\n"));
+    auto inset = [w](const char* panel, const char* pane) {
+        const fw::Control* pp = w->FindControl(QLatin1String(panel));
+        const fw::Control* ef = w->FindControl(QLatin1String(pane), 0);
+        return QRect(ef->Left() - pp->Left(), ef->Top() - pp->Top(), pp->Width() - ef->Width(),
+                     pp->Height() - ef->Height());
+    };
+    const QRect left = inset("PP_resultsLeft", "EF_mainResultsLeft");
+    const QRect right = inset("PP_resultsRight", "EF_mainResultsRight");
+
+    w->setSize(720, 472);
+    for (int k = 0; k < 6; ++k)
+        w->control<fw::PushButton>(QStringLiteral("PB_NewCriteria"), k)->Push();
+    auto* slider = w->control<fw::Slider>(QStringLiteral("SL_widthAdjuster"));
+    slider->setValue(slider->Value() + 7);
+    for (int j = 5; j >= 0; --j)
+        w->control<fw::PushButton>(QStringLiteral("PB_srchHide"), j)->Push();
+    w->setSize(940, 659);
+    slider->setValue(slider->Value() - 3);
+    EXPECT_TRUE(log.messages().isEmpty());
+    EXPECT_EQ(rectText(inset("PP_resultsLeft", "EF_mainResultsLeft")), rectText(left));
+    EXPECT_EQ(rectText(inset("PP_resultsRight", "EF_mainResultsRight")), rectText(right));
+}
+
+// The height a single-line field has for its text line, as the field lays it out.
+int lineFieldTextHeight(QLineEdit* edit)
+{
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->contentsRect();
+    option.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken;
+    const QRect text = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    const QMargins margins = edit->textMargins();
+    return text.height() - margins.top() - margins.bottom() - 2; // one pixel of margin above and below
+}
+
+// Text of the sizes the windows give fits the controls they give it, descenders included.
+TEST_F(WidgetLayout, TextFitsTheHeightOfItsControl)
+{
+    const struct {
+        const char* label;
+        fw::FontSpec font;
+        int height;
+    } cases[] = {
+        {"phrase field", {QStringLiteral("System"), 15}, 23},
+        {"system font in a row field", {QStringLiteral("System"), 0}, 22},
+        {"hit-number field", {QStringLiteral("System"), 0}, 23},
+        {"size field", {QStringLiteral("System"), 12}, 22},
+    };
+    auto* w = fw::Window::New<PageWindow>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        auto* field = w->add(new fw::EditField, QStringLiteral("EF_fit"), 10, 240, 200, c.height, LockLeft | LockTop,
+                             nullptr, n++);
+        field->setBorder(true);
+        field->setFont(c.font);
+        field->setText(QStringLiteral("gpyÅ"));
+        auto* edit = field->lineEdit();
+        EXPECT_LE(QFontMetrics(edit->font()).height(), lineFieldTextHeight(edit));
+    }
+    // Pane text sizes, of the whole pane or of a run, are pixel sizes like the fields' font sizes: a
+    // pane shows as many lines as fit lines of that size.
+    QStringList lines;
+    for (int i = 0; i < 100; ++i)
+        lines << QStringLiteral("line %1 gpy").arg(i);
+    auto* sized = w->add(new fw::EditField(true), QStringLiteral("EF_pane"), 10, 10, 300, 200, LockLeft | LockTop, nullptr, 0);
+    auto* styled = w->add(new fw::EditField(true), QStringLiteral("EF_pane"), 10, 10, 300, 200, LockLeft | LockTop, nullptr, 1);
+    sized->setTextSize(30);
+    sized->setText(lines.join('\n'));
+    styled->setTextSize(10);
+    styled->setText(lines.join('\n'));
+    fw::TextStyle big;
+    big.size = 30;
+    styled->setStyleRun(0, 4, big);
+    testsupport::settle();
+    for (fw::EditField* pane : {sized, styled}) {
+        QFont font = pane->widget()->font();
+        font.setPixelSize(30);
+        const int line = int(std::ceil(QFontMetricsF(font).lineSpacing()));
+        const int viewport = pane->textPane()->viewport()->height();
+        EXPECT_GE(pane->textPane()->visibleLineCount(), (viewport - 8) / line);
+        EXPECT_LE(pane->textPane()->visibleLineCount(), viewport / line);
+    }
+}
+
+// A count too wide for its label is drawn whole in a smaller font, never cut; the label does not move.
+TEST_F(WidgetLayout, StaticTextThatDoesNotFitIsDrawnSmallerWhole)
+{
+    const struct {
+        const char* text;
+        int width;
+        int height;
+        int align;
+    } cases[] = {
+        {"of 4000004", 64, 22, 0},  {"12345678", 57, 21, 0},  {"2080002", 45, 23, 1},
+        {"99999", 52, 22, 2},       {"Test cases:", 77, 21, 2}, {"0", 57, 21, 0},
+    };
+    auto* w = fw::Window::New<PageWindow>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto* label = w->add(new fw::StaticText, QStringLiteral("ST_count"), 10, 240, c.width, c.height,
+                             LockLeft | LockTop, nullptr, n++);
+        label->setTextAlign(c.align);
+        label->setText(QString::fromLatin1(c.text));
+        auto* widget = static_cast<QLabel*>(label->widget());
+        const QFontMetrics metrics(widget->font());
+        EXPECT_LE(metrics.horizontalAdvance(widget->text()), widget->contentsRect().width());
+        EXPECT_LE(metrics.height(), widget->contentsRect().height());
+        EXPECT_EQ(label->Text(), QString::fromLatin1(c.text));
+        EXPECT_EQ(rectText(bounds(*label)), rectText(QRect(10, 240, c.width, c.height)));
+    }
+    // A label that fits again after a wider text left takes its own font back.
+    auto* label = w->control<fw::StaticText>(QStringLiteral("ST_count"), 1);
+    const QFont own = w->control<fw::StaticText>(QStringLiteral("ST_count"), 5)->widget()->font();
+    label->setText(QStringLiteral("7"));
+    EXPECT_EQ(label->widget()->font(), own);
 }
 
 } // namespace
