@@ -331,6 +331,7 @@ void TextPane::replaceText(const QString& text)
     viewport()->update();
     undo_.clear();
     redo_.clear();
+    typedEnd_ = -1;
     origin_ = 0;
     const int caret = singleLine_ ? int(text_.size()) : 0;
     select(caret, caret, singleLine_);
@@ -492,7 +493,7 @@ void TextPane::replaceRange(int from, int to, const QString& with)
     text_.replace(from, to - from, with);
     pendingCarriageReturn_ = false;
     if (singleLine_)
-        shiftLineIndex(from, to, with);
+        shiftIndexes(from, to, with);
     else
         rebuildIndex();
 
@@ -533,13 +534,13 @@ void TextPane::replaceRange(int from, int to, const QString& with)
     select(caret, caret, true);
 }
 
-// Single-line mode's index update after text_ had [from, to) replaced by with: line starts inside
-// the range go, those after it move, those of with come in; no scan of the unchanged text for line
-// ends. The longest line is not kept: nothing in this mode reads it.
-void TextPane::shiftLineIndex(int from, int to, const QString& with)
+// Single-line mode's index update after text_ had [from, to) replaced by with: line starts and
+// surrogate pairs inside the range go, those after it move, those of with come in; the unchanged
+// text is not scanned again. The longest line is not kept: nothing in this mode reads it.
+void TextPane::shiftIndexes(int from, int to, const QString& with)
 {
     forgetLayout();
-    chars_.reset(text_);
+    chars_.replace(from, to, int(with.size()), text_);
     QList<int>& starts = lineStarts_.own();
     // A start s follows the line end at s - 1: it goes when that end was in [from, to).
     const auto first = std::upper_bound(starts.begin(), starts.end(), from);
@@ -556,19 +557,25 @@ void TextPane::shiftLineIndex(int from, int to, const QString& with)
     std::copy(added.begin(), added.end(), starts.begin() + at);
 }
 
-void TextPane::userEdit(int from, int to, const QString& with)
+void TextPane::userEdit(int from, int to, const QString& with, bool typed)
 {
     if (from == to && with.isEmpty())
         return;
     if (editFilter_ && !editFilter_(toCharPos(from), toCharPos(to), with))
         return;
     if (singleLine_) {
-        if (undo_.size() >= MaxUndoSteps)
-            undo_.erase(undo_.begin());
-        undo_.push_back({from, text_.mid(from, to - from), with});
+        // Characters typed one after another, the caret not moved in between, are one step.
+        if (typed && from == to && from == typedEnd_ && caret_ == typedEnd_ && !undo_.empty()) {
+            undo_.back().inserted += with;
+        } else {
+            if (undo_.size() >= MaxUndoSteps)
+                undo_.erase(undo_.begin());
+            undo_.push_back({from, text_.mid(from, to - from), with});
+        }
         redo_.clear();
     }
     replaceRange(from, to, with);
+    typedEnd_ = typed ? from + int(with.size()) : -1;
 }
 
 void TextPane::undoOrRedo(bool redo)
@@ -579,6 +586,7 @@ void TextPane::undoOrRedo(bool redo)
         return;
     UndoStep step = std::move(from.back());
     from.pop_back();
+    typedEnd_ = -1;
     replaceRange(step.from, step.from + int(step.inserted.size()), step.removed);
     std::swap(step.removed, step.inserted);
     to.push_back(std::move(step));
@@ -1542,7 +1550,7 @@ void TextPane::keyPressEvent(QKeyEvent* event)
             return c.unicode() >= 0x20 && c.unicode() != 0x7F;
         });
         if (printable && !control && !(event->modifiers() & Qt::MetaModifier)) {
-            userEdit(selFrom, selTo, typed);
+            userEdit(selFrom, selTo, typed, true);
             return;
         }
     }

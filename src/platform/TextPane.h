@@ -238,8 +238,8 @@ private:
     int previousUnit(int unit) const;
     void replaceRange(int from, int to, const QString& with);
     // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits.
-    void userEdit(int from, int to, const QString& with);
-    void shiftLineIndex(int from, int to, const QString& with);
+    void userEdit(int from, int to, const QString& with, bool typed = false);
+    void shiftIndexes(int from, int to, const QString& with);
     void undoOrRedo(bool redo);
 
     // Style runs.
@@ -357,6 +357,7 @@ private:
     };
     std::vector<UndoStep> undo_;
     std::vector<UndoStep> redo_;
+    int typedEnd_ = -1; // where the last typed characters ended, while typing may go on in one step
 };
 
 } // namespace fw
