@@ -157,7 +157,7 @@ void EditField::setMask(const QString& mask)
 {
     mask_ = mask;
     maskDigits_ = int(mask.count(QLatin1Char('#')));
-    if (mask.isEmpty())
+    if (mask.isEmpty() || multiLine_)
         pane_->setEditFilter(nullptr);
     else
         pane_->setEditFilter([this](int from, int to, const QString& with) { return maskAllows(from, to, with); });

@@ -49,7 +49,7 @@ public:
     void setSelLength(int length);
     QString SelText() const;
 
-    // "#" places accept one decimal digit each; the mask limits typing only.
+    // Single-line fields: "#" places accept one decimal digit each; the mask limits typing only.
     QString Mask() const { return mask_; }
     void setMask(const QString& mask);
     void setReadOnly(bool readOnly);

@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHash>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -1016,6 +1017,7 @@ void TextPane::reveal(int unit)
 void TextPane::setSingleLine(bool singleLine)
 {
     singleLine_ = singleLine;
+    setAttribute(Qt::WA_InputMethodEnabled, singleLine_ && !readOnly_);
     const Qt::ScrollBarPolicy policy = singleLine ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
     setHorizontalScrollBarPolicy(policy);
     setVerticalScrollBarPolicy(policy);
@@ -1188,7 +1190,7 @@ void TextPane::paintSingleLine(QPainter& painter, const QRect& area)
                              palette().brush(QPalette::Active, QPalette::Highlight));
     }
     caretRect_ = QRect();
-    if (hasFocus() && caretX >= 0) {
+    if (hasFocus() && !readOnly_ && caretX >= 0) {
         caretRect_ = QRect(int(std::floor(caretX)), top, CaretWidth + 1, lineHeight_);
         if (caretShown_)
             painter.fillRect(QRectF(caretX, top, CaretWidth, lineHeight_), palette().brush(QPalette::Text));
@@ -1407,6 +1409,8 @@ void TextPane::copySelection() const
 void TextPane::setReadOnly(bool readOnly)
 {
     readOnly_ = readOnly;
+    setAttribute(Qt::WA_InputMethodEnabled, singleLine_ && !readOnly_);
+    viewport()->update();
 }
 
 // ---- events
@@ -1555,6 +1559,39 @@ void TextPane::keyPressEvent(QKeyEvent* event)
         }
     }
     event->ignore();
+}
+
+// Single-line mode: what an input method (compose sequences, CJK input) commits is typed text; a
+// text still being composed is not shown in the field.
+void TextPane::inputMethodEvent(QInputMethodEvent* event)
+{
+    event->accept();
+    // A text being composed comes with no commit: nothing changes yet.
+    if (!singleLine_ || readOnly_ || (event->commitString().isEmpty() && event->replacementLength() == 0))
+        return;
+    int from = std::min(anchor_, caret_);
+    int to = std::max(anchor_, caret_);
+    if (event->replacementLength() > 0 && from == to) {
+        from = std::clamp(caret_ + event->replacementStart(), 0, int(text_.size()));
+        to = std::clamp(from + event->replacementLength(), from, int(text_.size()));
+    }
+    userEdit(from, to, event->commitString(), true);
+}
+
+QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    switch (query) {
+    case Qt::ImEnabled:
+        return singleLine_ && !readOnly_;
+    case Qt::ImCursorRectangle:
+        return QRectF(caretRect_.translated(viewport()->pos()));
+    case Qt::ImFont:
+        return font();
+    case Qt::ImHints:
+        return int(Qt::ImhNone);
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
 }
 
 void TextPane::mousePressEvent(QMouseEvent* event)

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTest>
@@ -242,7 +243,8 @@ TEST_F(LineField, AlignmentPlacesALineThatFits)
     EXPECT_GT(right, width - 10);
 }
 
-// Return and Enter reach KeyDown and then the window, never a line break; Up and Down move nothing.
+// Return and Enter reach KeyDown and then the window, never a line break; Up and Down move nothing;
+// what an input method commits is typed.
 TEST_F(LineField, KeysForTheWindowLeaveTheTextAlone)
 {
     QStringList fieldKeys;
@@ -263,6 +265,10 @@ TEST_F(LineField, KeysForTheWindowLeaveTheTextAlone)
         EXPECT_EQ(fieldKeys.size(), 1);
         EXPECT_EQ(window->keys.size(), 1) << "the key goes on to the window";
     }
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("\u00e9"));
+    QApplication::sendEvent(field->widget(), &composed);
+    EXPECT_EQ(field->Text(), QStringLiteral("ab\ncd\u00e9"));
 }
 
 // Tab into a field selects its whole text; leaving drops the selection; Ctrl+Z undoes typing.
