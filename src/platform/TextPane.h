@@ -113,7 +113,8 @@ private:
 // included; lines end at "\n" only. Return, Enter, Up, Down, PageUp and PageDown are left to the
 // parent (a dialog's default button). As in line edits, setText puts the caret at the end, focus by
 // Tab selects all, leaving the field drops the selection, and Ctrl+Z / Ctrl+Shift+Z undo and redo
-// the user's edits. A line that fits the view is placed by the alignment.
+// the user's edits (characters typed in a row are one step). What an input method commits is typed
+// text. A line that fits the view is placed by the alignment; a read-only pane shows no caret.
 class TextPane : public QAbstractScrollArea {
     Q_OBJECT
 
