@@ -178,7 +178,42 @@ void BM_PasteCommaList(benchmark::State& state)
     state.counters["MB"] = double(text.size()) / 1e6;
 }
 
+// One key at a time in "Comma Separated List" holding a pasted list of count numbers, the field
+// focused and shown: a digit typed at the end, a caret move to the start and back, and the repaint
+// each leaves. Per iteration: the three keys with their repaints.
+void BM_TypeIntoCommaList(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    QString text;
+    text.reserve(qsizetype(count) * 8);
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            text += u',';
+        text += QString::number(1'000'000 + i);
+    }
+    RW_compoundNumberWindow* w = openWindow();
+    auto* field = w->control<fw::EditField>(QStringLiteral("EF_CSV"));
+    field->setText(text);
+    field->widget()->setFocus();
+    settle();
+    const auto key = [field](Qt::Key k, const QString& typed) {
+        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, typed);
+        QCoreApplication::sendEvent(field->widget(), &press);
+        field->widget()->repaint();
+    };
+    for (auto _ : state) {
+        key(Qt::Key_5, QStringLiteral("5"));
+        key(Qt::Key_Home, QString());
+        key(Qt::Key_End, QString());
+    }
+    if (field->Text().size() != text.size() + qsizetype(state.iterations()))
+        state.SkipWithError("the field does not hold the typed digits");
+    closeWindow(w);
+    state.counters["MB"] = double(text.size()) / 1e6;
+}
+
 BENCHMARK(BM_PasteCommaList)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TypeIntoCommaList)->Arg(1'000'000)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AddRange)->Arg(1'000'000)->Arg(10'000'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RemoveHighlighted)->Arg(100'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ClearAllSelections)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -4,11 +4,8 @@
 #include "platform/Window.h"
 
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QRegularExpressionValidator>
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 namespace fw {
@@ -63,67 +60,44 @@ EditField::EditField(bool multiLine)
     : multiLine_(multiLine)
     , filter_(std::make_unique<Filter>(this))
 {
-    if (multiLine_) {
-        pane_ = new TextPane;
-        setWidget(pane_);
-        pane_->installEventFilter(filter_.get());
-        pane_->viewport()->installEventFilter(filter_.get());
-        pane_->viewport()->setMouseTracking(true);
-        // The pane raises each once per call or user action, and a selection change only when its
-        // start or end moved.
-        QObject::connect(pane_, &TextPane::textChanged, pane_, [this] { raiseTextChange(); });
-        QObject::connect(pane_, &TextPane::selectionChanged, pane_, [this] {
-            if (SelChange)
-                SelChange(*this);
-        });
-    } else {
-        line_ = new QLineEdit;
-        // A field takes text of any length, typed, pasted or set; QLineEdit would cut it at 32767.
-        line_->setMaxLength(std::numeric_limits<int>::max());
-        setWidget(line_);
-        line_->installEventFilter(filter_.get());
-        QObject::connect(line_, &QLineEdit::textChanged, line_, [this] {
-            if (!settingText_ && TextChange)
-                TextChange(*this);
-        });
-        QObject::connect(line_, &QLineEdit::selectionChanged, line_, [this] {
-            if (SelChange)
-                SelChange(*this);
-        });
-    }
+    pane_ = new TextPane;
+    pane_->setSingleLine(!multiLine_);
+    setWidget(pane_);
+    pane_->installEventFilter(filter_.get());
+    pane_->viewport()->installEventFilter(filter_.get());
+    pane_->viewport()->setMouseTracking(true);
+    // The pane raises each once per call or user action, and a selection change only when its
+    // start or end moved.
+    QObject::connect(pane_, &TextPane::textChanged, pane_, [this] { raiseTextChange(); });
+    QObject::connect(pane_, &TextPane::selectionChanged, pane_, [this] {
+        if (SelChange)
+            SelChange(*this);
+    });
 }
 
 EditField::~EditField()
 {
-    if (QWidget* w = widget()) {
-        w->removeEventFilter(filter_.get());
-        if (pane_)
-            pane_->viewport()->removeEventFilter(filter_.get());
+    if (widget()) {
+        pane_->removeEventFilter(filter_.get());
+        pane_->viewport()->removeEventFilter(filter_.get());
     }
 }
 
 QString EditField::Text() const
 {
-    return multiLine_ ? pane_->text() : line_->text();
+    return pane_->text();
 }
 
 void EditField::setText(const QString& text)
 {
-    if (multiLine_) {
-        // The pane turns "\r\n" and "\r" into "\n" and raises TextChange itself.
-        pane_->setText(text);
-        return;
-    }
-    ++settingText_;
-    line_->setText(text);
-    --settingText_;
-    raiseTextChange();
+    // The pane raises TextChange itself; a multi-line pane turns "\r\n" and "\r" into "\n".
+    pane_->setText(text);
 }
 
 void EditField::AppendText(const QString& text)
 {
     if (!multiLine_) {
-        setText(line_->text() + text);
+        setText(pane_->text() + text);
         return;
     }
     pane_->appendText(text);
@@ -148,99 +122,76 @@ void EditField::raiseTextChange()
 
 int EditField::TextLength() const
 {
-    return multiLine_ ? pane_->charLength() : Len(line_->text());
-}
-
-// Single-line fields only: a multi-line field's pane converts positions itself.
-int EditField::toUtf16(int charPos) const
-{
-    return charToUtf16Pos(line_->text(), charPos);
-}
-
-int EditField::toChar(int utf16Pos) const
-{
-    return utf16ToCharPos(line_->text(), utf16Pos);
+    return pane_->charLength();
 }
 
 int EditField::SelStart() const
 {
-    if (multiLine_)
-        return pane_->selectionStart();
-    return toChar(line_->hasSelectedText() ? line_->selectionStart() : line_->cursorPosition());
+    return pane_->selectionStart();
 }
 
 void EditField::setSelStart(int position)
 {
-    if (multiLine_) {
-        const int pos = std::clamp(position, 0, pane_->charLength());
-        pane_->setSelection(pos, pos);
-        return;
-    }
-    line_->setCursorPosition(toUtf16(std::max(0, position)));
+    const int pos = std::clamp(position, 0, pane_->charLength());
+    pane_->setSelection(pos, pos);
 }
 
 int EditField::SelLength() const
 {
-    if (multiLine_)
-        return pane_->selectionLength();
-    if (!line_->hasSelectedText())
-        return 0;
-    const int start = line_->selectionStart();
-    return toChar(start + line_->selectedText().size()) - toChar(start);
+    return pane_->selectionLength();
 }
 
 void EditField::setSelLength(int length)
 {
     const int startChar = SelStart();
-    if (multiLine_) {
-        const int endChar = int(std::min<qint64>(qint64(startChar) + std::max(0, length), pane_->charLength()));
-        pane_->setSelection(startChar, endChar);
-        return;
-    }
-    const int start = toUtf16(startChar);
-    const int end = toUtf16(startChar + std::max(0, length));
-    line_->setSelection(start, end - start);
+    const int endChar = int(std::min<qint64>(qint64(startChar) + std::max(0, length), pane_->charLength()));
+    pane_->setSelection(startChar, endChar);
 }
 
 QString EditField::SelText() const
 {
-    return multiLine_ ? pane_->selectedText() : line_->selectedText();
+    return pane_->selectedText();
 }
 
 void EditField::setMask(const QString& mask)
 {
     mask_ = mask;
-    if (!line_)
-        return;
-    if (mask.isEmpty()) {
-        line_->setValidator(nullptr);
-        return;
-    }
-    const QRegularExpression digits(QStringLiteral("^[0-9]{0,%1}$").arg(mask.count(QLatin1Char('#'))));
-    line_->setValidator(new QRegularExpressionValidator(digits, line_));
+    maskDigits_ = int(mask.count(QLatin1Char('#')));
+    if (mask.isEmpty() || multiLine_)
+        pane_->setEditFilter(nullptr);
+    else
+        pane_->setEditFilter([this](int from, int to, const QString& with) { return maskAllows(from, to, with); });
+}
+
+// An edit is taken when the text it leaves holds nothing but decimal digits, at most one per "#".
+// The length is checked first, so the digits looked at never outnumber the mask's places.
+bool EditField::maskAllows(int from, int to, const QString& with) const
+{
+    const int length = pane_->charLength() - (to - from) + Len(with);
+    if (length > maskDigits_)
+        return false;
+    const auto digits = [](QStringView part) {
+        return std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    };
+    const QString& text = pane_->text();
+    const int unitFrom = charToUtf16Pos(text, from);
+    const int unitTo = charToUtf16Pos(text, to);
+    return digits(with) && digits(QStringView(text).first(unitFrom)) && digits(QStringView(text).sliced(unitTo));
 }
 
 void EditField::setReadOnly(bool readOnly)
 {
-    if (multiLine_)
-        pane_->setReadOnly(readOnly);
-    else
-        line_->setReadOnly(readOnly);
+    pane_->setReadOnly(readOnly);
 }
 
 void EditField::setAlignment(int alignment)
 {
-    const Qt::Alignment a = alignment == 2 ? Qt::AlignHCenter : alignment == 3 ? Qt::AlignRight : Qt::AlignLeft;
-    if (line_)
-        line_->setAlignment(a | Qt::AlignVCenter);
+    pane_->setAlignment(alignment == 2 ? Qt::AlignHCenter : alignment == 3 ? Qt::AlignRight : Qt::AlignLeft);
 }
 
 void EditField::setBorder(bool border)
 {
-    if (line_)
-        line_->setFrame(border);
-    else
-        pane_->setFrameShape(border ? QFrame::StyledPanel : QFrame::NoFrame);
+    pane_->setFrameShape(border ? QFrame::StyledPanel : QFrame::NoFrame);
 }
 
 void EditField::setBackColor(QColor color)

@@ -9,18 +9,20 @@
 #include <memory>
 #include <utility>
 
-class QLineEdit;
-
 namespace fw {
 
 // An edit field: one line, or many lines with styled runs. Every position and length is counted in
 // characters (Unicode code points), also where Qt counts UTF-16 units. A multi-line field holds its
 // line ends as "\n": "\r\n" and a lone "\r" in text set or appended become "\n" (also a "\r" that
-// ends one append and a "\n" that starts the next: one line end).
+// ends one append and a "\n" that starts the next: one line end). A single-line field keeps its
+// text exactly as set, typed or pasted.
 //
-// A multi-line field is a TextPane: it holds reports of millions of lines, appends in time of the
-// appended text and lays out only what is visible. Its lines never wrap; appending keeps the caret,
-// the selection and the scroll position; setting the selection from code scrolls it into view.
+// Both kinds are a TextPane, which lays out only what is visible. A multi-line field holds reports of
+// millions of lines and appends in time of the appended text. Its lines never wrap; appending keeps
+// the caret, the selection and the scroll position; setting the selection from code scrolls it into
+// view. A single-line field is the pane's single-line mode: it takes a line of any length (a pasted
+// list of megabytes) and typing, moving the caret, painting and the blinking caret cost what the
+// field shows, not what it holds. Line ends in its text stay there; it shows the caret's line.
 class EditField : public Control {
 public:
     explicit EditField(bool multiLine = false);
@@ -47,7 +49,7 @@ public:
     void setSelLength(int length);
     QString SelText() const;
 
-    // "#" places accept one decimal digit each; the mask limits typing only.
+    // Single-line fields: "#" places accept one decimal digit each; the mask limits typing only.
     QString Mask() const { return mask_; }
     void setMask(const QString& mask);
     void setReadOnly(bool readOnly);
@@ -74,7 +76,6 @@ public:
     std::function<bool(EditField&, int x, int y, int deltaX, int deltaY)> MouseWheel;
     std::function<void(EditField&)> SelChange;
 
-    QLineEdit* lineEdit() const { return line_; }
     TextPane* textPane() const { return pane_; }
 
 protected:
@@ -83,16 +84,14 @@ protected:
 private:
     class Filter;
     void raiseTextChange();
-    int toUtf16(int charPos) const;
-    int toChar(int utf16Pos) const;
+    bool maskAllows(int from, int to, const QString& with) const;
 
     bool multiLine_;
-    QLineEdit* line_ = nullptr;
     TextPane* pane_ = nullptr;
     std::unique_ptr<Filter> filter_;
     QString mask_;
+    int maskDigits_ = 0;
     int textSize_ = 0;
-    int settingText_ = 0;
 };
 
 } // namespace fw

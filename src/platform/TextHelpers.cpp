@@ -168,6 +168,32 @@ void CharIndex::reset(QStringView whole)
     append(whole);
 }
 
+void CharIndex::replace(int from, int to, int insertedLength, QStringView whole)
+{
+    // Pairs that lost a unit or now have new units between their halves go: those starting in
+    // [from - 1, to). Later ones move. Pairs that may start in [from - 1, from + insertedLength) are
+    // looked for again: they hold an inserted unit or join the units the edit brought together.
+    const auto first = std::lower_bound(m_pairs.begin(), m_pairs.end(), from - 1);
+    const auto last = std::lower_bound(first, m_pairs.end(), to);
+    const int delta = insertedLength - (to - from);
+    for (auto it = last; it != m_pairs.end(); ++it)
+        *it += delta;
+    std::vector<int> found;
+    const qsizetype scanEnd = std::min<qsizetype>(qsizetype(from) + insertedLength, whole.size());
+    for (qsizetype i = std::max(0, from - 1); i < scanEnd;) {
+        if (pairAt(whole, i)) {
+            found.push_back(int(i));
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    const auto at = m_pairs.erase(first, last);
+    m_pairs.insert(at, found.begin(), found.end());
+    m_utf16Length = int(whole.size());
+    m_endsWithHighSurrogate = !whole.isEmpty() && whole.back().isHighSurrogate();
+}
+
 int CharIndex::toUtf16(int charPos) const
 {
     const int c = std::clamp(charPos, 0, charLength());

@@ -41,6 +41,9 @@ class CharIndex
 public:
     void append(QStringView text);
     void reset(QStringView whole);
+    // After the units [from, to) of the text were replaced by insertedLength units, whole being the
+    // text as it is now: time in the inserted length and the number of pairs, not in the text's length.
+    void replace(int from, int to, int insertedLength, QStringView whole);
     int toUtf16(int charPos) const; // clamped to [0, utf16 length]
     int toChar(int utf16Pos) const; // clamped; inside a pair gives that pair's character
     int charLength() const { return m_utf16Length - int(m_pairs.size()); }

@@ -5,11 +5,13 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHash>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTextCharFormat>
 #include <QTextLayout>
 
@@ -36,6 +38,11 @@ constexpr size_t CachedLongLines = 256;
 constexpr qreal MaxContentWidth = INT_MAX / 4;
 // Drawn after a line that is cut, where its hidden rest begins.
 constexpr char16_t CutMark = u'\u2026';
+// Single-line mode: a walk back from the caret for the first shown character gives up after this
+// many units, so that a run of zero-width characters cannot make it long.
+constexpr int MaxWalkUnits = 1 << 16;
+// Single-line mode: undo steps kept.
+constexpr size_t MaxUndoSteps = 100;
 
 // Turns "\r\n" and a lone "\r" into "\n". endsWithCarriageReturn tells whether the last unit was a
 // "\r", whose "\n" may still come at the start of the next piece.
@@ -304,7 +311,7 @@ void TextPane::setText(const QString& text)
 // setText's work, also for a shared text (then text is a view of it and the index is the text's).
 void TextPane::replaceText(const QString& text)
 {
-    if (text.contains(u'\r'))
+    if (!singleLine_ && text.contains(u'\r'))
         text_ = unifiedLineEnds(text, pendingCarriageReturn_);
     else {
         text_ = text;
@@ -323,7 +330,12 @@ void TextPane::replaceText(const QString& text)
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     viewport()->update();
-    select(0, 0, false);
+    undo_.clear();
+    redo_.clear();
+    typedEnd_ = -1;
+    origin_ = 0;
+    const int caret = singleLine_ ? int(text_.size()) : 0;
+    select(caret, caret, singleLine_);
     emit textChanged();
 }
 
@@ -481,7 +493,10 @@ void TextPane::replaceRange(int from, int to, const QString& with)
     const std::shared_ptr<const SharedText> previous = leaveSharedText(true);
     text_.replace(from, to - from, with);
     pendingCarriageReturn_ = false;
-    rebuildIndex();
+    if (singleLine_)
+        shiftIndexes(from, to, with);
+    else
+        rebuildIndex();
 
     // Runs keep the characters they styled: the parts inside the replaced range go, later ones move.
     const int delta = int(with.size()) - (to - from);
@@ -518,6 +533,64 @@ void TextPane::replaceRange(int from, int to, const QString& with)
     emit textChanged();
     const int caret = from + int(with.size());
     select(caret, caret, true);
+}
+
+// Single-line mode's index update after text_ had [from, to) replaced by with: line starts and
+// surrogate pairs inside the range go, those after it move, those of with come in; the unchanged
+// text is not scanned again. The longest line is not kept: nothing in this mode reads it.
+void TextPane::shiftIndexes(int from, int to, const QString& with)
+{
+    forgetLayout();
+    chars_.replace(from, to, int(with.size()), text_);
+    QList<int>& starts = lineStarts_.own();
+    // A start s follows the line end at s - 1: it goes when that end was in [from, to).
+    const auto first = std::upper_bound(starts.begin(), starts.end(), from);
+    const auto last = std::upper_bound(first, starts.end(), to);
+    const int delta = int(with.size()) - (to - from);
+    for (auto it = last; it != starts.end(); ++it)
+        *it += delta;
+    QList<int> added;
+    for (qsizetype k = with.indexOf(u'\n'); k >= 0; k = with.indexOf(u'\n', k + 1))
+        added.push_back(from + int(k) + 1);
+    const qsizetype at = first - starts.begin();
+    starts.remove(at, last - first);
+    starts.insert(at, added.size(), 0);
+    std::copy(added.begin(), added.end(), starts.begin() + at);
+}
+
+void TextPane::userEdit(int from, int to, const QString& with, bool typed)
+{
+    if (from == to && with.isEmpty())
+        return;
+    if (editFilter_ && !editFilter_(toCharPos(from), toCharPos(to), with))
+        return;
+    if (singleLine_) {
+        // Characters typed one after another, the caret not moved in between, are one step.
+        if (typed && from == to && from == typedEnd_ && caret_ == typedEnd_ && !undo_.empty()) {
+            undo_.back().inserted += with;
+        } else {
+            if (undo_.size() >= MaxUndoSteps)
+                undo_.erase(undo_.begin());
+            undo_.push_back({from, text_.mid(from, to - from), with});
+        }
+        redo_.clear();
+    }
+    replaceRange(from, to, with);
+    typedEnd_ = typed ? from + int(with.size()) : -1;
+}
+
+void TextPane::undoOrRedo(bool redo)
+{
+    std::vector<UndoStep>& from = redo ? redo_ : undo_;
+    std::vector<UndoStep>& to = redo ? undo_ : redo_;
+    if (from.empty())
+        return;
+    UndoStep step = std::move(from.back());
+    from.pop_back();
+    typedEnd_ = -1;
+    replaceRange(step.from, step.from + int(step.inserted.size()), step.removed);
+    std::swap(step.removed, step.inserted);
+    to.push_back(std::move(step));
 }
 
 // ---- style runs
@@ -896,6 +969,8 @@ int TextPane::unitAtX(int line, qreal x) const
 
 int TextPane::unitAt(const QPoint& viewportPoint) const
 {
+    if (singleLine_)
+        return singleLineUnitAt(viewportPoint.x() - singleLineLeft());
     const int dy = viewportPoint.y() - TopMargin;
     const int offset = dy >= 0 ? dy / lineHeight_ : -((-dy + lineHeight_ - 1) / lineHeight_);
     const int line = std::clamp(firstVisibleLine() + offset, 0, lineCount() - 1);
@@ -910,6 +985,10 @@ int TextPane::charPosAt(const QPoint& viewportPoint) const
 
 void TextPane::reveal(int unit)
 {
+    if (singleLine_) {
+        revealInLine(unit);
+        return;
+    }
     const int line = lineOfUnit(unit);
     const int first = firstVisibleLine();
     const int visible = visibleLineCount();
@@ -933,12 +1012,223 @@ void TextPane::reveal(int unit)
         h->setValue(int(std::ceil(x)) - std::max(0, width));
 }
 
+// ---- single-line mode
+
+void TextPane::setSingleLine(bool singleLine)
+{
+    singleLine_ = singleLine;
+    setAttribute(Qt::WA_InputMethodEnabled, singleLine_ && !readOnly_);
+    const Qt::ScrollBarPolicy policy = singleLine ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    setHorizontalScrollBarPolicy(policy);
+    setVerticalScrollBarPolicy(policy);
+    origin_ = 0;
+    viewport()->update();
+}
+
+void TextPane::setAlignment(Qt::Alignment alignment)
+{
+    alignment_ = alignment & Qt::AlignHorizontal_Mask;
+    viewport()->update();
+}
+
+// Blocks are cut the same way from wherever a walk starts, so that painting, hit-testing and the
+// caret's x agree.
+int TextPane::blockEndFrom(int from, int end) const
+{
+    return from + BlockUnits >= end ? end : boundaryFrom(from + BlockUnits, end);
+}
+
+// Width of [from, to) of one line; once it passes limit the walk stops and a value above limit
+// comes back, so that the cost stays within what a view of that width shows.
+qreal TextPane::widthBetween(int from, int to, qreal limit) const
+{
+    qreal width = 0;
+    while (from < to && width <= limit) {
+        const int next = std::min(blockEndFrom(from, to), to);
+        width += blockWidth(from, next);
+        from = next;
+    }
+    return width;
+}
+
+// The first unit to show so that unit stands at most width from the left edge: a walk back from
+// unit over its line, stopping once the width is filled.
+int TextPane::originShowing(int unit, qreal width) const
+{
+    const int lineStart = lineStarts_[size_t(lineOfUnit(unit))];
+    qreal filled = 0;
+    int from = unit;
+    while (from > lineStart && unit - from < MaxWalkUnits) {
+        int start = std::max(lineStart, from - BlockUnits);
+        for (int moved = 0; start > lineStart && moved < BoundarySlack && !startsCharacter(start); ++moved)
+            --start;
+        const qreal w = blockWidth(start, from);
+        if (filled + w > width) {
+            // Within this block: the leftmost unit whose distance to the block's end still fits.
+            const BlockLayout layout(*this, start, from);
+            const qreal cut = layout.width - (width - filled);
+            int u = std::max(start, layout.unitAt(cut));
+            while (u < from && layout.xOf(u) < cut)
+                u = nextUnit(u);
+            return u;
+        }
+        filled += w;
+        from = start;
+    }
+    return from;
+}
+
+qreal TextPane::availableWidth() const
+{
+    return std::max(1, viewSize().width() - 2 * LeftMargin - CaretWidth);
+}
+
+// Viewport x where the first shown unit is drawn: the margin, and for a line that fits the view and
+// is not aligned left, the room its alignment leaves.
+qreal TextPane::singleLineLeft() const
+{
+    if (alignment_ == Qt::AlignLeft || alignment_ == 0)
+        return LeftMargin;
+    const int line = lineOfUnit(caret_);
+    const int start = lineStarts_[size_t(line)];
+    if (origin_ > start)
+        return LeftMargin;
+    const qreal room = availableWidth();
+    const qreal width = widthBetween(start, lineEndUnit(line), room);
+    if (width > room)
+        return LeftMargin;
+    return LeftMargin + (alignment_ & Qt::AlignHCenter ? (room - width) / 2 : room - width);
+}
+
+int TextPane::singleLineTop() const
+{
+    return (viewSize().height() - lineHeight_) / 2;
+}
+
+// The unit nearest to x from the first shown unit; left of it, the unit before it, so that dragging
+// out at the left edge scrolls back one character at a time.
+int TextPane::singleLineUnitAt(qreal x) const
+{
+    const int line = lineOfUnit(caret_);
+    const int start = lineStarts_[size_t(line)];
+    const int end = lineEndUnit(line);
+    const int origin = std::clamp(origin_, start, end);
+    if (x < 0)
+        return previousUnit(origin) < start ? start : previousUnit(origin);
+    qreal left = 0;
+    for (int from = origin; from < end;) {
+        const int to = blockEndFrom(from, end);
+        const qreal w = blockWidth(from, to);
+        if (x < left + w)
+            return BlockLayout(*this, from, to).unitAt(x - left);
+        left += w;
+        from = to;
+    }
+    return end;
+}
+
+// Moves the first shown unit so that unit is in view: to unit itself when it lies to the left, so
+// that unit stands at the right edge when it lies to the right, and back so far as the line's end
+// leaves room (after a deletion), within its line.
+void TextPane::revealInLine(int unit)
+{
+    const int line = lineOfUnit(unit);
+    const int start = lineStarts_[size_t(line)];
+    const int end = lineEndUnit(line);
+    if (origin_ < start || origin_ > end)
+        origin_ = start;
+    const qreal room = availableWidth();
+    if (unit < origin_)
+        origin_ = unit;
+    else if (widthBetween(origin_, unit, room) > room)
+        origin_ = originShowing(unit, room);
+    if (origin_ > start && widthBetween(origin_, end, room) < room)
+        origin_ = std::min(origin_, originShowing(end, room));
+    viewport()->update();
+}
+
+void TextPane::paintSingleLine(QPainter& painter, const QRect& area)
+{
+    const int line = lineOfUnit(caret_);
+    const int start = lineStarts_[size_t(line)];
+    const int end = lineEndUnit(line);
+    const int origin = std::clamp(origin_, start, end);
+    const int selFrom = std::min(anchor_, caret_);
+    const int selTo = std::max(anchor_, caret_);
+    const qreal left = singleLineLeft();
+    const int top = singleLineTop();
+    const int right = viewport()->width();
+    qreal x = left;
+    qreal caretX = -1;
+    int from = origin;
+    while (from < end && x < right) {
+        const int to = blockEndFrom(from, end);
+        if (caret_ == from)
+            caretX = x;
+        if (caret_ <= from || caret_ >= to) {
+            // A block outside the repainted area is measured, not laid out.
+            const qreal w = blockWidth(from, to);
+            if (x + w < area.left() || x > area.right()) {
+                x += w;
+                from = to;
+                continue;
+            }
+        }
+        const BlockLayout layout(*this, from, to);
+        paintBlock(painter, layout, x, top, selFrom, selTo);
+        if (caret_ > from && caret_ < to)
+            caretX = x + layout.xOf(caret_);
+        x += layout.width;
+        from = to;
+    }
+    if (from == end) {
+        if (caret_ == end)
+            caretX = x;
+        // A selected line end shows as a small box after the line's text.
+        if (line + 1 < lineCount() && selFrom <= end && end < selTo)
+            painter.fillRect(QRectF(x, top, charWidth_ / 2, lineHeight_),
+                             palette().brush(QPalette::Active, QPalette::Highlight));
+    }
+    caretRect_ = QRect();
+    if (hasFocus() && !readOnly_ && caretX >= 0) {
+        caretRect_ = QRect(int(std::floor(caretX)), top, CaretWidth + 1, lineHeight_);
+        if (caretShown_)
+            painter.fillRect(QRectF(caretX, top, CaretWidth, lineHeight_), palette().brush(QPalette::Text));
+    }
+}
+
+void TextPane::restartBlink()
+{
+    caretShown_ = true;
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+    if (singleLine_ && hasFocus() && flash > 0)
+        blink_.start(flash / 2, this);
+    else
+        blink_.stop();
+}
+
+void TextPane::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != blink_.timerId()) {
+        QAbstractScrollArea::timerEvent(event);
+        return;
+    }
+    caretShown_ = !caretShown_;
+    // Only the caret's few pixels are repainted.
+    if (!caretRect_.isEmpty())
+        viewport()->update(caretRect_);
+}
+
 // ---- painting
 
 void TextPane::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     painter.fillRect(event->rect(), palette().brush(QPalette::Base));
+    if (singleLine_) {
+        paintSingleLine(painter, event->rect());
+        return;
+    }
     const int first = firstVisibleLine();
     const qreal left = LeftMargin - horizontalScrollBar()->value();
     const int selFrom = std::min(anchor_, caret_);
@@ -1059,10 +1349,12 @@ void TextPane::select(int anchorUnit, int caretUnit, bool revealCaret, bool keep
     if (!keepGoalX)
         goalX_ = -1;
     if (revealCaret) {
-        if (anchor_ != caret_)
+        if (anchor_ != caret_ && !singleLine_)
             reveal(anchor_);
         reveal(caret_);
     }
+    if (singleLine_)
+        restartBlink();
     viewport()->update();
     const std::pair<int, int> now{std::min(anchor_, caret_), std::max(anchor_, caret_)};
     if (now != reported_) {
@@ -1090,7 +1382,7 @@ void TextPane::selectWordAt(int unit)
     const int line = lineOfUnit(unit);
     const int start = lineStarts_[size_t(line)];
     // Only the shown part of a line is searched: a click never lands beyond it.
-    const int end = std::max(unit, shownEndUnit(line));
+    const int end = singleLine_ ? lineEndUnit(line) : std::max(unit, shownEndUnit(line));
     const auto wordAt = [this, end](int u) { return u < end && isWordCharacter(codePointAt(text_, u)); };
     // A click on the right half of a word's last character lands after it: take that word.
     if (!wordAt(unit) && unit > start && wordAt(previousUnit(unit)))
@@ -1117,9 +1409,33 @@ void TextPane::copySelection() const
 void TextPane::setReadOnly(bool readOnly)
 {
     readOnly_ = readOnly;
+    setAttribute(Qt::WA_InputMethodEnabled, singleLine_ && !readOnly_);
+    viewport()->update();
 }
 
 // ---- events
+
+// Single-line mode: keys an editable field takes before any shortcut of its window, as line edits do.
+static bool overridesShortcut(const QKeyEvent* key)
+{
+    if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo))
+        return true;
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        return true;
+    default:
+        break;
+    }
+    const QString typed = key->text();
+    return !typed.isEmpty() && typed.front().unicode() >= 0x20 && typed.front().unicode() != 0x7F;
+}
 
 bool TextPane::event(QEvent* event)
 {
@@ -1127,6 +1443,10 @@ bool TextPane::event(QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll) ||
             (!readOnly_ && (key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Paste)))) {
+            event->accept();
+            return true;
+        }
+        if (singleLine_ && !readOnly_ && overridesShortcut(key)) {
             event->accept();
             return true;
         }
@@ -1148,6 +1468,24 @@ void TextPane::keyPressEvent(QKeyEvent* event)
     if (event->matches(QKeySequence::SelectAll)) {
         select(0, int(text_.size()), true);
         return;
+    }
+    if (singleLine_) {
+        if (!readOnly_ && (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))) {
+            undoOrRedo(event->matches(QKeySequence::Redo));
+            return;
+        }
+        switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->ignore();
+            return;
+        default:
+            break;
+        }
     }
     switch (event->key()) {
     case Qt::Key_Left:
@@ -1181,33 +1519,32 @@ void TextPane::keyPressEvent(QKeyEvent* event)
     if (!readOnly_) {
         if (event->matches(QKeySequence::Cut)) {
             copySelection();
-            if (selFrom != selTo)
-                replaceRange(selFrom, selTo, QString());
+            userEdit(selFrom, selTo, QString());
             return;
         }
         if (event->matches(QKeySequence::Paste)) {
             bool endsWithCarriageReturn = false;
-            const QString pasted = unifiedLineEnds(QGuiApplication::clipboard()->text(), endsWithCarriageReturn);
-            if (!pasted.isEmpty() || selFrom != selTo)
-                replaceRange(selFrom, selTo, pasted);
+            const QString clip = QGuiApplication::clipboard()->text();
+            const QString pasted = singleLine_ ? clip : unifiedLineEnds(clip, endsWithCarriageReturn);
+            userEdit(selFrom, selTo, pasted);
             return;
         }
         switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            replaceRange(selFrom, selTo, QStringLiteral("\n"));
+            userEdit(selFrom, selTo, QStringLiteral("\n"));
             return;
         case Qt::Key_Backspace:
             if (selFrom != selTo)
-                replaceRange(selFrom, selTo, QString());
+                userEdit(selFrom, selTo, QString());
             else if (caret_ > 0)
-                replaceRange(previousUnit(caret_), caret_, QString());
+                userEdit(previousUnit(caret_), caret_, QString());
             return;
         case Qt::Key_Delete:
             if (selFrom != selTo)
-                replaceRange(selFrom, selTo, QString());
+                userEdit(selFrom, selTo, QString());
             else if (caret_ < text_.size())
-                replaceRange(caret_, nextUnit(caret_), QString());
+                userEdit(caret_, nextUnit(caret_), QString());
             return;
         default:
             break;
@@ -1217,11 +1554,44 @@ void TextPane::keyPressEvent(QKeyEvent* event)
             return c.unicode() >= 0x20 && c.unicode() != 0x7F;
         });
         if (printable && !control && !(event->modifiers() & Qt::MetaModifier)) {
-            replaceRange(selFrom, selTo, typed);
+            userEdit(selFrom, selTo, typed, true);
             return;
         }
     }
     event->ignore();
+}
+
+// Single-line mode: what an input method (compose sequences, CJK input) commits is typed text; a
+// text still being composed is not shown in the field.
+void TextPane::inputMethodEvent(QInputMethodEvent* event)
+{
+    event->accept();
+    // A text being composed comes with no commit: nothing changes yet.
+    if (!singleLine_ || readOnly_ || (event->commitString().isEmpty() && event->replacementLength() == 0))
+        return;
+    int from = std::min(anchor_, caret_);
+    int to = std::max(anchor_, caret_);
+    if (event->replacementLength() > 0 && from == to) {
+        from = std::clamp(caret_ + event->replacementStart(), 0, int(text_.size()));
+        to = std::clamp(from + event->replacementLength(), from, int(text_.size()));
+    }
+    userEdit(from, to, event->commitString(), true);
+}
+
+QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    switch (query) {
+    case Qt::ImEnabled:
+        return singleLine_ && !readOnly_;
+    case Qt::ImCursorRectangle:
+        return QRectF(caretRect_.translated(viewport()->pos()));
+    case Qt::ImFont:
+        return font();
+    case Qt::ImHints:
+        return int(Qt::ImhNone);
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
 }
 
 void TextPane::mousePressEvent(QMouseEvent* event)
@@ -1261,12 +1631,24 @@ void TextPane::mouseDoubleClickEvent(QMouseEvent* event)
 void TextPane::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
+    if (singleLine_) {
+        const Qt::FocusReason reason = event->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+            select(0, int(text_.size()), true);
+        restartBlink();
+    }
     viewport()->update();
 }
 
 void TextPane::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
+    if (singleLine_) {
+        blink_.stop();
+        const Qt::FocusReason reason = event->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            select(caret_, caret_, false);
+    }
     viewport()->update();
 }
 
@@ -1274,6 +1656,8 @@ void TextPane::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
+    if (singleLine_)
+        revealInLine(caret_);
 }
 
 void TextPane::changeEvent(QEvent* event)
@@ -1283,6 +1667,8 @@ void TextPane::changeEvent(QEvent* event)
         updateMetrics();
         widestSeen_ = 0;
         updateScrollBars();
+        if (singleLine_)
+            revealInLine(caret_);
         viewport()->update();
     } else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::EnabledChange) {
         viewport()->update();

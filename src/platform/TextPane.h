@@ -3,6 +3,7 @@
 #include "platform/TextHelpers.h"
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QColor>
 #include <QList>
 #include <QString>
@@ -11,6 +12,7 @@
 #include <climits>
 #include <limits>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -100,6 +102,19 @@ private:
 // End, Shift extends, double-click selects a word, Ctrl+A, Ctrl+C copies). Unless read-only, typed
 // text, Return, Backspace, Delete, cut and paste edit the text; an edit before the end rebuilds the
 // line index and shifts the runs, linear in the text: editing is meant for small texts.
+//
+// Single-line mode (setSingleLine), for one-line edit fields of any length: no scroll bars, and the
+// view shows the caret's line only, vertically centred, scrolled sideways by the first character it
+// shows rather than by a pixel offset, so that no x grows with the length of the line and nothing
+// is cut. Showing the caret, painting, a click and the blinking caret lay out only the blocks in
+// view: a walk from the first shown character forwards, or from the caret backwards, stops once the
+// width of the view is filled. An edit moves the text after it in memory and updates the indexes,
+// and lays out nothing outside the view. Text set or pasted is kept exactly as it came, "\r"
+// included; lines end at "\n" only. Return, Enter, Up, Down, PageUp and PageDown are left to the
+// parent (a dialog's default button). As in line edits, setText puts the caret at the end, focus by
+// Tab selects all, leaving the field drops the selection, and Ctrl+Z / Ctrl+Shift+Z undo and redo
+// the user's edits (characters typed in a row are one step). What an input method commits is typed
+// text. A line that fits the view is placed by the alignment; a read-only pane shows no caret.
 class TextPane : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -152,6 +167,16 @@ public:
     bool isReadOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
 
+    // See the class comment; set once, before the pane holds text.
+    void setSingleLine(bool singleLine);
+    bool isSingleLine() const { return singleLine_; }
+    // Single-line mode: where a line that fits the view stands (Qt::AlignLeft, AlignHCenter, AlignRight).
+    void setAlignment(Qt::Alignment alignment);
+    // Asked before every edit by the user (typing, paste, cut, Backspace, Delete) with the characters
+    // [fromChar, toChar) and what is to replace them; false refuses the edit. Code is never asked.
+    using EditFilter = std::function<bool(int fromChar, int toChar, const QString& with)>;
+    void setEditFilter(EditFilter filter) { editFilter_ = std::move(filter); }
+
     // Character position nearest to a point of the viewport.
     int charPosAt(const QPoint& viewportPoint) const;
 
@@ -175,6 +200,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
     struct Run {
@@ -212,6 +240,10 @@ private:
     int nextUnit(int unit) const;
     int previousUnit(int unit) const;
     void replaceRange(int from, int to, const QString& with);
+    // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits.
+    void userEdit(int from, int to, const QString& with, bool typed = false);
+    void shiftIndexes(int from, int to, const QString& with);
+    void undoOrRedo(bool redo);
 
     // Style runs.
     int internStyle(const TextStyle& style);
@@ -244,6 +276,18 @@ private:
     void reveal(int unit);
     void paintLine(QPainter& painter, int line, qreal left, int top, int selFrom, int selTo);
     void paintBlock(QPainter& painter, const BlockLayout& block, qreal x, int top, int selFrom, int selTo) const;
+
+    // Single-line mode: x from the first shown character (origin_), walking blocks from there.
+    int blockEndFrom(int from, int end) const;
+    qreal widthBetween(int from, int to, qreal limit) const;
+    int originShowing(int unit, qreal width) const;
+    qreal availableWidth() const;
+    qreal singleLineLeft() const;
+    int singleLineTop() const;
+    int singleLineUnitAt(qreal x) const;
+    void revealInLine(int unit);
+    void paintSingleLine(QPainter& painter, const QRect& area);
+    void restartBlink();
 
     // Selection.
     void select(int anchorUnit, int caretUnit, bool revealCaret, bool keepGoalX = false);
@@ -301,6 +345,22 @@ private:
     qreal goalX_ = -1;
     bool dragging_ = false;
     bool readOnly_ = false;
+
+    bool singleLine_ = false;
+    Qt::Alignment alignment_ = Qt::AlignLeft;
+    int origin_ = 0; // single-line mode: the first unit shown at the left edge
+    QBasicTimer blink_;
+    bool caretShown_ = true;
+    QRect caretRect_; // where the caret was last drawn
+    EditFilter editFilter_;
+    struct UndoStep {
+        int from; // UTF-16
+        QString removed;
+        QString inserted;
+    };
+    std::vector<UndoStep> undo_;
+    std::vector<UndoStep> redo_;
+    int typedEnd_ = -1; // where the last typed characters ended, while typing may go on in one step
 };
 
 } // namespace fw

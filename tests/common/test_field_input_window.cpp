@@ -8,7 +8,6 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QPointer>
 #include <QTest>
 

@@ -14,7 +14,6 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>

@@ -9,7 +9,6 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -219,7 +218,7 @@ TEST_F(SearchFindTest, NoHitAnywhereSaysSoAndLeavesTheRowInactive)
         setUpWith(Sample(2).text);
         phrase(0)->setText(tc.phrase);
         if (tc.byReturn)
-            QTest::keyClick(phrase(0)->lineEdit(), Qt::Key_Return);
+            QTest::keyClick(phrase(0)->widget(), Qt::Key_Return);
         else
             findButton(0)->Push();
 
@@ -240,9 +239,9 @@ TEST_F(SearchFindTest, FindIsOfferedOnlyForAPhrase)
 {
     setUpWith(Sample(2).text);
     EXPECT_FALSE(findButton(0)->Enabled());
-    QTest::keyClicks(phrase(0)->lineEdit(), QStringLiteral("h"));
+    QTest::keyClicks(phrase(0)->widget(), QStringLiteral("h"));
     EXPECT_TRUE(findButton(0)->Enabled());
-    QTest::keyClick(phrase(0)->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClick(phrase(0)->widget(), Qt::Key_Backspace);
     EXPECT_FALSE(findButton(0)->Enabled());
     EXPECT_TRUE(log.shown.empty());
 }
@@ -257,7 +256,7 @@ TEST_F(SearchFindTest, ReturnAndEnterInThePhraseFieldFind)
         setUpWith(sample.text);
         colourBox(0)->setValue(true);
         phrase(0)->setText(QStringLiteral("hit"));
-        QTest::keyClick(phrase(0)->lineEdit(), key);
+        QTest::keyClick(phrase(0)->widget(), key);
 
         EXPECT_TRUE(log.shown.empty());
         EXPECT_EQ(total(0), QStringLiteral("3"));

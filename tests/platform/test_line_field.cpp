@@ -1,0 +1,370 @@
+// The single-line EditField: a line of megabytes typed into, walked, copied and painted in time of
+// what the field shows, shown with the right characters at its end; the "#" mask as a typing filter;
+// alignment; keys left to the window; Tab selecting all; undo; the indexes an edit shifts.
+
+#include "platform/EditField.h"
+#include "platform/TextHelpers.h"
+#include "platform/Window.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+namespace {
+
+class FieldWindow : public fw::Window {
+public:
+    QStringList keys;
+
+protected:
+    fw::WindowRecord Layout() override
+    {
+        fw::WindowRecord r;
+        r.title = QStringLiteral("Fields");
+        r.width = 420;
+        r.height = 200;
+        return r;
+    }
+    void CreateControls() override {}
+    bool KeyDown(const QString& key) override
+    {
+        keys << key;
+        return false;
+    }
+};
+
+class LineField : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = fw::Window::New<FieldWindow>();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        field = addField(10);
+    }
+    void TearDown() override { testsupport::closeAllWindows(); }
+
+    fw::EditField* addField(int top, int width = 220)
+    {
+        auto* f = window->add(new fw::EditField, QStringLiteral("EF_line"), 10, top, width, 22, fw::LockLeft | fw::LockTop,
+                              nullptr, index_++);
+        f->setBorder(true);
+        fw::FontSpec font;
+        font.name = QStringLiteral("System");
+        font.size = 12;
+        f->setFont(font);
+        return f;
+    }
+
+    QPointer<FieldWindow> window;
+    fw::EditField* field = nullptr;
+    int index_ = 0;
+};
+
+void press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {})
+{
+    QKeyEvent down(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(target, &up);
+}
+
+// A comma list of count seven-digit numbers, as pasted into the number window.
+QString commaList(int count)
+{
+    QString text;
+    text.reserve(qsizetype(count) * 8);
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            text += u',';
+        text += QString::number(1'000'000 + i);
+    }
+    return text;
+}
+
+qint64 msFor(const std::function<void()>& step)
+{
+    QElapsedTimer timer;
+    timer.start();
+    step();
+    return timer.elapsed();
+}
+
+// The field as the user sees it, without the focus (so without a blinking caret).
+QImage shot(fw::EditField* f)
+{
+    return f->widget()->grab().toImage();
+}
+
+// Leftmost and rightmost columns holding anything but the background colour, inside the border.
+std::pair<int, int> inkColumns(const QImage& image)
+{
+    const QRgb background = image.pixel(image.width() / 2, 3);
+    int left = image.width();
+    int right = -1;
+    for (int y = 3; y < image.height() - 3; ++y) {
+        for (int x = 3; x < image.width() - 3; ++x) {
+            if (image.pixel(x, y) != background) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    return {left, right};
+}
+
+// Eight megabytes in one line: typing, moving the caret, selecting all and copying, a click and a
+// repaint each take a few milliseconds, not the time to lay out the whole line.
+TEST_F(LineField, EightMegabytesInOneLineStayQuick)
+{
+    const QString list = commaList(1'000'000);
+    field->setText(list);
+    field->SetFocus();
+    QWidget* w = field->widget();
+    QTRY_VERIFY(w->hasFocus());
+    const int budget = testsupport::timeBudgetMs(150);
+
+    EXPECT_LT(msFor([&] { press(w, Qt::Key_End); }), budget);
+    EXPECT_LT(msFor([&] { press(w, Qt::Key_5, Qt::NoModifier, QStringLiteral("5")); }), budget) << "typing";
+    EXPECT_LT(msFor([&] { w->repaint(); }), budget) << "painting";
+    EXPECT_EQ(field->TextLength(), list.size() + 1);
+    EXPECT_EQ(field->SelStart(), list.size() + 1);
+    EXPECT_LT(msFor([&] { press(w, Qt::Key_Left); }), budget);
+    EXPECT_EQ(field->SelStart(), list.size());
+    EXPECT_LT(msFor([&] { press(w, Qt::Key_Backspace); }), budget) << "deleting";
+    EXPECT_TRUE(field->Text() == list.chopped(1) + u'5');
+    EXPECT_LT(msFor([&] { press(w, Qt::Key_Home); }), budget);
+    EXPECT_EQ(field->SelStart(), 0);
+    EXPECT_LT(msFor([&] { press(w, Qt::Key_End, Qt::ShiftModifier); }), budget);
+    EXPECT_EQ(field->SelLength(), list.size());
+
+    // A click lands among the characters shown, here near the end of the line.
+    EXPECT_LT(msFor([&] { QTest::mouseClick(field->textPane()->viewport(), Qt::LeftButton, {}, QPoint(8, 11)); }),
+              budget) << "clicking";
+    EXPECT_GT(field->SelStart(), list.size() - 100);
+
+    QGuiApplication::clipboard()->clear();
+    EXPECT_LT(msFor([&] {
+        press(w, Qt::Key_A, Qt::ControlModifier);
+        press(w, Qt::Key_C, Qt::ControlModifier);
+    }),
+              budget) << "select all and copy";
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), field->Text()) << "every character is copied";
+}
+
+// The end of a long line shows the same characters as the same end alone: nothing is cut, no x runs
+// out of range, whatever came before.
+TEST_F(LineField, TheEndOfALongLineShowsAsTyped)
+{
+    const QString list = commaList(1'000'000);
+    const QString tail = list.right(300);
+    auto* shortField = addField(50);
+    field->setText(list);
+    shortField->setText(tail);
+    testsupport::settle();
+    EXPECT_EQ(field->SelStart(), field->TextLength()) << "the caret goes to the end, as in a line edit";
+    const QImage tailAlone = shot(shortField);
+    const auto [left, right] = inkColumns(tailAlone);
+    ASSERT_LT(left, right) << "nothing drawn";
+    EXPECT_TRUE(shot(field) == tailAlone);
+}
+
+// The mask limits what the user types and pastes, never what code sets.
+TEST_F(LineField, MaskFiltersTypingOnly)
+{
+    field->setMask(QStringLiteral("##"));
+    const struct {
+        const char* label;
+        QString before;
+        std::function<void(QWidget*)> edit;
+        QString after;
+    } cases[] = {
+        {"digits up to the places", "", [](QWidget* w) { QTest::keyClicks(w, QStringLiteral("123")); }, "12"},
+        {"a letter", "4", [](QWidget* w) { QTest::keyClicks(w, QStringLiteral("a")); }, "4"},
+        {"a paste with a letter", "",
+         [](QWidget* w) {
+             QGuiApplication::clipboard()->setText(QStringLiteral("5x"));
+             press(w, Qt::Key_V, Qt::ControlModifier);
+         },
+         ""},
+        {"a paste of digits", "",
+         [](QWidget* w) {
+             QGuiApplication::clipboard()->setText(QStringLiteral("56"));
+             press(w, Qt::Key_V, Qt::ControlModifier);
+         },
+         "56"},
+        {"replacing the selection", "78",
+         [](QWidget* w) {
+             press(w, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClicks(w, QStringLiteral("9"));
+         },
+         "9"},
+        {"deleting a digit", "78", [](QWidget* w) { press(w, Qt::Key_Backspace); }, "7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->setText(c.before);
+        c.edit(field->widget());
+        EXPECT_EQ(field->Text(), c.after);
+    }
+    field->setText(QStringLiteral("abc123"));
+    EXPECT_EQ(field->Text(), QStringLiteral("abc123"));
+}
+
+// A short line stands left, centred or right; a line wider than the field starts at its left edge.
+TEST_F(LineField, AlignmentPlacesALineThatFits)
+{
+    field->setText(QStringLiteral("42"));
+    const int width = field->widget()->width();
+    const struct {
+        int alignment;
+        int centreFrom;
+        int centreTo;
+    } cases[] = {{1, 0, width / 4}, {2, width / 2 - 6, width / 2 + 6}, {3, width * 3 / 4, width}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.alignment);
+        field->setAlignment(c.alignment);
+        const auto [left, right] = inkColumns(shot(field));
+        ASSERT_LE(left, right) << "nothing drawn";
+        EXPECT_GE((left + right) / 2, c.centreFrom);
+        EXPECT_LE((left + right) / 2, c.centreTo);
+    }
+    field->setText(QString(200, u'8'));
+    field->setSelStart(0);
+    const auto [left, right] = inkColumns(shot(field));
+    EXPECT_LT(left, 10);
+    EXPECT_GT(right, width - 10);
+}
+
+// Return and Enter reach KeyDown and then the window, never a line break; Up and Down move nothing;
+// what an input method commits is typed.
+TEST_F(LineField, KeysForTheWindowLeaveTheTextAlone)
+{
+    QStringList fieldKeys;
+    field->KeyDown = [&fieldKeys](fw::EditField&, const QString& key) {
+        fieldKeys << key;
+        return false;
+    };
+    field->setText(QStringLiteral("ab\ncd"));
+    const int end = field->TextLength();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp}) {
+        SCOPED_TRACE(key);
+        fieldKeys.clear();
+        window->keys.clear();
+        press(field->widget(), key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier,
+              key == Qt::Key_Return || key == Qt::Key_Enter ? QStringLiteral("\r") : QString());
+        EXPECT_EQ(field->Text(), QStringLiteral("ab\ncd"));
+        EXPECT_EQ(field->SelStart(), end);
+        EXPECT_EQ(fieldKeys.size(), 1);
+        EXPECT_EQ(window->keys.size(), 1) << "the key goes on to the window";
+    }
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("\u00e9"));
+    QApplication::sendEvent(field->widget(), &composed);
+    EXPECT_EQ(field->Text(), QStringLiteral("ab\ncd\u00e9"));
+}
+
+// Tab into a field selects its whole text; leaving drops the selection; Ctrl+Z undoes typing.
+TEST_F(LineField, TabSelectsAllAndCtrlZUndoes)
+{
+    auto* second = addField(50);
+    second->setText(QStringLiteral("second"));
+    field->setText(QStringLiteral("first"));
+    field->SetFocus();
+    QTRY_VERIFY(field->widget()->hasFocus());
+    QTest::keyClick(field->widget(), Qt::Key_Tab);
+    QTRY_VERIFY(second->widget()->hasFocus());
+    EXPECT_EQ(second->SelStart(), 0);
+    EXPECT_EQ(second->SelText(), QStringLiteral("second"));
+
+    // Typing in a row is one step; a paste is another.
+    QTest::keyClicks(second->widget(), QStringLiteral("xy"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("+"));
+    press(second->widget(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(second->Text(), QStringLiteral("xy+"));
+    press(second->widget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(second->Text(), QStringLiteral("xy"));
+    press(second->widget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(second->Text(), QStringLiteral("second"));
+    press(second->widget(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(second->Text(), QStringLiteral("xy"));
+
+    press(second->widget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(second->widget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY(field->widget()->hasFocus());
+    EXPECT_EQ(second->SelLength(), 0) << "leaving the field drops its selection";
+    EXPECT_EQ(field->SelText(), QStringLiteral("first"));
+}
+
+// An index shifted by replace converts every position as one built afresh over the edited text:
+// random edits of texts of letters, line ends, pairs and lone halves, cutting pairs and joining halves.
+TEST(CharIndexReplace, AgreesWithAFreshIndex)
+{
+    const QString pieces[] = {QStringLiteral("a"), QStringLiteral("\n"), QString(QChar(0xD83D)),
+                              QString(QChar(0xDE00)), QString::fromUtf8("\xF0\x9F\x98\x80")};
+    std::mt19937 random(7);
+    const auto randomText = [&](int maxPieces) {
+        QString text;
+        for (int n = int(random() % (maxPieces + 1)); n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        return text;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        QString text = randomText(8);
+        fw::CharIndex shifted;
+        shifted.reset(text);
+        const int from = int(random() % (text.size() + 1));
+        const int to = from + int(random() % (text.size() - from + 1));
+        const QString with = randomText(3);
+        text.replace(from, to - from, with);
+        shifted.replace(from, to, int(with.size()), text);
+        fw::CharIndex fresh;
+        fresh.reset(text);
+        ASSERT_EQ(shifted.charLength(), fresh.charLength()) << round;
+        for (int u = 0; u <= text.size(); ++u)
+            ASSERT_EQ(shifted.toChar(u), fresh.toChar(u)) << round << " unit " << u;
+        for (int c = 0; c <= fresh.charLength(); ++c)
+            ASSERT_EQ(shifted.toUtf16(c), fresh.toUtf16(c)) << round << " char " << c;
+    }
+}
+
+// Edits across line ends keep the field's lines: Home and End after each edit go to the caret's
+// line's ends as the text now has them.
+TEST_F(LineField, EditsAcrossLineEndsKeepTheLines)
+{
+    field->setText(QStringLiteral("ab\ncd\nef"));
+    QWidget* w = field->widget();
+    const auto lineAround = [&] {
+        press(w, Qt::Key_Home);
+        const int start = field->SelStart();
+        press(w, Qt::Key_End, Qt::ShiftModifier);
+        return field->Text().mid(start, field->SelLength());
+    };
+    field->setSelStart(4); // "c|d"
+    EXPECT_EQ(lineAround(), QStringLiteral("cd"));
+    field->setSelStart(1);
+    field->setSelLength(5); // "b\ncd\n" goes
+    QTest::keyClicks(w, QStringLiteral("X"));
+    EXPECT_EQ(field->Text(), QStringLiteral("aXef"));
+    EXPECT_EQ(lineAround(), QStringLiteral("aXef"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("1\n2"));
+    field->setSelStart(2);
+    press(w, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(field->Text(), QStringLiteral("aX1\n2ef"));
+    EXPECT_EQ(lineAround(), QStringLiteral("2ef"));
+    press(w, Qt::Key_Z, Qt::ControlModifier);
+    field->setSelStart(1);
+    EXPECT_EQ(lineAround(), QStringLiteral("aXef"));
+}
+
+} // namespace
