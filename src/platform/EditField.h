@@ -22,7 +22,7 @@ namespace fw {
 // the caret, the selection and the scroll position; setting the selection from code scrolls it into
 // view. A single-line field is the pane's single-line mode: it takes a line of any length (a pasted
 // list of megabytes) and typing, moving the caret, painting and the blinking caret cost what the
-// field shows, not what it holds. Line ends in its text stay there; it shows the caret's line.
+// field shows, not what it holds. Line ends in its text stay there, shown on the one line as marks.
 class EditField : public Control {
 public:
     explicit EditField(bool multiLine = false);

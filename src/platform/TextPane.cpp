@@ -38,6 +38,8 @@ constexpr size_t CachedLongLines = 256;
 constexpr qreal MaxContentWidth = INT_MAX / 4;
 // Drawn after a line that is cut, where its hidden rest begins.
 constexpr char16_t CutMark = u'\u2026';
+// Single-line mode: drawn, dim, in place of each "\n" and "\r" of the text, one unit for one unit.
+constexpr char16_t LineEndMark = u'\u21B5';
 // Single-line mode: a walk back from the caret for the first shown character gives up after this
 // many units, so that a run of zero-width characters cannot make it long.
 constexpr int MaxWalkUnits = 1 << 16;
@@ -93,6 +95,27 @@ bool isSeparateWide(char16_t c)
            (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF01 && c <= 0xFF9F) || (c >= 0xFFE0 && c <= 0xFFE6);
 }
 
+bool isLineEnd(char16_t c)
+{
+    return c == u'\n' || c == u'\r';
+}
+
+// Units [from, to) of text as a single-line pane shows them: each line end becomes the mark, unit
+// for unit, so that shaping sees one ordinary character there and breaks nothing. A view, not a
+// copy, when the part holds no line end.
+QString withLineEndMarks(const QString& text, int from, int to)
+{
+    const QStringView part = QStringView(text).sliced(from, to - from);
+    if (!std::any_of(part.begin(), part.end(), [](QChar c) { return isLineEnd(c.unicode()); }))
+        return rawPart(text, from, to);
+    QString shown = part.toString();
+    for (QChar& c : shown) {
+        if (isLineEnd(c.unicode()))
+            c = QChar(LineEndMark);
+    }
+    return shown;
+}
+
 } // namespace
 
 bool operator==(const TextStyle& a, const TextStyle& b)
@@ -120,7 +143,7 @@ struct TextPane::FontEntry {
             cellWidth = advance;
     }
 
-    // The advance of a character for which isSeparateWide holds, measured once.
+    // The advance of a character for which isSeparateWide holds, or of the line end mark, measured once.
     qreal wideAdvance(char16_t c) const
     {
         const auto known = wideAdvances.constFind(c);
@@ -154,7 +177,8 @@ struct TextPane::BlockLayout {
     BlockLayout(const TextPane& pane, int blockFrom, int blockTo)
         : from(blockFrom)
         , to(blockTo)
-        , layout(rawPart(pane.text_, from, to), pane.fontFor(-1).font, pane.viewport())
+        , layout(pane.singleLine_ ? withLineEndMarks(pane.text_, from, to) : rawPart(pane.text_, from, to),
+                 pane.fontFor(-1).font, pane.viewport())
     {
         QTextOption option;
         option.setWrapMode(QTextOption::NoWrap);
@@ -170,6 +194,18 @@ struct TextPane::BlockLayout {
             if (style.color.isValid())
                 range.format.setForeground(style.color);
             formats.append(range);
+        }
+        if (pane.singleLine_) {
+            // The marks of line ends are dim, as the cut mark is: they are not the text's characters.
+            for (int unit = from; unit < to; ++unit) {
+                if (!isLineEnd(pane.text_[unit].unicode()))
+                    continue;
+                QTextLayout::FormatRange mark;
+                mark.start = unit - from;
+                mark.length = 1;
+                mark.format.setForeground(pane.palette().color(QPalette::PlaceholderText));
+                formats.append(mark);
+            }
         }
         layout.setFormats(formats);
         // A line or paragraph separator inside the text ends a QTextLine: the pieces are set side by
@@ -415,6 +451,11 @@ void TextPane::appendUnified(QStringView piece)
 
 void TextPane::indexLinesFrom(int base)
 {
+    if (singleLine_) {
+        // The whole text is one line, whatever it holds.
+        longestLineUnits_ = int(text_.size());
+        return;
+    }
     const QStringView added = QStringView(text_).sliced(base);
     QList<int>& starts = lineStarts_.own();
     int lineStart = starts.back();
@@ -535,27 +576,13 @@ void TextPane::replaceRange(int from, int to, const QString& with)
     select(caret, caret, true);
 }
 
-// Single-line mode's index update after text_ had [from, to) replaced by with: line starts and
-// surrogate pairs inside the range go, those after it move, those of with come in; the unchanged
-// text is not scanned again. The longest line is not kept: nothing in this mode reads it.
+// Single-line mode's index update after text_ had [from, to) replaced by with: surrogate pairs inside
+// the range go, those after it move, those of with come in; the unchanged text is not scanned again.
+// The text stays one line. The longest line is not kept: nothing in this mode reads it.
 void TextPane::shiftIndexes(int from, int to, const QString& with)
 {
     forgetLayout();
     chars_.replace(from, to, int(with.size()), text_);
-    QList<int>& starts = lineStarts_.own();
-    // A start s follows the line end at s - 1: it goes when that end was in [from, to).
-    const auto first = std::upper_bound(starts.begin(), starts.end(), from);
-    const auto last = std::upper_bound(first, starts.end(), to);
-    const int delta = int(with.size()) - (to - from);
-    for (auto it = last; it != starts.end(); ++it)
-        *it += delta;
-    QList<int> added;
-    for (qsizetype k = with.indexOf(u'\n'); k >= 0; k = with.indexOf(u'\n', k + 1))
-        added.push_back(from + int(k) + 1);
-    const qsizetype at = first - starts.begin();
-    starts.remove(at, last - first);
-    starts.insert(at, added.size(), 0);
-    std::copy(added.begin(), added.end(), starts.begin() + at);
 }
 
 void TextPane::userEdit(int from, int to, const QString& with, bool typed)
@@ -860,6 +887,8 @@ qreal TextPane::blockWidth(int from, int to) const
             width += font.cellWidth;
         else if (isSeparateWide(c))
             width += font.wideAdvance(c);
+        else if (singleLine_ && isLineEnd(c))
+            width += font.wideAdvance(LineEndMark);
         else
             return BlockLayout(*this, from, to).width;
     }
@@ -1052,15 +1081,14 @@ qreal TextPane::widthBetween(int from, int to, qreal limit) const
 }
 
 // The first unit to show so that unit stands at most width from the left edge: a walk back from
-// unit over its line, stopping once the width is filled.
+// unit, stopping once the width is filled.
 int TextPane::originShowing(int unit, qreal width) const
 {
-    const int lineStart = lineStarts_[size_t(lineOfUnit(unit))];
     qreal filled = 0;
     int from = unit;
-    while (from > lineStart && unit - from < MaxWalkUnits) {
-        int start = std::max(lineStart, from - BlockUnits);
-        for (int moved = 0; start > lineStart && moved < BoundarySlack && !startsCharacter(start); ++moved)
+    while (from > 0 && unit - from < MaxWalkUnits) {
+        int start = std::max(0, from - BlockUnits);
+        for (int moved = 0; start > 0 && moved < BoundarySlack && !startsCharacter(start); ++moved)
             --start;
         const qreal w = blockWidth(start, from);
         if (filled + w > width) {
@@ -1089,12 +1117,10 @@ qreal TextPane::singleLineLeft() const
 {
     if (alignment_ == Qt::AlignLeft || alignment_ == 0)
         return LeftMargin;
-    const int line = lineOfUnit(caret_);
-    const int start = lineStarts_[size_t(line)];
-    if (origin_ > start)
+    if (origin_ > 0)
         return LeftMargin;
     const qreal room = availableWidth();
-    const qreal width = widthBetween(start, lineEndUnit(line), room);
+    const qreal width = widthBetween(0, int(text_.size()), room);
     if (width > room)
         return LeftMargin;
     return LeftMargin + (alignment_ & Qt::AlignHCenter ? (room - width) / 2 : room - width);
@@ -1109,12 +1135,10 @@ int TextPane::singleLineTop() const
 // out at the left edge scrolls back one character at a time.
 int TextPane::singleLineUnitAt(qreal x) const
 {
-    const int line = lineOfUnit(caret_);
-    const int start = lineStarts_[size_t(line)];
-    const int end = lineEndUnit(line);
-    const int origin = std::clamp(origin_, start, end);
+    const int end = int(text_.size());
+    const int origin = std::clamp(origin_, 0, end);
     if (x < 0)
-        return previousUnit(origin) < start ? start : previousUnit(origin);
+        return previousUnit(origin);
     qreal left = 0;
     for (int from = origin; from < end;) {
         const int to = blockEndFrom(from, end);
@@ -1128,31 +1152,27 @@ int TextPane::singleLineUnitAt(qreal x) const
 }
 
 // Moves the first shown unit so that unit is in view: to unit itself when it lies to the left, so
-// that unit stands at the right edge when it lies to the right, and back so far as the line's end
-// leaves room (after a deletion), within its line.
+// that unit stands at the right edge when it lies to the right, and back so far as the text's end
+// leaves room (after a deletion).
 void TextPane::revealInLine(int unit)
 {
-    const int line = lineOfUnit(unit);
-    const int start = lineStarts_[size_t(line)];
-    const int end = lineEndUnit(line);
-    if (origin_ < start || origin_ > end)
-        origin_ = start;
+    const int end = int(text_.size());
+    if (origin_ < 0 || origin_ > end)
+        origin_ = 0;
     const qreal room = availableWidth();
     if (unit < origin_)
         origin_ = unit;
     else if (widthBetween(origin_, unit, room) > room)
         origin_ = originShowing(unit, room);
-    if (origin_ > start && widthBetween(origin_, end, room) < room)
+    if (origin_ > 0 && widthBetween(origin_, end, room) < room)
         origin_ = std::min(origin_, originShowing(end, room));
     viewport()->update();
 }
 
 void TextPane::paintSingleLine(QPainter& painter, const QRect& area)
 {
-    const int line = lineOfUnit(caret_);
-    const int start = lineStarts_[size_t(line)];
-    const int end = lineEndUnit(line);
-    const int origin = std::clamp(origin_, start, end);
+    const int end = int(text_.size());
+    const int origin = std::clamp(origin_, 0, end);
     const int selFrom = std::min(anchor_, caret_);
     const int selTo = std::max(anchor_, caret_);
     const qreal left = singleLineLeft();
@@ -1181,14 +1201,8 @@ void TextPane::paintSingleLine(QPainter& painter, const QRect& area)
         x += layout.width;
         from = to;
     }
-    if (from == end) {
-        if (caret_ == end)
-            caretX = x;
-        // A selected line end shows as a small box after the line's text.
-        if (line + 1 < lineCount() && selFrom <= end && end < selTo)
-            painter.fillRect(QRectF(x, top, charWidth_ / 2, lineHeight_),
-                             palette().brush(QPalette::Active, QPalette::Highlight));
-    }
+    if (from == end && caret_ == end)
+        caretX = x;
     caretRect_ = QRect();
     if (hasFocus() && !readOnly_ && caretX >= 0) {
         caretRect_ = QRect(int(std::floor(caretX)), top, CaretWidth + 1, lineHeight_);

@@ -104,13 +104,15 @@ private:
 // line index and shifts the runs, linear in the text: editing is meant for small texts.
 //
 // Single-line mode (setSingleLine), for one-line edit fields of any length: no scroll bars, and the
-// view shows the caret's line only, vertically centred, scrolled sideways by the first character it
-// shows rather than by a pixel offset, so that no x grows with the length of the line and nothing
-// is cut. Showing the caret, painting, a click and the blinking caret lay out only the blocks in
-// view: a walk from the first shown character forwards, or from the caret backwards, stops once the
-// width of the view is filled. An edit moves the text after it in memory and updates the indexes,
-// and lays out nothing outside the view. Text set or pasted is kept exactly as it came, "\r"
-// included; lines end at "\n" only. Return, Enter, Up, Down, PageUp and PageDown are left to the
+// whole text is one line, vertically centred, scrolled sideways by the first character it shows
+// rather than by a pixel offset, so that no x grows with the length of the line and nothing is cut.
+// Showing the caret, painting, a click and the blinking caret lay out only the blocks in view: a walk
+// from the first shown character forwards, or from the caret backwards, stops once the width of the
+// view is filled. An edit moves the text after it in memory and updates the indexes, and lays out
+// nothing outside the view. Text set or pasted is kept exactly as it came, and its line ends break
+// nothing: each "\n" and each "\r" (so "\r\n" twice) is drawn as a dim "↵" (U+21B5) in its place, one
+// ordinary character for the caret, the selection, clicks and Backspace, while text() and copying
+// give the characters themselves. Return, Enter, Up, Down, PageUp and PageDown are left to the
 // parent (a dialog's default button). As in line edits, setText puts the caret at the end, focus by
 // Tab selects all, leaving the field drops the selection, and Ctrl+Z / Ctrl+Shift+Z undo and redo
 // the user's edits (characters typed in a row are one step). What an input method commits is typed

@@ -338,9 +338,9 @@ TEST(CharIndexReplace, AgreesWithAFreshIndex)
     }
 }
 
-// Edits across line ends keep the field's lines: Home and End after each edit go to the caret's
-// line's ends as the text now has them.
-TEST_F(LineField, EditsAcrossLineEndsKeepTheLines)
+// Edits adding and removing line ends leave one line: Home and End after each edit reach the ends
+// of the whole text.
+TEST_F(LineField, EditsAcrossLineEndsKeepOneLine)
 {
     field->setText(QStringLiteral("ab\ncd\nef"));
     QWidget* w = field->widget();
@@ -351,20 +351,90 @@ TEST_F(LineField, EditsAcrossLineEndsKeepTheLines)
         return field->Text().mid(start, field->SelLength());
     };
     field->setSelStart(4); // "c|d"
-    EXPECT_EQ(lineAround(), QStringLiteral("cd"));
+    EXPECT_EQ(lineAround(), QStringLiteral("ab\ncd\nef"));
     field->setSelStart(1);
     field->setSelLength(5); // "b\ncd\n" goes
     QTest::keyClicks(w, QStringLiteral("X"));
     EXPECT_EQ(field->Text(), QStringLiteral("aXef"));
     EXPECT_EQ(lineAround(), QStringLiteral("aXef"));
-    QGuiApplication::clipboard()->setText(QStringLiteral("1\n2"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("1\r\n2"));
     field->setSelStart(2);
     press(w, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(field->Text(), QStringLiteral("aX1\n2ef"));
-    EXPECT_EQ(lineAround(), QStringLiteral("2ef"));
+    EXPECT_EQ(field->Text(), QStringLiteral("aX1\r\n2ef"));
+    EXPECT_EQ(lineAround(), QStringLiteral("aX1\r\n2ef"));
+    EXPECT_EQ(field->textPane()->lineCount(), 1);
     press(w, Qt::Key_Z, Qt::ControlModifier);
     field->setSelStart(1);
     EXPECT_EQ(lineAround(), QStringLiteral("aXef"));
+}
+
+// Pasted line ends break nothing: the whole text stays on the field's one line, each line end drawn
+// in its place as a mark of its own (laid out as the mark character typed there would be, but dim),
+// and the text keeps the characters themselves.
+TEST_F(LineField, LineEndsShowAsMarksOnTheOneLine)
+{
+    auto* typedMarks = addField(50);
+    const struct {
+        const char* label;
+        QString text;
+    } cases[] = {
+        {"a pasted column", QStringLiteral("100\n200\r\n300,400")},
+        {"carriage returns only", QStringLiteral("1\r2\r3")},
+        {"line ends at both ends", QStringLiteral("\n42\r")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->setText({});
+        QGuiApplication::clipboard()->setText(c.text);
+        press(field->widget(), Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(field->Text(), c.text);
+        EXPECT_EQ(field->textPane()->lineCount(), 1);
+        QString marked = c.text;
+        marked.replace(u'\r', u'\u21B5').replace(u'\n', u'\u21B5');
+        typedMarks->setText(marked);
+        const QImage shown = shot(field);
+        const QImage expected = shot(typedMarks);
+        const auto [left, right] = inkColumns(shown);
+        ASSERT_LT(left, right) << "nothing drawn";
+        EXPECT_EQ(inkColumns(shown), inkColumns(expected)) << "the first and last characters stand where the marks put them";
+        EXPECT_FALSE(shown == expected) << "the marks are drawn dim, unlike the text's own characters";
+    }
+}
+
+// The caret crosses each line end as one character, moving right at every step; a double-click on a
+// mark between marks selects its one character, Backspace deletes one, copying gives the text as it is.
+TEST_F(LineField, CaretCrossesLineEndsOneCharacterAtATime)
+{
+    const QString text = QStringLiteral("100\n200\r\n300,400");
+    field->setText(text);
+    field->SetFocus();
+    QWidget* w = field->widget();
+    QTRY_VERIFY(w->hasFocus());
+    QWidget* view = field->textPane()->viewport();
+    const auto caretX = [&] {
+        view->repaint();
+        return w->inputMethodQuery(Qt::ImCursorRectangle).toRectF().x() - view->x();
+    };
+    press(w, Qt::Key_Home);
+    std::vector<qreal> xs{caretX()};
+    for (int i = 1; i <= text.size(); ++i) {
+        press(w, Qt::Key_Right);
+        ASSERT_EQ(field->SelStart(), i);
+        xs.push_back(caretX());
+        ASSERT_GT(xs[size_t(i)], xs[size_t(i) - 1]) << "step " << i;
+    }
+    // On the left half of the mark of the "\n" after "\r\n"'s "\r": that one character.
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(int(xs[8]) + 2, view->height() / 2));
+    EXPECT_EQ(field->SelText(), QStringLiteral("\n"));
+
+    QGuiApplication::clipboard()->clear();
+    press(w, Qt::Key_A, Qt::ControlModifier);
+    press(w, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
+
+    field->setSelStart(9);
+    press(w, Qt::Key_Backspace);
+    EXPECT_EQ(field->Text(), QStringLiteral("100\n200\r300,400"));
 }
 
 } // namespace
