@@ -20,6 +20,7 @@
 
 #include <functional>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -396,7 +397,7 @@ TEST_F(LineField, LineEndsShowAsMarksOnTheOneLine)
         const QImage expected = shot(typedMarks);
         const auto [left, right] = inkColumns(shown);
         ASSERT_LT(left, right) << "nothing drawn";
-        EXPECT_EQ(inkColumns(shown), inkColumns(expected)) << "the first and last characters stand where the marks put them";
+        EXPECT_EQ(inkColumns(shown), inkColumns(expected)) << "the first and last characters stand where they should";
         EXPECT_FALSE(shown == expected) << "the marks are drawn dim, unlike the text's own characters";
     }
 }
@@ -423,7 +424,7 @@ TEST_F(LineField, CaretCrossesLineEndsOneCharacterAtATime)
         xs.push_back(caretX());
         ASSERT_GT(xs[size_t(i)], xs[size_t(i) - 1]) << "step " << i;
     }
-    // On the left half of the mark of the "\n" after "\r\n"'s "\r": that one character.
+    // The left half of the pair's second mark: its "\n" alone.
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(int(xs[8]) + 2, view->height() / 2));
     EXPECT_EQ(field->SelText(), QStringLiteral("\n"));
 
