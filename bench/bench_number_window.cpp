@@ -139,11 +139,9 @@ void BM_ClearAllSelections(benchmark::State& state)
     state.counters["rows"] = double(rows);
 }
 
-// A comma list of count seven-digit numbers pasted into "Comma Separated List" with the paste key
-// and added with "Add List": the paste, the field's repaint, the adding and the list's layout.
-void BM_PasteCommaList(benchmark::State& state)
+// A comma list of count seven-digit numbers, as a user pastes it.
+QString commaList(int count)
 {
-    const int count = int(state.range(0));
     QString text;
     text.reserve(qsizetype(count) * 8);
     for (int i = 0; i < count; ++i) {
@@ -151,6 +149,15 @@ void BM_PasteCommaList(benchmark::State& state)
             text += u',';
         text += QString::number(1'000'000 + i);
     }
+    return text;
+}
+
+// A comma list of count seven-digit numbers pasted into "Comma Separated List" with the paste key
+// and added with "Add List": the paste, the field's repaint, the adding and the list's layout.
+void BM_PasteCommaList(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    const QString text = commaList(count);
     for (auto _ : state) {
         state.PauseTiming();
         RW_compoundNumberWindow* w = openWindow();
@@ -184,13 +191,7 @@ void BM_PasteCommaList(benchmark::State& state)
 void BM_TypeIntoCommaList(benchmark::State& state)
 {
     const int count = int(state.range(0));
-    QString text;
-    text.reserve(qsizetype(count) * 8);
-    for (int i = 0; i < count; ++i) {
-        if (i > 0)
-            text += u',';
-        text += QString::number(1'000'000 + i);
-    }
+    const QString text = commaList(count);
     RW_compoundNumberWindow* w = openWindow();
     auto* field = w->control<fw::EditField>(QStringLiteral("EF_CSV"));
     field->setText(text);

@@ -19,14 +19,7 @@ namespace {
 
 class PiecesWindow : public fw::Window {
 protected:
-    fw::WindowRecord Layout() override
-    {
-        fw::WindowRecord r;
-        r.title = QStringLiteral("Pieces");
-        r.width = 940;
-        r.height = 400;
-        return r;
-    }
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Pieces"), 940, 400); }
     void CreateControls() override
     {
         add(new cListBox, QStringLiteral("LB_numberSelected"), 10, 10, 180, 200);

@@ -29,14 +29,7 @@ public:
     QStringList keys;
 
 protected:
-    fw::WindowRecord Layout() override
-    {
-        fw::WindowRecord r;
-        r.title = QStringLiteral("Fields");
-        r.width = 420;
-        r.height = 200;
-        return r;
-    }
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Fields"), 420, 200); }
     void CreateControls() override {}
     bool KeyDown(const QString& key) override
     {

@@ -30,14 +30,7 @@ const QString Smile = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, t
 
 class PaneWindow : public fw::Window {
 protected:
-    fw::WindowRecord Layout() override
-    {
-        fw::WindowRecord r;
-        r.title = QStringLiteral("Pane");
-        r.width = 420;
-        r.height = 320;
-        return r;
-    }
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Pane"), 420, 320); }
     void CreateControls() override {}
 };
 

@@ -20,14 +20,7 @@ namespace {
 // A plain visible window; each test adds the controls it needs.
 class EventWindow : public fw::Window {
 protected:
-    fw::WindowRecord Layout() override
-    {
-        fw::WindowRecord r;
-        r.title = QStringLiteral("Events");
-        r.width = 400;
-        r.height = 300;
-        return r;
-    }
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Events"), 400, 300); }
     void CreateControls() override {}
 };
 

@@ -82,14 +82,7 @@ protected:
 // A window whose controls stand in each of the ways a control can be out of sight.
 class SightWindow : public fw::Window {
 protected:
-    fw::WindowRecord Layout() override
-    {
-        fw::WindowRecord r;
-        r.title = QStringLiteral("Sight");
-        r.width = 400;
-        r.height = 300;
-        return r;
-    }
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Sight"), 400, 300); }
     void CreateControls() override
     {
         using namespace fw;

@@ -31,14 +31,7 @@ public:
     QStringList keys;
 
 protected:
-    fw::WindowRecord Layout() override
-    {
-        fw::WindowRecord r;
-        r.title = QStringLiteral("Keys");
-        r.width = 400;
-        r.height = 300;
-        return r;
-    }
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Keys"), 400, 300); }
     void CreateControls() override {}
     bool KeyDown(const QString& key) override
     {

@@ -61,15 +61,7 @@ public:
     static inline bool startVisible = true;
 
 protected:
-    fw::WindowRecord Layout() override
-    {
-        fw::WindowRecord r;
-        r.title = QStringLiteral("Locks");
-        r.width = 400;
-        r.height = 300;
-        r.visible = startVisible;
-        return r;
-    }
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Locks"), 400, 300, startVisible); }
     void CreateControls() override
     {
         for (const LockRow& row : lockRows) {
@@ -150,14 +142,7 @@ const ChildRow childRows[] = {
 
 class GroupWindow : public fw::Window {
 protected:
-    fw::WindowRecord Layout() override
-    {
-        fw::WindowRecord r;
-        r.title = QStringLiteral("Groups");
-        r.width = 500;
-        r.height = 400;
-        return r;
-    }
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Groups"), 500, 400); }
     void CreateControls() override
     {
         for (const ChildRow& row : childRows) {
@@ -315,14 +300,7 @@ TEST_F(WidgetLayout, HidingOrDisablingAGroupBoxReachesItsChildrenButNotTheirOwnF
 
 class PageWindow : public fw::Window {
 protected:
-    fw::WindowRecord Layout() override
-    {
-        fw::WindowRecord r;
-        r.title = QStringLiteral("Pages");
-        r.width = 400;
-        r.height = 300;
-        return r;
-    }
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Pages"), 400, 300); }
     void CreateControls() override
     {
         auto* panel = add(new fw::PagePanel, QStringLiteral("PP"), 20, 30, 300, 200, LockLeft | LockTop | LockRight | LockBottom);

@@ -197,4 +197,14 @@ bool processGone(qint64 pid)
     return close >= 0 && line.mid(close + 2, 1) == "Z";
 }
 
+fw::WindowRecord windowRecord(const QString& title, int width, int height, bool visible)
+{
+    fw::WindowRecord r;
+    r.title = title;
+    r.width = width;
+    r.height = height;
+    r.visible = visible;
+    return r;
+}
+
 } // namespace testsupport

@@ -25,6 +25,9 @@ int timeBudgetMs(int ms);
 // Processes events until pred() holds or timeoutMs passes; returns pred()'s last value.
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 
+// The record of a plain test window: a title and a size, the rest as windows have it by default.
+fw::WindowRecord windowRecord(const QString& title, int width, int height, bool visible = true);
+
 // Lets queued events (deferred deletes included) run once.
 void settle();
 
