@@ -144,12 +144,16 @@ void RC_executeShellClass::collect(const QString& piece)
     const QStringView added = QStringView(stdoutCache->text()).sliced(before);
     if (added.isEmpty())
         return;
-    newlineCount += added.count(u'\n');
     charCount += charactersIn(added);
     // A surrogate pair cut between two pieces is one character, not two.
     if (endsWithHighSurrogate && added.front().isLowSurrogate())
         --charCount;
     endsWithHighSurrogate = added.back().isHighSurrogate();
+}
+
+int RC_executeShellClass::lineCount() const
+{
+    return int(stdoutCache->lineStarts().size());
 }
 
 bool RC_executeShellClass::keepsOutput() const
@@ -163,7 +167,6 @@ void RC_executeShellClass::dropOutput()
         return;
     // The closed window's panes let go of the old text when they go.
     stdoutCache = std::make_shared<fw::SharedText>();
-    newlineCount = 0;
     charCount = 0;
     endsWithHighSurrogate = false;
 }

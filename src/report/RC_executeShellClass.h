@@ -59,7 +59,7 @@ public:
 
     // The output collected so far, line ends unified.
     const QString& getStdoutCache() const;
-    int lineCount() const { return int(newlineCount + 1); }
+    int lineCount() const;
 
 protected:
     void DataAvailable() override;
@@ -84,7 +84,6 @@ private:
     std::shared_ptr<fw::SharedText> stdoutCache;
     fw::FolderItem tmpConfigFile;
 
-    qint64 newlineCount = 0;
     qint64 charCount = 0; // characters (code points) in stdoutCache
     bool endsWithHighSurrogate = false;
     bool outputCut = false; // output beyond maxOutputUnits arrived and was dropped
