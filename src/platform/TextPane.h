@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SharedText.h"
 #include "platform/TextHelpers.h"
 
 #include <QAbstractScrollArea>
@@ -31,41 +32,6 @@ struct TextStyle {
 };
 
 bool operator==(const TextStyle& a, const TextStyle& b);
-
-// A text that only grows at its end, read by any number of panes without a copy: a pane showing it
-// views its one buffer and follows every append before append returns, in time of the appended part.
-//
-// Line ends are unified as the text comes in: "\r\n" and a lone "\r" become "\n", also a "\r" that
-// ends one append followed by a "\n" that starts the next (one line end), so the text holds "\n" only.
-//
-// The text keeps the offsets of its line starts as it grows, and the panes showing it share them.
-// It never holds more than 2^31 - 1 UTF-16 units, the panes' position range.
-//
-// The buffer grows in place and geometrically (realloc), so capacity not yet written costs no
-// resident memory. A copy of text() kept by a caller while the text grows makes the next append
-// copy the whole buffer: take copies only once the text has stopped growing.
-class SharedText : public QObject {
-    Q_OBJECT
-
-public:
-    const QString& text() const { return text_; }
-    // UTF-16 offset of every line start, the first one 0: one entry per line.
-    const QList<int>& lineStarts() const { return lineStarts_; }
-    // Appends piece, line ends unified, keeping the whole text within maxSize UTF-16 units: what does
-    // not fit is dropped (a surrogate pair is never cut), and false tells that something was.
-    bool append(QStringView piece, qsizetype maxSize = std::numeric_limits<int>::max());
-
-signals:
-    // After every append that added something; the panes showing the text follow here.
-    void grew();
-
-private:
-    QString text_;
-    // A QList grows by realloc, in place or by remapping, where a vector copies and frees: freed
-    // blocks of a growing index would stay resident as heap holes.
-    QList<int> lineStarts_{0};
-    bool pendingCarriageReturn_ = false; // the text ends in a "\n" that came from a "\r"
-};
 
 // A multi-line text view for very large texts that grow at their end (a report of millions of lines).
 //
@@ -117,6 +83,14 @@ private:
 // Tab selects all, leaving the field drops the selection, and Ctrl+Z / Ctrl+Shift+Z undo and redo
 // the user's edits (characters typed in a row are one step). What an input method commits is typed
 // text. A line that fits the view is placed by the alignment; a read-only pane shows no caret.
+//
+// Where each concern lives: TextPane.cpp construction, the text and its line index, following a
+// shared text, the selection; TextPaneLayout.cpp fonts and metrics, the blocks of long lines,
+// geometry, scroll bars, hit-testing and painting of the multi-line view; TextPaneSingleLine.cpp
+// single-line mode (the walks from the first shown character, painting the field, the blinking
+// caret); TextPaneEditing.cpp edits, the edit filter, undo and redo; TextPaneStyles.cpp style runs;
+// TextPaneInput.cpp the keyboard, mouse and focus events and the caret commands both modes share;
+// TextPaneInputMethod.cpp the input method. TextPaneInternals.h holds what several of them need.
 class TextPane : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -241,6 +215,8 @@ private:
     int toCharPos(int unit) const { return chars_.toChar(unit); }
     int nextUnit(int unit) const;
     int previousUnit(int unit) const;
+
+    // Edits.
     void replaceRange(int from, int to, const QString& with);
     // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits.
     void userEdit(int from, int to, const QString& with, bool typed = false);
@@ -251,6 +227,11 @@ private:
     int internStyle(const TextStyle& style);
     void releaseStyle(int id);
     void insertRun(int from, int to, int style);
+    std::map<int, Run>::const_iterator runCovering(int unit) const;
+    void dropRuns();
+    void shiftRuns(int from, int to, int withSize);
+
+    // Fonts and metrics.
     const FontEntry& fontFor(int style) const;
     void updateMetrics();
 
@@ -260,7 +241,6 @@ private:
     void scheduleScrollBarUpdate();
     qreal estimatedWidth() const;
     qreal cutMarkWidth() const;
-    std::map<int, Run>::const_iterator runCovering(int unit) const;
     bool startsCharacter(int unit) const;
     int boundaryFrom(int unit, int end) const;
     int shownEndUnit(int line) const;
@@ -293,10 +273,12 @@ private:
 
     // Selection.
     void select(int anchorUnit, int caretUnit, bool revealCaret, bool keepGoalX = false);
+    void copySelection() const;
+
+    // Caret commands.
     void moveCaret(int unit, bool extend, bool keepGoalX = false);
     void moveLines(int delta, bool extend);
     void selectWordAt(int unit);
-    void copySelection() const;
 
     // While a shared text is shown: a view of its buffer (QString::fromRawData), re-pointed at every
     // growth; reach it only through const access, since a write would copy the whole text.

@@ -1,0 +1,267 @@
+#include "platform/TextPaneInternals.h"
+
+#include <QClipboard>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+namespace fw {
+
+namespace {
+
+bool isWordCharacter(char32_t c)
+{
+    return c == U'_' || QChar::isLetterOrNumber(c);
+}
+
+} // namespace
+
+// ---- caret commands
+
+void TextPane::moveCaret(int unit, bool extend, bool keepGoalX)
+{
+    select(extend ? anchor_ : unit, unit, true, keepGoalX);
+}
+
+void TextPane::moveLines(int delta, bool extend)
+{
+    const int line = lineOfUnit(caret_);
+    if (goalX_ < 0)
+        goalX_ = xOfUnit(line, caret_);
+    const int target = std::clamp(line + delta, 0, lineCount() - 1);
+    moveCaret(target == line ? caret_ : unitAtX(target, goalX_), extend, true);
+}
+
+void TextPane::selectWordAt(int unit)
+{
+    const int line = lineOfUnit(unit);
+    const int start = lineStarts_[size_t(line)];
+    // Only the shown part of a line is searched: a click never lands beyond it.
+    const int end = singleLine_ ? lineEndUnit(line) : std::max(unit, shownEndUnit(line));
+    const auto wordAt = [this, end](int u) { return u < end && isWordCharacter(codePointAt(text_, u)); };
+    // A click on the right half of a word's last character lands after it: take that word.
+    if (!wordAt(unit) && unit > start && wordAt(previousUnit(unit)))
+        unit = previousUnit(unit);
+    if (!wordAt(unit)) {
+        select(unit, unit < end ? nextUnit(unit) : unit, true);
+        return;
+    }
+    int from = unit;
+    while (from > start && wordAt(previousUnit(from)))
+        from = previousUnit(from);
+    int to = unit;
+    while (wordAt(to))
+        to = nextUnit(to);
+    select(from, to, true);
+}
+
+// ---- events
+
+// Single-line mode: keys an editable field takes before any shortcut of its window, as line edits do.
+static bool overridesShortcut(const QKeyEvent* key)
+{
+    if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo))
+        return true;
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        return true;
+    default:
+        break;
+    }
+    const QString typed = key->text();
+    return !typed.isEmpty() && typed.front().unicode() >= 0x20 && typed.front().unicode() != 0x7F;
+}
+
+bool TextPane::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll) ||
+            (!readOnly_ && (key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Paste)))) {
+            event->accept();
+            return true;
+        }
+        if (singleLine_ && !readOnly_ && overridesShortcut(key)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void TextPane::keyPressEvent(QKeyEvent* event)
+{
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    const int selFrom = std::min(anchor_, caret_);
+    const int selTo = std::max(anchor_, caret_);
+    event->accept();
+    if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        select(0, int(text_.size()), true);
+        return;
+    }
+    if (singleLine_) {
+        if (!readOnly_ && (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))) {
+            undoOrRedo(event->matches(QKeySequence::Redo));
+            return;
+        }
+        switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->ignore();
+            return;
+        default:
+            break;
+        }
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+        moveCaret(!extend && selFrom != selTo ? selFrom : previousUnit(caret_), extend);
+        return;
+    case Qt::Key_Right:
+        moveCaret(!extend && selFrom != selTo ? selTo : nextUnit(caret_), extend);
+        return;
+    case Qt::Key_Up:
+        moveLines(-1, extend);
+        return;
+    case Qt::Key_Down:
+        moveLines(1, extend);
+        return;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+        const int page = event->key() == Qt::Key_PageUp ? -visibleLineCount() : visibleLineCount();
+        setFirstVisibleLine(firstVisibleLine() + page);
+        moveLines(page, extend);
+        return;
+    }
+    case Qt::Key_Home:
+        moveCaret(control ? 0 : lineStarts_[size_t(lineOfUnit(caret_))], extend);
+        return;
+    case Qt::Key_End:
+        moveCaret(control ? int(text_.size()) : lineEndUnit(lineOfUnit(caret_)), extend);
+        return;
+    default:
+        break;
+    }
+    if (!readOnly_) {
+        if (event->matches(QKeySequence::Cut)) {
+            copySelection();
+            userEdit(selFrom, selTo, QString());
+            return;
+        }
+        if (event->matches(QKeySequence::Paste)) {
+            bool endsWithCarriageReturn = false;
+            const QString clip = QGuiApplication::clipboard()->text();
+            const QString pasted = singleLine_ ? clip : unifiedLineEnds(clip, endsWithCarriageReturn);
+            userEdit(selFrom, selTo, pasted);
+            return;
+        }
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            userEdit(selFrom, selTo, QStringLiteral("\n"));
+            return;
+        case Qt::Key_Backspace:
+            if (selFrom != selTo)
+                userEdit(selFrom, selTo, QString());
+            else if (caret_ > 0)
+                userEdit(previousUnit(caret_), caret_, QString());
+            return;
+        case Qt::Key_Delete:
+            if (selFrom != selTo)
+                userEdit(selFrom, selTo, QString());
+            else if (caret_ < text_.size())
+                userEdit(caret_, nextUnit(caret_), QString());
+            return;
+        default:
+            break;
+        }
+        const QString typed = event->text();
+        const bool printable = !typed.isEmpty() && std::all_of(typed.begin(), typed.end(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() != 0x7F;
+        });
+        if (printable && !control && !(event->modifiers() & Qt::MetaModifier)) {
+            userEdit(selFrom, selTo, typed, true);
+            return;
+        }
+    }
+    event->ignore();
+}
+
+void TextPane::mousePressEvent(QMouseEvent* event)
+{
+    setFocus(Qt::MouseFocusReason);
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const int unit = unitAt(event->position().toPoint());
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    select(extend ? anchor_ : unit, unit, true);
+    dragging_ = true;
+}
+
+void TextPane::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton))
+        return;
+    select(anchor_, unitAt(event->position().toPoint()), true);
+}
+
+void TextPane::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        dragging_ = false;
+}
+
+void TextPane::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    selectWordAt(unitAt(event->position().toPoint()));
+    dragging_ = false;
+}
+
+void TextPane::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    if (singleLine_) {
+        const Qt::FocusReason reason = event->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+            select(0, int(text_.size()), true);
+        restartBlink();
+    }
+    viewport()->update();
+}
+
+void TextPane::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    if (singleLine_) {
+        blink_.stop();
+        const Qt::FocusReason reason = event->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            select(caret_, caret_, false);
+    }
+    viewport()->update();
+}
+
+} // namespace fw
