@@ -1,3 +1,4 @@
+#include "platform/TextPaneAccessible.h"
 #include "platform/TextPaneInternals.h"
 
 #include <QClipboard>
@@ -37,8 +38,10 @@ char32_t codePointAt(const QString& text, int unit)
 TextPane::TextPane(QWidget* parent)
     : QAbstractScrollArea(parent)
 {
+    TextPaneAccessible::install();
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAcceptDrops(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     updateMetrics();
     updateScrollBars();
@@ -73,6 +76,7 @@ void TextPane::setText(const QString& text)
 // setText's work, also for a shared text (then text is a view of it and the index is the text's).
 void TextPane::replaceText(const QString& text)
 {
+    const QString removed = announcedText(0, int(text_.size()));
     if (!singleLine_ && text.contains(u'\r'))
         text_ = unifiedLineEnds(text, pendingCarriageReturn_);
     else {
@@ -97,6 +101,7 @@ void TextPane::replaceText(const QString& text)
     const int caret = singleLine_ ? int(text_.size()) : 0;
     select(caret, caret, singleLine_);
     emit textChanged();
+    announceEdit(0, removed, int(text_.size()));
 }
 
 void TextPane::appendText(QStringView text)
@@ -105,6 +110,7 @@ void TextPane::appendText(QStringView text)
         return;
     const std::shared_ptr<const SharedText> previous = leaveSharedText(true);
     const int oldLastLine = lineCount() - 1;
+    const int base = int(text_.size());
     if (pendingCarriageReturn_ && text.front() == u'\n')
         text = text.sliced(1);
     pendingCarriageReturn_ = false;
@@ -120,6 +126,7 @@ void TextPane::appendText(QStringView text)
     if (oldLastLine <= firstVisibleLine() + visibleLineCount() + 1)
         viewport()->update();
     emit textChanged();
+    announceEdit(base, QString(), int(text_.size()) - base);
 }
 
 void TextPane::showSharedText(std::shared_ptr<const SharedText> text)
@@ -161,6 +168,7 @@ void TextPane::followSharedText()
     if (oldLastLine <= firstVisibleLine() + visibleLineCount() + 1)
         viewport()->update();
     emit textChanged();
+    announceEdit(base, QString(), int(text_.size()) - base);
 }
 
 void TextPane::appendUnified(QStringView piece)
@@ -168,6 +176,7 @@ void TextPane::appendUnified(QStringView piece)
     if (piece.isEmpty())
         return;
     const int base = int(text_.size());
+    keepPrimarySelectionText();
     text_.append(piece);
     chars_.append(piece);
     indexLinesFrom(base);
@@ -295,6 +304,7 @@ void TextPane::select(int anchorUnit, int caretUnit, bool revealCaret, bool keep
     if (singleLine_)
         restartBlink();
     viewport()->update();
+    announceSelection();
     const std::pair<int, int> now{std::min(anchor_, caret_), std::max(anchor_, caret_)};
     if (now != reported_) {
         reported_ = now;

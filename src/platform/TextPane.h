@@ -6,7 +6,9 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QColor>
+#include <QClipboard>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringView>
 
@@ -20,7 +22,12 @@
 #include <vector>
 
 
+class QMenu;
+class QMimeData;
+
 namespace fw {
+
+class TextPaneAccessible;
 
 // Look of a run of characters in a multi-line field; size 0 keeps the field's text size.
 struct TextStyle {
@@ -84,13 +91,23 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // the user's edits (characters typed in a row are one step). What an input method commits is typed
 // text. A line that fits the view is placed by the alignment; a read-only pane shows no caret.
 //
+// As the desktop's text controls: a right click, the Menu key or Shift+F10 opens the standard edit
+// menu (a read-only multi-line pane offers Copy and Select All only); a selection the user makes
+// becomes the primary selection where the system has one, handed over as a reference and turned
+// into text only when asked for; a middle click pastes the primary selection at the click, and text
+// dropped on an editable pane goes in at the drop point, both through the edit filter. Assistive
+// tools see an editable text (read-only for a read-only pane) with its text, caret and selection,
+// and are told of every edit and caret move; no answer holds more than MaxAccessibleUnits.
+//
 // Where each concern lives: TextPane.cpp construction, the text and its line index, following a
 // shared text, the selection; TextPaneLayout.cpp fonts and metrics, the blocks of long lines,
 // geometry, scroll bars, hit-testing and painting of the multi-line view; TextPaneSingleLine.cpp
 // single-line mode (the walks from the first shown character, painting the field, the blinking
 // caret); TextPaneEditing.cpp edits, the edit filter, undo and redo; TextPaneStyles.cpp style runs;
 // TextPaneInput.cpp the keyboard, mouse and focus events and the caret commands both modes share;
-// TextPaneInputMethod.cpp the input method. TextPaneInternals.h holds what several of them need.
+// TextPaneInputMethod.cpp the input method; TextPaneClipboard.cpp the edit menu, the primary
+// selection and drops; TextPaneAccessible.cpp what assistive tools see. TextPaneInternals.h holds
+// what several of them need.
 class TextPane : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -98,6 +115,9 @@ public:
     // A line is laid out and drawn up to this many UTF-16 units from its start (moved on to the
     // next character boundary); see the class comment.
     static constexpr int MaxShownUnits = 100000;
+    // The most UTF-16 units one answer to an assistive tool holds (a text, a value, a line, the text
+    // of an edit it is told of): as much as the view shows of one line, whatever the text's length.
+    static constexpr int MaxAccessibleUnits = MaxShownUnits;
 
     explicit TextPane(QWidget* parent = nullptr);
     ~TextPane() override;
@@ -156,6 +176,14 @@ public:
     // Character position nearest to a point of the viewport.
     int charPosAt(const QPoint& viewportPoint) const;
 
+    // The edit menu for the pane's present state, owned by the caller.
+    QMenu* createStandardContextMenu();
+
+    // The primary selection as panes use it: the system's where it has one. For tests on platforms
+    // without one (offscreen), emulated, one is held in the process instead.
+    static void setPrimarySelectionEmulated(bool emulated);
+    static QString primarySelectionText();
+
 
 signals:
     // Once for each setText, each non-empty appendText and each edit by the user.
@@ -179,8 +207,14 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    friend class TextPaneAccessible;
+
     struct Run {
         int end; // UTF-16, exclusive
         int style; // index into styles_
@@ -275,6 +309,31 @@ private:
     void select(int anchorUnit, int caretUnit, bool revealCaret, bool keepGoalX = false);
     void copySelection() const;
 
+    // Clipboard, primary selection and drops.
+    // Text from the clipboard or the primary selection as an edit at [from, to) would take it.
+    QString clipboardText(QClipboard::Mode mode) const;
+    void paste(QClipboard::Mode mode);
+    // Hands the user's selection to the primary selection, where the system has one.
+    void publishPrimarySelection();
+    // Before the pane's own text is changed in place: a primary selection still holding it takes a
+    // copy of the selected part, so that the edit does not copy the whole text.
+    void keepPrimarySelectionText();
+    // A middle click pastes the primary selection at the click (editable panes); true when taken.
+    bool pasteOnMiddleClick(QMouseEvent* event);
+    void openContextMenu(const QPoint& globalPos);
+
+    // Accessibility; the announcements cost nothing while no assistive tool listens.
+    // The units [from, to) clamped to the text, at most MaxAccessibleUnits of them.
+    QString accessibleText(int from, int to) const;
+    // accessibleText while an assistive tool listens, else empty: what an edit is to remove.
+    QString announcedText(int from, int to) const;
+    // After [from, from + removed.size()) became insertedLength units.
+    void announceEdit(int from, const QString& removed, int insertedLength);
+    // From select(), before reported_ is brought up to date.
+    void announceSelection();
+    // A unit's character cell in viewport coordinates; empty when it is out of view.
+    QRect unitRect(int unit) const;
+
     // Caret commands.
     void moveCaret(int unit, bool extend, bool keepGoalX = false);
     void moveLines(int delta, bool extend);
@@ -345,6 +404,8 @@ private:
     std::vector<UndoStep> undo_;
     std::vector<UndoStep> redo_;
     int typedEnd_ = -1; // where the last typed characters ended, while typing may go on in one step
+    QPointer<QMimeData> primary_; // the primary selection while it is the pane's
+    int announcedCaret_ = 0;
 };
 
 } // namespace fw

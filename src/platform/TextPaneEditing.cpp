@@ -13,7 +13,9 @@ constexpr size_t MaxUndoSteps = 100;
 
 void TextPane::replaceRange(int from, int to, const QString& with)
 {
+    const QString removed = announcedText(from, to);
     const std::shared_ptr<const SharedText> previous = leaveSharedText(true);
+    keepPrimarySelectionText();
     text_.replace(from, to - from, with);
     pendingCarriageReturn_ = false;
     if (singleLine_)
@@ -30,6 +32,7 @@ void TextPane::replaceRange(int from, int to, const QString& with)
     updateScrollBars();
     viewport()->update();
     emit textChanged();
+    announceEdit(from, removed, int(with.size()));
     const int caret = from + int(with.size());
     select(caret, caret, true);
 }

@@ -1,6 +1,7 @@
 #include "platform/TextPaneInternals.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -96,6 +97,20 @@ bool TextPane::event(QEvent* event)
             return true;
         }
     }
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Shift+F10 opens the edit menu, as the Menu key does.
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint(), key->modifiers());
+            contextMenuEvent(&menu);
+            return true;
+        }
+        // A selection made with the keyboard becomes the primary selection, as one made with the mouse.
+        const bool handled = QAbstractScrollArea::event(event);
+        if (event->isAccepted())
+            publishPrimarySelection();
+        return handled;
+    }
     return QAbstractScrollArea::event(event);
 }
 
@@ -168,10 +183,7 @@ void TextPane::keyPressEvent(QKeyEvent* event)
             return;
         }
         if (event->matches(QKeySequence::Paste)) {
-            bool endsWithCarriageReturn = false;
-            const QString clip = QGuiApplication::clipboard()->text();
-            const QString pasted = singleLine_ ? clip : unifiedLineEnds(clip, endsWithCarriageReturn);
-            userEdit(selFrom, selTo, pasted);
+            paste(QClipboard::Clipboard);
             return;
         }
         switch (event->key()) {
@@ -209,6 +221,8 @@ void TextPane::keyPressEvent(QKeyEvent* event)
 void TextPane::mousePressEvent(QMouseEvent* event)
 {
     setFocus(Qt::MouseFocusReason);
+    if (pasteOnMiddleClick(event))
+        return;
     if (event->button() != Qt::LeftButton) {
         event->ignore();
         return;
@@ -228,8 +242,10 @@ void TextPane::mouseMoveEvent(QMouseEvent* event)
 
 void TextPane::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
         dragging_ = false;
+        publishPrimarySelection();
+    }
 }
 
 void TextPane::mouseDoubleClickEvent(QMouseEvent* event)

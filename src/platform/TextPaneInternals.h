@@ -15,6 +15,7 @@
 namespace fw {
 
 constexpr int LeftMargin = 4;
+constexpr int TopMargin = 2; // multi-line mode: above the first line shown
 constexpr int CaretWidth = 1;
 // A long line is measured and laid out in blocks of about this many UTF-16 units, so that showing
 // any part of it lays out a few blocks only.

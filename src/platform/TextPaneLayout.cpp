@@ -13,7 +13,6 @@ namespace fw {
 
 namespace {
 
-constexpr int TopMargin = 2;
 // Long lines whose block positions are kept; more lines than fit in a view, few enough to search.
 constexpr size_t CachedLongLines = 256;
 // Horizontal scroll positions stay far inside int, whatever the text size.

@@ -3,12 +3,15 @@
 // alignment; keys left to the window; Tab selecting all; undo; the indexes an edit shifts.
 
 #include "platform/EditField.h"
+#include "platform/SharedText.h"
 #include "platform/TextHelpers.h"
 #include "platform/Window.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QInputMethodEvent>
@@ -429,6 +432,71 @@ TEST_F(LineField, CaretCrossesLineEndsOneCharacterAtATime)
     field->setSelStart(9);
     press(w, Qt::Key_Backspace);
     EXPECT_EQ(field->Text(), QStringLiteral("100\n200\r300,400"));
+}
+
+// A selection the user makes with the keyboard or the mouse becomes the primary selection (one from
+// code does not); a middle click pastes it at the click and a drop goes in at the drop point, both
+// through the mask; selecting all of a report of a million lines hands it over without its text.
+TEST_F(LineField, PrimarySelectionMiddleClickAndDropsGoThroughTheMask)
+{
+    fw::TextPane::setPrimarySelectionEmulated(true);
+    fw::TextPane* pane = field->textPane();
+    field->setText(QStringLiteral("12,345"));
+    pane->setFocus();
+    press(pane, Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(fw::TextPane::primarySelectionText(), QStringLiteral("12,345"));
+    field->setSelStart(1);
+    field->setSelLength(2);
+    EXPECT_EQ(fw::TextPane::primarySelectionText(), QStringLiteral("12,345")) << "a selection from code";
+    int wordX = 0;
+    while (wordX < 200 && pane->charPosAt(QPoint(wordX, 11)) < 5)
+        ++wordX;
+    QTest::mouseDClick(pane->viewport(), Qt::LeftButton, {}, QPoint(wordX, 11));
+    QTest::mouseRelease(pane->viewport(), Qt::LeftButton, {}, QPoint(wordX, 11));
+    EXPECT_EQ(fw::TextPane::primarySelectionText(), QStringLiteral("345"));
+
+    fw::EditField* digits = addField(40);
+    digits->setMask(QStringLiteral("######"));
+    digits->setText(QStringLiteral("9"));
+    QWidget* viewport = digits->textPane()->viewport();
+    QTest::mouseClick(viewport, Qt::MiddleButton, {}, QPoint(1, 11));
+    EXPECT_EQ(digits->Text(), QStringLiteral("3459"));
+    const auto drop = [viewport](const QString& text) {
+        QMimeData data;
+        data.setText(text);
+        QDragEnterEvent enter(QPoint(1, 11), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        QDropEvent dropped(QPointF(1, 11), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &dropped);
+        return enter.isAccepted() && dropped.isAccepted();
+    };
+    EXPECT_TRUE(drop(QStringLiteral("12")));
+    EXPECT_EQ(digits->Text(), QStringLiteral("123459"));
+    EXPECT_FALSE(drop(QStringLiteral("7"))) << "seven digits";
+    EXPECT_FALSE(drop(QStringLiteral("x")));
+    pane->setFocus();
+    press(pane, Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+    QTest::mouseClick(viewport, Qt::MiddleButton, {}, QPoint(1, 11));
+    EXPECT_EQ(digits->Text(), QStringLiteral("123459")) << "the mask refuses the comma list";
+
+    auto* report = window->add(new fw::EditField(true), QStringLiteral("EF_report"), 10, 80, 400, 100);
+    report->setReadOnly(true);
+    auto shared = std::make_shared<fw::SharedText>();
+    QString lines;
+    for (int i = 0; i < 1000; ++i)
+        lines += QStringLiteral("%1 words\n").arg(i, 7);
+    for (int i = 0; i < 1000; ++i)
+        shared->append(lines);
+    report->showSharedText(shared);
+    report->textPane()->setFocus();
+    const qint64 ms = msFor([&] { press(report->textPane(), Qt::Key_A, Qt::ControlModifier, QString(QChar(1))); });
+    EXPECT_LT(ms, testsupport::timeBudgetMs(20));
+    QTest::mouseClick(report->textPane()->viewport(), Qt::MiddleButton, {}, QPoint(5, 5));
+    EXPECT_EQ(report->TextLength(), shared->text().size()) << "a read-only pane takes no paste";
+    const QString primary = fw::TextPane::primarySelectionText();
+    EXPECT_EQ(primary.size(), shared->text().size());
+    EXPECT_TRUE(primary.endsWith(QStringLiteral("    999 words\n")));
+    fw::TextPane::setPrimarySelectionEmulated(false);
 }
 
 } // namespace

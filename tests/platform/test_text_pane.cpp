@@ -6,6 +6,7 @@
 #include "platform/Window.h"
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
@@ -705,6 +706,70 @@ TEST_F(TextPaneTest, MillionsOfLinesAppendInTimeOfTheAppendedText)
     }
     EXPECT_LT(timer.elapsed(), testsupport::timeBudgetMs(3000));
     EXPECT_EQ(pane->styleRunCount(), 100000);
+}
+
+// What a screen reader gets from a report pane and a one-line field: roles, value, the text
+// interface at offsets, edits through the field's mask, and answers bounded whatever the length of
+// the text.
+TEST_F(TextPaneTest, AssistiveToolsReadPanesAndFieldsInBoundedPieces)
+{
+    field->setReadOnly(true);
+    field->setText(QStringLiteral("alpha beta\nsecond line\nend"));
+    testsupport::settle();
+    QAccessibleInterface* paneView = QAccessible::queryAccessibleInterface(pane);
+    ASSERT_TRUE(paneView);
+    EXPECT_EQ(paneView->role(), QAccessible::EditableText);
+    EXPECT_TRUE(paneView->state().readOnly && paneView->state().multiLine);
+    EXPECT_EQ(paneView->editableTextInterface(), nullptr) << "a read-only pane offers no editing";
+    QAccessibleTextInterface* paneText = paneView->textInterface();
+    ASSERT_TRUE(paneText);
+    int from = -1;
+    int to = -1;
+    EXPECT_EQ(paneText->characterCount(), 26);
+    EXPECT_EQ(paneText->textAtOffset(14, QAccessible::LineBoundary, &from, &to), QStringLiteral("second line\n"));
+    EXPECT_EQ(std::make_pair(from, to), std::make_pair(11, 23));
+    EXPECT_EQ(paneText->textBeforeOffset(14, QAccessible::LineBoundary, &from, &to), QStringLiteral("alpha beta\n"));
+    EXPECT_EQ(paneText->textAfterOffset(14, QAccessible::LineBoundary, &from, &to), QStringLiteral("end"));
+    EXPECT_EQ(paneText->textAtOffset(7, QAccessible::WordBoundary, &from, &to), QStringLiteral("beta"));
+    EXPECT_EQ(std::make_pair(from, to), std::make_pair(6, 10));
+    EXPECT_EQ(paneText->textAtOffset(25, QAccessible::CharBoundary, &from, &to), QStringLiteral("d"));
+    paneText->setSelection(0, 6, 10);
+    EXPECT_EQ(field->SelText(), QStringLiteral("beta"));
+    paneText->selection(0, &from, &to);
+    EXPECT_EQ(std::make_tuple(paneText->selectionCount(), from, to, paneText->cursorPosition()), std::make_tuple(1, 6, 10, 10));
+    const QRect cell = paneText->characterRect(13);
+    ASSERT_FALSE(cell.isEmpty());
+    EXPECT_EQ(paneText->offsetAtPoint(cell.center()), 13);
+
+    auto* line = window->add(new fw::EditField, QStringLiteral("EF_line"), 10, 10, 200, 22);
+    line->setMask(QStringLiteral("####"));
+    line->setText(QStringLiteral("12"));
+    QAccessibleInterface* lineView = QAccessible::queryAccessibleInterface(line->textPane());
+    ASSERT_TRUE(lineView && lineView->editableTextInterface());
+    EXPECT_EQ(lineView->role(), QAccessible::EditableText);
+    EXPECT_TRUE(lineView->state().editable && !lineView->state().multiLine);
+    EXPECT_EQ(lineView->text(QAccessible::Value), QStringLiteral("12"));
+    EXPECT_EQ(lineView->childCount(), 0);
+    lineView->editableTextInterface()->insertText(2, QStringLiteral("34"));
+    lineView->editableTextInterface()->insertText(0, QStringLiteral("x"));
+    EXPECT_EQ(line->Text(), QStringLiteral("1234")) << "the mask refuses what typing could not enter";
+    lineView->editableTextInterface()->deleteText(0, 2);
+    EXPECT_EQ(line->Text(), QStringLiteral("34"));
+
+    // Three million characters on one line: every answer holds a bounded piece around its offset.
+    field->setText(QString(3000000, u'7') + QStringLiteral("\nlast"));
+    constexpr int Bound = fw::TextPane::MaxAccessibleUnits;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(paneView->text(QAccessible::Value).size(), Bound);
+    EXPECT_EQ(paneText->text(0, paneText->characterCount()).size(), Bound);
+    EXPECT_EQ(paneText->textAtOffset(2000000, QAccessible::LineBoundary, &from, &to).size(), Bound);
+    EXPECT_TRUE(from <= 2000000 && to > 2000000 && to - from == Bound) << from << " " << to;
+    EXPECT_LE(paneText->textAtOffset(1500000, QAccessible::WordBoundary, &from, &to).size(), 4096);
+    EXPECT_TRUE(from <= 1500000 && to > 1500000);
+    EXPECT_EQ(paneText->textAfterOffset(1500000, QAccessible::LineBoundary, &from, &to), QStringLiteral("last"));
+    EXPECT_EQ(paneText->textAtOffset(-1, QAccessible::NoBoundary, &from, &to).size(), Bound);
+    EXPECT_LT(timer.elapsed(), testsupport::timeBudgetMs(200));
 }
 
 } // namespace

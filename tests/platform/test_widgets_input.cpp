@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +23,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -272,6 +275,93 @@ TEST_F(WidgetInput, BevelButtonWithAMenuShowsTheDropDownIndicator)
     bevel->DeleteAllRows();
     testsupport::settle();
     EXPECT_EQ(bevel->widget()->grab().toImage(), plain);
+}
+
+// The edit menu of fields and report panes: which actions apply in which state, what they do, and
+// the right click and Shift+F10 that open it.
+struct MenuCase {
+    const char* label;
+    bool multiLine;
+    bool readOnly;
+    QString text;
+    bool typed; // one more character typed at the end, so that Undo applies
+    int selFrom;
+    int selTo;
+    QString clipboard;
+    const char* menu; // "+" enabled, "-" disabled, "|" a separator
+};
+
+const MenuCase menuCases[] = {
+    {"empty field", false, false, "", false, 0, 0, "", "Undo- Redo- | Cut- Copy- Paste- Delete- | SelectAll-"},
+    {"selection, clipboard", false, false, "abc", false, 0, 2, "x", "Undo- Redo- | Cut+ Copy+ Paste+ Delete+ | SelectAll+"},
+    {"typed, all selected", false, false, "ab", true, 0, 3, "", "Undo+ Redo- | Cut+ Copy+ Paste- Delete+ | SelectAll-"},
+    {"read-only field", false, true, "abc", false, 1, 2, "x", "Undo- Redo- | Cut- Copy+ Paste- Delete- | SelectAll+"},
+    {"read-only pane", true, true, "abc\ndef", false, 2, 2, "x", "Copy- | SelectAll+"},
+    {"read-only pane, selection", true, true, "abc\ndef", false, 1, 5, "x", "Copy+ | SelectAll+"},
+    {"editable pane", true, false, "abc\ndef", false, 0, 7, "x", "Undo- Redo- | Cut+ Copy+ Paste+ Delete+ | SelectAll-"},
+};
+
+QString describe(const QMenu& menu)
+{
+    QStringList items;
+    for (const QAction* action : menu.actions()) {
+        if (action->isSeparator()) {
+            items << QStringLiteral("|");
+            continue;
+        }
+        QString label = action->text().section(u'\t', 0, 0);
+        label.remove(u'&').remove(u' ');
+        items << label + (action->isEnabled() ? u'+' : u'-');
+    }
+    return items.join(u' ');
+}
+
+TEST_F(WidgetInput, EditMenuOffersWhatAppliesInFieldsAndPanes)
+{
+    int row = 0;
+    for (const MenuCase& c : menuCases) {
+        auto* field = window->add(new fw::EditField(c.multiLine), QStringLiteral("EF_menu"), 10, 10, 200,
+                                  c.multiLine ? 100 : 22, fw::LockLeft | fw::LockTop, nullptr, row++);
+        field->setText(c.text);
+        field->setReadOnly(c.readOnly);
+        fw::TextPane* pane = field->textPane();
+        pane->setFocus();
+        if (c.typed)
+            pressKey(pane, Qt::Key_C, Qt::NoModifier, QStringLiteral("c"));
+        field->setSelStart(c.selFrom);
+        field->setSelLength(c.selTo - c.selFrom);
+        QGuiApplication::clipboard()->setText(c.clipboard);
+        std::unique_ptr<QMenu> menu(pane->createStandardContextMenu());
+        EXPECT_EQ(describe(*menu), QString::fromLatin1(c.menu)) << c.label;
+    }
+
+    auto* field = window->add(new fw::EditField, QStringLiteral("EF_cut"), 10, 150, 200, 22);
+    field->setText(QStringLiteral("abc"));
+    field->setSelStart(0);
+    field->setSelLength(2);
+    std::unique_ptr<QMenu> menu(field->textPane()->createStandardContextMenu());
+    menu->actions().at(3)->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text() + u'/' + field->Text(), QStringLiteral("ab/c")) << "Cut";
+    menu.reset(field->textPane()->createStandardContextMenu());
+    menu->actions().at(0)->trigger();
+    EXPECT_EQ(field->Text(), QStringLiteral("abc")) << "Undo";
+
+    // Opened by a right click on the text and by Shift+F10.
+    QWidget* viewport = field->textPane()->viewport();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), viewport->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(viewport, &click);
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(popup->objectName(), QStringLiteral("qt_edit_menu"));
+    popup->close();
+    testsupport::settle();
+    field->textPane()->setFocus();
+    pressKey(field->textPane(), Qt::Key_F10, Qt::ShiftModifier, QString());
+    popup = QApplication::activePopupWidget();
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(popup->objectName(), QStringLiteral("qt_edit_menu"));
+    popup->close();
+    testsupport::settle();
 }
 
 } // namespace
