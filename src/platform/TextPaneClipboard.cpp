@@ -61,8 +61,10 @@ protected:
     {
         if (!hasFormat(mimeType))
             return {};
-        const QString& whole = shared_ ? shared_->text() : text_;
-        const QString selected = whole.mid(from_, to_ - from_);
+        // From a shared text, a copy of its own: one sharing the buffer would make the next append
+        // copy the whole report.
+        const QString selected =
+            shared_ ? QString(shared_->text().constData() + from_, to_ - from_) : text_.mid(from_, to_ - from_);
         if (type.id() == QMetaType::QString)
             return selected;
         return selected.toUtf8();
