@@ -157,10 +157,14 @@ void EditField::setMask(const QString& mask)
 {
     mask_ = mask;
     maskDigits_ = int(mask.count(QLatin1Char('#')));
-    if (mask.isEmpty() || multiLine_)
-        pane_->setEditFilter(nullptr);
-    else
+    const bool masked = !mask.isEmpty() && !multiLine_;
+    if (masked)
         pane_->setEditFilter([this](int from, int to, const QString& with) { return maskAllows(from, to, with); });
+    else
+        pane_->setEditFilter(nullptr);
+    // Input methods offer digits only, as many as the mask has places.
+    pane_->setInputMethodHints(masked ? Qt::ImhDigitsOnly : Qt::ImhNone);
+    pane_->setMaxLength(masked ? maskDigits_ : -1);
 }
 
 // An edit is taken when the text it leaves holds nothing but decimal digits, at most one per "#".
@@ -191,7 +195,10 @@ void EditField::setAlignment(int alignment)
 
 void EditField::setBorder(bool border)
 {
-    pane_->setFrameShape(border ? QFrame::StyledPanel : QFrame::NoFrame);
+    if (multiLine_)
+        pane_->setFrameShape(border ? QFrame::StyledPanel : QFrame::NoFrame);
+    else
+        pane_->setLineFrame(border);
 }
 
 void EditField::setBackColor(QColor color)

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringView>
+#include <QTextLayout>
 
 #include <climits>
 #include <limits>
@@ -168,6 +169,11 @@ public:
     bool isSingleLine() const { return singleLine_; }
     // Single-line mode: where a line that fits the view stands (Qt::AlignLeft, AlignHCenter, AlignRight).
     void setAlignment(Qt::Alignment alignment);
+    // Single-line mode: whether the field draws a line edit's frame around its text (the default).
+    void setLineFrame(bool frame);
+    // Single-line mode: the most characters the field takes, told to input methods (the edit filter
+    // enforces it); -1 for no limit.
+    void setMaxLength(int maxLength) { maxLength_ = maxLength; }
     // Asked before every edit by the user (typing, paste, cut, Backspace, Delete) with the characters
     // [fromChar, toChar) and what is to replace them; false refuses the edit. Code is never asked.
     using EditFilter = std::function<bool(int fromChar, int toChar, const QString& with)>;
@@ -211,6 +217,10 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+
+public:
+    // The input method's queries with an argument (a point, a length), as a line edit takes them.
+    Q_INVOKABLE QVariant inputMethodQuery(Qt::InputMethodQuery query, QVariant argument) const;
 
 private:
     friend class TextPaneAccessible;
@@ -302,8 +312,18 @@ private:
     int singleLineTop() const;
     int singleLineUnitAt(qreal x) const;
     void revealInLine(int unit);
+    QRect lineArea() const;
+    qreal paintSpan(QPainter& painter, const QRect& area, int from, int stop, qreal x, int selFrom, int selTo,
+                    qreal* caretX);
     void paintSingleLine(QPainter& painter, const QRect& area);
     void restartBlink();
+
+    // Input method: the text being composed, and the bounded window of the text told as its surroundings.
+    bool composing() const { return !preedit_.isEmpty(); }
+    void layoutPreedit(QTextLayout& layout) const;
+    qreal preeditCaretX() const;
+    qreal caretViewX() const;
+    std::pair<int, int> surroundingWindow() const;
 
     // Selection.
     void select(int anchorUnit, int caretUnit, bool revealCaret, bool keepGoalX = false);
@@ -395,6 +415,14 @@ private:
     QBasicTimer blink_;
     bool caretShown_ = true;
     QRect caretRect_; // where the caret was last drawn
+    bool lineFrame_ = true;
+    int maxLength_ = -1;
+    // What an input method composes: drawn at the caret in place of the selection, which the commit
+    // replaces; its formats and caret (UTF-16 in preedit_) as the input method sent them.
+    QString preedit_;
+    QList<QTextLayout::FormatRange> preeditFormats_;
+    int preeditCaret_ = 0;
+    bool preeditCaretShown_ = true;
     EditFilter editFilter_;
     struct UndoStep {
         int from; // UTF-16

@@ -1,39 +1,127 @@
 #include "platform/TextPaneInternals.h"
 
 #include <QInputMethodEvent>
+#include <QTextCharFormat>
 
 #include <algorithm>
 
 namespace fw {
 
-// Single-line mode: what an input method (compose sequences, CJK input) commits is typed text; a
-// text still being composed is not shown in the field.
+namespace {
+
+// The surrounding text told to an input method reaches this many UTF-16 units either side of the
+// caret, so that a query costs the same in a field of any length.
+constexpr int SurroundingUnits = 1024;
+
+} // namespace
+
+// [start, end) in UTF-16 units: the text an input method is told of, around the caret, never
+// splitting a surrogate pair. Its positions (cursor, anchor, the input method's selection) count
+// from start; a text that short is told whole, so they are then the field's own.
+std::pair<int, int> TextPane::surroundingWindow() const
+{
+    const int size = int(text_.size());
+    int start = std::max(0, caret_ - SurroundingUnits);
+    int end = std::min(size, caret_ + SurroundingUnits);
+    if (start > 0 && text_[start].isLowSurrogate())
+        ++start;
+    if (end < size && text_[end].isLowSurrogate())
+        --end;
+    return {start, end};
+}
+
+// Single-line mode: the text being composed is shown at the caret, in place of the selection, until
+// the input method commits; the commit replaces the selection, or the replacement range it names, as
+// typed text.
 void TextPane::inputMethodEvent(QInputMethodEvent* event)
 {
     event->accept();
-    // A text being composed comes with no commit: nothing changes yet.
-    if (!singleLine_ || readOnly_ || (event->commitString().isEmpty() && event->replacementLength() == 0))
+    if (!singleLine_ || readOnly_) {
+        preedit_.clear();
         return;
-    int from = std::min(anchor_, caret_);
-    int to = std::max(anchor_, caret_);
-    if (event->replacementLength() > 0 && from == to) {
-        from = std::clamp(caret_ + event->replacementStart(), 0, int(text_.size()));
-        to = std::clamp(from + event->replacementLength(), from, int(text_.size()));
     }
-    userEdit(from, to, event->commitString(), true);
+    const int base = surroundingWindow().first;
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+        int from = std::min(anchor_, caret_);
+        int to = std::max(anchor_, caret_);
+        if (event->replacementLength() > 0 && from == to) {
+            from = std::clamp(caret_ + event->replacementStart(), 0, int(text_.size()));
+            to = std::clamp(from + event->replacementLength(), from, int(text_.size()));
+        }
+        preedit_.clear();
+        userEdit(from, to, event->commitString(), true);
+    }
+    preedit_ = event->preeditString();
+    preeditFormats_.clear();
+    preeditCaret_ = int(preedit_.size());
+    preeditCaretShown_ = true;
+    const auto unitAtCharacter = [this](int unit) {
+        unit = std::clamp(unit, 0, int(text_.size()));
+        return unit > 0 && unit < text_.size() && text_[unit].isLowSurrogate() ? unit - 1 : unit;
+    };
+    for (const QInputMethodEvent::Attribute& a : event->attributes()) {
+        if (a.type == QInputMethodEvent::TextFormat) {
+            const QTextCharFormat format = qvariant_cast<QTextFormat>(a.value).toCharFormat();
+            if (format.isValid())
+                preeditFormats_.append({a.start, a.length, format});
+        } else if (a.type == QInputMethodEvent::Cursor) {
+            preeditCaret_ = std::clamp(a.start, 0, int(preedit_.size()));
+            preeditCaretShown_ = a.length != 0;
+        } else if (a.type == QInputMethodEvent::Selection && !composing()) {
+            select(unitAtCharacter(base + a.start), unitAtCharacter(base + a.start + a.length), true);
+        }
+    }
+    restartBlink();
+    revealInLine(caret_);
+    updateMicroFocus();
 }
 
 QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const
 {
+    return inputMethodQuery(query, QVariant());
+}
+
+// Positions are UTF-16 units from the start of the surrounding window; texts are parts of that window.
+QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query, QVariant argument) const
+{
+    if (!singleLine_)
+        return QAbstractScrollArea::inputMethodQuery(query);
+    const auto [start, end] = surroundingWindow();
+    const auto part = [this](int from, int to) { return text_.mid(from, std::max(0, to - from)); };
+    const int limit = argument.isValid() && argument.toInt() >= 0 ? argument.toInt() : SurroundingUnits;
     switch (query) {
     case Qt::ImEnabled:
-        return singleLine_ && !readOnly_;
-    case Qt::ImCursorRectangle:
-        return QRectF(caretRect_.translated(viewport()->pos()));
+        return isEnabled() && !readOnly_;
+    case Qt::ImReadOnly:
+        return readOnly_;
+    case Qt::ImCursorRectangle: {
+        const QRectF rect(caretViewX(), singleLineTop(), CaretWidth, lineHeight_);
+        return rect.translated(viewport()->pos());
+    }
     case Qt::ImFont:
         return font();
     case Qt::ImHints:
-        return int(Qt::ImhNone);
+        return int(inputMethodHints());
+    case Qt::ImMaximumTextLength:
+        return maxLength_ >= 0 ? QVariant(maxLength_) : QVariant();
+    case Qt::ImSurroundingText:
+        return part(start, end);
+    case Qt::ImCursorPosition: {
+        const QPointF point = argument.toPointF();
+        if (argument.isValid() && !point.isNull())
+            return std::clamp(unitAt(viewport()->mapFrom(this, point.toPoint())), start, end) - start;
+        return caret_ - start;
+    }
+    case Qt::ImAnchorPosition:
+        return std::clamp(anchor_, start, end) - start;
+    case Qt::ImAbsolutePosition:
+        return caret_;
+    case Qt::ImCurrentSelection:
+        return part(std::max(start, std::min(anchor_, caret_)), std::min(end, std::max(anchor_, caret_)));
+    case Qt::ImTextBeforeCursor:
+        return part(std::max(start, caret_ - limit), caret_);
+    case Qt::ImTextAfterCursor:
+        return part(caret_, std::min(end, caret_ + limit));
     default:
         return QAbstractScrollArea::inputMethodQuery(query);
     }

@@ -485,11 +485,11 @@ void TextPane::reveal(int unit)
 void TextPane::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
-    painter.fillRect(event->rect(), palette().brush(QPalette::Base));
     if (singleLine_) {
         paintSingleLine(painter, event->rect());
         return;
     }
+    painter.fillRect(event->rect(), palette().brush(QPalette::Base));
     const int first = firstVisibleLine();
     const qreal left = LeftMargin - horizontalScrollBar()->value();
     const int selFrom = std::min(anchor_, caret_);

@@ -2,7 +2,9 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QStyle>
 #include <QStyleHints>
+#include <QStyleOptionFrame>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +21,9 @@ constexpr int MaxWalkUnits = 1 << 16;
 
 // ---- single-line mode
 
+// A single-line field is drawn as a line edit is: one widget, the style's line-edit panel and frame
+// over all of it, the text inside. The viewport covers the whole pane, so no child edge cuts into the
+// frame at fractional scales, and it is not opaque, so the window shows through the frame's corners.
 void TextPane::setSingleLine(bool singleLine)
 {
     singleLine_ = singleLine;
@@ -26,8 +31,42 @@ void TextPane::setSingleLine(bool singleLine)
     const Qt::ScrollBarPolicy policy = singleLine ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
     setHorizontalScrollBarPolicy(policy);
     setVerticalScrollBarPolicy(policy);
+    if (singleLine_)
+        setFrameShape(QFrame::NoFrame);
+    viewport()->setAutoFillBackground(!singleLine_);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent, !singleLine_);
     origin_ = 0;
     viewport()->update();
+}
+
+void TextPane::setLineFrame(bool frame)
+{
+    lineFrame_ = frame;
+    revealInLine(caret_);
+}
+
+// The line edit's option for this field: focus, enabled and active state from the pane, which holds
+// the focus for its viewport.
+static void initLineEditOption(const TextPane& pane, bool frame, bool readOnly, QStyleOptionFrame& option)
+{
+    option.initFrom(&pane);
+    option.rect = pane.viewport()->rect();
+    option.lineWidth = frame ? pane.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &pane) : 0;
+    option.midLineWidth = 0;
+    option.state |= QStyle::State_Sunken;
+    if (readOnly)
+        option.state |= QStyle::State_ReadOnly;
+    option.features = QStyleOptionFrame::None;
+}
+
+// Where the text stands: inside the frame, as the style places a line edit's contents.
+QRect TextPane::lineArea() const
+{
+    QStyleOptionFrame option;
+    option.direction = layoutDirection();
+    option.rect = QRect(QPoint(), viewSize());
+    option.lineWidth = lineFrame_ ? style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this) : 0;
+    return style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
 }
 
 void TextPane::setAlignment(Qt::Alignment alignment)
@@ -84,27 +123,37 @@ int TextPane::originShowing(int unit, qreal width) const
 
 qreal TextPane::availableWidth() const
 {
-    return std::max(1, viewSize().width() - 2 * LeftMargin - CaretWidth);
+    return std::max(1, lineArea().width() - 2 * LeftMargin - CaretWidth);
 }
 
 // Viewport x where the first shown unit is drawn: the margin, and for a line that fits the view and
-// is not aligned left, the room its alignment leaves.
+// is not aligned left, the room its alignment leaves (with the text being composed in it).
 qreal TextPane::singleLineLeft() const
 {
+    const qreal margin = lineArea().left() + LeftMargin;
     if (alignment_ == Qt::AlignLeft || alignment_ == 0)
-        return LeftMargin;
+        return margin;
     if (origin_ > 0)
-        return LeftMargin;
+        return margin;
     const qreal room = availableWidth();
-    const qreal width = widthBetween(0, int(text_.size()), room);
+    qreal width = 0;
+    if (composing()) {
+        QTextLayout preedit;
+        layoutPreedit(preedit);
+        width = widthBetween(0, std::min(anchor_, caret_), room) + preedit.lineAt(0).naturalTextWidth() +
+                widthBetween(std::max(anchor_, caret_), int(text_.size()), room);
+    } else {
+        width = widthBetween(0, int(text_.size()), room);
+    }
     if (width > room)
-        return LeftMargin;
-    return LeftMargin + (alignment_ & Qt::AlignHCenter ? (room - width) / 2 : room - width);
+        return margin;
+    return margin + (alignment_ & Qt::AlignHCenter ? (room - width) / 2 : room - width);
 }
 
 int TextPane::singleLineTop() const
 {
-    return (viewSize().height() - lineHeight_) / 2;
+    const QRect area = lineArea();
+    return area.top() + (area.height() - lineHeight_) / 2;
 }
 
 // The unit nearest to x from the first shown unit; left of it, the unit before it, so that dragging
@@ -142,26 +191,39 @@ void TextPane::revealInLine(int unit)
         origin_ = originShowing(unit, room);
     if (origin_ > 0 && widthBetween(origin_, end, room) < room)
         origin_ = std::min(origin_, originShowing(end, room));
+    if (composing()) {
+        // The composed text stands where the selection starts; its caret comes into view too.
+        const int at = std::min(anchor_, caret_);
+        const qreal need = std::min(room, preeditCaretX() + CaretWidth);
+        if (at < origin_)
+            origin_ = at;
+        else if (widthBetween(origin_, at, room) + need > room)
+            origin_ = originShowing(at, room - need);
+    }
     viewport()->update();
+    // The input method follows the caret (a no-op unless the field has the focus).
+    updateMicroFocus();
 }
 
-void TextPane::paintSingleLine(QPainter& painter, const QRect& area)
+// Draws the units [from, stop) from x on, in blocks cut from from, until the right edge of the
+// field; a block that runs past stop is clipped there. Only blocks that meet the repainted area are
+// laid out. Sets caretX when given and the caret lies in [from, stop]. Returns the x where stop
+// stands (or some x past the field's right edge).
+qreal TextPane::paintSpan(QPainter& painter, const QRect& area, int from, int stop, qreal x, int selFrom, int selTo,
+                          qreal* caretX)
 {
     const int end = int(text_.size());
-    const int origin = std::clamp(origin_, 0, end);
-    const int selFrom = std::min(anchor_, caret_);
-    const int selTo = std::max(anchor_, caret_);
-    const qreal left = singleLineLeft();
     const int top = singleLineTop();
+    const auto noteCaret = [&](const BlockLayout& layout, qreal blockX) {
+        if (caretX && caret_ > layout.from && caret_ < layout.to && caret_ <= stop)
+            *caretX = blockX + layout.xOf(caret_);
+    };
     const int right = viewport()->width();
-    qreal x = left;
-    qreal caretX = -1;
-    int from = origin;
-    while (from < end && x < right) {
+    while (from < stop && x < right) {
+        if (caretX && caret_ == from)
+            *caretX = x;
         const int to = blockEndFrom(from, end);
-        if (caret_ == from)
-            caretX = x;
-        if (caret_ <= from || caret_ >= to) {
+        if (to <= stop && !(caretX && caret_ > from && caret_ < to)) {
             // A block outside the repainted area is measured, not laid out.
             const qreal w = blockWidth(from, to);
             if (x + w < area.left() || x > area.right()) {
@@ -171,20 +233,96 @@ void TextPane::paintSingleLine(QPainter& painter, const QRect& area)
             }
         }
         const BlockLayout layout(*this, from, to);
+        noteCaret(layout, x);
+        if (to > stop) {
+            const qreal cut = x + layout.xOf(stop);
+            painter.save();
+            painter.setClipRect(QRectF(QPointF(x, area.top()), QPointF(cut, area.bottom() + 1)), Qt::IntersectClip);
+            paintBlock(painter, layout, x, top, selFrom, selTo);
+            painter.restore();
+            return cut;
+        }
         paintBlock(painter, layout, x, top, selFrom, selTo);
-        if (caret_ > from && caret_ < to)
-            caretX = x + layout.xOf(caret_);
         x += layout.width;
         from = to;
     }
-    if (from == end && caret_ == end)
-        caretX = x;
+    if (caretX && from == stop && caret_ == stop)
+        *caretX = x;
+    return x;
+}
+
+void TextPane::paintSingleLine(QPainter& painter, const QRect& area)
+{
+    QStyleOptionFrame panel;
+    initLineEditOption(*this, lineFrame_, readOnly_, panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    const QRect lineRect = lineArea();
+    painter.setClipRect(lineRect, Qt::IntersectClip);
+    const QRect clip = area.intersected(lineRect);
+
+    const int end = int(text_.size());
+    const int origin = std::clamp(origin_, 0, end);
+    const int selFrom = std::min(anchor_, caret_);
+    const int selTo = std::max(anchor_, caret_);
+    const qreal left = singleLineLeft();
+    const int top = singleLineTop();
+    qreal caretX = -1;
+    if (!composing()) {
+        paintSpan(painter, clip, origin, end, left, selFrom, selTo, &caretX);
+    } else {
+        // The selection is what the commit replaces: the composed text stands in its place, drawn
+        // with the input method's formats, and its own caret is the field's caret.
+        const qreal at = selFrom >= origin ? paintSpan(painter, clip, origin, selFrom, left, 0, 0, nullptr) : left;
+        QTextLayout preedit;
+        layoutPreedit(preedit);
+        const QTextLine line = preedit.lineAt(0);
+        painter.setPen(palette().color(QPalette::Text));
+        preedit.draw(&painter, QPointF(at, top + ascent_ - line.ascent()));
+        const qreal after = at + line.naturalTextWidth();
+        if (after < viewport()->width())
+            paintSpan(painter, clip, std::max(selTo, origin), end, after, 0, 0, nullptr);
+        if (preeditCaretShown_)
+            caretX = at + line.cursorToX(preeditCaret_);
+    }
     caretRect_ = QRect();
     if (hasFocus() && !readOnly_ && caretX >= 0) {
         caretRect_ = QRect(int(std::floor(caretX)), top, CaretWidth + 1, lineHeight_);
         if (caretShown_)
             painter.fillRect(QRectF(caretX, top, CaretWidth, lineHeight_), palette().brush(QPalette::Text));
     }
+}
+
+// The composed text as one line in the field's font, with the input method's formats.
+void TextPane::layoutPreedit(QTextLayout& layout) const
+{
+    layout.setText(preedit_);
+    layout.setFont(fontFor(-1).font);
+    layout.setFormats(preeditFormats_);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setPosition(QPointF(0, 0));
+    layout.endLayout();
+}
+
+// x of the composing caret from the start of the composed text.
+qreal TextPane::preeditCaretX() const
+{
+    QTextLayout layout;
+    layoutPreedit(layout);
+    return layout.lineAt(0).cursorToX(preeditCaret_);
+}
+
+// Viewport x of the caret (of the composing caret while composing), from a walk no longer than the
+// field is wide.
+qreal TextPane::caretViewX() const
+{
+    const int origin = std::clamp(origin_, 0, int(text_.size()));
+    const int at = composing() ? std::min(anchor_, caret_) : caret_;
+    const qreal room = availableWidth();
+    qreal x = singleLineLeft() + (at > origin ? std::min(widthBetween(origin, at, room), room + CaretWidth) : 0);
+    if (composing())
+        x += preeditCaretX();
+    return x;
 }
 
 void TextPane::restartBlink()
