@@ -1,6 +1,7 @@
 // The single-line EditField: a line of megabytes typed into, walked, copied and painted in time of
 // what the field shows, shown with the right characters at its end; the "#" mask as a typing filter;
-// alignment; keys left to the window; Tab selecting all; undo; the indexes an edit shifts.
+// alignment; keys left to the window; Tab selecting all; undo; the indexes an edit shifts; the frame and
+// the focus; input methods.
 
 #include "platform/EditField.h"
 #include "platform/SharedText.h"
@@ -16,8 +17,10 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QTest>
+#include <QTextCharFormat>
 
 #include <gtest/gtest.h>
 
@@ -497,6 +500,143 @@ TEST_F(LineField, PrimarySelectionMiddleClickAndDropsGoThroughTheMask)
     EXPECT_EQ(primary.size(), shared->text().size());
     EXPECT_TRUE(primary.endsWith(QStringLiteral("    999 words\n")));
     fw::TextPane::setPrimarySelectionEmulated(false);
+}
+
+// The frame shows the focus even where no caret does, and stays whole at fractional scales, on every
+// side, wherever the field stands.
+TEST_F(LineField, FrameShowsTheFocusAndStaysWholeWhenScaled)
+{
+    field->setText(QStringLiteral("123"));
+    field->setReadOnly(true);
+    const QImage unfocused = shot(field);
+    field->SetFocus();
+    QTRY_VERIFY(field->widget()->hasFocus());
+    EXPECT_NE(shot(field), unfocused) << "a focused field with no caret looks unfocused";
+
+    QWidget* w = field->widget();
+    const QColor background = w->palette().color(QPalette::Window);
+    for (const qreal scale : {1.5, 1.25, 1.75}) {
+        for (const int offset : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "scale " << scale << ", offset " << offset);
+            // The field drawn as part of a scaled window, its top-left corner at a fractional device pixel.
+            QImage image((QSizeF(w->size() + QSize(offset + 2, offset + 2)) * scale).toSize(),
+                         QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(scale);
+            image.fill(background);
+            {
+                QPainter painter(&image);
+                w->render(&painter, QPoint(offset, offset), QRegion(), QWidget::DrawChildren);
+            }
+            const QRgb base = image.pixel(int((offset + w->width() / 2) * scale), int((offset + w->height() / 2) * scale));
+            const auto edgeInk = [&](int x, int y, int dx, int dy) {
+                // Walking inwards from just outside the field, a pixel that is neither window nor base.
+                for (int i = 0; i < 5; ++i, x += dx, y += dy) {
+                    const QRgb p = image.pixel(x, y);
+                    if (p != background.rgb() && p != base)
+                        return true;
+                }
+                return false;
+            };
+            const int left = int(std::floor(offset * scale)) - 1;
+            const int top = left;
+            const int right = int(std::ceil((offset + w->width()) * scale));
+            const int bottom = int(std::ceil((offset + w->height()) * scale));
+            for (int x = left + 8; x < right - 8; ++x) {
+                ASSERT_TRUE(edgeInk(x, std::max(0, top), 0, 1)) << "top border missing at x " << x;
+                ASSERT_TRUE(edgeInk(x, bottom, 0, -1)) << "bottom border missing at x " << x;
+            }
+            for (int y = top + 8; y < bottom - 8; ++y) {
+                ASSERT_TRUE(edgeInk(std::max(0, left), y, 1, 0)) << "left border missing at y " << y;
+                ASSERT_TRUE(edgeInk(right, y, -1, 0)) << "right border missing at y " << y;
+            }
+        }
+    }
+}
+
+// The input method's queries, told from a window around the caret in a long text; a composed text
+// is drawn at the caret, in place of the selection, which the commit then replaces.
+TEST_F(LineField, InputMethodQueriesAndComposing)
+{
+    QWidget* w = field->widget();
+    auto* masked = addField(50);
+    masked->setMask(QStringLiteral("###"));
+    const QString list = commaList(1'000'000);
+    struct Query {
+        Qt::InputMethodQuery query;
+        QVariant expected;
+    };
+    const struct {
+        const char* label;
+        fw::EditField* field;
+        QString text;
+        int anchor;
+        int caret;
+        std::vector<Query> queries;
+    } cases[] = {
+        {"caret inside", field, QStringLiteral("12345"), 2, 2,
+         {{Qt::ImEnabled, true},
+          {Qt::ImSurroundingText, QStringLiteral("12345")},
+          {Qt::ImCursorPosition, 2},
+          {Qt::ImAnchorPosition, 2},
+          {Qt::ImCurrentSelection, QString()},
+          {Qt::ImTextBeforeCursor, QStringLiteral("12")},
+          {Qt::ImTextAfterCursor, QStringLiteral("345")},
+          {Qt::ImHints, int(Qt::ImhNone)},
+          {Qt::ImMaximumTextLength, QVariant()}}},
+        {"selection backwards", field, QStringLiteral("12345"), 4, 1,
+         {{Qt::ImCursorPosition, 1}, {Qt::ImAnchorPosition, 4}, {Qt::ImCurrentSelection, QStringLiteral("234")}}},
+        {"digit mask", masked, QStringLiteral("7"), 1, 1,
+         {{Qt::ImHints, int(Qt::ImhDigitsOnly)}, {Qt::ImMaximumTextLength, 3}, {Qt::ImSurroundingText, QStringLiteral("7")}}},
+        {"eight megabytes, caret in the middle", field, list, 4'000'000, 4'000'000,
+         {{Qt::ImAbsolutePosition, 4'000'000}, {Qt::ImCurrentSelection, QString()}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        c.field->setText(c.text);
+        c.field->textPane()->setSelection(c.anchor, c.caret);
+        QWidget* target = c.field->widget();
+        for (const Query& q : c.queries) {
+            SCOPED_TRACE(q.query);
+            EXPECT_EQ(target->inputMethodQuery(q.query), q.expected);
+        }
+        // The surroundings are a window of the text, bounded, and the cursor stands where the caret does.
+        QElapsedTimer timer;
+        timer.start();
+        const QString around = target->inputMethodQuery(Qt::ImSurroundingText).toString();
+        const int cursor = target->inputMethodQuery(Qt::ImCursorPosition).toInt();
+        EXPECT_LT(timer.elapsed(), testsupport::timeBudgetMs(20));
+        EXPECT_LE(around.size(), 4096);
+        EXPECT_EQ(around.left(cursor), c.text.left(c.caret).right(cursor));
+        EXPECT_TRUE(c.text.mid(c.caret).startsWith(around.mid(cursor)));
+    }
+
+    field->setText(QStringLiteral("12345"));
+    field->SetFocus();
+    QTRY_VERIFY(w->hasFocus());
+    const int flashTime = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0); // a caret that never blinks, for steady pictures
+    field->textPane()->setSelection(1, 3);
+    const QImage before = shot(field);
+    const qreal caretBefore = w->inputMethodQuery(Qt::ImCursorRectangle).toRectF().x();
+    QTextCharFormat underlined;
+    underlined.setFontUnderline(true);
+    QInputMethodEvent composing(QStringLiteral("WWWW"), {{QInputMethodEvent::TextFormat, 0, 4, underlined},
+                                                        {QInputMethodEvent::Cursor, 2, 1, QVariant()}});
+    QApplication::sendEvent(w, &composing);
+    EXPECT_EQ(field->Text(), QStringLiteral("12345")) << "a composed text is no edit yet";
+    const QImage composed = shot(field);
+    EXPECT_NE(composed, before) << "the composed text is not drawn";
+    EXPECT_GT(inkColumns(composed).second, inkColumns(before).second + 10);
+    const qreal caretComposing = w->inputMethodQuery(Qt::ImCursorRectangle).toRectF().x();
+    EXPECT_GT(caretComposing, caretBefore + 5) << "the caret stands inside the composed text";
+
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("x"));
+    QApplication::sendEvent(w, &commit);
+    EXPECT_EQ(field->Text(), QStringLiteral("1x45"));
+    EXPECT_EQ(field->SelStart(), 2);
+    EXPECT_EQ(field->SelLength(), 0);
+    QApplication::setCursorFlashTime(flashTime);
 }
 
 } // namespace
