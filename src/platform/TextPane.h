@@ -89,8 +89,11 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // give the characters themselves. Return, Enter, Up, Down, PageUp and PageDown are left to the
 // parent (a dialog's default button). As in line edits, setText puts the caret at the end, focus by
 // Tab selects all, leaving the field drops the selection, and Ctrl+Z / Ctrl+Shift+Z undo and redo
-// the user's edits (characters typed in a row are one step). What an input method commits is typed
-// text. A line that fits the view is placed by the alignment; a read-only pane shows no caret.
+// the user's edits (characters typed in a row are one step). What an input method composes is drawn
+// in place of the selection, and its commit replaces the selection as typed text; its queries are
+// answered from a window of the text around the caret. A line that fits the view is placed by the
+// alignment; a read-only pane shows no caret. The field is drawn as the style draws a line edit: its
+// panel and frame, with the focus, over the whole pane, the text inside the frame.
 //
 // As the desktop's text controls: a right click, the Menu key or Shift+F10 opens the standard edit
 // menu (a read-only multi-line pane offers Copy and Select All only); a selection the user makes

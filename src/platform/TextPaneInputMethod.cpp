@@ -84,14 +84,14 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const
 // Positions are UTF-16 units from the start of the surrounding window; texts are parts of that window.
 QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query, QVariant argument) const
 {
+    if (query == Qt::ImEnabled)
+        return singleLine_ && isEnabled() && !readOnly_;
     if (!singleLine_)
         return QAbstractScrollArea::inputMethodQuery(query);
     const auto [start, end] = surroundingWindow();
     const auto part = [this](int from, int to) { return text_.mid(from, std::max(0, to - from)); };
     const int limit = argument.isValid() && argument.toInt() >= 0 ? argument.toInt() : SurroundingUnits;
     switch (query) {
-    case Qt::ImEnabled:
-        return isEnabled() && !readOnly_;
     case Qt::ImReadOnly:
         return readOnly_;
     case Qt::ImCursorRectangle: {
