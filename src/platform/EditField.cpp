@@ -250,6 +250,18 @@ void EditField::setStyleRun(int start, int length, const TextStyle& style)
         pane_->setStyleRun(start, length, style);
 }
 
+void EditField::addStyleLayer(std::shared_ptr<const TextPane::Offsets> starts, int length, const TextStyle& style)
+{
+    if (multiLine_)
+        pane_->addStyleLayer(std::move(starts), length, style);
+}
+
+void EditField::detachStyleLayers(const TextPane::Offsets* starts)
+{
+    if (multiLine_)
+        pane_->detachStyleLayers(starts);
+}
+
 void EditField::setWrap(bool)
 {
 }

@@ -66,6 +66,11 @@ public:
     void setTextSize(int size);
     // Later runs replace what earlier runs styled in their range; setText drops all runs.
     void setStyleRun(int start, int length, const TextStyle& style);
+    // Multi-line fields: style over length characters from each offset of a shared, ascending list,
+    // as that many runs would, without a copy or a cost per offset (TextPane::addStyleLayer).
+    void addStyleLayer(std::shared_ptr<const TextPane::Offsets> starts, int length, const TextStyle& style);
+    // Before the owner of such a list changes it (TextPane::detachStyleLayers).
+    void detachStyleLayers(const TextPane::Offsets* starts);
     // Single-line fields never wrap; multi-line fields do not wrap either: the call changes nothing.
     void setWrap(bool wrap);
 

@@ -72,6 +72,16 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // line has the height of the largest text size in use (the view's own size or a run's), so a line's
 // place stays a multiplication.
 //
+// Style layers are runs in bulk, for the hits of a search: one style over a fixed number of
+// characters from each offset of a sorted list that the pane shares with its owner instead of
+// copying. A layer paints over what the runs and layers before it styled, as that many runs set one
+// after the other would, but costs nothing per offset: painting and styleAt look up only the offsets
+// they need, by binary search. A layer in the view's own style (the plain style) clears what lies
+// beneath it; it is dropped as soon as nothing lies beneath it, and a layer is dropped as soon as a
+// later one over the same list and at least as long hides it, so taking a highlight off again
+// returns what it held. A run set while layers are there, or an edit, turns the layers into runs
+// first (time and memory per offset: neither happens to a read-only report).
+//
 // The user can select with the mouse and the keyboard (arrows, Home/End, PageUp/PageDown, Ctrl+Home/
 // End, Shift extends, double-click selects a word, Ctrl+A, Ctrl+C copies). Unless read-only, typed
 // text, Return, Backspace, Delete, cut and paste edit the text; an edit before the end rebuilds the
@@ -160,9 +170,19 @@ public:
     int visibleLineCount() const;
 
     void setStyleRun(int charStart, int charLength, const TextStyle& style);
-    // Style at a character position; nullptr where no run covers it.
+    // Character offsets, ascending, as a style layer holds them.
+    using Offsets = std::vector<qint32>;
+    // Adds a style layer (see the class comment): style over charLength characters from each offset
+    // in starts, cut at the end of the text. The pane holds the list until setText, an edit or a later
+    // layer lets it go; it must not change meanwhile (detachStyleLayers first).
+    void addStyleLayer(std::shared_ptr<const Offsets> starts, int charLength, const TextStyle& style);
+    // The layers that hold this list take a copy of it, so that its owner may change it.
+    void detachStyleLayers(const Offsets* starts);
+    int styleLayerCount() const { return int(layers_.size()); }
+    // Style at a character position; nullptr where no run or layer styles it.
     const TextStyle* styleAt(int charPos) const;
-    int styleRunCount() const { return int(runs_.size()); }
+    // The runs set one by one and the offsets of every layer that is not plain.
+    qint64 styleRunCount() const;
 
     bool isReadOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
@@ -236,6 +256,17 @@ private:
         TextStyle style;
         int uses = 0;
     };
+    struct StyleLayer {
+        std::shared_ptr<const Offsets> starts; // characters
+        int length; // characters
+        int style; // index into styles_, or -1: plain
+    };
+    // A stretch of units [from, to) in one style (index into styles_).
+    struct StyleSpan {
+        int from;
+        int to;
+        int style;
+    };
     struct FontEntry;
     struct LineBlocks;
     struct BlockLayout;
@@ -273,10 +304,16 @@ private:
     // Style runs.
     int internStyle(const TextStyle& style);
     void releaseStyle(int id);
+    bool isPlain(const TextStyle& style) const;
     void insertRun(int from, int to, int style);
     std::map<int, Run>::const_iterator runCovering(int unit) const;
+    // The styled stretches of units [from, to) (a block of a line), in order, runs and layers together.
+    void styleSpans(int from, int to, std::vector<StyleSpan>& spans) const;
     void dropRuns();
+    // Before an edit or a run: every layer becomes runs, as if its offsets had been set one by one.
+    void flattenLayers();
     void shiftRuns(int from, int to, int withSize);
+    void styleChanged(int fromUnit, int toUnit);
 
     // Fonts and metrics.
     const FontEntry& fontFor(int style) const;
@@ -392,6 +429,7 @@ private:
     bool pendingCarriageReturn_ = false; // the text ends in a "\n" that came from a "\r"
 
     std::map<int, Run> runs_; // by start, UTF-16
+    std::vector<StyleLayer> layers_; // above the runs, the last one on top
     std::vector<StyleSlot> styles_;
     int lastStyle_ = -1;
     bool sizedStylesChanged_ = false; // a style with its own size came into use or went out of it

@@ -13,6 +13,7 @@ constexpr size_t MaxUndoSteps = 100;
 
 void TextPane::replaceRange(int from, int to, const QString& with)
 {
+    flattenLayers(); // while the offsets still count the characters they were given for
     const QString removed = announcedText(from, to);
     const std::shared_ptr<const SharedText> previous = leaveSharedText(true);
     keepPrimarySelectionText();

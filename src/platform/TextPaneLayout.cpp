@@ -104,12 +104,14 @@ TextPane::BlockLayout::BlockLayout(const TextPane& pane, int blockFrom, int bloc
     option.setTextDirection(Qt::LeftToRight);
     layout.setTextOption(option);
     QList<QTextLayout::FormatRange> formats;
-    for (auto it = pane.runCovering(from); it != pane.runs_.end() && it->first < to; ++it) {
+    std::vector<StyleSpan> spans;
+    pane.styleSpans(from, to, spans);
+    for (const StyleSpan& span : spans) {
         QTextLayout::FormatRange range;
-        range.start = std::max(it->first, from) - from;
-        range.length = std::min(it->second.end, to) - from - range.start;
-        const TextStyle& style = pane.styles_[size_t(it->second.style)].style;
-        range.format.setFont(pane.fontFor(it->second.style).font, QTextCharFormat::FontPropertiesAll);
+        range.start = span.from - from;
+        range.length = span.to - span.from;
+        const TextStyle& style = pane.styles_[size_t(span.style)].style;
+        range.format.setFont(pane.fontFor(span.style).font, QTextCharFormat::FontPropertiesAll);
         if (style.color.isValid())
             range.format.setForeground(style.color);
         formats.append(range);
@@ -316,11 +318,13 @@ qreal TextPane::blockWidth(int from, int to) const
     // Fast path, without shaping: printable ASCII in fonts whose printable ASCII is all of one
     // advance, and characters that are as wide alone as among others.
     qreal width = 0;
-    auto run = runCovering(from);
+    std::vector<StyleSpan> spans;
+    styleSpans(from, to, spans);
+    auto span = spans.cbegin();
     for (int unit = from; unit < to; ++unit) {
-        while (run != runs_.end() && run->second.end <= unit)
-            ++run;
-        const FontEntry& font = fontFor(run != runs_.end() && run->first <= unit ? run->second.style : -1);
+        while (span != spans.cend() && span->to <= unit)
+            ++span;
+        const FontEntry& font = fontFor(span != spans.cend() && span->from <= unit ? span->style : -1);
         const char16_t c = text_[unit].unicode();
         if (c >= 0x20 && c < 0x7F && font.cellWidth > 0)
             width += font.cellWidth;

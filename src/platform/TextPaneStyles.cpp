@@ -3,6 +3,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <climits>
 
 namespace fw {
 
@@ -74,6 +75,12 @@ void TextPane::insertRun(int from, int to, int style)
         sizedStylesChanged_ = true;
 }
 
+bool TextPane::isPlain(const TextStyle& style) const
+{
+    return !style.bold && !style.italic && !style.underline && style.size == 0
+           && style.color == palette().color(QPalette::Text);
+}
+
 void TextPane::setStyleRun(int charStart, int charLength, const TextStyle& style)
 {
     if (charLength <= 0)
@@ -84,12 +91,61 @@ void TextPane::setStyleRun(int charStart, int charLength, const TextStyle& style
     const int to = toUnit(endChar);
     if (from >= to)
         return;
+    flattenLayers();
     // A run that looks exactly like the pane's own text is no run at all: it only clears what it
     // covers, so resetting many highlights leaves nothing behind to store or paint.
-    const bool plain = !style.bold && !style.italic && !style.underline && style.size == 0
-                       && style.color == palette().color(QPalette::Text);
-    insertRun(from, to, plain ? -1 : internStyle(style));
-    forgetLayout(lineOfUnit(from), lineOfUnit(to - 1));
+    insertRun(from, to, isPlain(style) ? -1 : internStyle(style));
+    styleChanged(from, to);
+}
+
+void TextPane::addStyleLayer(std::shared_ptr<const Offsets> starts, int charLength, const TextStyle& style)
+{
+    if (!starts || starts->empty() || charLength <= 0)
+        return;
+    const int id = isPlain(style) ? -1 : internStyle(style);
+    // An earlier layer over the same offsets and no longer than this one shows nowhere any more.
+    std::erase_if(layers_, [&](const StyleLayer& layer) {
+        if (layer.starts != starts || layer.length > charLength)
+            return false;
+        if (layer.style >= 0)
+            releaseStyle(layer.style);
+        return true;
+    });
+    if (id >= 0 && ++styles_[size_t(id)].uses == 1 && styles_[size_t(id)].style.size > 0)
+        sizedStylesChanged_ = true;
+    layers_.push_back({std::move(starts), charLength, id});
+    // A plain layer with nothing beneath it clears nothing.
+    while (!layers_.empty() && layers_.front().style < 0 && runs_.empty())
+        layers_.erase(layers_.begin());
+    styleChanged(0, int(text_.size()));
+}
+
+void TextPane::detachStyleLayers(const Offsets* starts)
+{
+    for (StyleLayer& layer : layers_) {
+        if (layer.starts.get() == starts)
+            layer.starts = std::make_shared<const Offsets>(*starts);
+    }
+}
+
+qint64 TextPane::styleRunCount() const
+{
+    qint64 count = qint64(runs_.size());
+    for (const StyleLayer& layer : layers_) {
+        if (layer.style >= 0)
+            count += qint64(layer.starts->size());
+    }
+    return count;
+}
+
+// The units [fromUnit, toUnit) may look different now: metrics when a sized style came or went, the
+// widths of long lines measured there, and the view where it shows them.
+void TextPane::styleChanged(int fromUnit, int toUnit)
+{
+    if (toUnit - fromUnit >= int(text_.size()))
+        forgetLayout();
+    else
+        forgetLayout(lineOfUnit(fromUnit), lineOfUnit(std::max(fromUnit, toUnit - 1)));
     if (sizedStylesChanged_) {
         sizedStylesChanged_ = false;
         updateMetrics();
@@ -99,12 +155,21 @@ void TextPane::setStyleRun(int charStart, int charLength, const TextStyle& style
     }
     const int first = firstVisibleLine();
     const int last = std::min(lineCount() - 1, first + visibleLineCount() + 1);
-    if (to > lineStarts_[size_t(first)] && from <= lineEndUnit(last))
+    if (toUnit > lineStarts_[size_t(first)] && fromUnit <= lineEndUnit(last))
         viewport()->update();
 }
 
 const TextStyle* TextPane::styleAt(int charPos) const
 {
+    if (charPos < 0 || charPos >= chars_.charLength())
+        return nullptr;
+    // The topmost layer that covers the position decides; below all layers, the runs.
+    for (auto layer = layers_.rbegin(); layer != layers_.rend(); ++layer) {
+        const Offsets& starts = *layer->starts;
+        const auto after = std::upper_bound(starts.begin(), starts.end(), charPos);
+        if (after != starts.begin() && qint64(*std::prev(after)) + layer->length > charPos)
+            return layer->style >= 0 ? &styles_[size_t(layer->style)].style : nullptr;
+    }
     const int unit = toUnit(charPos);
     auto it = runs_.upper_bound(unit);
     if (it == runs_.begin())
@@ -124,11 +189,73 @@ std::map<int, TextPane::Run>::const_iterator TextPane::runCovering(int unit) con
     return it;
 }
 
+void TextPane::styleSpans(int from, int to, std::vector<StyleSpan>& spans) const
+{
+    spans.clear();
+    if (layers_.empty()) {
+        for (auto it = runCovering(from); it != runs_.end() && it->first < to; ++it)
+            spans.push_back({std::max(it->first, from), std::min(it->second.end, to), it->second.style});
+        return;
+    }
+    // Each unit takes the style of the last run or layer over it: the stretch is a block of a line,
+    // and a layer adds only the offsets that meet it.
+    std::vector<int> unitStyles(size_t(to - from), -1);
+    const auto paint = [&](int a, int b, int style) {
+        a = std::max(a, from);
+        b = std::min(b, to);
+        if (a < b)
+            std::fill(unitStyles.begin() + (a - from), unitStyles.begin() + (b - from), style);
+    };
+    for (auto it = runCovering(from); it != runs_.end() && it->first < to; ++it)
+        paint(it->first, it->second.end, it->second.style);
+    const int fromChar = toCharPos(from);
+    const int toChar = toCharPos(to);
+    for (const StyleLayer& layer : layers_) {
+        const Offsets& starts = *layer.starts;
+        // The offsets ascend and share one length, so their ends ascend too.
+        auto start = std::upper_bound(starts.begin(), starts.end(), qint64(fromChar) - layer.length,
+                                      [](qint64 value, qint32 offset) { return value < offset; });
+        for (; start != starts.end() && *start < toChar; ++start)
+            paint(toUnit(std::max(0, *start)), toUnit(int(std::min<qint64>(qint64(*start) + layer.length, INT_MAX))),
+                  layer.style);
+    }
+    for (int unit = from; unit < to;) {
+        const int style = unitStyles[size_t(unit - from)];
+        int end = unit + 1;
+        while (end < to && unitStyles[size_t(end - from)] == style)
+            ++end;
+        if (style >= 0)
+            spans.push_back({unit, end, style});
+        unit = end;
+    }
+}
+
 void TextPane::dropRuns()
 {
     for (const auto& [start, run] : runs_)
         releaseStyle(run.style);
     runs_.clear();
+    for (const StyleLayer& layer : layers_) {
+        if (layer.style >= 0)
+            releaseStyle(layer.style);
+    }
+    layers_.clear();
+}
+
+void TextPane::flattenLayers()
+{
+    const std::vector<StyleLayer> layers = std::move(layers_);
+    layers_.clear();
+    for (const StyleLayer& layer : layers) {
+        for (const qint32 start : *layer.starts) {
+            const int from = toUnit(std::max(0, start));
+            const int to = toUnit(int(std::min<qint64>(qint64(start) + layer.length, INT_MAX)));
+            if (from < to)
+                insertRun(from, to, layer.style);
+        }
+        if (layer.style >= 0)
+            releaseStyle(layer.style);
+    }
 }
 
 // After [from, to) was replaced by withSize units: runs keep the characters they styled, the parts

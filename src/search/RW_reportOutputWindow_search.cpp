@@ -46,7 +46,9 @@ void RW_reportOutputWindow::applyStyleToSearchTextRight(const std::shared_ptr<RC
 }
 
 // Paints every hit of crit, Len(currSearch) characters from each offset, in crit's style; the rest of
-// the text, the selection and the scroll position stay as they are.
+// the text, the selection and the scroll position stay as they are. The pane shares crit's hit list
+// rather than styling each hit: painting and a later repainting in the plain style cost neither time
+// nor memory per hit.
 void RW_reportOutputWindow::applyStyleToSearchText(Side side, const std::shared_ptr<RC_searchCriteriaClass>& crit,
                                                    qint32 index)
 {
@@ -71,8 +73,7 @@ void RW_reportOutputWindow::applyStyleToSearchText(Side side, const std::shared_
     auto* progress = ctl<ProgressBar>("PrB_progressBar");
     progress->setMaximum(0);
     progress->setValue(0);
-    for (const qint32 offset : hits)
-        pane->setStyleRun(offset, length, style);
+    pane->addStyleLayer(crit->arrFoundIndexes, length, style);
 }
 
 // ---- hit counters and hit navigation
@@ -393,6 +394,13 @@ void RW_reportOutputWindow::executeFind(qint32 row)
             continue;
         critL->currSearch = phrase;
         critR->currSearch = phrase;
+        if (critL->lastSearch != phrase) {
+            // The scan refills the list in place: the panes that still paint the old hits (in the
+            // plain style, over another row's) keep them.
+            pane->detachStyleLayers(critL->arrFoundIndexes.get());
+            if (auto* paneRight = ctl<EditField>("EF_mainResultsRight", i))
+                paneRight->detachStyleLayers(critL->arrFoundIndexes.get());
+        }
         const qint32 n = locateSearchPhrase(critL, pane->Text());
         critR->arrFoundIndexes = critL->arrFoundIndexes;
         total += n;

@@ -129,7 +129,8 @@ TEST_F(TextPaneTest, SelectionCountsCharactersAcrossPairsAndLines)
         EXPECT_EQ(field->SelText(), c.text) << c.start;
     }
 
-    // A style run counts characters too: it covers exactly the smile on the second line.
+    // A style run counts characters too: it covers exactly the smile on the second line; so does a
+    // layer, over the smile and the b after the first one.
     fw::TextStyle bold;
     bold.bold = true;
     field->setStyleRun(4, 1, bold);
@@ -138,12 +139,44 @@ TEST_F(TextPaneTest, SelectionCountsCharactersAcrossPairsAndLines)
     EXPECT_TRUE(pane->styleAt(4)->bold);
     EXPECT_EQ(pane->styleAt(5), nullptr) << "the c after the smile";
     EXPECT_EQ(pane->lineOfChar(4), 1);
+    fw::TextStyle italic;
+    italic.italic = true;
+    field->addStyleLayer(std::make_shared<const std::vector<qint32>>(std::vector<qint32>{1, 4}), 2, italic);
+    QString seen;
+    for (int i = 0; i < field->TextLength(); ++i)
+        seen += pane->styleAt(i) ? (pane->styleAt(i)->italic ? QLatin1Char('i') : QLatin1Char('b')) : QLatin1Char('.');
+    EXPECT_EQ(seen, QStringLiteral(".ii.ii"));
+    // Painted over the pairs, then an edit elsewhere: the layer becomes runs over the same characters.
+    field->widget()->grab();
+    field->setReadOnly(false);
+    field->setSelStart(6);
+    QTest::keyClicks(pane, QStringLiteral("z"));
+    seen.clear();
+    for (int i = 0; i < field->TextLength(); ++i)
+        seen += pane->styleAt(i) ? QLatin1Char('s') : QLatin1Char('.');
+    EXPECT_EQ(seen, QStringLiteral(".ss.ss."));
+    EXPECT_EQ(pane->styleLayerCount(), 0);
 }
 
-// Style runs by a letter each; '.' is unstyled. Later runs replace what they cover.
+// Style runs and layers by a letter each; '.' is unstyled, and as a step's letter the pane's plain style.
+// Later runs and layers replace what they cover.
+struct StyleStep {
+    std::vector<int> starts; // one start: a run; a list: a layer
+    int length;
+    char letter;
+    bool layer;
+};
+StyleStep run(int start, int length, char letter)
+{
+    return {{start}, length, letter, false};
+}
+StyleStep layer(std::vector<int> starts, int length, char letter)
+{
+    return {std::move(starts), length, letter, true};
+}
 struct RunCase {
     const char* label;
-    std::vector<std::tuple<int, int, char>> runs; // start, length, letter
+    std::vector<StyleStep> steps;
     const char* expected;
     int runCount;
 };
@@ -151,16 +184,24 @@ struct RunCase {
 TEST_F(TextPaneTest, LaterStyleRunsReplaceWhatTheyCover)
 {
     const RunCase cases[] = {
-        {"apart", {{1, 2, 'A'}, {5, 2, 'B'}}, ".AA..BB...", 2},
-        {"overlapping the end of an earlier run", {{2, 3, 'A'}, {4, 4, 'B'}}, "..AABBBB..", 2},
-        {"overlapping the start of an earlier run", {{4, 4, 'A'}, {2, 3, 'B'}}, "..BBBAAA..", 2},
-        {"inside an earlier run: split", {{0, 10, 'A'}, {3, 2, 'B'}}, "AAABBAAAAA", 3},
-        {"covering several runs", {{1, 2, 'A'}, {5, 2, 'B'}, {0, 9, 'C'}}, "CCCCCCCCC.", 1},
-        {"exactly the same range", {{3, 3, 'A'}, {3, 3, 'B'}}, "...BBB....", 1},
-        {"past the end: clamped; empty: ignored", {{8, 50, 'A'}, {4, 0, 'B'}, {-2, 3, 'C'}}, "C.......AA", 2},
+        {"apart", {run(1, 2, 'A'), run(5, 2, 'B')}, ".AA..BB...", 2},
+        {"overlapping the end of an earlier run", {run(2, 3, 'A'), run(4, 4, 'B')}, "..AABBBB..", 2},
+        {"overlapping the start of an earlier run", {run(4, 4, 'A'), run(2, 3, 'B')}, "..BBBAAA..", 2},
+        {"inside an earlier run: split", {run(0, 10, 'A'), run(3, 2, 'B')}, "AAABBAAAAA", 3},
+        {"covering several runs", {run(1, 2, 'A'), run(5, 2, 'B'), run(0, 9, 'C')}, "CCCCCCCCC.", 1},
+        {"exactly the same range", {run(3, 3, 'A'), run(3, 3, 'B')}, "...BBB....", 1},
+        {"past the end: clamped; empty: ignored", {run(8, 50, 'A'), run(4, 0, 'B'), run(-2, 3, 'C')}, "C.......AA", 2},
+        {"a layer over a run", {run(0, 10, 'A'), layer({1, 5}, 2, 'B')}, "ABBAABBAAA", 3},
+        {"a layer over a layer", {layer({0, 4}, 3, 'A'), layer({2, 8}, 2, 'B')}, "AABBAAA.BB", 4},
+        {"a plain layer clears what lies beneath", {layer({0, 5}, 3, 'A'), layer({1, 5}, 1, '.')}, "A.A...AA..", 2},
+        {"a plain layer over nothing is dropped", {layer({1, 5}, 1, '.'), layer({0, 3}, 1, 'A')}, "A..A......", 2},
+        {"a run over a layer", {layer({0, 3, 6}, 2, 'A'), run(1, 3, 'B')}, "ABBBA.AA..", 4},
+        {"a layer past the end: cut", {layer({8, 20}, 5, 'A')}, "........AA", 2},
     };
     const auto styleOf = [](char letter) {
         fw::TextStyle s;
+        if (letter == '.')
+            return s;
         s.color = QColor(letter * 2, 0, 0);
         s.bold = letter == 'B';
         return s;
@@ -168,8 +209,14 @@ TEST_F(TextPaneTest, LaterStyleRunsReplaceWhatTheyCover)
     for (const RunCase& c : cases) {
         SCOPED_TRACE(c.label);
         field->setText(QStringLiteral("0123456789"));
-        for (const auto& [start, length, letter] : c.runs)
-            field->setStyleRun(start, length, styleOf(letter));
+        for (const StyleStep& step : c.steps) {
+            if (step.layer) {
+                const auto starts = std::make_shared<const std::vector<qint32>>(step.starts.begin(), step.starts.end());
+                field->addStyleLayer(starts, step.length, styleOf(step.letter));
+            } else {
+                field->setStyleRun(step.starts[0], step.length, styleOf(step.letter));
+            }
+        }
         QString seen;
         for (int i = 0; i < 10; ++i) {
             const fw::TextStyle* s = pane->styleAt(i);
@@ -180,6 +227,7 @@ TEST_F(TextPaneTest, LaterStyleRunsReplaceWhatTheyCover)
     }
     field->setText(QStringLiteral("new"));
     EXPECT_EQ(pane->styleRunCount(), 0) << "setText drops the runs";
+    EXPECT_EQ(pane->styleLayerCount(), 0) << "and the layers";
 }
 
 TEST_F(TextPaneTest, SelectingFromCodeScrollsTheSelectionIntoView)
@@ -291,6 +339,8 @@ TEST_F(TextPaneTest, EditingKeepsLinesAndRunsInStep)
     fw::TextStyle bold;
     bold.bold = true;
     field->setStyleRun(5, 4, bold);
+    // And a layer styles "a" and "c"; an edit keeps the characters both styled.
+    field->addStyleLayer(std::make_shared<const std::vector<qint32>>(std::vector<qint32>{0, 3}), 1, bold);
     int texts = 0;
     field->TextChange = [&texts](fw::EditField&) { ++texts; };
     const auto styled = [this] {
@@ -307,13 +357,13 @@ TEST_F(TextPaneTest, EditingKeepsLinesAndRunsInStep)
         int lines;
     } steps[] = {
         {"backspace removes the pair", [&] { field->setSelStart(3); QTest::keyClick(pane, Qt::Key_Backspace); },
-         "abc\nline", "....ssss", 2},
+         "abc\nline", "s.s.ssss", 2},
         {"typing at the caret", [&] { QTest::keyClicks(pane, QStringLiteral("X")); }, "abXc\nline",
-         ".....ssss", 2},
-        {"return splits the line", [&] { QTest::keyClick(pane, Qt::Key_Return); }, "abX\nc\nline", "......ssss", 3},
+         "s..s.ssss", 2},
+        {"return splits the line", [&] { QTest::keyClick(pane, Qt::Key_Return); }, "abX\nc\nline", "s...s.ssss", 3},
         {"delete over a selection into the run", [&] { field->setSelStart(4); field->setSelLength(4);
                                                        QTest::keyClick(pane, Qt::Key_Delete); },
-         "abX\nne", "....ss", 2},
+         "abX\nne", "s...ss", 2},
     };
     for (const auto& s : steps) {
         texts = 0;
@@ -386,8 +436,8 @@ TEST_F(TextPaneTest, PaintingShowsTheSelectedHitAndStyledRuns)
     fw::TextStyle red;
     red.color = QColor(0xFF, 0, 0);
     red.bold = true;
-    field->setStyleRun(18, 3, red); // "hit"
     field->setStyleRun(29, 7, red); // the second line's non-ASCII, bold
+    field->addStyleLayer(std::make_shared<const std::vector<qint32>>(std::vector<qint32>{18}), 3, red); // "hit"
     const QImage before = field->widget()->grab().toImage();
     field->setSelStart(18);
     field->setSelLength(3);

@@ -9,11 +9,31 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <cstddef>
+extern "C" size_t __sanitizer_get_current_allocated_bytes(); // the address sanitizer's run time
+#else
+#include <malloc.h>
+#endif
+
 namespace {
+
+// Bytes of the heap in use now.
+qint64 heapInUse()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return qint64(__sanitizer_get_current_allocated_bytes());
+#else
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+#endif
+}
 
 using Report = RW_reportOutputWindow;
 using Crit = std::shared_ptr<RC_searchCriteriaClass>;
@@ -361,6 +381,66 @@ TEST_F(SearchFindTest, ResetOfOverlappingHitsLeavesTheOtherRowsRest)
         }
     }
     EXPECT_EQ(total(0), QStringLiteral("1"));
+
+    // Row 1 over all of it, then row 0 reset: "cd" plain. Row 0 finding another phrase refills its hit
+    // list; the plain "cd" stays where it was, and "ef" keeps row 1's colour.
+    resetButton(0)->Push();
+    find(1, QStringLiteral("abcdef"), true);
+    find(0, QStringLiteral("cd"), true);
+    resetButton(0)->Push();
+    find(0, QStringLiteral("ef"), false);
+    EXPECT_EQ(*crit(Left, 0)->arrFoundIndexes, IntList{4});
+    for (Side s : {Left, Right}) {
+        QString seen;
+        for (int i = 0; i < 6; ++i)
+            seen += styleAt(s, i) && styleAt(s, i)->color == searchRowColor(1) ? QLatin1Char('g') : QLatin1Char('.');
+        EXPECT_EQ(seen, QStringLiteral("gg..gg"));
+    }
+}
+
+// A million highlighted hits cost a few bytes each beyond their hit list, Find and Reset time linear in
+// the hits and small, and Reset gives back what the highlight held. The hits far down are painted.
+TEST_F(SearchFindTest, MillionsOfHighlightedHitsCostFewBytesAndResetGivesThemBack)
+{
+    constexpr int Lines = 500000;
+    QString text; // "line n: hit": two hits of "i" per line
+    for (int n = 0; n < Lines; ++n)
+        text += QStringLiteral("line ") + QString::number(n) + QStringLiteral(": hit\n");
+    setUpWith(text);
+    const qint64 before = heapInUse();
+    QElapsedTimer timer;
+    timer.start();
+    find(0, QStringLiteral("i"), true);
+    const qint64 findMs = timer.elapsed();
+    const qint64 held = heapInUse() - before;
+    const qint64 hits = qint64(crit(Left, 0)->arrFoundIndexes->size());
+    ASSERT_EQ(hits, 2 * Lines);
+    EXPECT_LE(held, 16 * hits) << "bytes per hit for both panes: " << double(held) / double(hits);
+    EXPECT_LT(findMs, testsupport::timeBudgetMs(1500));
+
+    const auto redPixels = [this] {
+        const QImage image = pane(Left)->widget()->grab().toImage();
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                red += c.red() > 150 && c.green() < 90 && c.blue() < 90;
+            }
+        }
+        return red;
+    };
+    pane(Left)->setScrollPosition(Lines - 300);
+    EXPECT_GT(redPixels(), 20);
+
+    timer.restart();
+    resetButton(0)->Push();
+    EXPECT_LT(timer.elapsed(), testsupport::timeBudgetMs(150));
+    EXPECT_LE(heapInUse() - before, 8 * hits) << "only the hit list is kept";
+    EXPECT_EQ(redPixels(), 0);
+    for (Side s : {Left, Right}) {
+        EXPECT_EQ(pane(s)->textPane()->styleRunCount(), 0);
+        EXPECT_EQ(pane(s)->textPane()->styleLayerCount(), 0);
+    }
 }
 
 // The text sizes are locked while any row is active; an active row cannot be hidden.
