@@ -3,6 +3,11 @@
 // for scans that restart after a failed candidate, and Find and Reset of a search row in a real report
 // window, with and without highlighting. The window is set up once and shared by the window
 // benchmarks; every timed Find scans the text anew.
+//
+// BM_HighlightBackEndReport: Find with "Color" and Reset on the real back-end's report of 1,000,000
+// entries, for "e" (about 12 million hits) and "cardinal" (one per entry), with the heap and the
+// resident size each leaves behind. The report of 10,000,000 entries (several GB, a long back-end run)
+// is measured only when the environment sets NAW_BENCH_LARGE=1.
 
 #include "BenchSupport.h"
 #include "platform/Controls.h"
@@ -19,10 +24,17 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 
 namespace {
 
@@ -165,8 +177,128 @@ void BM_RefindAfterReset(benchmark::State& state)
     fw::ModalSeam::reset();
 }
 
+// The back-end's report of the entries 0 to entries - 1, as the run hands it to the window.
+QString backEndReport(int entries)
+{
+    QTemporaryDir dir;
+    QByteArray config;
+    config.reserve(qsizetype(entries) * 9);
+    for (int i = 0; i < entries; ++i) {
+        config += QByteArray::number(i);
+        config += '\n';
+    }
+    QFile configFile(dir.filePath("config.cfg"));
+    if (!configFile.open(QIODevice::WriteOnly) || configFile.write(config) != config.size()) {
+        std::fprintf(stderr, "cannot write the configuration\n");
+        std::exit(1);
+    }
+    configFile.close();
+    QProcess process;
+    process.setProgram(QCoreApplication::applicationDirPath() + "/../bin/vantleReport");
+    process.setArguments({configFile.fileName()});
+    process.setStandardOutputFile(dir.filePath("report.txt"));
+    process.start();
+    QFile report(dir.filePath("report.txt"));
+    if (!process.waitForFinished(-1) || process.exitCode() != 0 || !report.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "the back-end failed\n");
+        std::exit(1);
+    }
+    return QString::fromUtf8(report.readAll());
+}
+
+qint64 heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+}
+
+double residentMiB()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0; // kB
+    }
+    return 0;
+}
+
+// Find with "Color" of the phrase, then Reset, once, on the back-end's report of state.range(0)
+// entries in a fresh window; state.range(1) picks the phrase. bytes_per_hit is what the Find left on
+// the heap (the hit list and the highlight of both panes), per hit; after_reset_bytes_per_hit what
+// stayed after Reset (the hit list, which a Find of the same phrase reuses).
+void BM_HighlightBackEndReport(benchmark::State& state)
+{
+    const QString phrase = state.range(1) == 0 ? QStringLiteral("e") : QStringLiteral("cardinal");
+    fw::ModalSeam::setMessageHandler([](const fw::MessageRequest&) { return QStringLiteral("OK"); });
+    for (auto _ : state) {
+        state.PauseTiming();
+        QPointer<RW_reportOutputWindow> w;
+        {
+            const QString report = backEndReport(int(state.range(0)));
+            w = fw::Window::New<RW_reportOutputWindow>();
+            for (const char* name : {"EF_mainResultsLeft", "EF_mainResultsRight"})
+                w->control<fw::EditField>(QLatin1String(name), 0)->setText(report);
+            w->initialize(report);
+        }
+        QCoreApplication::processEvents();
+        malloc_trim(0);
+        w->control<fw::CheckBox>(QStringLiteral("ChB_applyColor"), 0)->setValue(true);
+        w->control<fw::EditField>(QStringLiteral("EF_searchText"), 0)->setText(phrase);
+        const qint64 heapBefore = heapInUse();
+        const double residentBefore = residentMiB();
+        state.ResumeTiming();
+
+        QElapsedTimer timer;
+        timer.start();
+        w->control<fw::PushButton>(QStringLiteral("PB_find"), 0)->Push();
+        w->control<fw::EditField>(QStringLiteral("EF_mainResultsLeft"), 0)->widget()->repaint();
+        const double findSeconds = double(timer.nsecsElapsed()) / 1e9;
+        const double hits = double(w->reportRecordLeft(1)->searchCrit[0]->arrFoundIndexes->size());
+        const double heapAfterFind = double(heapInUse() - heapBefore);
+        const double residentAfterFind = residentMiB() - residentBefore;
+        timer.restart();
+        w->control<fw::PushButton>(QStringLiteral("PB_clearSearch"), 0)->Push();
+        w->control<fw::EditField>(QStringLiteral("EF_mainResultsLeft"), 0)->widget()->repaint();
+        const double resetSeconds = double(timer.nsecsElapsed()) / 1e9;
+
+        state.PauseTiming();
+        malloc_trim(0);
+        state.counters["hits"] = hits;
+        state.counters["find_s"] = findSeconds;
+        state.counters["reset_s"] = resetSeconds;
+        state.counters["bytes_per_hit"] = hits > 0 ? heapAfterFind / hits : 0;
+        state.counters["after_reset_bytes_per_hit"] = hits > 0 ? double(heapInUse() - heapBefore) / hits : 0;
+        state.counters["find_added_MiB"] = residentAfterFind;
+        state.counters["reset_left_MiB"] = residentMiB() - residentBefore;
+        state.counters["resident_MiB"] = residentMiB();
+        w->Close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    fw::ModalSeam::reset();
+}
+
+// The report of 10,000,000 entries needs several GB and a long back-end run: only on request.
+[[maybe_unused]] const bool largeRegistered = [] {
+    if (qEnvironmentVariableIntValue("NAW_BENCH_LARGE") == 1)
+        benchmark::RegisterBenchmark("BM_HighlightBackEndReport", BM_HighlightBackEndReport)
+            ->Args({10000000, 1})
+            ->Args({10000000, 0})
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(1);
+    return true;
+}();
+
 } // namespace
 
+BENCHMARK(BM_HighlightBackEndReport)
+    ->Args({1000000, 0})
+    ->Args({1000000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 BENCHMARK(BM_PhraseScanAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_PhraseScanAdversarial)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_FindAndResetInWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
