@@ -287,7 +287,11 @@ QString TextPane::selectedText() const
 
 void TextPane::setSelection(int anchorChar, int caretChar)
 {
-    select(toUnit(anchorChar), toUnit(caretChar), true);
+    const int anchor = toUnit(anchorChar);
+    const int caret = toUnit(caretChar);
+    if (!singleLine_)
+        revealSelection(anchor, caret);
+    select(anchor, caret, singleLine_);
 }
 
 void TextPane::select(int anchorUnit, int caretUnit, bool revealCaret, bool keepGoalX)

@@ -161,7 +161,8 @@ public:
     int caretPosition() const;
     QString selectedText() const;
     // Moves the caret and the anchor (an empty selection when they are equal) and scrolls the caret,
-    // and as much of the selection as fits, into view.
+    // and as much of the selection as fits, into view: sideways no further than that needs, and to
+    // the line's start whenever the selection fits the view from there.
     void setSelection(int anchorChar, int caretChar);
 
     int firstVisibleLine() const;
@@ -340,6 +341,11 @@ private:
     int unitAtX(int line, qreal x) const;
     int unitAt(const QPoint& viewportPoint) const;
     void reveal(int unit);
+    // Multi-line mode: the units [anchor, caret] into view, see setSelection.
+    void revealSelection(int anchor, int caret);
+    void revealLine(int line);
+    // x of a caret at unit from the line's start; at the cut of a cut line, and then with the mark after it.
+    qreal caretX(int line, int unit);
     void paintLine(QPainter& painter, int line, qreal left, int top, int selFrom, int selTo);
     void paintBlock(QPainter& painter, const BlockLayout& block, qreal x, int top, int selFrom, int selTo) const;
 

@@ -462,26 +462,62 @@ void TextPane::reveal(int unit)
         return;
     }
     const int line = lineOfUnit(unit);
+    revealLine(line);
+    const qreal x = caretX(line, unit);
+    const int width = std::max(0, viewSize().width() - 2 * LeftMargin - CaretWidth);
+    QScrollBar* h = horizontalScrollBar();
+    if (x < h->value())
+        h->setValue(int(std::floor(x)));
+    else if (x > h->value() + width)
+        h->setValue(int(std::ceil(x)) - width);
+}
+
+void TextPane::revealSelection(int anchor, int caret)
+{
+    const int line = lineOfUnit(caret);
+    if (lineOfUnit(anchor) != line) {
+        reveal(anchor);
+        reveal(caret);
+        return;
+    }
+    revealLine(line);
+    const qreal caretAt = caretX(line, caret);
+    const qreal anchorAt = anchor == caret ? caretAt : caretX(line, anchor);
+    const qreal left = std::min(anchorAt, caretAt);
+    const qreal right = std::max(anchorAt, caretAt);
+    const int width = std::max(0, viewSize().width() - 2 * LeftMargin - CaretWidth);
+    QScrollBar* h = horizontalScrollBar();
+    const int value = h->value();
+    if (right <= width)
+        h->setValue(0); // the line from its start
+    else if (right - left > width) // too wide: the caret's end
+        h->setValue(caret >= anchor ? int(std::ceil(right)) - width : int(std::floor(left)));
+    else if (left < value)
+        h->setValue(int(std::floor(left)));
+    else if (right > value + width)
+        h->setValue(int(std::ceil(right)) - width);
+}
+
+void TextPane::revealLine(int line)
+{
     const int first = firstVisibleLine();
     const int visible = visibleLineCount();
     if (line < first)
         setFirstVisibleLine(line);
     else if (line >= first + visible)
         setFirstVisibleLine(line - visible + 1);
+}
 
+qreal TextPane::caretX(int line, int unit)
+{
     // A caret in the hidden rest of a cut line stands at the cut; the mark after it comes into view too.
     const qreal x = xOfUnit(line, unit) + (unit > shownEndUnit(line) ? cutMarkWidth() : 0);
-    const int width = viewSize().width() - 2 * LeftMargin - CaretWidth;
-    QScrollBar* h = horizontalScrollBar();
     if (x > widestSeen_) {
         widestSeen_ = x;
-        if (std::ceil(x) + 2 * LeftMargin + CaretWidth > h->maximum() + viewSize().width())
+        if (std::ceil(x) + 2 * LeftMargin + CaretWidth > horizontalScrollBar()->maximum() + viewSize().width())
             updateScrollBars();
     }
-    if (x < h->value())
-        h->setValue(int(std::floor(x)));
-    else if (x > h->value() + std::max(0, width))
-        h->setValue(int(std::ceil(x)) - std::max(0, width));
+    return x;
 }
 
 // ---- painting

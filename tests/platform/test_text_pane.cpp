@@ -258,6 +258,38 @@ TEST_F(TextPaneTest, SelectingFromCodeScrollsTheSelectionIntoView)
     EXPECT_LE(field->ScrollPosition(), 5);
     EXPECT_EQ(pane->horizontalScrollBar()->value(), 0);
 
+    // Sideways, a selection goes only as far as it needs, and to the line's start where it fits from
+    // there: a short line is never shown cut at its start.
+    const qreal cell = metrics.horizontalAdvance(QLatin1Char('-'));
+    const int width = pane->viewport()->width() - 2 * 4 - 1;
+    const struct {
+        const char* label;
+        int scrolledTo; // before, in pixels
+        int line, start, length;
+        int expected; // -1: the selection's end at the right edge
+    } reveals[] = {
+        {"a short line, left scrolled past the selection", 1000, 6, 4, 1, 0},
+        {"a short line whose selection is in view", 12, 6, 4, 1, 0},
+        {"the end of a long line", 0, 700, 800, 3, -1},
+        {"further left on the long line, in view: stays", -1, 700, 790, 3, -2},
+        {"the start of a long line", -1, 700, 0, 3, 0},
+    };
+    for (const auto& r : reveals) {
+        SCOPED_TRACE(r.label);
+        const int before = pane->horizontalScrollBar()->value();
+        if (r.scrolledTo >= 0)
+            pane->horizontalScrollBar()->setValue(r.scrolledTo);
+        field->setSelStart(pane->lineStartChar(r.line) + r.start);
+        field->setSelLength(r.length);
+        const int h = pane->horizontalScrollBar()->value();
+        if (r.expected >= 0)
+            EXPECT_EQ(h, r.expected);
+        else if (r.expected == -1)
+            EXPECT_NEAR(h, (r.start + r.length) * cell - width, 2);
+        else
+            EXPECT_EQ(h, before);
+    }
+
     // Scroll positions are clamped to the lines there are.
     field->setScrollPosition(5000);
     EXPECT_EQ(field->ScrollPosition(), 1000 - pane->visibleLineCount());
