@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QStyleOptionButton>
@@ -57,10 +58,30 @@ private:
     std::function<void(QPainter&)> paint_;
 };
 
+// text as it fits room pixels: whole when it fits, else cut with "…". Only what can show is measured
+// (a printable character is at least a pixel wide and two UTF-16 units at most), so the cost is the
+// room, not the length of the text; a surrogate pair is never cut.
+QString fittedText(const QString& text, const QFontMetrics& metrics, int room)
+{
+    room = std::max(0, room);
+    const qsizetype limit = 2 * qsizetype(std::max(room, 8));
+    QString shown = text;
+    if (shown.size() > limit) {
+        const qsizetype cut = text.at(limit - 1).isHighSurrogate() ? limit - 1 : limit;
+        shown = text.left(cut) + QChar(0x2026);
+    }
+    if (metrics.horizontalAdvance(shown) > room)
+        shown = metrics.elidedText(shown, Qt::ElideRight, room);
+    return shown;
+}
+
 } // namespace
 
-// A push button as the framework has it: Return or Enter on a focused button presses it (not the
-// window's default button), and a button that carries a menu shows the platform's drop-down indicator.
+// A push button as the framework has it. Return follows the window (see Window): a focused button
+// presses itself on Return only where its window has a default button, and the style draws as the
+// default the button that Return would press there. A caption too wide for the button is drawn cut
+// with "…"; the button keeps it whole. A button that carries a menu shows the platform's drop-down
+// indicator.
 class ButtonWidget : public QPushButton {
 public:
     ButtonWidget() { setAutoDefault(false); }
@@ -71,26 +92,86 @@ public:
         dropDown_ = dropDown;
         update();
     }
+    void setCaption(const QString& caption)
+    {
+        caption_ = caption;
+        setText(shownAsTyped(caption));
+    }
+    const QString& caption() const { return caption_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override
     {
         const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
         if (returnKey && !(event->modifiers() & ~Qt::KeypadModifier)) {
-            event->accept();
-            click();
+            if (hasDefaultButton()) {
+                event->accept();
+                click();
+            } else {
+                event->ignore();
+            }
             return;
         }
         QPushButton::keyPressEvent(event);
+    }
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QPushButton::focusInEvent(event);
+        updateDefaultLook();
+    }
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        QPushButton::focusOutEvent(event);
+        updateDefaultLook();
     }
     void initStyleOption(QStyleOptionButton* option) const override
     {
         QPushButton::initStyleOption(option);
         if (dropDown_)
             option->features |= QStyleOptionButton::HasMenu;
+        if (hasDefaultButton()) {
+            option->features &= ~QStyleOptionButton::DefaultButton;
+            if (answersReturn())
+                option->features |= QStyleOptionButton::DefaultButton;
+        }
+        option->text = shownCaption(*option);
     }
 
 private:
+    Window* ownWindow() const { return qobject_cast<Window*>(window()); }
+    bool hasDefaultButton() const
+    {
+        const Window* w = ownWindow();
+        return w && w->defaultButton();
+    }
+    // In a window with a default button: true for the button that Return would press now.
+    bool answersReturn() const
+    {
+        const Window* w = ownWindow();
+        const QWidget* focus = w->focusWidget();
+        if (qobject_cast<const QPushButton*>(focus))
+            return focus == this;
+        return w->defaultButton()->widget() == this;
+    }
+    // The focus moving between a button and another control changes which button looks the default.
+    void updateDefaultLook()
+    {
+        update();
+        if (hasDefaultButton())
+            ownWindow()->defaultButton()->widget()->update();
+    }
+    // The caption as it fits the room the style gives it.
+    QString shownCaption(const QStyleOptionButton& option) const
+    {
+        int room = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).width();
+        if (option.features & QStyleOptionButton::HasMenu)
+            room -= style()->pixelMetric(QStyle::PM_MenuButtonIndicator, &option, this);
+        room = std::max(0, room - 4);
+        const QString shown = fittedText(caption_, QFontMetrics(option.fontMetrics), room);
+        return shownAsTyped(shown);
+    }
+
+    QString caption_;
     bool dropDown_ = false;
 };
 
@@ -194,12 +275,12 @@ PushButton::PushButton()
 
 QString PushButton::Caption() const
 {
-    return asTyped(button_->text());
+    return button_->caption();
 }
 
 void PushButton::setCaption(const QString& caption)
 {
-    button_->setText(shownAsTyped(caption));
+    button_->setCaption(caption);
 }
 
 void PushButton::Push()
@@ -607,12 +688,12 @@ BevelButton::BevelButton()
 
 QString BevelButton::Caption() const
 {
-    return asTyped(button_->text());
+    return button_->caption();
 }
 
 void BevelButton::setCaption(const QString& caption)
 {
-    button_->setText(shownAsTyped(caption));
+    button_->setCaption(caption);
 }
 
 void BevelButton::setHasMenu(int kind)
@@ -677,12 +758,17 @@ void BevelButton::clicked()
         Push();
         return;
     }
+    // Rows are as wide as the button, or a third of the screen where that is wider; a longer row is
+    // cut with "…" (the row keeps its whole text).
     QMenu menu(button_);
+    const QScreen* screen = button_->screen();
+    const int room = std::max(button_->width(), screen ? screen->availableGeometry().width() / 3 : 400);
+    const QFontMetrics metrics(menu.font());
     for (int row = 0; row < int(menuRows_.size()); ++row) {
         if (isSeparator(row))
             menu.addSeparator();
         else
-            menu.addAction(shownAsTyped(menuRows_[size_t(row)].text))->setData(row);
+            menu.addAction(shownAsTyped(fittedText(menuRows_[size_t(row)].text, metrics, room)))->setData(row);
     }
     if (QAction* chosen = menu.exec(button_->mapToGlobal(QPoint(0, button_->height()))))
         Push(chosen->data().toInt());

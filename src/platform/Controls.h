@@ -49,14 +49,16 @@ private:
     FitLabel* label_;
 };
 
-// Captions, like every text the layer shows, appear as given: "&" marks no shortcut.
+// Captions, like every text the layer shows, appear as given: "&" marks no shortcut. A caption too wide
+// for its button is drawn cut with "…"; Caption() is always the whole text.
 class PushButton : public Control {
 public:
     PushButton();
     QString Caption() const;
     void setCaption(const QString& caption);
     // Presses the button as a click does: raises Action when the button and every control around it
-    // are enabled. Return or Enter on the focused button presses it too.
+    // are enabled. Space on the focused button presses it too, and so do Return and Enter where the
+    // window has a default button (Window).
     void Push();
 
     std::function<void(PushButton&)> Action;

@@ -3,6 +3,8 @@
 #include "platform/TextHelpers.h"
 #include "platform/Window.h"
 
+#include <QApplication>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 
 #include <algorithm>
@@ -10,7 +12,18 @@
 
 namespace fw {
 
+namespace {
+
+// Room the pane leaves around a single line's text: a margin on each side and the caret.
+constexpr int kLineTextMargins = 10;
+// Longest text a field that shows its text whole fits by its font; a longer one scrolls.
+constexpr qsizetype kLongestFittedText = 64;
+
+} // namespace
+
 // Routes Qt's input events of the field to its framework events; a handler returning true consumes.
+// The filter watches the pane and its viewport: an event the viewport leaves unhandled goes on to the
+// pane, so an event is raised where it first arrives, once.
 class EditField::Filter : public QObject {
 public:
     explicit Filter(EditField* owner)
@@ -19,32 +32,38 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
         switch (event->type()) {
-        case QEvent::KeyPress:
-            if (owner_->KeyDown)
-                return owner_->KeyDown(*owner_, keyText(static_cast<QKeyEvent*>(event)));
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (owner_->KeyDown && !isModifierKey(key->key()))
+                return owner_->KeyDown(*owner_, keyText(key));
             break;
+        }
         case QEvent::MouseButtonPress:
-            if (owner_->MouseDown) {
+            if (owner_->MouseDown && !cameThroughViewport(watched, static_cast<QMouseEvent*>(event)->position())) {
                 const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
                 return owner_->MouseDown(*owner_, p.x(), p.y());
             }
             break;
         case QEvent::MouseMove:
-            if (owner_->MouseMove) {
+            if (owner_->MouseMove && !cameThroughViewport(watched, static_cast<QMouseEvent*>(event)->position())) {
                 const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
                 owner_->MouseMove(*owner_, p.x(), p.y());
             }
             break;
         case QEvent::Wheel:
-            if (owner_->MouseWheel) {
+            if (owner_->MouseWheel && !cameThroughViewport(watched, static_cast<QWheelEvent*>(event)->position())) {
                 auto* wheel = static_cast<QWheelEvent*>(event);
                 const QPoint p = wheel->position().toPoint();
                 const QPoint d = -wheel->angleDelta() / 120;
                 return owner_->MouseWheel(*owner_, p.x(), p.y(), d.x(), d.y());
             }
+            break;
+        case QEvent::Resize:
+            if (watched == owner_->pane_->viewport())
+                owner_->fitFont();
             break;
         default:
             break;
@@ -53,6 +72,14 @@ protected:
     }
 
 private:
+    // True for a pointer event at the pane that the viewport already saw and left unhandled: its
+    // position, now in the pane's coordinates, lies on the viewport.
+    bool cameThroughViewport(QObject* watched, QPointF position) const
+    {
+        const QWidget* viewport = owner_->pane_->viewport();
+        return watched == owner_->pane_ && viewport->geometry().contains(position.toPoint());
+    }
+
     EditField* owner_;
 };
 
@@ -116,6 +143,8 @@ bool EditField::showsSharedText(const SharedText& text) const
 
 void EditField::raiseTextChange()
 {
+    if (showWhole_)
+        fitFont();
     if (TextChange)
         TextChange(*this);
 }
@@ -211,6 +240,37 @@ void EditField::setBackColor(QColor color)
 void EditField::applyTextColor()
 {
     Control::applyTextColor();
+}
+
+void EditField::applyFont()
+{
+    fitFont();
+}
+
+void EditField::setShowWhole(bool whole)
+{
+    showWhole_ = whole && !multiLine_;
+    fitFont();
+}
+
+// The field's own font, or for a field that shows its text whole and a short text too wide for it,
+// the largest smaller size that fits: a first guess in proportion, then steps down.
+void EditField::fitFont()
+{
+    QFont fitted = qtFont(font(), QApplication::font());
+    const QString& text = pane_->text();
+    const int room = pane_->viewport()->width() - kLineTextMargins;
+    if (showWhole_ && !text.isEmpty() && text.size() <= kLongestFittedText && room > 0) {
+        qreal needed = QFontMetricsF(fitted).horizontalAdvance(text);
+        int pixels = fitted.pixelSize();
+        while (pixels > 1 && needed > room) {
+            pixels = std::max(1, std::min(pixels - 1, int(pixels * room / needed)));
+            fitted.setPixelSize(pixels);
+            needed = QFontMetricsF(fitted).horizontalAdvance(text);
+        }
+    }
+    if (pane_->font() != fitted)
+        pane_->setFont(fitted);
 }
 
 int EditField::ScrollPosition() const

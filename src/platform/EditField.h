@@ -57,6 +57,10 @@ public:
     void setAlignment(int alignment);
     void setBorder(bool border);
     void setBackColor(QColor color);
+    // Single-line fields: a short text (up to 64 characters) too wide for the field is drawn whole in
+    // a smaller font, the largest that shows it, and in the field's own font again once it fits; the
+    // field keeps its place and size. Longer texts scroll as in any field.
+    void setShowWhole(bool whole);
 
     // Multi-line fields: first visible line, line of a character position, text size of the whole field.
     int ScrollPosition() const;
@@ -85,10 +89,12 @@ public:
 
 protected:
     void applyTextColor() override;
+    void applyFont() override;
 
 private:
     class Filter;
     void raiseTextChange();
+    void fitFont();
     bool maskAllows(int from, int to, const QString& with) const;
 
     bool multiLine_;
@@ -97,6 +103,7 @@ private:
     QString mask_;
     int maskDigits_ = 0;
     int textSize_ = 0;
+    bool showWhole_ = false;
 };
 
 } // namespace fw

@@ -2,6 +2,8 @@
 
 #include "platform/Graphics.h"
 
+#include <QApplication>
+#include <QFontMetricsF>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QPainter>
@@ -9,6 +11,7 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <cmath>
 
 namespace fw {
 
@@ -57,6 +60,22 @@ public:
 private:
     Listbox* owner_;
 };
+
+// Letters that reach highest and lowest in most fonts: capitals with marks above, letters with tails.
+const QString kTallestLetters = QStringLiteral("\u00C5\u00C9\u00D1\u00C7gjpqy|");
+
+// True when a line of text in font, centred in a row of the given height as the list's style places
+// it, shows whole: the line fits, and so do the marks and tails of its tallest letters.
+bool fitsRow(const QFont& font, int rowHeight)
+{
+    const QFontMetricsF metrics(font);
+    const qreal lineHeight = metrics.ascent() + metrics.descent();
+    if (lineHeight > rowHeight)
+        return false;
+    const qreal baseline = std::floor((rowHeight - lineHeight) / 2) + metrics.ascent();
+    const QRectF ink = metrics.tightBoundingRect(kTallestLetters);
+    return baseline + ink.top() >= 0 && baseline + ink.bottom() <= rowHeight;
+}
 
 } // namespace
 
@@ -153,7 +172,19 @@ std::vector<int> Listbox::selectedRows() const
 void Listbox::setDefaultRowHeight(int height)
 {
     rowHeight_ = height;
+    applyFont();
     view_->doItemsLayout();
+}
+
+void Listbox::applyFont()
+{
+    QFont fitted = qtFont(font(), QApplication::font());
+    if (rowHeight_ > 0) {
+        int pixels = fitted.pixelSize();
+        while (pixels > 1 && !fitsRow(fitted, rowHeight_))
+            fitted.setPixelSize(--pixels);
+    }
+    view_->setFont(fitted);
 }
 
 qsizetype Listbox::shownCharacters(int widthPx)

@@ -49,6 +49,8 @@ public:
     std::vector<int> selectedRows() const;
 
     int DefaultRowHeight() const { return rowHeight_; }
+    // Rows of a set height show their text whole: the list's font shrinks, where it must, to the
+    // largest size whose line, marks above capitals and tails below the line included, fits a row.
     void setDefaultRowHeight(int height);
 
     // Raised before a cell's background is painted; the Graphics covers that cell only. Returning
@@ -56,6 +58,9 @@ public:
     virtual bool CellBackgroundPaint(Graphics& g, int row, int column);
 
     QListView* view() const { return view_; }
+
+protected:
+    void applyFont() override;
 
 private:
     QListView* view_;

@@ -4,7 +4,6 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -12,6 +11,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 
@@ -74,8 +74,9 @@ void appendInReadingOrder(std::vector<Control*> siblings, std::vector<Control*>&
 } // namespace
 
 // Keeps the keyboard away from controls the user cannot see, whatever route the focus took to them: a
-// key that reaches such a control is dropped and the focus moves on; a control that receives the focus
-// hands it on once control is back in the event loop. It looks at key presses and focus changes only.
+// key that reaches such a control is dropped and the focus moves on (backwards for Shift+Tab); a
+// control that receives the focus hands it on once control is back in the event loop. A key that is
+// only a modifier changes nothing there. It looks at key presses and focus changes only.
 class FocusGuard : public QObject {
 public:
     using QObject::QObject;
@@ -104,7 +105,12 @@ protected:
             });
             return false;
         }
-        window->focusNextPrevChild(true);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (isModifierKey(key->key()))
+            return true;
+        const bool backwards = key->key() == Qt::Key_Backtab
+                               || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier));
+        window->focusNextPrevChild(!backwards);
         return true;
     }
 };
@@ -221,13 +227,12 @@ std::vector<Control*> Window::focusOrder() const
 }
 
 // Steps from the focused control (or from before the first) to the next control in reading order that
-// can take the focus; the focused control itself may no longer be able to hold it.
+// can take the focus; the focused control itself may no longer be able to hold it. Returns false when
+// no control can take the focus, so that Tab goes on as a key.
 bool Window::focusNextPrevChild(bool next)
 {
     const std::vector<Control*> order = readingOrder();
     const size_t n = order.size();
-    if (n == 0)
-        return true;
     const Control* current = controlOf(focusWidget());
     const auto at = std::find(order.begin(), order.end(), current);
     const size_t from = at != order.end() ? size_t(at - order.begin()) : next ? n - 1 : 0;
@@ -241,7 +246,7 @@ bool Window::focusNextPrevChild(bool next)
     // Nothing can take the focus: it leaves the control the user cannot see.
     if (current && !current->canTakeFocus())
         setFocus(Qt::OtherFocusReason);
-    return true;
+    return false;
 }
 
 void Window::deferFocus(Control* control)
@@ -413,13 +418,25 @@ bool Window::MouseWheel(int, int, int, int)
     return false;
 }
 
+void Window::setDefaultButton(PushButton* button)
+{
+    if (defaultButton_ && defaultButton_->widget())
+        static_cast<QPushButton*>(defaultButton_->widget())->setDefault(false);
+    defaultButton_ = button;
+    if (button && button->widget())
+        static_cast<QPushButton*>(button->widget())->setDefault(true);
+}
+
+// A focused push button handles Return itself where the window has a default button; here Return
+// comes from any other control, or from a button in a window without one.
 void Window::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
-    // A focused button takes Return for itself (a check box leaves it unanswered); the default button
-    // answers Return from the other controls.
-    const bool fromButton = qobject_cast<QAbstractButton*>(focusWidget()) != nullptr;
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !fromButton && defaultButton_ && defaultButton_->Enabled()
+    if (isModifierKey(key)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && defaultButton_ && defaultButton_->Enabled()
         && defaultButton_->isSeen()) {
         defaultButton_->Push();
         return;
@@ -458,13 +475,36 @@ void Window::paintEvent(QPaintEvent* event)
     painter.drawPixmap(rect(), backdrop_);
 }
 
+bool isModifierKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_Mode_switch:
+    case Qt::Key_Direction_L:
+    case Qt::Key_Direction_R: return true;
+    default: return false;
+    }
+}
+
 QString keyText(const QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Return: return QString(QChar(13));
     case Qt::Key_Enter: return QString(QChar(3));
     case Qt::Key_Escape: return QString(QChar(27));
-    case Qt::Key_Tab: return QString(QChar(9));
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return QString(QChar(9));
     case Qt::Key_Backspace: return QString(QChar(8));
     case Qt::Key_Left: return QString(QChar(28));
     case Qt::Key_Right: return QString(QChar(29));

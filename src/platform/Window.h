@@ -39,8 +39,17 @@ struct WindowRecord {
 //
 // Keyboard focus: a window opens with the focus on the control its code focused before showing it, or
 // else on its first control in reading order that can take the focus. Tab and Shift+Tab follow the
-// reading order. A control the user cannot see (Control::isSeen) never keeps the focus and takes no key:
-// a key that reaches it is dropped and the focus moves on to the next control.
+// reading order; in a window where no control can take the focus they are keys like any other and
+// reach KeyDown. A control the user cannot see (Control::isSeen) never keeps the focus and takes no
+// key: a key that reaches it is dropped and the focus moves on, backwards for Shift+Tab. A key that is
+// only a modifier (Shift, Ctrl, Alt, Meta, the locks) is no key press: it reaches no KeyDown and
+// moves no focus.
+//
+// Return and Escape: a window may have a default button, which answers Return, and a cancel button,
+// which answers Escape, both only while enabled and seen. In a window with a default button, as in a
+// desktop dialog, Return on a focused push button presses that button instead, and the style draws
+// the button that Return would press as the default. In a window without one, Return on a focused
+// button presses nothing and goes on to KeyDown; Space presses a focused button in every window.
 //
 // Closing a window raises CloseEvent(), hides it, removes it from the open windows and deletes it once
 // control is back in the event loop, so a handler may go on after closing its own window.
@@ -126,8 +135,9 @@ public:
     // Picture drawn over the whole content area behind the controls.
     void setBackdrop(const QPixmap& picture);
 
-    // Default and cancel buttons answer Return and Escape.
-    void setDefaultButton(class PushButton* button) { defaultButton_ = button; }
+    // Default and cancel buttons answer Return and Escape (see the class comment).
+    void setDefaultButton(class PushButton* button);
+    class PushButton* defaultButton() const { return defaultButton_; }
     void setCancelButton(class PushButton* button) { cancelButton_ = button; }
 
 signals:
@@ -180,8 +190,12 @@ private:
     class PushButton* cancelButton_ = nullptr;
 };
 
+// True for a key that only modifies others (Shift, Ctrl, Alt, Meta, Caps Lock and the like).
+bool isModifierKey(int key);
+
 // The key of a key event as the framework's KeyDown gives it: the typed character, or a control
-// character for Return (13), Enter (3), Escape (27), Tab (9), Backspace (8) and the arrow keys (28-31).
+// character for Return (13), Enter (3), Escape (27), Tab and Shift+Tab (9), Backspace (8) and the
+// arrow keys (28-31).
 // No other key gives a control character: Ctrl with a letter gives the letter, other keys whose text
 // is a control character give the empty text.
 QString keyText(const class QKeyEvent* event);

@@ -168,6 +168,8 @@ private:
     // The pane of the page the side's page panel shows; nullptr while it shows the empty page.
     fw::EditField* shownPane(Side side) const;
     void focusShownPane(Side side);
+    // Focus after a search action: the side's shown pane, else the other side's, else inRow.
+    void focusAfterSearch(Side side, fw::Control* inRow);
     void reportChoiceChanged(Side side);
     void updateLineNumberDisplay(Side side);
     void setNavigationProperties(Side side, qint32 row, qint32 count, const std::shared_ptr<RC_searchCriteriaClass>& crit);

@@ -182,7 +182,24 @@ void RW_reportOutputWindow::setHitNumber(Side side, int row, const QString& text
 {
     if (auto* field = sideCtl<EditField>("EF_searchInstance", side, row))
         field->setText(text);
-    focusShownPane(side);
+    focusAfterSearch(side, nullptr);
+}
+
+// Gives the keyboard focus to the pane a search action names, or where that pane cannot take it (the
+// split squeezed it to nothing, the rows left the panes no height) to the other pane, or else to
+// inRow, a control of the row acted on; where none of them can, the focus stays where it is. So the
+// focus never falls to whatever control the toolkit picks next, such as the return button.
+void RW_reportOutputWindow::focusAfterSearch(Side side, Control* inRow)
+{
+    for (Side s : {side, side == Side::Left ? Side::Right : Side::Left}) {
+        EditField* pane = shownPane(s);
+        if (pane && pane->canTakeFocus()) {
+            pane->SetFocus();
+            return;
+        }
+    }
+    if (inRow)
+        inRow->SetFocus();
 }
 
 void RW_reportOutputWindow::stepHitNumber(Side side, int row, qint64 step)
@@ -476,8 +493,7 @@ void RW_reportOutputWindow::executeFind(qint32 row)
 
     pagesLeft->setVisible(true);
     pagesRight->setVisible(true);
-    if (auto* pane = ctl<EditField>("EF_mainResultsLeft", pL - 1))
-        pane->SetFocus();
+    focusAfterSearch(Side::Left, ctl<PushButton>("PB_clearSearch", row));
 }
 
 void RW_reportOutputWindow::PB_find_Action(PushButton& sender)
@@ -517,7 +533,6 @@ void RW_reportOutputWindow::PB_clearSearch_Action(PushButton& sender)
     progress->setValue(0);
     auto* pagesLeft = ctl<PagePanel>("PP_resultsLeft");
     auto* pagesRight = ctl<PagePanel>("PP_resultsRight");
-    const int pL = pagesLeft->Value();
     pagesLeft->setVisible(false);
     pagesRight->setVisible(false);
 
@@ -561,8 +576,7 @@ void RW_reportOutputWindow::PB_clearSearch_Action(PushButton& sender)
 
     pagesLeft->setVisible(true);
     pagesRight->setVisible(true);
-    if (auto* pane = ctl<EditField>("EF_mainResultsLeft", pL - 1))
-        pane->SetFocus();
+    focusAfterSearch(Side::Left, ctl<PushButton>("PB_find", row));
     progress->setValue(0);
     progress->setMaximum(10);
 }

@@ -82,14 +82,24 @@ public:
     using SearchRowElement::SearchRowElement;
 };
 
+// A hit number too long for the narrow field shows whole, in a smaller font.
 class EF_searchInstanceLeft : public SearchRowElement<fw::EditField> {
 public:
-    using SearchRowElement::SearchRowElement;
+    explicit EF_searchInstanceLeft(int index)
+        : SearchRowElement(index)
+    {
+        setShowWhole(true);
+    }
 };
 
+// A hit number too long for the narrow field shows whole, in a smaller font.
 class EF_searchInstanceRight : public SearchRowElement<fw::EditField> {
 public:
-    using SearchRowElement::SearchRowElement;
+    explicit EF_searchInstanceRight(int index)
+        : SearchRowElement(index)
+    {
+        setShowWhole(true);
+    }
 };
 
 class ChB_applyColor : public SearchRowElement<fw::CheckBox> {

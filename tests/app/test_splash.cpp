@@ -108,9 +108,20 @@ QWidget* widgetOf(splashScreen& s, const char* name)
     return s.FindControl(QString::fromLatin1(name))->widget();
 }
 
+// Shift+Tab as typed: Shift alone is no key and hands nothing over; the Tab that follows does.
+void shiftTab(splashScreen& s)
+{
+    QTest::keyPress(&s, Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_FALSE(s.isClosed()) << "Shift alone handed over";
+    EXPECT_TRUE(numberWindows().empty());
+    QTest::keyClick(&s, Qt::Key_Backtab, Qt::ShiftModifier);
+}
+
 const InputCase inputs[] = {
     {"letter key", [](splashScreen& s) { QTest::keyClick(&s, Qt::Key_A); }},
     {"Escape key", [](splashScreen& s) { QTest::keyClick(&s, Qt::Key_Escape); }},
+    {"Tab key", [](splashScreen& s) { QTest::keyClick(&s, Qt::Key_Tab); }},
+    {"Shift+Tab", shiftTab},
     {"click on the picture", [](splashScreen& s) { QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(100, 100)); }},
     {"click on the product name",
      [](splashScreen& s) { QTest::mouseClick(widgetOf(s, "versionString"), Qt::LeftButton, {}, QPoint(170, 26)); }},

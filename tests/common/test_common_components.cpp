@@ -8,12 +8,15 @@
 #include "support/TestSupport.h"
 
 #include <QAbstractItemModel>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QListView>
 #include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -59,6 +62,19 @@ TEST_F(SharedPieces, ListRowsAreFourteenPixelsHighOnceOpen)
         EXPECT_EQ(r.height(), 14) << "row " << row;
         EXPECT_EQ(r.top(), 14 * row) << "row " << row;
     }
+    // Their text shows whole: a line of the list's font, centred in a row, holds the marks above
+    // capitals and the tails below the line.
+    const QFontMetricsF metrics(lb->view()->font());
+    const qreal line = metrics.ascent() + metrics.descent();
+    EXPECT_LE(line, 14.0);
+    const qreal baseline = std::floor((14 - line) / 2) + metrics.ascent();
+    for (const QString& letter : {QStringLiteral("\u00C5"), QStringLiteral("\u00C9"), QStringLiteral("g"),
+                                 QStringLiteral("j"), QStringLiteral("p"), QStringLiteral("q"), QStringLiteral("y")}) {
+        const QRectF ink = metrics.tightBoundingRect(letter);
+        EXPECT_GE(baseline + ink.top(), 0.0) << letter.toStdString();
+        EXPECT_LE(baseline + ink.bottom(), 14.0) << letter.toStdString();
+    }
+    EXPECT_GE(metrics.height(), 10.0) << "the font is no smaller than it must be";
 }
 
 TEST_F(SharedPieces, EvenRowsAreShadedFromEdgeToEdge)

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,8 @@ struct Seen {
     int selStart = -1;
     int selLength = -1;
     bool fieldHasFocus = false;
+    // "Save" is marked as the button Return presses, as desktop dialogs mark theirs.
+    bool saveMarkedDefault = false;
 };
 
 class FieldInputWindow : public ::testing::Test {
@@ -68,6 +71,7 @@ protected:
             seen.selLength = field->SelLength();
             seen.fieldHasFocus = testsupport::waitUntil(
                 [field] { return QApplication::focusWidget() == field->widget(); }, 2000);
+            seen.saveMarkedDefault = static_cast<QPushButton*>(d.FindControl(QStringLiteral("PB_save"))->widget())->isDefault();
             user(d);
             if (!d.isClosed()) {
                 ADD_FAILURE() << "the dialog is still open after the user's input";
@@ -177,6 +181,7 @@ TEST_F(FieldInputWindow, ShowsTheProposedTextWhollySelectedInTheFocusedField)
     EXPECT_EQ(seen.selStart, 0);
     EXPECT_EQ(seen.selLength, 16) << "counted in characters";
     EXPECT_TRUE(seen.fieldHasFocus);
+    EXPECT_TRUE(seen.saveMarkedDefault);
 }
 
 TEST_F(FieldInputWindow, EmptyProposalStartsEmptyWithNothingSelected)

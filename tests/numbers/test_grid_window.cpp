@@ -380,18 +380,26 @@ TEST_F(GridWindowTest, ModalExchangeAnswersOnlyThroughDone)
     }
 }
 
+// Keys go where the user's keys go: into the focused control, the first "All" when the grid opens, and
+// from there to the window. Return and Escape press nothing there; Space presses the focused button.
 TEST_F(GridWindowTest, ReturnAndEscapePressNoButton)
 {
     Exchange ex({4});
     Grid* grid = Grid::instance();
     grid->initialize(ex.transport);
     grid->Show();
-    QTest::keyClick(grid, Qt::Key_Return);
-    QTest::keyClick(grid, Qt::Key_Escape);
+    QWidget* firstAll = button(*grid, "PB_selectColumn", 0)->widget();
+    ASSERT_EQ(grid->focusWidget(), firstAll);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(firstAll, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QTest::keyClick(grid, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    }
     testsupport::settle();
     EXPECT_FALSE(grid->isClosed());
     EXPECT_TRUE(ex.transport->getUserCancel());
     EXPECT_EQ(tickedNumbers(*grid), Numbers{4});
+    QTest::keyClick(firstAll, Qt::Key_Space);
+    EXPECT_EQ(tickedNumbers(*grid), (Numbers{0, 4, 10, 20, 30, 40, 50, 60, 70, 80, 90}));
 }
 
 TEST_F(GridWindowTest, DoneWithoutInitializeOnlyCloses)

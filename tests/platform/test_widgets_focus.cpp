@@ -157,6 +157,12 @@ TEST_F(WidgetFocus, AControlThatGoesOutOfSightTakesNoKeyAndHandsTheFocusOn)
     // The group box shrinks from its top, the way a search area hides a row: the button is clipped.
     w->FindControl(QStringLiteral("GB"))->setBounds(10, 190, 300, 20);
     inGroup->setTop(160);
+    // Shift alone changes nothing; Shift+Tab then moves backwards from where the focus was.
+    QTest::keyPress(inGroup->widget(), Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_EQ(focused(*w), "PB_inGroup") << "a modifier alone moved the focus";
+    QTest::keyClick(inGroup->widget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Shift);
+    EXPECT_EQ(focused(*w), "CB_third");
     QTest::keyClick(inGroup->widget(), Qt::Key_Space);
     QTest::keyClick(inGroup->widget(), Qt::Key_Return);
     EXPECT_EQ(pressed, 0) << "an unseen button was pressed by key";

@@ -19,11 +19,13 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -74,6 +76,8 @@ struct KeyCase {
     Qt::KeyboardModifiers modifiers;
     QString text;
     bool returnOrEnter;
+    // A key that is only a modifier is no key press for KeyDown.
+    bool reachesKeyDown = true;
 };
 
 const KeyCase keyCases[] = {
@@ -84,6 +88,9 @@ const KeyCase keyCases[] = {
     {"Ctrl+J", Qt::Key_J, Qt::ControlModifier, QString(QChar(10)), false},
     {"Ctrl+Shift+C", Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier, QString(QChar(3)), false},
     {"c", Qt::Key_C, Qt::NoModifier, QStringLiteral("c"), false},
+    {"Shift alone", Qt::Key_Shift, Qt::ShiftModifier, QString(), false, false},
+    {"Ctrl alone", Qt::Key_Control, Qt::ControlModifier, QString(), false, false},
+    {"Caps Lock", Qt::Key_CapsLock, Qt::NoModifier, QString(), false, false},
 };
 
 bool isReturnOrEnter(const QString& key)
@@ -105,8 +112,10 @@ TEST_F(WidgetInput, OnlyTheReturnAndEnterKeysReachKeyDownAsReturnAndEnter)
         window->keys.clear();
         pressKey(field->widget(), c.key, c.modifiers, c.text);
         pressKey(window, c.key, c.modifiers, c.text);
-        ASSERT_EQ(fieldKeys.size(), 1);
-        ASSERT_EQ(window->keys.size(), 1);
+        ASSERT_EQ(fieldKeys.size(), c.reachesKeyDown ? 1 : 0);
+        ASSERT_EQ(window->keys.size(), c.reachesKeyDown ? 1 : 0);
+        if (!c.reachesKeyDown)
+            continue;
         EXPECT_EQ(isReturnOrEnter(fieldKeys.front()), c.returnOrEnter);
         EXPECT_EQ(isReturnOrEnter(window->keys.front()), c.returnOrEnter);
         if (!c.returnOrEnter) {
@@ -140,35 +149,75 @@ TEST_F(WidgetInput, CtrlCInAPhraseFieldCopiesInsteadOfFinding)
         << "Return still runs the Find";
 }
 
-// Return on a focused push button presses that button; the default button answers Return from a field.
-TEST_F(WidgetInput, ReturnPressesTheFocusedButtonNotTheDefault)
+// Return and Enter as on the desktop: in a window with a default button, a focused push button takes
+// them and every other control hands them to the default button, while it is enabled and seen; the
+// button Return would press is drawn as the default. In a window without one, Return presses no button
+// and goes on to the window's KeyDown; Space presses the focused button in both.
+TEST_F(WidgetInput, ReturnPressesTheFocusedButtonOnlyWhereTheWindowHasADefault)
 {
     auto* field = window->add(new fw::EditField, QStringLiteral("EF_r"), 10, 10, 200, 22);
+    auto* box = window->add(new fw::CheckBox, QStringLiteral("CB_r"), 10, 35, 80, 22);
     auto* save = window->add(new fw::PushButton, QStringLiteral("PB_save"), 220, 60, 74, 22);
     auto* cancel = window->add(new fw::PushButton, QStringLiteral("PB_cancel"), 10, 60, 74, 22);
     save->setCaption(QStringLiteral("Save"));
     cancel->setCaption(QStringLiteral("Cancel"));
-    window->setDefaultButton(save);
-    window->setCancelButton(cancel);
     QStringList pressed;
     save->Action = [&pressed](fw::PushButton&) { pressed << "save"; };
     cancel->Action = [&pressed](fw::PushButton&) { pressed << "cancel"; };
+    const auto image = [](fw::Control* c) { return c->widget()->grab().toImage(); };
 
+    enum Default { None, Shown, Hidden, Disabled };
     const struct {
+        Default withDefault;
         fw::Control* focus;
         Qt::Key key;
         const char* expected;
+        bool reachesKeyDown;
     } cases[] = {
-        {cancel, Qt::Key_Return, "cancel"}, {cancel, Qt::Key_Enter, "cancel"}, {save, Qt::Key_Return, "save"},
-        {field, Qt::Key_Return, "save"},    {field, Qt::Key_Enter, "save"},
+        {Shown, cancel, Qt::Key_Return, "cancel", false}, {Shown, cancel, Qt::Key_Enter, "cancel", false},
+        {Shown, save, Qt::Key_Return, "save", false},     {Shown, field, Qt::Key_Return, "save", false},
+        {Shown, field, Qt::Key_Enter, "save", false},     {Shown, box, Qt::Key_Return, "save", false},
+        {Shown, cancel, Qt::Key_Space, "cancel", false},  {Hidden, field, Qt::Key_Return, "", true},
+        {Hidden, cancel, Qt::Key_Return, "cancel", false}, {Disabled, field, Qt::Key_Return, "", true},
+        {None, cancel, Qt::Key_Return, "", true},         {None, save, Qt::Key_Enter, "", true},
+        {None, box, Qt::Key_Return, "", true},            {None, cancel, Qt::Key_Space, "cancel", false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.focus->Name().toStdString() + (c.key == Qt::Key_Return ? " Return" : " Enter"));
+        SCOPED_TRACE(testing::Message() << "default " << c.withDefault << ", " << c.focus->Name().toStdString() << " key "
+                                        << int(c.key));
+        window->setDefaultButton(c.withDefault == None ? nullptr : save);
+        save->setVisible(c.withDefault != Hidden);
+        save->setEnabled(c.withDefault != Disabled);
         pressed.clear();
+        window->keys.clear();
         c.focus->SetFocus();
-        QTest::keyClick(c.focus->widget(), c.key);
-        EXPECT_EQ(pressed, QStringList{QString::fromLatin1(c.expected)});
+        ASSERT_TRUE(c.focus->widget()->hasFocus());
+        QTest::keyClick(c.focus->widget(), c.key, c.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_EQ(pressed.join(' '), QString::fromLatin1(c.expected));
+        EXPECT_EQ(window->keys.size(), c.reachesKeyDown ? 1 : 0);
     }
+
+    // The default look: on the default button while the focus is on no push button, on the focused
+    // push button otherwise, and on no button in a window without a default.
+    save->setVisible(true);
+    save->setEnabled(true);
+    window->setDefaultButton(save);
+    field->SetFocus();
+    testsupport::settle();
+    EXPECT_TRUE(static_cast<QPushButton*>(save->widget())->isDefault());
+    const QImage saveMarked = image(save);
+    const QImage cancelPlain = image(cancel);
+    cancel->SetFocus();
+    testsupport::settle();
+    EXPECT_NE(image(save), saveMarked) << "the default look stays on Save while Cancel has the focus";
+    const QImage cancelMarked = image(cancel);
+    window->setDefaultButton(nullptr);
+    testsupport::settle();
+    EXPECT_FALSE(static_cast<QPushButton*>(save->widget())->isDefault());
+    EXPECT_NE(image(cancel), cancelMarked) << "a focused button looks the default in a window without one";
+    field->SetFocus();
+    testsupport::settle();
+    EXPECT_EQ(image(cancel), cancelPlain);
 }
 
 // Texts from the user go into captions, menu rows and messages as typed: "&" is no shortcut marker.
@@ -204,7 +253,8 @@ TEST_F(WidgetInput, AmpersandsInCaptionsAndMenuRowsShowAsTyped)
     bevel->AddSeparator();
     bevel->AddRow(QStringLiteral("Add New Bookmark"));
     QStringList rowTexts;
-    QTimer::singleShot(0, [&rowTexts] {
+    int menuWidth = 0;
+    QTimer::singleShot(0, [&rowTexts, &menuWidth] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (!menu)
             return;
@@ -212,11 +262,57 @@ TEST_F(WidgetInput, AmpersandsInCaptionsAndMenuRowsShowAsTyped)
             if (!action->isSeparator())
                 rowTexts << action->text();
         }
+        menuWidth = menu->sizeHint().width();
         menu->close();
     });
+    // A name far wider than the screen is cut with "…" in the menu, and kept whole in the row.
+    QString longName;
+    while (longName.size() < 300)
+        longName += QStringLiteral("Line %1: stdout ").arg(longName.size());
+    bevel->AddRow(longName);
     QTest::mouseClick(bevel->widget(), Qt::LeftButton);
     testsupport::waitUntil([&rowTexts] { return !rowTexts.isEmpty(); }, 2000);
-    EXPECT_EQ(rowTexts, (QStringList{drawn, QStringLiteral("Add New Bookmark")}));
+    ASSERT_EQ(rowTexts.size(), 3);
+    EXPECT_EQ(rowTexts.mid(0, 2), (QStringList{drawn, QStringLiteral("Add New Bookmark")}));
+    EXPECT_TRUE(rowTexts[2].endsWith(QChar(0x2026))) << rowTexts[2].toStdString();
+    EXPECT_TRUE(longName.startsWith(rowTexts[2].chopped(1))) << rowTexts[2].toStdString();
+    EXPECT_LT(menuWidth, bevel->widget()->screen()->availableGeometry().width() / 2);
+    EXPECT_EQ(bevel->MenuRow(3), longName);
+}
+
+// A caption too wide for its button is drawn cut with "…", as it would be drawn had it been given cut;
+// the button keeps the whole caption. So are a bevel button's, beside its drop-down indicator.
+TEST_F(WidgetInput, LongCaptionsAreCutWithAnEllipsis)
+{
+    QString longName;
+    while (longName.size() < 300)
+        longName += QStringLiteral("Line %1: stdout ").arg(longName.size());
+    auto* bevel = window->add(new fw::BevelButton, QStringLiteral("BB_long"), 10, 10, 200, 22);
+    auto* plain = window->add(new fw::PushButton, QStringLiteral("PB_long"), 10, 40, 120, 22);
+    bevel->setCaptionAlign(0);
+    bevel->setHasMenu(2);
+
+    // The shortest cut caption ending in "…" that draws like the whole one must show its "…": without
+    // it, the button draws something else. (A caption cut only by the button's edge draws alike with
+    // or without a "…" that lies beyond the edge.)
+    const auto drawnCut = [&](fw::Control* button, const std::function<void(const QString&)>& setCaption) {
+        const auto picture = [&](const QString& caption) {
+            setCaption(caption);
+            return button->widget()->grab().toImage();
+        };
+        const QImage whole = picture(longName);
+        for (qsizetype n = 1; n < longName.size(); ++n) {
+            if (picture(longName.left(n) + QChar(0x2026)) == whole)
+                return picture(longName.left(n)) != whole;
+        }
+        return false;
+    };
+    EXPECT_TRUE(drawnCut(bevel, [&](const QString& caption) { bevel->setCaption(caption); }));
+    EXPECT_TRUE(drawnCut(plain, [&](const QString& caption) { plain->setCaption(caption); }));
+    bevel->setCaption(longName);
+    plain->setCaption(longName);
+    EXPECT_EQ(bevel->Caption(), longName);
+    EXPECT_EQ(plain->Caption(), longName);
 }
 
 // A real message box shows its texts as plain text: markup in a file name is not interpreted.

@@ -483,6 +483,25 @@ TEST_F(WidgetLayout, StaticTextThatDoesNotFitIsDrawnSmallerWhole)
     const QFont own = w->control<fw::StaticText>(QStringLiteral("ST_count"), 5)->widget()->font();
     label->setText(QStringLiteral("7"));
     EXPECT_EQ(label->widget()->font(), own);
+
+    // So is a number in a field that shows its text whole (the hit-number fields), typed or set; the
+    // pane's text room is its viewport less a margin each side and the caret.
+    for (const char* number : {"21465", "999999999", "7", "2147483647"}) {
+        SCOPED_TRACE(number);
+        auto* field = w->add(new fw::EditField, QStringLiteral("EF_hit"), 140, 200, 37, 23, LockLeft, nullptr, n++);
+        field->setBorder(true);
+        field->setAlignment(2);
+        field->setShowWhole(true);
+        field->setText(QString::fromLatin1(number).left(1));
+        field->SetFocus();
+        QTest::keyClicks(field->widget(), QString::fromLatin1(number).mid(1));
+        const auto* pane = field->textPane();
+        EXPECT_EQ(field->Text(), QString::fromLatin1(number));
+        EXPECT_LE(QFontMetricsF(pane->font()).horizontalAdvance(field->Text()), pane->viewport()->width() - 9);
+        EXPECT_EQ(rectText(bounds(*field)), rectText(QRect(140, 200, 37, 23)));
+        field->setText(QStringLiteral("7"));
+        EXPECT_EQ(pane->font(), own);
+    }
 }
 
 } // namespace

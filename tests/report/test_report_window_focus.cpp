@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace {
@@ -145,6 +146,62 @@ TEST_F(ReportFocusTest, TabNeverLandsInACollapsedRow)
             }
             EXPECT_EQ(focused(), describe(start)) << "the chain comes back to its start";
         }
+    }
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join(QLatin1Char('\n')).toStdString();
+}
+
+// Find and Reset focus the left pane; where it cannot take the focus (the split squeezed it to nothing,
+// seven rows left the panes no height in a low window) the right pane takes it, and where neither can,
+// the focus stays in the row: on "Reset" after Find, on "Find" after Reset. Never on the return button:
+// Return pressed thrice after Find leaves the report in place.
+TEST_F(ReportFocusTest, SearchActionsFocusAPaneOrStayInTheRow)
+{
+    const struct {
+        const char* label;
+        std::function<void()> squeeze;
+        const char* afterFind;
+        const char* afterReset;
+    } cases[] = {
+        {"split slider at the left end",
+         [&] {
+             auto* slider = static_cast<fw::Slider*>(c("SL_widthAdjuster"));
+             slider->setValue(slider->Minimum());
+         },
+         "EF_mainResultsRight(0)", "EF_mainResultsRight(0)"},
+        {"seven rows in a low window",
+         [&] {
+             while (w->numSearchCriteriaVisible < 7)
+                 static_cast<fw::PushButton*>(c("PB_NewCriteria", w->numSearchCriteriaVisible - 1))->Push();
+             w->setSize(720, 472);
+         },
+         "PB_clearSearch(0)", "PB_find(0)"},
+        {"nothing squeezed", [] {}, "EF_mainResultsLeft(0)", "EF_mainResultsLeft(0)"},
+    };
+    for (const auto& sc : cases) {
+        SCOPED_TRACE(sc.label);
+        w->Close();
+        w = fw::Window::New<Report>();
+        testsupport::showReport(*w, QStringLiteral("one\ntwo\n"));
+        w->activateWindow();
+        ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == w; }));
+        sc.squeeze();
+        testsupport::settle();
+        auto* phrase = static_cast<fw::EditField*>(c("EF_searchText", 0));
+        ASSERT_TRUE(phrase->canTakeFocus());
+        phrase->setText(QStringLiteral("one"));
+        focusOn(c("PB_find", 0));
+        pressSpace();
+        ASSERT_EQ(static_cast<fw::StaticText*>(c("ST_searchTotal", 0))->Text(), QStringLiteral("1"));
+        EXPECT_EQ(focused(), sc.afterFind);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(focus(), Qt::Key_Return);
+        ASSERT_FALSE(w->isClosed()) << "Return after Find dropped the report";
+        if (!c("PB_clearSearch", 0)->Visible())
+            continue;
+        focusOn(c("PB_clearSearch", 0));
+        pressSpace();
+        EXPECT_EQ(static_cast<fw::StaticText*>(c("ST_searchTotal", 0))->Text(), QStringLiteral("-"));
+        EXPECT_EQ(focused(), sc.afterReset);
     }
     EXPECT_TRUE(log.shown.empty()) << log.messages().join(QLatin1Char('\n')).toStdString();
 }

@@ -8,9 +8,27 @@
 #include "search/RC_searchCriteriaClass.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
+
 #include <gtest/gtest.h>
 
 namespace {
+
+// One notch of the wheel over a field, as the system delivers it: spontaneous, to the widget under the
+// pointer (the field's viewport), from where Qt passes it up while no widget accepts it. deltaY > 0
+// turns towards the user (down); deltaX moves sideways.
+void wheelOver(fw::EditField& field, int deltaX, int deltaY)
+{
+    QWidget* viewport = static_cast<QAbstractScrollArea*>(field.widget())->viewport();
+    const QPointF at(viewport->width() / 2, viewport->height() / 2);
+    QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(-120 * deltaX, -120 * deltaY), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    QApplication::instance()->notify(viewport, &event);
+}
 
 using Report = RW_reportOutputWindow;
 using Crit = std::shared_ptr<RC_searchCriteriaClass>;
@@ -190,20 +208,19 @@ TEST_F(HitNavigationTest, ArrowsAndWheelStepWithoutWrapping)
     for (Side s : {Left, Right}) {
         for (const StepCase& sc : cases) {
             hitField(s, 3)->setText(QString::number(sc.from + 1));
-            bool consumed = false;
             switch (sc.action) {
             case Action::Next: upDown(s, 3)->PressDown(); break;
             case Action::Previous: upDown(s, 3)->PressUp(); break;
             case Action::First: firstLast(s, 3)->PressUp(); break;
             case Action::Last: firstLast(s, 3)->PressDown(); break;
-            case Action::WheelDown: consumed = hitField(s, 3)->MouseWheel(*hitField(s, 3), 5, 5, 0, 1); break;
-            case Action::WheelUp: consumed = hitField(s, 3)->MouseWheel(*hitField(s, 3), 5, 5, 0, -1); break;
-            case Action::WheelNone: consumed = hitField(s, 3)->MouseWheel(*hitField(s, 3), 5, 5, 3, 0); break;
+            case Action::WheelDown: wheelOver(*hitField(s, 3), 0, 1); break;
+            case Action::WheelUp: wheelOver(*hitField(s, 3), 0, -1); break;
+            case Action::WheelNone: wheelOver(*hitField(s, 3), 3, 0); break;
             }
-            EXPECT_FALSE(consumed);
             SCOPED_TRACE(testing::Message() << sfx(s) << " action " << int(sc.action) << " from " << sc.from);
             expectHitSelected(s, 3, sc.to, sample.offsets);
         }
+        EXPECT_FALSE(hitField(s, 3)->MouseWheel(*hitField(s, 3), 5, 5, 0, 1)) << "the wheel is never consumed";
     }
     EXPECT_TRUE(log.shown.empty());
 }
