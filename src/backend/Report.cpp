@@ -107,7 +107,7 @@ void appendHeading(std::string& out, std::string_view configPath, std::size_t en
 void appendBlock(std::string& out, std::string_view entry, const Spelling& spelling)
 {
     out += '\n';
-    const bool isNumber = spelling.kind != Spelling::Kind::NotANumber;
+    const bool isNumber = spelling.kind != Spelling::Kind::NotANumber && spelling.kind != Spelling::Kind::TooLong;
     if (isNumber && trimBlanks(entry).size() == entry.size()) {
         appendDisplayText(out, entry);
     } else {
@@ -130,6 +130,9 @@ void appendBlock(std::string& out, std::string_view entry, const Spelling& spell
         break;
     case Spelling::Kind::TooPrecise:
         out += "\n  not spelled: too many digits to spell exactly\n";
+        break;
+    case Spelling::Kind::TooLong:
+        out += ": too long to read as a number\n";
         break;
     case Spelling::Kind::NotANumber:
         out += ": not a number\n";

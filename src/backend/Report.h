@@ -27,6 +27,8 @@ namespace backend {
 //
 //   "abc": not a number
 //
+//   "1,000,000,...": too long to read as a number
+//
 // A number is shown as written unless blanks surround it; such numbers, and every entry that is
 // not a number, are shown in double quotes so empty and blank entries stay visible. An entry line
 // is never empty and never starts with a blank, so detail lines are told apart by their indent.

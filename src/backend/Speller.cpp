@@ -6,9 +6,11 @@
 #include <unicode/numfmt.h>
 #include <unicode/parsepos.h>
 #include <unicode/rbnf.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
-#include <charconv>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -19,10 +21,11 @@ namespace {
 
 // The spell-out rules carry fractions through a double and spell a limited number of places:
 // beyond this many significant digits or fraction places the words would be rounded silently.
-constexpr int kMaxExactFractionDigits = std::numeric_limits<double>::digits10;
+constexpr int64_t kMaxExactFractionDigits = std::numeric_limits<double>::digits10;
 
-// Digit text this short always fits an int64_t, which ICU spells without a decimal conversion.
-constexpr std::size_t kMaxInt64Digits = 18;
+// The English rules have words for whole numbers of up to this many digits (below 10^18), all of
+// which fit an int64_t.
+constexpr int64_t kMaxWholeDigits = 18;
 
 std::unique_ptr<icu::RuleBasedNumberFormat> makeSpellOut(const char16_t* ruleSet)
 {
@@ -47,53 +50,218 @@ bool hasAsciiDigit(const icu::UnicodeString& text)
     return false;
 }
 
-struct DecimalShape {
-    bool finite = false;
-    int significantDigits = 0;
-    int64_t fractionPlaces = 0;
+// Plain decimal text: an optional minus, digits with at most one decimal point (at least one digit),
+// then perhaps an exponent: E or e, an optional sign and at least one digit. ICU writes its decimal
+// values in this form too ("-1.25E-7").
+struct PlainNumber {
+    bool negative = false;
+    std::string_view integerDigits;
+    std::string_view fractionDigits;
+    int64_t exponent = 0;  // saturated at plus or minus kExponentLimit
 };
 
-// Reads ICU's decimal-number text ("-1.25E-7", "1234.5", "Infinity", "NaN").
-DecimalShape decimalShape(std::string_view text)
+// Beyond this an exponent decides the verdict alone: the entry's digits cannot bring the value back
+// into range, and sums of it with a text length still fit an int64_t.
+constexpr int64_t kExponentLimit = 1'000'000'000'000'000'000;
+
+int64_t clampExponent(int64_t exponent)
 {
-    DecimalShape shape;
+    return std::clamp(exponent, -kExponentLimit, kExponentLimit);
+}
+
+// Adds one decimal digit to a magnitude that saturates at kExponentLimit.
+int64_t appendExponentDigit(int64_t magnitude, int digit)
+{
+    return magnitude >= kExponentLimit / 10 ? kExponentLimit : magnitude * 10 + digit;
+}
+
+bool isAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+std::size_t countDigits(std::string_view text, std::size_t from)
+{
+    std::size_t end = from;
+    while (end < text.size() && isAsciiDigit(text[end]))
+        ++end;
+    return end - from;
+}
+
+enum class PlainForm { Number, NotANumber, Other };
+
+// Reads text in the plain form in one pass. Two near misses are not numbers in any form, however
+// long: a leading plus (the English parser takes none) and an exponent mark with no digits after
+// it ("1e", "1e+").
+PlainForm readPlainNumber(std::string_view text, PlainNumber& number)
+{
+    number = PlainNumber{};
     std::size_t i = 0;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+    bool plus = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        number.negative = text[i] == '-';
+        plus = text[i] == '+';
         ++i;
-    if (i >= text.size() || text[i] < '0' || text[i] > '9')
-        return shape;
-    shape.finite = true;
+    }
+    const std::size_t integerCount = countDigits(text, i);
+    number.integerDigits = text.substr(i, integerCount);
+    i += integerCount;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t fractionCount = countDigits(text, i + 1);
+        number.fractionDigits = text.substr(i + 1, fractionCount);
+        i += 1 + fractionCount;
+    }
+    if (number.integerDigits.empty() && number.fractionDigits.empty())
+        return PlainForm::Other;
+    if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+            negativeExponent = text[i] == '-';
+            ++i;
+        }
+        if (i >= text.size())
+            return PlainForm::NotANumber;
+        if (!isAsciiDigit(text[i]))
+            return PlainForm::Other;
+        int64_t magnitude = 0;
+        for (; i < text.size() && isAsciiDigit(text[i]); ++i)
+            magnitude = appendExponentDigit(magnitude, text[i] - '0');
+        number.exponent = negativeExponent ? -magnitude : magnitude;
+    }
+    if (i != text.size())
+        return PlainForm::Other;
+    return plus ? PlainForm::NotANumber : PlainForm::Number;
+}
 
-    std::string digits;
-    int64_t integerDigits = -1;
-    for (; i < text.size() && text[i] != 'E' && text[i] != 'e'; ++i) {
-        if (text[i] == '.')
-            integerDigits = static_cast<int64_t>(digits.size());
-        else
-            digits += text[i];
+// The ASCII characters that English number text may hold besides digits: grouping (space,
+// apostrophe, comma), signs, the decimal point and the exponent. Text with any other ASCII
+// character is not a number, however long ("NaN" is not a number either).
+bool isNumberAscii(char c)
+{
+    switch (c) {
+    case ' ': case '\'': case '+': case ',': case '-': case '.': case 'E': case 'e':
+        return true;
+    default:
+        return isAsciiDigit(c);
     }
-    if (integerDigits < 0)
-        integerDigits = static_cast<int64_t>(digits.size());
-    int64_t exponent = 0;
-    if (i < text.size()) {
-        const char* first = text.data() + i + 1;
-        if (first < text.data() + text.size() && *first == '+')
-            ++first;
-        std::from_chars(first, text.data() + text.size(), exponent);
-    }
+}
 
-    // value = digits (as an integer) * 10^scale
-    int64_t scale = integerDigits - static_cast<int64_t>(digits.size()) + exponent;
-    while (!digits.empty() && digits.back() == '0') {
-        digits.pop_back();
-        ++scale;
+bool hasForeignAscii(std::string_view text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x80 && !isNumberAscii(c))
+            return true;
     }
-    const std::size_t firstNonZero = digits.find_first_not_of('0');
-    if (firstNonZero == std::string::npos)
-        return shape;  // zero
-    shape.significantDigits = static_cast<int>(digits.size() - firstNonZero);
-    shape.fractionPlaces = scale < 0 ? -scale : 0;
-    return shape;
+    return false;
+}
+
+// The exponent of number text that ICU has accepted, read from the text after its E: digits of any
+// script, negative when a dash of any kind precedes them. ICU itself loses exponents beyond 32
+// bits (to infinity or zero), so they are read here.
+int64_t readExponent(std::string_view text)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    int32_t i = 0;
+    int64_t magnitude = 0;
+    bool negative = false;
+    bool digitSeen = false;
+    while (i < length) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        const int32_t digit = c >= 0 ? u_charDigitValue(c) : -1;
+        if (digit >= 0 && digit <= 9) {
+            magnitude = appendExponentDigit(magnitude, digit);
+            digitSeen = true;
+        } else if (!digitSeen && c >= 0 && u_hasBinaryProperty(c, UCHAR_DASH)) {
+            negative = true;
+        }
+    }
+    return negative ? -magnitude : magnitude;
+}
+
+// Reads number text in forms other than the plain one (grouping, digits of other scripts, other
+// minus signs) with ICU's parser: on success number, backed by decimal, times 10^extraExponent is
+// the text's value.
+bool parseWithIcu(const icu::NumberFormat& parser, std::string_view text, std::string& decimal, PlainNumber& number,
+                  int64_t& extraExponent)
+{
+    const auto parseAll = [&parser](std::string_view part, icu::Formattable& value) {
+        const icu::UnicodeString unicode =
+            icu::UnicodeString::fromUTF8(icu::StringPiece(part.data(), static_cast<int32_t>(part.size())));
+        icu::ParsePosition position(0);
+        parser.parse(unicode, value, position);
+        return position.getErrorIndex() < 0 && position.getIndex() == unicode.length();
+    };
+    icu::Formattable value;
+    if (!parseAll(text, value))
+        return false;
+    extraExponent = 0;
+    const std::size_t exponentMark = text.find_first_of("Ee");
+    if (exponentMark != std::string_view::npos) {
+        if (!parseAll(text.substr(0, exponentMark), value))
+            return false;
+        extraExponent = readExponent(text.substr(exponentMark + 1));
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::StringPiece digits = value.getDecimalNumber(status);
+    if (U_FAILURE(status))
+        return false;
+    decimal.assign(digits.data(), static_cast<std::size_t>(digits.size()));
+    return readPlainNumber(decimal, number) == PlainForm::Number;  // not "Infinity" or "NaN"
+}
+
+// Where the value of number times 10^extraExponent has words, sets value to it (an int64_t when
+// whole) and returns Words; otherwise returns the verdict. Linear in the number's digits.
+Spelling::Kind judge(const PlainNumber& number, int64_t extraExponent, std::string& buffer, icu::Formattable& value,
+                     bool& whole)
+{
+    const std::string_view integer = number.integerDigits;
+    const std::string_view fraction = number.fractionDigits;
+    const std::size_t total = integer.size() + fraction.size();
+    const auto digitAt = [&](std::size_t k) { return k < integer.size() ? integer[k] : fraction[k - integer.size()]; };
+
+    std::size_t first = 0;
+    while (first < total && digitAt(first) == '0')
+        ++first;
+    whole = true;
+    if (first == total) {
+        value.setInt64(0);  // zero, whatever its sign or exponent
+        return Spelling::Kind::Words;
+    }
+    std::size_t last = total - 1;
+    while (digitAt(last) == '0')
+        --last;
+
+    // value = significant digits (first..last) as an integer * 10^scale
+    const auto count = static_cast<int64_t>(last - first + 1);
+    const int64_t exponent = clampExponent(number.exponent + extraExponent);
+    const int64_t scale = static_cast<int64_t>(integer.size()) - 1 - static_cast<int64_t>(last) + exponent;
+    if (count + scale > kMaxWholeDigits)
+        return Spelling::Kind::TooLarge;
+    if (scale >= 0) {
+        int64_t n = 0;
+        for (std::size_t k = first; k <= last; ++k)
+            n = n * 10 + (digitAt(k) - '0');
+        for (int64_t k = 0; k < scale; ++k)
+            n *= 10;
+        value.setInt64(number.negative ? -n : n);
+        return Spelling::Kind::Words;
+    }
+    whole = false;
+    if (count > kMaxExactFractionDigits || -scale > kMaxExactFractionDigits)
+        return Spelling::Kind::TooPrecise;
+    buffer.clear();
+    if (number.negative)
+        buffer += '-';
+    for (std::size_t k = first; k <= last; ++k)
+        buffer += digitAt(k);
+    buffer += 'E';
+    buffer += std::to_string(scale);
+    UErrorCode status = U_ZERO_ERROR;
+    value.setDecimalNumber(icu::StringPiece(buffer.data(), static_cast<int32_t>(buffer.size())), status);
+    return U_SUCCESS(status) ? Spelling::Kind::Words : Spelling::Kind::NotANumber;
 }
 
 } // namespace
@@ -135,51 +303,40 @@ Speller::Speller()
 
 Speller::~Speller() = default;
 
-void Speller::spell(std::string_view entry, Spelling& out) const
+
+    void Speller::spell(std::string_view entry, Spelling& out) const
 {
     out.kind = Spelling::Kind::NotANumber;
     out.cardinal.clear();
     out.ordinal.clear();
 
     const std::string_view text = trimBlanks(entry);
-    if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
+    PlainNumber number;
+    int64_t extraExponent = 0;
+    std::string decimal;
+    switch (readPlainNumber(text, number)) {
+    case PlainForm::Number:
+        break;
+    case PlainForm::NotANumber:
         return;
+    case PlainForm::Other:
+        if (text.empty() || hasForeignAscii(text))
+            return;
+        if (text.size() > Speller::kMaxParsedBytes) {
+            out.kind = Spelling::Kind::TooLong;
+            return;
+        }
+        if (!parseWithIcu(*parser_, text, decimal, number, extraExponent))
+            return;
+        break;
+    }
 
     icu::Formattable value;
     bool whole = true;
-    if (isDigitText(text)) {
-        if (text.size() <= kMaxInt64Digits) {
-            int64_t n = 0;
-            std::from_chars(text.data(), text.data() + text.size(), n);
-            value.setInt64(n);
-        } else {
-            UErrorCode status = U_ZERO_ERROR;
-            value.setDecimalNumber(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), status);
-            if (U_FAILURE(status)) {
-                out.kind = Spelling::Kind::TooLarge;  // digit text ICU cannot even hold
-                return;
-            }
-        }
-    } else {
-        const icu::UnicodeString unicode =
-            icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-        icu::ParsePosition position(0);
-        parser_->parse(unicode, value, position);
-        if (position.getErrorIndex() >= 0 || position.getIndex() != unicode.length())
-            return;
-    }
-
-    DecimalShape shape;
-    if (value.getType() == icu::Formattable::kDouble) {
-        UErrorCode status = U_ZERO_ERROR;
-        const icu::StringPiece decimal = value.getDecimalNumber(status);
-        if (U_FAILURE(status))
-            return;
-        shape = decimalShape(std::string_view(decimal.data(), static_cast<std::size_t>(decimal.size())));
-        if (!shape.finite)
-            return;
-        whole = shape.fractionPlaces == 0;
-    }
+    std::string canonical;  // not decimal: number may point into that
+    out.kind = judge(number, extraExponent, canonical, value, whole);
+    if (out.kind != Spelling::Kind::Words)
+        return;
 
     icu::UnicodeString words;
     icu::FieldPosition ignored(icu::FieldPosition::DONT_CARE);
@@ -189,11 +346,6 @@ void Speller::spell(std::string_view entry, Spelling& out) const
         out.kind = Spelling::Kind::TooLarge;
         return;
     }
-    if (!whole && (shape.significantDigits > kMaxExactFractionDigits || shape.fractionPlaces > kMaxExactFractionDigits)) {
-        out.kind = Spelling::Kind::TooPrecise;
-        return;
-    }
-
     if (whole) {
         icu::UnicodeString ordinalWords;
         ordinal_->format(value, ordinalWords, ignored, status);
@@ -204,7 +356,6 @@ void Speller::spell(std::string_view entry, Spelling& out) const
         ordinalWords.toUTF8String(out.ordinal);
     }
     words.toUTF8String(out.cardinal);
-    out.kind = Spelling::Kind::Words;
 }
 
 } // namespace backend

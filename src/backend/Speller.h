@@ -19,6 +19,7 @@ struct Spelling {
         Words,        // cardinal holds words; ordinal holds words when the value is whole
         TooLarge,     // a number beyond the largest one the English rules have words for
         TooPrecise,   // a fraction with more digits than can be spelled without rounding
+        TooLong,      // text in a form other than the plain one, too long to be read as a number
         NotANumber,
     };
     Kind kind = Kind::NotANumber;
@@ -27,12 +28,23 @@ struct Spelling {
 };
 
 // Spells entries in English with ICU's rule-based spell-out rules.
-// Text of only digits 0-9 (any length, leading zeros allowed) is a whole number; other text is a
-// number when ICU's English decimal parser consumes all of it once blanks around it are trimmed
-// ("-17", "3.5", "1,234"). Infinity and NaN count as not a number.
+// Blanks around an entry are trimmed. Plain decimal text, an optional minus, digits 0-9 with at most
+// one decimal point, then perhaps E or e, an optional sign and digits ("0042", "-17", ".5", "1e-5"),
+// is read here in time linear in its length, at any length and with any exponent. Other text is a
+// number when ICU's English decimal parser consumes all of it ("1,234", Arabic-Indic digits, U+2212
+// minus); such text of more than kMaxParsedBytes is TooLong unless it holds an ASCII character no
+// number holds. Infinity and NaN count as not a number.
+// The verdict depends on the value alone, whatever its form: zero has words at any exponent, a
+// value of 10^18 or more is TooLarge and a fraction with more than 15 significant digits or places
+// is TooPrecise, however far its exponent lies beyond 32 or 64 bits.
 // One Speller is not safe to use from several threads at once.
 class Speller {
 public:
+    // Text in forms other than the plain one goes through ICU's parser, whose time grows with the
+    // square of the text's length, so longer text of that kind is not parsed. Numbers written by
+    // hand are far shorter.
+    static constexpr std::size_t kMaxParsedBytes = 1000;
+
     // Throws std::runtime_error when ICU cannot provide the English spell-out rules.
     Speller();
     ~Speller();

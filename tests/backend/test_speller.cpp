@@ -1,9 +1,12 @@
 #include "Speller.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <unicode/fmtable.h>
 #include <unicode/locid.h>
 #include <unicode/rbnf.h>
+
+#include <QElapsedTimer>
 
 #include <string>
 
@@ -90,7 +93,24 @@ INSTANTIATE_TEST_SUITE_P(
         SpelledCase{"1,234", "1234", "one thousand two hundred thirty-four", "one thousand two hundred thirty-fourth"},
         SpelledCase{" 12\t", "12", "twelve", "twelfth"},
         SpelledCase{"1234.000", "1234", "one thousand two hundred thirty-four",
-                    "one thousand two hundred thirty-fourth"}));
+                    "one thousand two hundred thirty-fourth"},
+        SpelledCase{".5", "0.5", "zero point five", ""},
+        SpelledCase{"-.5", "-0.5", "minus zero point five", ""},
+        SpelledCase{"5.", "5", "five", "fifth"},
+        SpelledCase{"-0", "0", "zero", "zeroth"},
+        SpelledCase{"25E-3", "0.025", "zero point zero two five", ""},
+        SpelledCase{"1.5e+17", "150000000000000000", "one hundred fifty quadrillion", "one hundred fifty quadrillionth"},
+        // Exponents beyond 32 and 64 bits, and digits that bring a far exponent back into range.
+        SpelledCase{"0e99999999999999999999", "0", "zero", "zeroth"},
+        SpelledCase{"-0.0e-2147483648", "0", "zero", "zeroth"},
+        SpelledCase{"1e0000000000000000000005", "100000", "one hundred thousand", "one hundred thousandth"},
+        SpelledCase{"0.00000000000000000000000000000000000000001e40", "0.1", "zero point one", ""},
+        SpelledCase{"100000000000000000000000000000000e-30", "100", "one hundred", "one hundredth"},
+        // Forms only ICU's parser reads: Arabic-Indic digits, U+2212 minus with grouping.
+        SpelledCase{"\xD9\xA1\xD9\xA2\xD9\xA3.\xD9\xA4\xD9\xA5", "123.45",
+                    "one hundred twenty-three point four five", ""},
+        SpelledCase{"\xE2\x88\x92" "1,234.5e-1", "-123.45", "minus one hundred twenty-three point four five", ""},
+        SpelledCase{"\xD9\xA0" "e99999999999999999999", "0", "zero", "zeroth"}));
 
 struct KindCase {
     const char* entry;
@@ -117,6 +137,16 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"123456789012345678901234567890", Kind::TooLarge},
         KindCase{"-1000000000000000000", Kind::TooLarge},
         KindCase{"1e30", Kind::TooLarge},
+        KindCase{"1e18", Kind::TooLarge},
+        KindCase{"1e400", Kind::TooLarge},
+        KindCase{"1e2147483647", Kind::TooLarge},
+        KindCase{"1e2147483648", Kind::TooLarge},
+        KindCase{"1e99999999999999999999", Kind::TooLarge},
+        KindCase{"-1e99999999999999999999", Kind::TooLarge},
+        KindCase{"1e+9223372036854775808", Kind::TooLarge},
+        KindCase{"\xD9\xA1" "e99999999999999999999", Kind::TooLarge},
+        KindCase{"1,000.5e2147483647", Kind::TooLarge},
+        KindCase{"1234567890123456789.5", Kind::TooLarge},
         // Fractions the rules would round.
         KindCase{"0.1234567890123456789", Kind::TooPrecise},
         KindCase{"1.234567890123456", Kind::TooPrecise},  // one significant digit too many
@@ -124,6 +154,14 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"12345678901234567.5", Kind::TooPrecise},
         KindCase{"1e-30", Kind::TooPrecise},
         KindCase{"1.23456789012345e-10", Kind::TooPrecise},
+        KindCase{"1e-16", Kind::TooPrecise},
+        KindCase{"999999999999999999.5", Kind::TooPrecise},  // below 10^18, but 19 digits
+        KindCase{"7e-10000000000", Kind::TooPrecise},
+        KindCase{"1e-2147483648", Kind::TooPrecise},
+        KindCase{"1e-2147483649", Kind::TooPrecise},
+        KindCase{"1e-9223372036854775809", Kind::TooPrecise},
+        KindCase{"\xD9\xA1" "e-99999999999999999999", Kind::TooPrecise},
+        KindCase{"\xE2\x88\x92" "1,000e\xE2\x88\x92" "2147483649", Kind::TooPrecise},
         // Not numbers.
         KindCase{"", Kind::NotANumber},
         KindCase{"  ", Kind::NotANumber},
@@ -131,6 +169,14 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"12abc", Kind::NotANumber},
         KindCase{"1,2,3", Kind::NotANumber},
         KindCase{"-", Kind::NotANumber},
+        KindCase{".", Kind::NotANumber},
+        KindCase{"+5", Kind::NotANumber},
+        KindCase{"1e", Kind::NotANumber},
+        KindCase{"1e+", Kind::NotANumber},
+        KindCase{"1e-", Kind::NotANumber},
+        KindCase{"1e--5", Kind::NotANumber},
+        KindCase{"1e5.5", Kind::NotANumber},
+        KindCase{".e5", Kind::NotANumber},
         KindCase{"0x10", Kind::NotANumber},
         KindCase{"1 2 3 4", Kind::NotANumber},
         KindCase{"NaN", Kind::NotANumber},
@@ -145,10 +191,51 @@ TEST(SpellerLimits, IcuHasNoWordsFromOneQuintillion)
         EXPECT_NE(icuWords(value, u"%spellout-numbering").find_first_of("0123456789"), std::string::npos) << value;
 }
 
-TEST(SpellerLimits, HugeDigitTextDoesNotCrash)
+// Long number text, and short text of a huge value, gets the verdict of its short peers in time
+// linear in its length.
+TEST(SpellerLimits, HugeNumberTextIsJudgedInLinearTime)
 {
-    EXPECT_EQ(speller().spell(std::string(100000, '9')).kind, Kind::TooLarge);
-    EXPECT_EQ(speller().spell(std::string(100000, '0') + "5").cardinal, "five");
+    constexpr std::size_t kDigits = 400000;
+    const std::string sevens(kDigits, '7');
+    const std::string zeros(kDigits, '0');
+    const std::string groups = [] {
+        std::string text = "1";
+        for (std::size_t i = 0; i < backend::Speller::kMaxParsedBytes / 4; ++i)
+            text += ",000";
+        return text;
+    }();
+    const struct {
+        std::string entry;
+        Kind kind;
+        const char* cardinal;
+    } cases[] = {
+        {std::string(100000, '9'), Kind::TooLarge, ""},
+        {std::string(100000, '0') + "5", Kind::Words, "five"},
+        {sevens, Kind::TooLarge, ""},
+        {"-" + sevens, Kind::TooLarge, ""},
+        {"7." + sevens, Kind::TooPrecise, ""},
+        {sevens + "e5", Kind::TooLarge, ""},
+        {"0." + sevens + "e-5", Kind::TooPrecise, ""},
+        {"-" + zeros + "5", Kind::Words, "minus five"},
+        {"0." + zeros + "5e400001", Kind::Words, "five"},
+        {"5" + zeros + "e-400000", Kind::Words, "five"},
+        {"-" + zeros + "." + zeros + "e99999999999999999999", Kind::Words, "zero"},
+        {"1e99999999", Kind::TooLarge, ""},  // short, but a hundred million digits as numerals
+        {sevens + "e+", Kind::NotANumber, ""},
+        {sevens + "x", Kind::NotANumber, ""},
+        {"+" + sevens, Kind::NotANumber, ""},
+        // Grouped digits: read by ICU's parser up to its limit, too long beyond it.
+        {groups.substr(0, backend::Speller::kMaxParsedBytes - 3), Kind::TooLarge, ""},
+        {groups, Kind::TooLong, ""},
+    };
+    for (const auto& c : cases) {
+        QElapsedTimer timer;
+        timer.start();
+        const backend::Spelling s = speller().spell(c.entry);
+        EXPECT_LT(timer.elapsed(), testsupport::timeBudgetMs(200)) << c.entry.substr(0, 20) << "... of " << c.entry.size();
+        EXPECT_EQ(s.kind, c.kind) << c.entry.substr(0, 20) << "... of " << c.entry.size();
+        EXPECT_EQ(s.cardinal, c.cardinal) << c.entry.substr(0, 20) << "... of " << c.entry.size();
+    }
 }
 
 } // namespace
