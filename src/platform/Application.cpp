@@ -62,6 +62,17 @@ int Application::Run()
 {
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Programs this one starts are waited for to learn how they ended (Shell); an "ignore SIGCHLD"
+    // inherited from the parent would have the system reap them unseen.
+    struct sigaction childAction {};
+    if (::sigaction(SIGCHLD, nullptr, &childAction) == 0
+        && (childAction.sa_handler == SIG_IGN || (childAction.sa_flags & SA_NOCLDWAIT))) {
+        childAction = {};
+        childAction.sa_handler = SIG_DFL;
+        sigemptyset(&childAction.sa_mask);
+        ::sigaction(SIGCHLD, &childAction, nullptr);
+    }
+
     // SIGTERM, SIGINT and SIGHUP (logout, Ctrl+C) quit as the last window's closing does, so that
     // Close cleans up; the exit status is then 128 + the signal's number. The handlers stay until
     // Close has run, so a second signal cannot cut the clean-up short.

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include <algorithm>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -23,8 +25,9 @@ namespace {
 constexpr int TerminateGraceMs = 500; // for the group to end on SIGTERM
 constexpr int KillWaitMs = 2000;      // for the output to reach its end after SIGKILL
 constexpr int ExitPollMs = 20;        // where the system offers no process descriptor
-constexpr qsizetype ReadChunk = 64 * 1024;
-constexpr int ReadsPerWake = 16; // then the event loop gets its turn; the notifier fires again
+constexpr int DefaultPipeSize = 64 * 1024;
+constexpr int LargestPipeWanted = 64 * 1024 * 1024; // beyond this a larger pipe buys nothing
+constexpr int PipeFullsPerWake = 4; // then the event loop gets its turn; the notifier fires again
 
 QString systemError(int error)
 {
@@ -42,9 +45,47 @@ int openProcessDescriptor(pid_t pid)
 #endif
 }
 
+// True while pid is our child, ended or not, and not yet reaped.
+bool leaderStillOurs(pid_t pid)
+{
+    siginfo_t info{};
+    int result = 0;
+    do {
+        result = ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
 void pollSleep(int ms)
 {
     ::poll(nullptr, 0, ms);
+}
+
+// The largest pipe an unprivileged process may ask for, or 0 where the system does not tell.
+int pipeSizeLimit()
+{
+    const int fd = ::open("/proc/sys/fs/pipe-max-size", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char text[32] = {};
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    return got > 0 ? int(std::min<long>(std::strtol(text, nullptr, 10), LargestPipeWanted)) : 0;
+}
+
+// Makes the pipe as large as the system allows, so that the program can write on while the output
+// is being taken in instead of the two taking turns on a small buffer. A user over the system's
+// allowance for pipe buffers gets a smaller one. Returns the pipe's size.
+int enlargePipe(int fd)
+{
+    static const int limit = pipeSizeLimit();
+    for (int size = limit; size > DefaultPipeSize; size /= 2) {
+        const int got = ::fcntl(fd, F_SETPIPE_SZ, size);
+        if (got > 0)
+            return got;
+    }
+    const int got = ::fcntl(fd, F_GETPIPE_SZ);
+    return got > 0 ? got : DefaultPipeSize;
 }
 
 } // namespace
@@ -78,6 +119,7 @@ void Shell::Execute(const QString& command, const QString& parameters)
     m_outputSinceStart = false;
     m_unannounced = false;
     m_leaderEnded = false;
+    m_leaderLost = false;
     m_graceStage = 0;
 
     const auto program = splitShellWords(command);
@@ -132,6 +174,7 @@ bool Shell::spawn(const QString& program, const QStringList& arguments)
         m_errorString = systemError(errno);
         return false;
     }
+    m_pipeSize = enlargePipe(pipeFds[0]);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -248,22 +291,27 @@ bool Shell::readOutput()
 {
     if (m_outFd < 0)
         return false;
+    // A pipe-full per read; a few of them, then the event loop gets its turn.
+    if (m_readBuffer.size() != m_pipeSize)
+        m_readBuffer = QByteArray(m_pipeSize, Qt::Uninitialized);
     bool ended = false;
-    QByteArray bytes;
-    for (int i = 0; i < ReadsPerWake; ++i) {
-        const qsizetype had = bytes.size();
-        bytes.resize(had + ReadChunk);
-        const ssize_t got = ::read(m_outFd, bytes.data() + had, size_t(ReadChunk));
-        bytes.resize(had + qMax<ssize_t>(got, 0));
-        if (got > 0)
+    bool readSome = false;
+    for (int i = 0; i < PipeFullsPerWake;) {
+        const ssize_t got = ::read(m_outFd, m_readBuffer.data(), size_t(m_readBuffer.size()));
+        if (got > 0) {
+            appendDecoded(QByteArrayView(m_readBuffer.constData(), got));
+            readSome = true;
+            if (got < m_readBuffer.size())
+                break; // the pipe is empty for now: another read would only say so
+            ++i;
             continue;
+        }
         if (got < 0 && errno == EINTR)
             continue;
         // End of output, or an error that no later read would mend; EAGAIN: nothing more for now.
         ended = got == 0 || errno != EAGAIN;
         break;
     }
-    const QString text = m_decoder.decode(bytes);
     if (ended) {
         if (m_outNotifier) {
             m_outNotifier->setEnabled(false);
@@ -271,12 +319,17 @@ bool Shell::readOutput()
         }
         ::close(std::exchange(m_outFd, -1));
     }
+    return readSome;
+}
+
+void Shell::appendDecoded(QByteArrayView bytes)
+{
+    const QString text = m_decoder.decode(bytes);
     if (text.isEmpty())
-        return false;
+        return;
     m_unread += text;
     m_outputSinceStart = true;
     m_unannounced = true;
-    return true;
 }
 
 bool Shell::checkLeader()
@@ -284,7 +337,21 @@ bool Shell::checkLeader()
     // Looked at, not reaped: while the ended program stays unreaped its process group cannot be
     // handed to anyone else, so signalling the group reaches only what it left behind.
     siginfo_t info{};
-    if (::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != m_pid)
+    int result = 0;
+    do {
+        result = ::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        // Someone else reaped the program (SIGCHLD ignored, or a wait for any child): it ended, how
+        // is unknown, and its process group may soon belong to another process.
+        const int error = errno;
+        m_leaderLost = true;
+        m_exitCode = -1;
+        m_errorCode = EndUnknown;
+        m_errorString = QStringLiteral("The program's end could not be observed: ") + systemError(error);
+        return true;
+    }
+    if (info.si_pid != m_pid)
         return false;
     if (info.si_code == CLD_EXITED) {
         m_exitCode = info.si_status;
@@ -305,6 +372,15 @@ void Shell::afterLeaderEnded()
         m_exitNotifier->setEnabled(false);
     if (m_outFd < 0)
         return; // nothing holds the output any more: the run can end now
+    if (m_leaderLost) {
+        // The group is no longer surely ours and is never signalled: what holds the output gets
+        // the whole of the time to let go of it, and then the run ends without the rest.
+        m_graceStage = 2;
+        m_graceDeadline.setRemainingTime(TerminateGraceMs + KillWaitMs);
+        if (!m_synchronous)
+            m_grace.start(TerminateGraceMs + KillWaitMs);
+        return;
+    }
     // What the program left behind keeps the output open; it is asked to end, and what it wrote
     // until then is still read.
     ::kill(-m_pid, SIGTERM);
@@ -319,7 +395,7 @@ void Shell::onGraceOver()
     if (m_pid <= 0 || !m_leaderEnded || m_outFd < 0)
         return;
     if (m_graceStage == 1) {
-        ::kill(-m_pid, SIGKILL);
+        ::kill(-m_pid, SIGKILL); // the program is unreaped, so the group is still ours
         m_graceStage = 2;
         m_graceDeadline.setRemainingTime(KillWaitMs);
         if (!m_synchronous)
@@ -352,9 +428,10 @@ void Shell::endRun()
     }
     // Whatever is left of the group goes too, also what no longer holds the output; the program
     // is reaped only afterwards, so the group is still ours.
-    ::kill(-m_pid, SIGKILL);
-    int status = 0;
-    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    if (!m_leaderLost) {
+        ::kill(-m_pid, SIGKILL);
+        while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
     }
     m_pid = -1;
     dropPipes();
@@ -390,22 +467,33 @@ void Shell::stopProcess()
 {
     if (m_pid > 0) {
         const pid_t pid = std::exchange(m_pid, -1);
-        if (!m_leaderEnded) {
+        // The group is signalled only while the program is still there to be reaped by us: once
+        // someone else reaped it, the group's number may already be another's.
+        bool ours = !m_leaderLost && leaderStillOurs(pid);
+        if (ours && !m_leaderEnded) {
             ::kill(-pid, SIGTERM);
             for (int waited = 0; waited < TerminateGraceMs; waited += 10) {
                 siginfo_t info{};
-                if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+                if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+                    ours = errno == EINTR;
+                    if (!ours)
+                        break;
+                } else if (info.si_pid == pid) {
                     break;
+                }
                 pollSleep(10);
             }
         }
         // Also reaches what the program started and what ignored SIGTERM; the program is reaped
         // only afterwards, so the group is still ours.
-        ::kill(-pid, SIGKILL);
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        if (ours) {
+            ::kill(-pid, SIGKILL);
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
         }
     }
     m_leaderEnded = false;
+    m_leaderLost = false;
     m_graceStage = 0;
     dropPipes();
 }

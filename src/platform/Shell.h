@@ -2,6 +2,7 @@
 
 #include "TextHelpers.h"
 
+#include <QByteArray>
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
@@ -27,6 +28,14 @@ namespace fw {
 // behind in its group is ended then too (SIGTERM, SIGKILL after a short grace), and the output is
 // read to its end before Completed, so what a leftover wrote before it ended is kept. Close() and
 // the destructor end the whole group the same way: nothing outlives the run.
+//
+// The group is signalled only while the program is this process's unreaped child, so its number
+// cannot have passed to anyone else. That needs SIGCHLD at its default (fw::Application::Run sees
+// to it): a program that someone else reaped counts as ended (EndUnknown), its group is left alone,
+// and whatever still holds the output gets a bounded time to let go of it.
+//
+// The output pipe is made as large as the system allows and read a pipe-full at a time, so that
+// the program seldom waits for its reader.
 class Shell : public QObject
 {
     Q_OBJECT
@@ -38,6 +47,7 @@ public:
         BadCommand = 1,    // a quote left open, or not exactly one program word
         FailedToStart = 2, // missing program, no permission...: errorString() gives the system's reason
         Crashed = 3,       // ended by a signal: ExitSignal() tells which
+        EndUnknown = 4,    // ended, but someone else reaped it, so how is unknown
     };
 
     explicit Shell(QObject* parent = nullptr);
@@ -76,6 +86,7 @@ private:
     void onOutputReady();
     void onLeaderMayHaveEnded();
     bool readOutput();
+    void appendDecoded(QByteArrayView bytes);
     bool checkLeader();
     void afterLeaderEnded();
     void onGraceOver();
@@ -94,6 +105,9 @@ private:
     QDeadlineTimer m_graceDeadline;
     int m_graceStage = 0; // 0 running; 1 group told to end; 2 group killed; 3 output given up
     bool m_leaderEnded = false;
+    bool m_leaderLost = false; // reaped by someone else: the group is never signalled again
+    int m_pipeSize = 64 * 1024;
+    QByteArray m_readBuffer; // one pipe-full, kept between reads
 
     Utf8Decoder m_decoder;
     QString m_unread;

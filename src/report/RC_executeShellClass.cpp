@@ -130,7 +130,10 @@ void RC_executeShellClass::Completed()
     --handlerDepth;
     letGoIfEnded();
     Close();
-    tellRunOutcome(RunOutcome::of(*this)); // last: the box is modal, and the window shows the report already
+    // Last: the box is modal, and the window shows the report already. A run whose window is gone
+    // has no one to tell.
+    if (keepsOutput())
+        tellRunOutcome(RunOutcome::of(*this));
 }
 
 void RC_executeShellClass::collect(const QString& piece)

@@ -12,6 +12,8 @@ RunOutcome RunOutcome::of(const fw::Shell& run)
         break;
     case fw::Shell::Crashed:
         return {EndedBySignal, run.ExitSignal(), {}};
+    case fw::Shell::EndUnknown:
+        return {EndUnknown, 0, {}};
     default:
         return {NotStarted, 0, run.errorString()};
     }
@@ -33,6 +35,8 @@ QString RunOutcome::message() const
             .arg(QString::fromLocal8Bit(::strsignal(number)));
     case EndedWithStatus:
         return QStringLiteral("The report program ended with status %1. The report may be incomplete.").arg(number);
+    case EndUnknown:
+        return QStringLiteral("How the report program ended could not be learnt. The report may be incomplete.");
     }
     return {};
 }

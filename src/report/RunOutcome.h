@@ -9,7 +9,7 @@ class Shell;
 // How one back-end run ended, in the words the user is told. Read from the process runner once its
 // run has completed; a clean end (status 0) has nothing to tell.
 struct RunOutcome {
-    enum Kind { Clean, NotStarted, EndedBySignal, EndedWithStatus };
+    enum Kind { Clean, NotStarted, EndedBySignal, EndedWithStatus, EndUnknown };
 
     Kind kind = Clean;
     int number = 0; // the signal or the exit status

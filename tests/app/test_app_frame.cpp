@@ -23,6 +23,8 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -300,6 +302,53 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowCloses)
     EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::processGone(backEndPid); }, 2000));
     fw::Mutex next(QString::fromLatin1(App::mutexName));
     EXPECT_TRUE(next.TryEnter());
+}
+
+// Started by a parent that ignores SIGCHLD, the program still learns that its runs ended; the
+// back-end finds a fresh start (none of the program's own descriptors: its signal pipe, its lock,
+// the run's output pipe; every signal at its default). Two signals at once: the first one handled
+// gives the exit status.
+TEST_F(ProgramCopies, RunsEndUnderAnIgnoredSIGCHLDAndTheBackEndFindsAFreshStart)
+{
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    const QString config = work.filePath(QStringLiteral("config.cfg"));
+    const QString seen = work.filePath(QStringLiteral("seen"));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("NAW_DRIVER_RUN"), testsupport::childProbe());
+    env.insert(QStringLiteral("NAW_DRIVER_CONFIG"), config);
+    env.insert(QStringLiteral("NAW_PROBE_REPORT"), seen);
+    first.setChildProcessModifier([] { ::signal(SIGCHLD, SIG_IGN); });
+    start(first, env);
+    const QStringList said = waitUntilUp(first);
+    ASSERT_TRUE(said.contains(QStringLiteral("run"))) << said.join('|').toStdString();
+
+    EXPECT_TRUE(testsupport::waitUntil([&] { return !QFileInfo::exists(config); }, 5000)) << "the run never ended";
+    const QByteArray status = testsupport::readFile(QStringLiteral("/proc/%1/status").arg(first.processId()));
+    const qsizetype ignored = status.indexOf("SigIgn:");
+    ASSERT_GE(ignored, 0);
+    EXPECT_EQ(status.mid(ignored + 7, 17).trimmed().toULongLong(nullptr, 16) & (1ull << (SIGCHLD - 1)), 0u)
+        << "the program still ignores SIGCHLD";
+    EXPECT_EQ(QString::fromUtf8(testsupport::readFile(seen)),
+              "descriptors " + testsupport::inheritedDescriptors().join(' ') + "\nstdin /dev/null\nstderr stdout\n"
+                                                 "SIGPIPE default\nSIGINT default\nSIGTERM default\n"
+                                                 "SIGHUP default\nSIGQUIT default\nSIGCHLD default\ngroup own\n")
+        << first.readAllStandardError().toStdString();
+
+    // Both wait for the main thread while the program is stopped; once it runs on, the system
+    // stacks the two handlers, SIGTERM's innermost, so it is SIGTERM that the program learns of
+    // first, and SIGINT right after it.
+    const pid_t pid = pid_t(first.processId());
+    ::kill(pid, SIGSTOP);
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        const QByteArray stat = testsupport::readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+        return stat.mid(stat.lastIndexOf(')') + 2, 1) == "T";
+    }));
+    ::syscall(SYS_tgkill, pid, pid, SIGTERM);
+    ::syscall(SYS_tgkill, pid, pid, SIGINT);
+    ::kill(pid, SIGCONT);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitCode(), 128 + SIGTERM);
 }
 
 INSTANTIATE_TEST_SUITE_P(App, EndedBySignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),

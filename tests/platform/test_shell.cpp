@@ -6,10 +6,32 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+// Reads of the project's own code come here (the area links with --wrap=read): while armed, every
+// other read of a pipe is interrupted as a signal would interrupt it.
+extern "C" ssize_t __real_read(int fd, void* buffer, size_t count);
+namespace {
+std::atomic<bool> interruptPipeReads{false};
+std::atomic<unsigned> pipeReads{0};
+}
+extern "C" ssize_t __wrap_read(int fd, void* buffer, size_t count)
+{
+    struct stat info {};
+    if (interruptPipeReads && ::fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode) && pipeReads++ % 2 == 0) {
+        errno = EINTR;
+        return -1;
+    }
+    return __real_read(fd, buffer, count);
+}
 
 namespace {
 
@@ -194,8 +216,13 @@ TEST_F(ShellTest, WhatTheProgramLeftBehindEndsWithItAndItsOutputIsKept)
         for (const int mode : {fw::Shell::Asynchronous, fw::Shell::Synchronous}) {
             RecordingShell shell;
             shell.Mode = mode;
+            QElapsedTimer clock;
+            clock.start();
             shell.Execute(fw::shellEscape(program), QString());
             ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; })) << child << mode;
+            // Asked to end, then killed after a short grace: a leftover deaf to SIGTERM holds the
+            // run up by that grace only.
+            EXPECT_LT(clock.elapsed(), 2000) << child << mode;
             const QString output = shell.pieces.join(QString()) + shell.readAtCompletion;
             EXPECT_TRUE(output.contains("child\n")) << output.toStdString();
             EXPECT_TRUE(output.endsWith("leader\n")) << output.toStdString();
@@ -233,6 +260,120 @@ TEST_F(ShellTest, CloseAndDestructionLeaveNoProcessBehind)
             testsupport::waitUntil([] { return false; }, 200);
             EXPECT_EQ(shell->completions, 0); // a closed run reports nothing more
         }
+    }
+}
+
+// A parent that ignores or blocks every signal a program cares about, SIGCHLD included, and reads
+// its standard input from a pipe; all of it is undone when the object goes.
+class HostileParent {
+public:
+    explicit HostileParent(bool ignoreChildEnd)
+    {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        for (std::size_t i = 0; i < std::size(ignored_); ++i) {
+            if (ignored_[i] != SIGCHLD || ignoreChildEnd)
+                ::sigaction(ignored_[i], &ignore, &former_[i]);
+            else
+                ::sigaction(ignored_[i], nullptr, &former_[i]);
+        }
+        sigset_t block;
+        sigemptyset(&block);
+        sigaddset(&block, SIGTERM);
+        ::sigprocmask(SIG_BLOCK, &block, &formerMask_);
+        // Standard input a pipe that never ends, where a program would wait for input.
+        formerStdin_ = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+        if (::pipe2(stdinPipe_, O_CLOEXEC) == 0)
+            ::dup2(stdinPipe_[0], 0);
+    }
+    ~HostileParent()
+    {
+        if (formerStdin_ >= 0) {
+            ::dup2(formerStdin_, 0);
+            ::close(formerStdin_);
+        }
+        for (const int fd : stdinPipe_) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+        for (std::size_t i = 0; i < std::size(ignored_); ++i)
+            ::sigaction(ignored_[i], &former_[i], nullptr);
+        ::sigprocmask(SIG_SETMASK, &formerMask_, nullptr);
+    }
+    HostileParent(const HostileParent&) = delete;
+    HostileParent& operator=(const HostileParent&) = delete;
+
+private:
+    const int ignored_[5] = {SIGPIPE, SIGINT, SIGHUP, SIGQUIT, SIGCHLD};
+    struct sigaction former_[5] {};
+    sigset_t formerMask_{};
+    int formerStdin_ = -1;
+    int stdinPipe_[2] = {-1, -1};
+};
+
+struct StartCase {
+    const char* name;
+    bool ignoreChildEnd; // the parent ignores SIGCHLD: the system reaps the program unseen
+    int mode;
+    int error;    // how the end is told
+    int exitCode;
+};
+
+// Whatever this process ignores, blocks or holds open, a started program finds a fresh start: only
+// the descriptors anyone inherits, empty standard input, standard error joined to the output, every
+// signal at its default and unblocked, a process group of its own. A program that the system reaped
+// unseen still ends the run, in time.
+TEST_F(ShellTest, AStartedProgramFindsAFreshStartWhateverItsParentIgnoresOrHolds)
+{
+    const StartCase cases[] = {
+        {"asynchronous", false, fw::Shell::Asynchronous, fw::Shell::NoError, 7},
+        {"synchronous", false, fw::Shell::Synchronous, fw::Shell::NoError, 7},
+        {"asynchronous, SIGCHLD ignored", true, fw::Shell::Asynchronous, fw::Shell::EndUnknown, -1},
+        {"synchronous, SIGCHLD ignored", true, fw::Shell::Synchronous, fw::Shell::EndUnknown, -1},
+    };
+    for (const StartCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString expected = "descriptors " + testsupport::inheritedDescriptors().join(' ') + "\n"
+                                 "stdin /dev/null\n"
+                                 "stderr stdout\n"
+                                 "SIGPIPE default\nSIGINT default\nSIGTERM default\n"
+                                 "SIGHUP default\nSIGQUIT default\nSIGCHLD default\n"
+                                 "group own\n";
+        RecordingShell shell;
+        shell.Mode = c.mode;
+        QElapsedTimer clock;
+        {
+            const HostileParent parent(c.ignoreChildEnd);
+            clock.start();
+            shell.Execute(fw::shellEscape(testsupport::childProbe()), "then=exit:7");
+            ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; }, 10000));
+        }
+        EXPECT_LT(clock.elapsed(), 3000);
+        EXPECT_EQ(shell.pieces.join(QString()) + shell.readAtCompletion, expected);
+        EXPECT_EQ(shell.ErrorCode(), c.error) << shell.errorString().toStdString();
+        EXPECT_EQ(shell.ExitCode(), c.exitCode);
+        EXPECT_FALSE(shell.IsRunning());
+    }
+}
+
+TEST_F(ShellTest, ReadsInterruptedBySignalsLoseNoOutput)
+{
+    for (const int mode : {fw::Shell::Asynchronous, fw::Shell::Synchronous}) {
+        RecordingShell shell;
+        shell.Mode = mode;
+        pipeReads = 0;
+        interruptPipeReads = true;
+        shell.Execute(fw::shellEscape(testsupport::childProbe()), "then=write:20000");
+        const bool completed = testsupport::waitUntil([&] { return shell.completions > 0; }, 10000);
+        interruptPipeReads = false;
+        ASSERT_TRUE(completed) << mode;
+        EXPECT_GT(pipeReads, 2u) << mode;
+        const QString output = shell.pieces.join(QString()) + shell.readAtCompletion;
+        const QString line = QString(99, u'x') + u'\n';
+        EXPECT_TRUE(output.endsWith(line)) << mode;
+        EXPECT_EQ(output.count(line), 20000) << mode;
+        EXPECT_EQ(shell.ExitCode(), 0) << mode;
     }
 }
 

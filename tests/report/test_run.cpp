@@ -202,7 +202,7 @@ protected:
     // A script that prints piece i, then waits until the file "go<i>" appears in its folder
     // before the next piece, so that the test sees every piece on its own.
     QString pacedScript(const std::vector<std::string>& pieces, const QString& name = "paced.sh",
-                        const std::string& goPrefix = "go")
+                        const std::string& goPrefix = "go", const std::string& lastCommand = "")
     {
         std::string body = "cd \"$(dirname \"$0\")\"\n";
         for (std::size_t i = 0; i < pieces.size(); ++i) {
@@ -210,6 +210,7 @@ protected:
                 body += "while [ ! -e " + goPrefix + std::to_string(i) + " ]; do sleep 0.01; done\n";
             body += printfOctal(pieces[i]) + "\n";
         }
+        body += lastCommand + "\n";
         EXPECT_TRUE(testsupport::writeScript(path(name), QByteArray::fromStdString(body)));
         return fw::FolderItem(path(name)).ShellPath();
     }
@@ -302,12 +303,15 @@ INSTANTIATE_TEST_SUITE_P(
         PiecesCase{"CarriageReturnsOnly", {"\r", "\r", "\r\n"}, {"\n", "\n\n", "\n\n\n"}, {2, 3, 4}}),
     [](const ::testing::TestParamInfo<PiecesCase>& p) { return std::string(p.param.name); });
 
+// Nothing of the run is told once its window is gone, not even that the back-end failed.
 TEST_F(RunTest, AWindowClosedDuringTheRunIsLeftAloneAndTheRunStillEnds)
 {
+    testsupport::MessageLog log;
     auto* window = newWindow();
     const QPointer<RW_reportOutputWindow> watch(window);
     const fw::FolderItem config = writeConfig("1\n");
-    const QPointer<ProbedRun> run = launch(window, config, pacedScript({"a\n", "b\n"}), QString());
+    const QPointer<ProbedRun> run =
+        launch(window, config, pacedScript({"a\n", "b\n"}, "paced.sh", "go", "kill -TERM $$"), QString());
     ASSERT_TRUE(waitUntil([&] { return side(window, true).count == "of 2"; }, RunTimeoutMs));
 
     window->Close();
@@ -316,6 +320,8 @@ TEST_F(RunTest, AWindowClosedDuringTheRunIsLeftAloneAndTheRunStillEnds)
 
     ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
     EXPECT_FALSE(exists(config.path()));
+    testsupport::settle();
+    EXPECT_EQ(log.messages(), QStringList());
 }
 
 // A pane whose text is changed during the run keeps the change to itself, and the next output shows

@@ -5,10 +5,12 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDirIterator>
 #include <QEvent>
 #include <QFile>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -58,6 +60,28 @@ QString binDir()
 {
     const QByteArray dir = qgetenv("NAW_BIN_DIR");
     return dir.isEmpty() ? QCoreApplication::applicationDirPath() + "/../bin" : QString::fromLocal8Bit(dir);
+}
+
+QString childProbe()
+{
+    return QCoreApplication::applicationDirPath() + "/naw-child-probe";
+}
+
+QStringList inheritedDescriptors()
+{
+    QList<int> extra;
+    QDirIterator it(QStringLiteral("/proc/self/fd"), QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        const int fd = it.next().section(u'/', -1).toInt();
+        const int flags = ::fcntl(fd, F_GETFD);
+        if (fd > 2 && flags >= 0 && !(flags & FD_CLOEXEC))
+            extra << fd;
+    }
+    std::sort(extra.begin(), extra.end());
+    QStringList fds{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")};
+    for (const int fd : extra)
+        fds << QString::number(fd);
+    return fds;
 }
 
 void closeAllWindows()

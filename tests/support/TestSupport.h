@@ -34,6 +34,13 @@ void settle();
 // Folder of the built executables (the program and its back-end).
 QString binDir();
 
+// The stand-in for a started program that tells what it found at its start (support/child_probe.cpp).
+QString childProbe();
+
+// The descriptors of this process that every program it starts inherits, ascending: 0, 1, 2 and
+// those without close-on-exec.
+QStringList inheritedDescriptors();
+
 // The open windows of class W, in the order they opened.
 template <class W>
 std::vector<W*> openWindowsOf()
