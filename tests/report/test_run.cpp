@@ -56,7 +56,21 @@ struct SideView {
     int selStart = -1;
     int selLength = -1;
     int paneLines = -1; // lines as the pane itself breaks them
+    std::vector<int> lineOfEachChar; // the line of every character and of the end, as the pane places them
 };
+
+// The line of every character of text and of its end: the line ends before it.
+std::vector<int> linesOf(const QString& text)
+{
+    std::vector<int> lines;
+    int line = 0;
+    for (const char32_t c : text.toUcs4()) {
+        lines.push_back(line);
+        line += c == U'\n' ? 1 : 0;
+    }
+    lines.push_back(line);
+    return lines;
+}
 
 SideView side(RW_reportOutputWindow* window, bool left)
 {
@@ -64,8 +78,11 @@ SideView side(RW_reportOutputWindow* window, bool left)
     auto* label = window->control<fw::StaticText>(left ? "ST_totalLineCountLeft" : "ST_totalLineCountRight");
     if (!field || !label)
         return {};
+    std::vector<int> lines;
+    for (int pos = 0; pos <= field->TextLength(); ++pos)
+        lines.push_back(field->LineNumAtCharPos(pos));
     return {field->Text(), label->Text(), field->SelStart(), field->SelLength(),
-            field->LineNumAtCharPos(field->TextLength()) + 1};
+            field->LineNumAtCharPos(field->TextLength()) + 1, lines};
 }
 
 // Both sides show exactly `text`, its line count (on which the pane agrees) and the caret before its
@@ -79,6 +96,7 @@ void expectShown(RW_reportOutputWindow* window, const QString& text, int lines, 
         EXPECT_EQ(view.text, text);
         EXPECT_EQ(view.count, "of " + QString::number(lines));
         EXPECT_EQ(view.paneLines, lines);
+        EXPECT_EQ(view.lineOfEachChar, linesOf(text));
         EXPECT_EQ(view.selStart, caret);
         EXPECT_EQ(view.selLength, 0);
     }
