@@ -37,19 +37,6 @@ quint64 nextGeneration()
     return ++last;
 }
 
-// Characters in a piece of text: a surrogate pair counts once.
-qint64 charactersIn(QStringView text)
-{
-    qint64 pairs = 0;
-    for (qsizetype i = 1; i < text.size(); ++i) {
-        if (text[i].isLowSurrogate() && text[i - 1].isHighSurrogate()) {
-            ++pairs;
-            ++i;
-        }
-    }
-    return text.size() - pairs;
-}
-
 } // namespace
 
 RC_executeShellClass::RC_executeShellClass(RW_reportOutputWindow* window, const fw::FolderItem& configFile)
@@ -141,17 +128,8 @@ void RC_executeShellClass::collect(const QString& piece)
     // Output for a window that is gone (or for no window) is read and dropped.
     if (piece.isEmpty() || outputCut || !keepsOutput())
         return;
-    const qsizetype before = stdoutCache->text().size();
     // The panes showing the text follow it inside append.
     outputCut = !stdoutCache->append(piece, maxOutputUnits());
-    const QStringView added = QStringView(stdoutCache->text()).sliced(before);
-    if (added.isEmpty())
-        return;
-    charCount += charactersIn(added);
-    // A surrogate pair cut between two pieces is one character, not two.
-    if (endsWithHighSurrogate && added.front().isLowSurrogate())
-        --charCount;
-    endsWithHighSurrogate = added.back().isHighSurrogate();
 }
 
 int RC_executeShellClass::lineCount() const
@@ -170,8 +148,6 @@ void RC_executeShellClass::dropOutput()
         return;
     // The closed window's panes let go of the old text when they go.
     stdoutCache = std::make_shared<fw::SharedText>();
-    charCount = 0;
-    endsWithHighSurrogate = false;
 }
 
 void RC_executeShellClass::incrementalAddToLeft()
@@ -198,8 +174,9 @@ void RC_executeShellClass::showIn(fw::EditField* pane, const QString& countLabel
         label->setText(QStringLiteral("of ") + fw::Str(lineCount()));
 
     // Select the last character, then collapse: the caret rests before it and the end is in view.
-    if (charCount > 0) {
-        pane->setSelStart(int(charCount - 1));
+    // The pane counts the characters as it follows the text, so the run needs no count of its own.
+    if (const int chars = pane->TextLength(); chars > 0) {
+        pane->setSelStart(chars - 1);
         pane->setSelLength(1);
         pane->setSelLength(0);
     }

@@ -84,8 +84,6 @@ private:
     std::shared_ptr<fw::SharedText> stdoutCache;
     fw::FolderItem tmpConfigFile;
 
-    qint64 charCount = 0; // characters (code points) in stdoutCache
-    bool endsWithHighSurrogate = false;
     bool outputCut = false; // output beyond maxOutputUnits arrived and was dropped
     quint64 generation = 0; // order of making among all runs; newer runs have larger numbers
     int handlerDepth = 0;   // inside DataAvailable or Completed: the object must not go yet
