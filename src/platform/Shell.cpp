@@ -512,6 +512,7 @@ void Shell::dropPipes()
         ::close(std::exchange(m_outFd, -1));
     if (m_pidFd >= 0)
         ::close(std::exchange(m_pidFd, -1));
+    m_readBuffer = QByteArray(); // a pipe-full may be large: not kept between runs
 }
 
 } // namespace fw
