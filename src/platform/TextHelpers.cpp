@@ -6,6 +6,10 @@
 #include <string>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace fw {
 
 namespace {
@@ -13,6 +17,28 @@ namespace {
 bool isAsciiDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
+}
+
+constexpr qsizetype SurrogateBlock = 64;
+
+// True when one of the SurrogateBlock units from units on is a surrogate (high or low).
+bool hasSurrogate(const char16_t* units)
+{
+#ifdef __SSE2__
+    const __m128i mask = _mm_set1_epi16(short(0xF800));
+    const __m128i surrogate = _mm_set1_epi16(short(0xD800));
+    __m128i found = _mm_setzero_si128();
+    for (qsizetype k = 0; k < SurrogateBlock; k += 8) {
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + k));
+        found = _mm_or_si128(found, _mm_cmpeq_epi16(_mm_and_si128(eight, mask), surrogate));
+    }
+    return _mm_movemask_epi8(found) != 0;
+#else
+    bool found = false;
+    for (qsizetype k = 0; k < SurrogateBlock; ++k)
+        found |= (units[k] & 0xF800) == 0xD800;
+    return found;
+#endif
 }
 
 // True when a surrogate pair starts at i.
@@ -148,6 +174,11 @@ void CharIndex::append(QStringView text)
         i = 1;
     }
     while (i < text.size()) {
+        // Most text has no surrogate at all: a block without one is passed over in one step.
+        if (i + SurrogateBlock <= text.size() && !hasSurrogate(text.utf16() + i)) {
+            i += SurrogateBlock;
+            continue;
+        }
         if (pairAt(text, i)) {
             m_pairs.push_back(base + int(i));
             i += 2;

@@ -69,9 +69,13 @@ TEST(TextHelpers, CharacterCountsAndPositions)
 
 TEST(TextHelpers, CharIndexAgreesWithTheLinearConversions)
 {
-    // Appended in pieces that cut pairs apart, with lone surrogates in between.
+    // Appended in pieces that cut pairs apart, with lone surrogates in between; long stretches
+    // without any, with pairs and lone halves on either side of every 64-unit boundary.
     const QString parts[] = {"ab", Clef, QString(QChar(0xD83D)), QString(QChar(0xDE00)), "c",
-                             QString(QChar(0xD800)), "d", Clef + Clef, QString(QChar(0xDC00))};
+                             QString(QChar(0xD800)), "d", Clef + Clef, QString(QChar(0xDC00)),
+                             QString(100, u'x') + Clef + QString(61, u'y') + Clef + QString(64, u'z'),
+                             QString(QChar(0xDC00)) + QString(190, u'w') + QString(QChar(0xD800)),
+                             QString(QChar(0xDC00)) + QString(64, u'v') + QString(QChar(0xDBFF))};
     QString text;
     fw::CharIndex index;
     for (const QString& part : parts) {
