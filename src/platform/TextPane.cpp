@@ -96,6 +96,7 @@ void TextPane::replaceText(const QString& text)
     viewport()->update();
     undo_.clear();
     redo_.clear();
+    undoUnits_ = 0;
     typedEnd_ = -1;
     origin_ = 0;
     const int caret = singleLine_ ? int(text_.size()) : 0;
@@ -187,6 +188,7 @@ void TextPane::indexLinesFrom(int base)
     if (singleLine_) {
         // The whole text is one line, whatever it holds.
         longestLineUnits_ = int(text_.size());
+        noteDirectionFrom(base);
         return;
     }
     const QStringView added = QStringView(text_).sliced(base);

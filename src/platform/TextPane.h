@@ -7,6 +7,7 @@
 #include <QBasicTimer>
 #include <QColor>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -83,9 +84,14 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // first (time and memory per offset: neither happens to a read-only report).
 //
 // The user can select with the mouse and the keyboard (arrows, Home/End, PageUp/PageDown, Ctrl+Home/
-// End, Shift extends, double-click selects a word, Ctrl+A, Ctrl+C copies). Unless read-only, typed
-// text, Return, Backspace, Delete, cut and paste edit the text; an edit before the end rebuilds the
-// line index and shifts the runs, linear in the text: editing is meant for small texts.
+// End, Ctrl+arrows by word, Shift extends, double-click selects a word, triple-click the line, Ctrl+A,
+// Ctrl+C copies). Unless read-only, typed text, Return, Backspace, Delete, Ctrl+Backspace and
+// Ctrl+Delete (by word), cut and paste edit the text; an edit before the end rebuilds the line index
+// and shifts the runs, linear in the text: editing is meant for small texts. The caret stops where
+// line edits stop: arrows, clicks and Delete take a letter with its marks, a flag or an emoji
+// sequence as one character (Backspace takes one code point, as in line edits), and word moves stop
+// as theirs do. Stops are looked for in a window of the text around the caret, never in the whole
+// line, so a word or a character longer than that window is crossed in more than one step.
 //
 // Single-line mode (setSingleLine), for one-line edit fields of any length: no scroll bars, and the
 // whole text is one line, vertically centred, scrolled sideways by the first character it shows
@@ -99,11 +105,16 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // give the characters themselves. Return, Enter, Up, Down, PageUp and PageDown are left to the
 // parent (a dialog's default button). As in line edits, setText puts the caret at the end, focus by
 // Tab selects all, leaving the field drops the selection, and Ctrl+Z / Ctrl+Shift+Z undo and redo
-// the user's edits (characters typed in a row are one step). What an input method composes is drawn
-// in place of the selection, and its commit replaces the selection as typed text; its queries are
-// answered from a window of the text around the caret. A line that fits the view is placed by the
-// alignment; a read-only pane shows no caret. The field is drawn as the style draws a line edit: its
-// panel and frame, with the focus, over the whole pane, the text inside the frame.
+// the user's edits (characters typed in a row are one step, so are Backspaces in a row and Deletes in
+// a row; undo brings back the selection the edit replaced). The history holds at most MaxUndoSteps
+// steps and, besides the newest step, at most MaxUndoUnits UTF-16 units of text. What an input method
+// composes is drawn in place of the selection, and its commit replaces the selection as typed text;
+// its queries are answered from a window of the text around the caret. A line that fits the view is
+// placed by the alignment; a read-only pane shows no caret. The field is drawn as the style draws a
+// line edit: its panel and frame, with the focus, over the whole pane, the text inside the frame.
+// Text whose first strong character is right-to-left (Hebrew, Arabic) runs from the right edge, in
+// its reading order, with the alignment mirrored, and Left and Right swap their logical direction, as
+// in line edits; blocks of a long line are reordered within themselves only.
 //
 // As the desktop's text controls: a right click, the Menu key or Shift+F10 opens the standard edit
 // menu (a read-only multi-line pane offers Copy and Select All only); a selection the user makes
@@ -132,6 +143,9 @@ public:
     // The most UTF-16 units one answer to an assistive tool holds (a text, a value, a line, the text
     // of an edit it is told of): as much as the view shows of one line, whatever the text's length.
     static constexpr int MaxAccessibleUnits = MaxShownUnits;
+    // Single-line mode: the bounds of the undo history (see the class comment).
+    static constexpr size_t MaxUndoSteps = 100;
+    static constexpr qsizetype MaxUndoUnits = qsizetype(1) << 24;
 
     explicit TextPane(QWidget* parent = nullptr);
     ~TextPane() override;
@@ -295,12 +309,18 @@ private:
     int nextUnit(int unit) const;
     int previousUnit(int unit) const;
 
-    // Edits.
+    // Edits. What an edit by the user is, for merging it into the undo step before it.
+    enum class EditKind { Other, Typed, Backspace, Delete };
     void replaceRange(int from, int to, const QString& with);
     // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits.
     void userEdit(int from, int to, const QString& with, bool typed = false);
+    void userEdit(int from, int to, const QString& with, EditKind kind);
     void shiftIndexes(int from, int to, const QString& with);
+    int firstStrong(int from, int to) const;
+    void noteDirectionFrom(int from);
+    void updateDirection(int from, int to, int insertedUnits);
     void undoOrRedo(bool redo);
+    void trimUndo();
 
     // Style runs.
     int internStyle(const TextStyle& style);
@@ -328,6 +348,7 @@ private:
     qreal cutMarkWidth() const;
     bool startsCharacter(int unit) const;
     int boundaryFrom(int unit, int end) const;
+    int pairStart(int unit) const;
     int shownEndUnit(int line) const;
     qreal blockWidth(int from, int to) const;
     // Drops the measured blocks of the lines in the range (all by default).
@@ -354,7 +375,7 @@ private:
     qreal widthBetween(int from, int to, qreal limit) const;
     int originShowing(int unit, qreal width) const;
     qreal availableWidth() const;
-    qreal singleLineLeft() const;
+    qreal singleLineStart() const;
     int singleLineTop() const;
     int singleLineUnitAt(qreal x) const;
     void revealInLine(int unit);
@@ -404,6 +425,8 @@ private:
     void moveCaret(int unit, bool extend, bool keepGoalX = false);
     void moveLines(int delta, bool extend);
     void selectWordAt(int unit);
+    // The next caret stop after unit (forward) or before it, by character or by word.
+    int caretStop(int unit, bool forward, QTextLayout::CursorMode mode) const;
 
     // While a shared text is shown: a view of its buffer (QString::fromRawData), re-pointed at every
     // growth; reach it only through const access, since a write would copy the whole text.
@@ -454,11 +477,15 @@ private:
     std::pair<int, int> reported_{0, 0};
     qreal goalX_ = -1;
     bool dragging_ = false;
+    QElapsedTimer sinceDoubleClick_; // a press soon after a double-click, near it, is a triple-click
+    QPoint doubleClickAt_;
     bool readOnly_ = false;
 
     bool singleLine_ = false;
     Qt::Alignment alignment_ = Qt::AlignLeft;
-    int origin_ = 0; // single-line mode: the first unit shown at the left edge
+    int origin_ = 0; // single-line mode: the first unit shown at the start edge
+    int strongUnit_ = -1; // single-line mode: the first strong (L, R or AL) character, -1 if none
+    bool rightToLeft_ = false; // single-line mode: that character is right-to-left
     QBasicTimer blink_;
     bool caretShown_ = true;
     QRect caretRect_; // where the caret was last drawn
@@ -471,14 +498,21 @@ private:
     int preeditCaret_ = 0;
     bool preeditCaretShown_ = true;
     EditFilter editFilter_;
+    // [from, from + removed) was replaced by inserted (UTF-16); anchor and caret before the edit.
     struct UndoStep {
-        int from; // UTF-16
+        int from;
         QString removed;
         QString inserted;
+        int anchor;
+        int caret;
+        EditKind kind;
     };
     std::vector<UndoStep> undo_;
     std::vector<UndoStep> redo_;
-    int typedEnd_ = -1; // where the last typed characters ended, while typing may go on in one step
+    qsizetype undoUnits_ = 0; // removed and inserted units held in undo_ and redo_
+    // Where the caret stands after the last edit while an edit of the same kind there goes on in its
+    // undo step (typing in a row, Backspaces or Deletes in a row); -1 once anything else happened.
+    int typedEnd_ = -1;
     QPointer<QMimeData> primary_; // the primary selection while it is the pane's
     int announcedCaret_ = 0;
 };

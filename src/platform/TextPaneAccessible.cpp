@@ -104,7 +104,8 @@ QRect TextPane::unitRect(int unit) const
         if (x > room + CaretWidth)
             return {};
         const qreal width = next > unit ? blockWidth(unit, next) : charWidth_;
-        return QRectF(singleLineLeft() + x, singleLineTop(), width, lineHeight_).toAlignedRect();
+        const qreal left = rightToLeft_ ? singleLineStart() - x - width : singleLineStart() + x;
+        return QRectF(left, singleLineTop(), width, lineHeight_).toAlignedRect();
     }
     const int line = lineOfUnit(unit);
     const int first = firstVisibleLine();

@@ -6,12 +6,17 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleHints>
 
 #include <algorithm>
 
 namespace fw {
 
 namespace {
+
+// Caret stops are looked for this many units either side of the caret, so that finding one costs
+// what a view shows, not what the line holds.
+constexpr int StopReach = 512;
 
 bool isWordCharacter(char32_t c)
 {
@@ -24,7 +29,32 @@ bool isWordCharacter(char32_t c)
 
 void TextPane::moveCaret(int unit, bool extend, bool keepGoalX)
 {
+    if (unit != caret_)
+        typedEnd_ = -1;
     select(extend ? anchor_ : unit, unit, true, keepGoalX);
+}
+
+// Within a line, the stops of a QTextLayout of the window of StopReach units either side of unit (its
+// ends kept off the inside of a pair); from a line's end forward or its start backward, one unit, into
+// the next or the previous line. In single-line mode the line ends are the marks shown for them, one
+// stop each.
+int TextPane::caretStop(int unit, bool forward, QTextLayout::CursorMode mode) const
+{
+    const int line = lineOfUnit(unit);
+    const int start = lineStarts_[size_t(line)];
+    const int end = lineEndUnit(line);
+    if (forward && unit >= end)
+        return std::min(unit + 1, int(text_.size()));
+    if (!forward && unit <= start)
+        return std::max(unit - 1, 0);
+    const int from = pairStart(std::max(start, unit - StopReach));
+    const int to = pairStart(std::min(end, unit + StopReach));
+    QString window = text_.mid(from, to - from);
+    if (singleLine_)
+        window.replace(u'\n', u'\u21B5').replace(u'\r', u'\u21B5');
+    const QTextLayout layout(window);
+    const int at = unit - from;
+    return from + (forward ? layout.nextCursorPosition(at, mode) : layout.previousCursorPosition(at, mode));
 }
 
 void TextPane::moveLines(int delta, bool extend)
@@ -61,6 +91,17 @@ void TextPane::selectWordAt(int unit)
 
 // ---- events
 
+static bool isWordCommand(const QKeyEvent* key)
+{
+    for (const QKeySequence::StandardKey command :
+         {QKeySequence::MoveToNextWord, QKeySequence::MoveToPreviousWord, QKeySequence::SelectNextWord,
+          QKeySequence::SelectPreviousWord, QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord}) {
+        if (key->matches(command))
+            return true;
+    }
+    return false;
+}
+
 // Single-line mode: keys an editable field takes before any shortcut of its window, as line edits do.
 static bool overridesShortcut(const QKeyEvent* key)
 {
@@ -92,7 +133,7 @@ bool TextPane::event(QEvent* event)
             event->accept();
             return true;
         }
-        if (singleLine_ && !readOnly_ && overridesShortcut(key)) {
+        if (singleLine_ && !readOnly_ && (overridesShortcut(key) || isWordCommand(key))) {
             event->accept();
             return true;
         }
@@ -147,12 +188,32 @@ void TextPane::keyPressEvent(QKeyEvent* event)
             break;
         }
     }
+    // Left and Right go backward and forward in the text, the other way round in right-to-left text.
+    const bool reversed = singleLine_ && rightToLeft_;
+    const auto stop = [this](bool forward, QTextLayout::CursorMode mode) { return caretStop(caret_, forward, mode); };
+    if (event->matches(QKeySequence::MoveToNextWord) || event->matches(QKeySequence::SelectNextWord)) {
+        moveCaret(stop(!reversed, QTextLayout::SkipWords), event->matches(QKeySequence::SelectNextWord));
+        return;
+    }
+    if (event->matches(QKeySequence::MoveToPreviousWord) || event->matches(QKeySequence::SelectPreviousWord)) {
+        moveCaret(stop(reversed, QTextLayout::SkipWords), event->matches(QKeySequence::SelectPreviousWord));
+        return;
+    }
+    const bool wordBack = event->matches(QKeySequence::DeleteStartOfWord);
+    if (wordBack || event->matches(QKeySequence::DeleteEndOfWord)) {
+        // The word is selected first, so that undo brings it back selected, as line edits do.
+        if (!readOnly_ && selFrom == selTo)
+            moveCaret(stop(!wordBack, QTextLayout::SkipWords), true);
+        if (!readOnly_ && anchor_ != caret_)
+            userEdit(std::min(anchor_, caret_), std::max(anchor_, caret_), QString());
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Left:
-        moveCaret(!extend && selFrom != selTo ? selFrom : previousUnit(caret_), extend);
+        moveCaret(!extend && selFrom != selTo ? selFrom : stop(reversed, QTextLayout::SkipCharacters), extend);
         return;
     case Qt::Key_Right:
-        moveCaret(!extend && selFrom != selTo ? selTo : nextUnit(caret_), extend);
+        moveCaret(!extend && selFrom != selTo ? selTo : stop(!reversed, QTextLayout::SkipCharacters), extend);
         return;
     case Qt::Key_Up:
         moveLines(-1, extend);
@@ -195,13 +256,13 @@ void TextPane::keyPressEvent(QKeyEvent* event)
             if (selFrom != selTo)
                 userEdit(selFrom, selTo, QString());
             else if (caret_ > 0)
-                userEdit(previousUnit(caret_), caret_, QString());
+                userEdit(previousUnit(caret_), caret_, QString(), EditKind::Backspace);
             return;
         case Qt::Key_Delete:
             if (selFrom != selTo)
                 userEdit(selFrom, selTo, QString());
             else if (caret_ < text_.size())
-                userEdit(caret_, nextUnit(caret_), QString());
+                userEdit(caret_, caretStop(caret_, true, QTextLayout::SkipCharacters), QString(), EditKind::Delete);
             return;
         default:
             break;
@@ -227,9 +288,22 @@ void TextPane::mousePressEvent(QMouseEvent* event)
         event->ignore();
         return;
     }
-    const int unit = unitAt(event->position().toPoint());
+    const QPoint at = event->position().toPoint();
+    if (sinceDoubleClick_.isValid() &&
+        sinceDoubleClick_.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval() &&
+        (at - doubleClickAt_).manhattanLength() < QGuiApplication::styleHints()->startDragDistance()) {
+        // A triple-click: the whole field, or in a pane the line with its line end.
+        sinceDoubleClick_.invalidate();
+        const int line = lineOfUnit(caret_);
+        const int lineEnd = lineEndUnit(line);
+        select(lineStarts_[size_t(line)], singleLine_ ? lineEnd : std::min(lineEnd + 1, int(text_.size())), true);
+        typedEnd_ = -1;
+        dragging_ = false;
+        return;
+    }
+    const int unit = unitAt(at);
     const bool extend = event->modifiers() & Qt::ShiftModifier;
-    select(extend ? anchor_ : unit, unit, true);
+    moveCaret(unit, extend);
     dragging_ = true;
 }
 
@@ -253,7 +327,10 @@ void TextPane::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     selectWordAt(unitAt(event->position().toPoint()));
+    typedEnd_ = -1;
     dragging_ = false;
+    sinceDoubleClick_.start();
+    doubleClickAt_ = event->position().toPoint();
 }
 
 void TextPane::focusInEvent(QFocusEvent* event)

@@ -62,6 +62,10 @@ struct TextPane::BlockLayout {
     qreal xOf(int unit) const;
     // The unit nearest to x (from the block's left edge); never inside a character.
     int unitAt(qreal x) const;
+    // The same along the text's direction: a distance from the block's start edge (its right edge
+    // in right-to-left text), for walks that measure the line from its first unit.
+    qreal advanceOf(int unit) const { return rightToLeft ? width - xOf(unit) : xOf(unit); }
+    int unitAtAdvance(qreal advance) const { return unitAt(rightToLeft ? width - advance : advance); }
     // Draws the block with its top-left corner at topLeft.
     void draw(QPainter& painter, QPointF topLeft, const QList<QTextLayout::FormatRange>& selections) const;
 
@@ -71,6 +75,7 @@ struct TextPane::BlockLayout {
     std::vector<QTextLine> lines;
     qreal ascent = 0; // the largest ascent of the block's glyphs
     qreal width = 0;
+    bool rightToLeft = false;
 
 private:
     const QTextLine& lineAt(int offset) const;

@@ -101,7 +101,8 @@ TextPane::BlockLayout::BlockLayout(const TextPane& pane, int blockFrom, int bloc
 {
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
-    option.setTextDirection(Qt::LeftToRight);
+    rightToLeft = pane.singleLine_ && pane.rightToLeft_;
+    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
     layout.setTextOption(option);
     QList<QTextLayout::FormatRange> formats;
     std::vector<StyleSpan> spans;
@@ -152,8 +153,14 @@ qreal TextPane::BlockLayout::xOf(int unit) const
 int TextPane::BlockLayout::unitAt(qreal x) const
 {
     for (const QTextLine& piece : lines) {
-        if (x < piece.x() + piece.horizontalAdvance())
-            return from + piece.xToCursor(x, QTextLine::CursorBetweenCharacters);
+        if (x < piece.x() + piece.horizontalAdvance()) {
+            // Never between the halves of a pair, whatever the layout found there.
+            int at = piece.xToCursor(x, QTextLine::CursorBetweenCharacters);
+            const QString& shown = layout.text();
+            if (at > 0 && at < shown.size() && shown[at].isLowSurrogate() && shown[at - 1].isHighSurrogate())
+                --at;
+            return from + at;
+        }
     }
     return to;
 }
@@ -299,11 +306,23 @@ bool TextPane::startsCharacter(int unit) const
     }
 }
 
+// A block boundary at or after unit: the next character start within BoundarySlack units, else at
+// least a code point's start, so that no block splits a surrogate pair.
 int TextPane::boundaryFrom(int unit, int end) const
 {
     for (int moved = 0; unit < end && moved < BoundarySlack && !startsCharacter(unit); ++moved)
         ++unit;
+    if (unit < end && pairStart(unit) != unit)
+        ++unit;
     return std::min(unit, end);
+}
+
+// The start of the code point that holds unit: the unit before it when it is a pair's second half.
+int TextPane::pairStart(int unit) const
+{
+    if (unit > 0 && unit < text_.size() && text_[unit].isLowSurrogate() && text_[unit - 1].isHighSurrogate())
+        return unit - 1;
+    return unit;
 }
 
 int TextPane::shownEndUnit(int line) const
@@ -442,7 +461,8 @@ int TextPane::unitAtX(int line, qreal x) const
 int TextPane::unitAt(const QPoint& viewportPoint) const
 {
     if (singleLine_)
-        return singleLineUnitAt(viewportPoint.x() - singleLineLeft());
+        return singleLineUnitAt(rightToLeft_ ? singleLineStart() - viewportPoint.x()
+                                             : viewportPoint.x() - singleLineStart());
     const int dy = viewportPoint.y() - TopMargin;
     const int offset = dy >= 0 ? dy / lineHeight_ : -((-dy + lineHeight_ - 1) / lineHeight_);
     const int line = std::clamp(firstVisibleLine() + offset, 0, lineCount() - 1);

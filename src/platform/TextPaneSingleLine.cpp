@@ -105,13 +105,14 @@ int TextPane::originShowing(int unit, qreal width) const
         int start = std::max(0, from - BlockUnits);
         for (int moved = 0; start > 0 && moved < BoundarySlack && !startsCharacter(start); ++moved)
             --start;
+        start = pairStart(start);
         const qreal w = blockWidth(start, from);
         if (filled + w > width) {
             // Within this block: the leftmost unit whose distance to the block's end still fits.
             const BlockLayout layout(*this, start, from);
             const qreal cut = layout.width - (width - filled);
-            int u = std::max(start, layout.unitAt(cut));
-            while (u < from && layout.xOf(u) < cut)
+            int u = std::max(start, layout.unitAtAdvance(cut));
+            while (u < from && layout.advanceOf(u) < cut)
                 u = nextUnit(u);
             return u;
         }
@@ -126,16 +127,20 @@ qreal TextPane::availableWidth() const
     return std::max(1, lineArea().width() - 2 * LeftMargin - CaretWidth);
 }
 
-// Viewport x where the first shown unit is drawn: the margin, and for a line that fits the view and
-// is not aligned left, the room its alignment leaves (with the text being composed in it).
-qreal TextPane::singleLineLeft() const
+// Viewport x of the start edge, where the first shown unit begins: its left edge, or in right-to-left
+// text its right edge. A line that fits the view (with the text being composed in it) stands where
+// its alignment, mirrored for right-to-left text, puts it; a longer line starts at the margin on its
+// own side.
+qreal TextPane::singleLineStart() const
 {
     const qreal margin = lineArea().left() + LeftMargin;
-    if (alignment_ == Qt::AlignLeft || alignment_ == 0)
-        return margin;
-    if (origin_ > 0)
-        return margin;
     const qreal room = availableWidth();
+    Qt::Alignment alignment = alignment_ == 0 ? Qt::Alignment(Qt::AlignLeft) : alignment_;
+    if (rightToLeft_ && !(alignment & Qt::AlignHCenter))
+        alignment = alignment & Qt::AlignRight ? Qt::AlignLeft : Qt::AlignRight;
+    const qreal startSide = rightToLeft_ ? margin + room : margin;
+    if (alignment == (rightToLeft_ ? Qt::AlignRight : Qt::AlignLeft) || origin_ > 0)
+        return startSide;
     qreal width = 0;
     if (composing()) {
         QTextLayout preedit;
@@ -146,8 +151,11 @@ qreal TextPane::singleLineLeft() const
         width = widthBetween(0, int(text_.size()), room);
     }
     if (width > room)
-        return margin;
-    return margin + (alignment_ & Qt::AlignHCenter ? (room - width) / 2 : room - width);
+        return startSide;
+    const qreal left = margin + (alignment & Qt::AlignHCenter ? (room - width) / 2
+                                 : alignment & Qt::AlignRight ? room - width
+                                                              : 0);
+    return rightToLeft_ ? left + width : left;
 }
 
 int TextPane::singleLineTop() const
@@ -156,8 +164,8 @@ int TextPane::singleLineTop() const
     return area.top() + (area.height() - lineHeight_) / 2;
 }
 
-// The unit nearest to x from the first shown unit; left of it, the unit before it, so that dragging
-// out at the left edge scrolls back one character at a time.
+// The unit nearest to x, a distance from the start edge towards the end; before the start edge, the
+// unit before the first shown one, so that dragging out there scrolls back one character at a time.
 int TextPane::singleLineUnitAt(qreal x) const
 {
     const int end = int(text_.size());
@@ -169,7 +177,7 @@ int TextPane::singleLineUnitAt(qreal x) const
         const int to = blockEndFrom(from, end);
         const qreal w = blockWidth(from, to);
         if (x < left + w)
-            return BlockLayout(*this, from, to).unitAt(x - left);
+            return BlockLayout(*this, from, to).unitAtAdvance(x - left);
         left += w;
         from = to;
     }
@@ -205,10 +213,11 @@ void TextPane::revealInLine(int unit)
     updateMicroFocus();
 }
 
-// Draws the units [from, stop) from x on, in blocks cut from from, until the right edge of the
-// field; a block that runs past stop is clipped there. Only blocks that meet the repainted area are
-// laid out. Sets caretX when given and the caret lies in [from, stop]. Returns the x where stop
-// stands (or some x past the field's right edge).
+// Draws the units [from, stop) from x on, in blocks cut from from, until the far edge of the field;
+// x is where from stands: the start edge, left of the text, or right of it in right-to-left text,
+// where the blocks follow one another leftwards. A block that runs past stop is clipped there. Only
+// blocks that meet the repainted area are laid out. Sets caretX when given and the caret lies in
+// [from, stop]. Returns the x where stop stands (or some x past the field's far edge).
 qreal TextPane::paintSpan(QPainter& painter, const QRect& area, int from, int stop, qreal x, int selFrom, int selTo,
                           qreal* caretX)
 {
@@ -219,31 +228,34 @@ qreal TextPane::paintSpan(QPainter& painter, const QRect& area, int from, int st
             *caretX = blockX + layout.xOf(caret_);
     };
     const int right = viewport()->width();
-    while (from < stop && x < right) {
+    const auto leftOf = [this, &x](qreal w) { return rightToLeft_ ? x - w : x; };
+    while (from < stop && (rightToLeft_ ? x > 0 : x < right)) {
         if (caretX && caret_ == from)
             *caretX = x;
         const int to = blockEndFrom(from, end);
         if (to <= stop && !(caretX && caret_ > from && caret_ < to)) {
             // A block outside the repainted area is measured, not laid out.
             const qreal w = blockWidth(from, to);
-            if (x + w < area.left() || x > area.right()) {
-                x += w;
+            if (leftOf(w) + w < area.left() || leftOf(w) > area.right()) {
+                x = rightToLeft_ ? x - w : x + w;
                 from = to;
                 continue;
             }
         }
         const BlockLayout layout(*this, from, to);
-        noteCaret(layout, x);
+        const qreal blockX = leftOf(layout.width);
+        noteCaret(layout, blockX);
         if (to > stop) {
-            const qreal cut = x + layout.xOf(stop);
+            const qreal cut = blockX + layout.xOf(stop);
             painter.save();
-            painter.setClipRect(QRectF(QPointF(x, area.top()), QPointF(cut, area.bottom() + 1)), Qt::IntersectClip);
-            paintBlock(painter, layout, x, top, selFrom, selTo);
+            painter.setClipRect(QRectF(QPointF(std::min(x, cut), area.top()), QPointF(std::max(x, cut), area.bottom() + 1)),
+                                Qt::IntersectClip);
+            paintBlock(painter, layout, blockX, top, selFrom, selTo);
             painter.restore();
             return cut;
         }
-        paintBlock(painter, layout, x, top, selFrom, selTo);
-        x += layout.width;
+        paintBlock(painter, layout, blockX, top, selFrom, selTo);
+        x = rightToLeft_ ? x - layout.width : x + layout.width;
         from = to;
     }
     if (caretX && from == stop && caret_ == stop)
@@ -264,7 +276,7 @@ void TextPane::paintSingleLine(QPainter& painter, const QRect& area)
     const int origin = std::clamp(origin_, 0, end);
     const int selFrom = std::min(anchor_, caret_);
     const int selTo = std::max(anchor_, caret_);
-    const qreal left = singleLineLeft();
+    const qreal left = singleLineStart();
     const int top = singleLineTop();
     qreal caretX = -1;
     if (!composing()) {
@@ -276,13 +288,14 @@ void TextPane::paintSingleLine(QPainter& painter, const QRect& area)
         QTextLayout preedit;
         layoutPreedit(preedit);
         const QTextLine line = preedit.lineAt(0);
+        const qreal preeditLeft = rightToLeft_ ? at - line.naturalTextWidth() : at;
         painter.setPen(palette().color(QPalette::Text));
-        preedit.draw(&painter, QPointF(at, top + ascent_ - line.ascent()));
-        const qreal after = at + line.naturalTextWidth();
-        if (after < viewport()->width())
+        preedit.draw(&painter, QPointF(preeditLeft, top + ascent_ - line.ascent()));
+        const qreal after = rightToLeft_ ? preeditLeft : at + line.naturalTextWidth();
+        if (rightToLeft_ ? after > 0 : after < viewport()->width())
             paintSpan(painter, clip, std::max(selTo, origin), end, after, 0, 0, nullptr);
         if (preeditCaretShown_)
-            caretX = at + line.cursorToX(preeditCaret_);
+            caretX = preeditLeft + line.cursorToX(preeditCaret_);
     }
     caretRect_ = QRect();
     if (hasFocus() && !readOnly_ && caretX >= 0) {
@@ -319,7 +332,17 @@ qreal TextPane::caretViewX() const
     const int origin = std::clamp(origin_, 0, int(text_.size()));
     const int at = composing() ? std::min(anchor_, caret_) : caret_;
     const qreal room = availableWidth();
-    qreal x = singleLineLeft() + (at > origin ? std::min(widthBetween(origin, at, room), room + CaretWidth) : 0);
+    const qreal distance = at > origin ? std::min(widthBetween(origin, at, room), room + CaretWidth) : 0;
+    if (rightToLeft_) {
+        qreal x = singleLineStart() - distance;
+        if (composing()) {
+            QTextLayout preedit;
+            layoutPreedit(preedit);
+            x += preeditCaretX() - preedit.lineAt(0).naturalTextWidth();
+        }
+        return x;
+    }
+    qreal x = singleLineStart() + distance;
     if (composing())
         x += preeditCaretX();
     return x;

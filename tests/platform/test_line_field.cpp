@@ -1,7 +1,7 @@
 // The single-line EditField: a line of megabytes typed into, walked, copied and painted in time of
 // what the field shows, shown with the right characters at its end; the "#" mask as a typing filter;
 // alignment; keys left to the window; Tab selecting all; undo; the indexes an edit shifts; the frame and
-// the focus; input methods.
+// the focus; input methods; the same keys and clicks doing what they do in a line edit.
 
 #include "platform/EditField.h"
 #include "platform/SharedText.h"
@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
 #include <QTest>
@@ -26,6 +27,7 @@
 
 #include <functional>
 #include <random>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -160,6 +162,17 @@ TEST_F(LineField, EightMegabytesInOneLineStayQuick)
     }),
               budget) << "select all and copy";
     EXPECT_EQ(QGuiApplication::clipboard()->text(), field->Text()) << "every character is copied";
+
+    // The undo history is bounded in memory: of three pastes of 8 MB over the whole text, only the
+    // newest can be undone.
+    for (const char16_t digit : {u'7', u'8', u'9'}) {
+        QGuiApplication::clipboard()->setText(QString(list.size(), QChar(digit)));
+        press(w, Qt::Key_A, Qt::ControlModifier);
+        press(w, Qt::Key_V, Qt::ControlModifier);
+    }
+    for (int i = 0; i < 3; ++i)
+        press(w, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(field->Text() == QString(list.size(), u'8'));
 }
 
 // The end of a long line shows the same characters as the same end alone: nothing is cut, no x runs
@@ -221,18 +234,26 @@ TEST_F(LineField, MaskFiltersTypingOnly)
     EXPECT_EQ(field->Text(), QStringLiteral("abc123"));
 }
 
-// A short line stands left, centred or right; a line wider than the field starts at its left edge.
+// A short line stands left, centred or right, mirrored in right-to-left text; a line wider than the
+// field starts at its left edge.
 TEST_F(LineField, AlignmentPlacesALineThatFits)
 {
-    field->setText(QStringLiteral("42"));
     const int width = field->widget()->width();
+    const QString hebrew = QStringLiteral("\u05E9\u05DC\u05D5\u05DD");
     const struct {
+        QString text;
         int alignment;
         int centreFrom;
         int centreTo;
-    } cases[] = {{1, 0, width / 4}, {2, width / 2 - 6, width / 2 + 6}, {3, width * 3 / 4, width}};
+    } cases[] = {{QStringLiteral("42"), 1, 0, width / 4},
+                 {QStringLiteral("42"), 2, width / 2 - 6, width / 2 + 6},
+                 {QStringLiteral("42"), 3, width * 3 / 4, width},
+                 {hebrew, 1, width * 3 / 4, width},
+                 {hebrew, 2, width / 2 - 12, width / 2 + 12},
+                 {hebrew, 3, 0, width / 4}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.alignment);
+        field->setText(c.text);
         field->setAlignment(c.alignment);
         const auto [left, right] = inkColumns(shot(field));
         ASSERT_LE(left, right) << "nothing drawn";
@@ -637,6 +658,148 @@ TEST_F(LineField, InputMethodQueriesAndComposing)
     EXPECT_EQ(field->SelStart(), 2);
     EXPECT_EQ(field->SelLength(), 0);
     QApplication::setCursorFlashTime(flashTime);
+}
+
+// One step of a sequence given to both fields: a key, or a click or double-click at a fraction of the
+// way from where the caret stands at the text's start to where it stands at its end (a click at once
+// after a double-click is a triple-click).
+struct Key {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    QString text = {};
+};
+struct Click {
+    qreal at;
+    int count = 1;
+};
+using Step = std::variant<Key, Click>;
+
+Key ctrl(Qt::Key key)
+{
+    return {key, Qt::ControlModifier};
+}
+Key ctrlShift(Qt::Key key)
+{
+    return {key, Qt::ControlModifier | Qt::ShiftModifier};
+}
+Key typed(char16_t c)
+{
+    return {Qt::Key_unknown, Qt::NoModifier, QString(QChar(c))};
+}
+
+// Code points in the first units of a text.
+int charsIn(const QString& text, int units)
+{
+    return int(QStringView(text).left(units).toUcs4().size());
+}
+
+// The same keys and clicks leave a line edit and the field with the same text, caret and selection
+// (counted in characters), and the caret on the same side, after every step: word moves and deletes,
+// characters of several code points, triple-click, undo, right-to-left text.
+TEST_F(LineField, KeysAndClicksDoWhatALineEditDoes)
+{
+    auto* reference = new QLineEdit(window);
+    reference->setGeometry(10, 50, 220, 22);
+    reference->setFocusPolicy(Qt::NoFocus); // the field keeps the focus
+    reference->setFont(field->widget()->font());
+    reference->show();
+    field->SetFocus();
+    QWidget* w = field->widget();
+    QWidget* view = field->textPane()->viewport();
+    QTRY_VERIFY(w->hasFocus());
+    const auto fieldCaretX = [&] {
+        view->repaint();
+        return w->inputMethodQuery(Qt::ImCursorRectangle).toRectF().center().x();
+    };
+    const auto referenceCaretX = [&] {
+        reference->repaint(); // where the text stands is worked out in painting
+        return reference->inputMethodQuery(Qt::ImCursorRectangle).toRectF().center().x();
+    };
+    const QString hebrew = QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD");
+    const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
+    const QString flag = QStringLiteral("\U0001F1EB\U0001F1F7");
+    const struct {
+        const char* label;
+        QString text;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"words forward", QStringLiteral("alpha beta, gamma-delta  (x) 1,200"),
+         {Key{Qt::Key_Home}, ctrl(Qt::Key_Right), ctrl(Qt::Key_Right), ctrl(Qt::Key_Right), ctrl(Qt::Key_Right),
+          ctrl(Qt::Key_Right), ctrl(Qt::Key_Right), ctrl(Qt::Key_Right), ctrl(Qt::Key_Right), ctrl(Qt::Key_Right)}},
+        {"words backward and selected", QStringLiteral("alpha beta, gamma-delta  (x)"),
+         {ctrl(Qt::Key_Left), ctrl(Qt::Key_Left), ctrl(Qt::Key_Left), ctrlShift(Qt::Key_Left),
+          ctrlShift(Qt::Key_Left), ctrlShift(Qt::Key_Right), ctrlShift(Qt::Key_Right), ctrlShift(Qt::Key_Right)}},
+        {"words deleted and undone", QStringLiteral("one two, three four"),
+         {ctrl(Qt::Key_Backspace), ctrl(Qt::Key_Backspace), Key{Qt::Key_Home}, ctrl(Qt::Key_Delete),
+          ctrl(Qt::Key_Delete), ctrl(Qt::Key_Z), ctrl(Qt::Key_Z), ctrl(Qt::Key_Z), ctrlShift(Qt::Key_Z)}},
+        {"a letter with its mark", QStringLiteral("e\u0301x"),
+         {Key{Qt::Key_Left}, Key{Qt::Key_Left}, typed(u'Z'), Key{Qt::Key_Right, Qt::ShiftModifier},
+          Key{Qt::Key_Left}, Key{Qt::Key_Delete}}},
+        {"a flag", QStringLiteral("a") + flag + QStringLiteral("b"),
+         {Key{Qt::Key_Left}, Key{Qt::Key_Backspace}, Key{Qt::Key_Home}, Key{Qt::Key_Right},
+          Key{Qt::Key_Right}, Key{Qt::Key_Left, Qt::ShiftModifier}, Key{Qt::Key_Delete}}},
+        {"an emoji sequence", QStringLiteral("x") + family + QStringLiteral("y"),
+         {Key{Qt::Key_Home}, Key{Qt::Key_Right}, Key{Qt::Key_Right}, Key{Qt::Key_Left}, Key{Qt::Key_Delete}}},
+        {"clicks among marks", QStringLiteral("ae\u0301b ") + flag + QStringLiteral("c"),
+         {Click{0.1}, Click{0.2}, Click{0.3}, Click{0.45}, Click{0.6}, Click{0.75}, Click{0.9}}},
+        {"a triple-click", QStringLiteral("one two three"), {Click{0.5, 2}, Click{0.5}, typed(u'X')}},
+        {"Backspaces undone in one step", QStringLiteral("abcd"),
+         {Key{Qt::Key_Backspace}, Key{Qt::Key_Backspace}, Key{Qt::Key_Backspace}, ctrl(Qt::Key_Z),
+          ctrlShift(Qt::Key_Z), ctrl(Qt::Key_Z)}},
+        {"Deletes, typing and Backspace undone", QStringLiteral("abcdef"),
+         {Key{Qt::Key_Home}, Key{Qt::Key_Delete}, Key{Qt::Key_Delete}, typed(u'x'), typed(u'y'),
+          Key{Qt::Key_Backspace}, ctrl(Qt::Key_Z), ctrl(Qt::Key_Z), ctrl(Qt::Key_Z), ctrl(Qt::Key_Z)}},
+        {"a replaced selection undone", QStringLiteral("hello world"),
+         {ctrlShift(Qt::Key_Left), typed(u'y'), typed(u'o'), ctrl(Qt::Key_Z), ctrl(Qt::Key_Z)}},
+        {"right-to-left text", hebrew,
+         {Key{Qt::Key_Home}, Key{Qt::Key_Right}, Key{Qt::Key_Left}, Key{Qt::Key_Left},
+          Key{Qt::Key_Left, Qt::ShiftModifier}, ctrl(Qt::Key_Right), ctrl(Qt::Key_Left), Key{Qt::Key_End},
+          Click{0.55}, Click{0.83}}},
+        {"right-to-left text with a left-to-right word", hebrew + QStringLiteral(" abc 12"),
+         {Key{Qt::Key_Home}, Key{Qt::Key_Left}, Key{Qt::Key_Left}, ctrl(Qt::Key_Left), ctrl(Qt::Key_Left),
+          ctrlShift(Qt::Key_Right), Key{Qt::Key_End}, Key{Qt::Key_Right}, ctrl(Qt::Key_Backspace)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->setText(c.text);
+        reference->setText(c.text);
+        // Where the caret stands at both ends of the text, for the clicks.
+        reference->setCursorPosition(0);
+        const qreal referenceFrom = referenceCaretX();
+        reference->setCursorPosition(int(c.text.size()));
+        const qreal referenceTo = referenceCaretX();
+        field->setSelStart(0);
+        const qreal fieldFrom = fieldCaretX();
+        field->setSelStart(field->TextLength());
+        const qreal fieldTo = fieldCaretX();
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            SCOPED_TRACE(i);
+            if (const Key* key = std::get_if<Key>(&c.steps[i])) {
+                press(w, key->key, key->modifiers, key->text);
+                press(reference, key->key, key->modifiers, key->text);
+            } else {
+                const Click& click = std::get<Click>(c.steps[i]);
+                const auto clicks = [&](QWidget* target, qreal x) {
+                    const QPoint p(int(x), target->height() / 2);
+                    if (click.count == 2)
+                        QTest::mouseDClick(target, Qt::LeftButton, {}, p);
+                    else
+                        QTest::mouseClick(target, Qt::LeftButton, {}, p);
+                };
+                clicks(view, fieldFrom + click.at * (fieldTo - fieldFrom) - view->x());
+                clicks(reference, referenceFrom + click.at * (referenceTo - referenceFrom));
+            }
+            const QString text = reference->text();
+            EXPECT_EQ(field->Text(), text);
+            EXPECT_EQ(field->SelStart(), charsIn(text, reference->hasSelectedText() ? reference->selectionStart()
+                                                                                   : reference->cursorPosition()));
+            EXPECT_EQ(field->SelLength(), int(reference->selectedText().toUcs4().size()));
+            EXPECT_EQ(field->SelStart() + (field->textPane()->caretPosition() == field->SelStart() ? 0 : field->SelLength()),
+                      charsIn(text, reference->cursorPosition())) << "the caret is at the same end";
+            EXPECT_EQ(fieldCaretX() > w->width() / 2, referenceCaretX() > reference->width() / 2)
+                << "the caret stands on the same side";
+        }
+    }
 }
 
 } // namespace

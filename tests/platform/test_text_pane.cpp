@@ -349,6 +349,13 @@ TEST_F(TextPaneTest, KeyboardMovesAndExtendsTheSelection)
         {Qt::Key_Up, {}, 7, 0}, // from the end of the text to the end of the shorter line above
         {Qt::Key_PageDown, {}, 17, 0}, // clamped to the last line, same column as before
         {Qt::Key_Home, Qt::ControlModifier, 0, 0},
+        {Qt::Key_Right, Qt::ControlModifier, 4, 0}, // by word: to the line end, then over it
+        {Qt::Key_Right, Qt::ControlModifier, 5, 0},
+        {Qt::Key_Right, Qt::ControlModifier, 7, 0},
+        {Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier, 7, 1},
+        {Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier, 7, 6}, // "last " with the line end
+        {Qt::Key_Left, Qt::ControlModifier, 8, 0},
+        {Qt::Key_Left, Qt::ControlModifier, 7, 0},
         {Qt::Key_A, Qt::ControlModifier, 0, 17},
     };
     for (const auto& s : steps) {
@@ -362,6 +369,12 @@ TEST_F(TextPaneTest, KeyboardMovesAndExtendsTheSelection)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), Smile + "d\nx");
     QTest::keyClick(pane, Qt::Key_Q);
     EXPECT_EQ(field->Text(), "ab" + Smile + "d\nxy\nlast line") << "read-only";
+
+    // A triple-click selects the line with its line end.
+    QTest::mouseDClick(pane->viewport(), Qt::LeftButton, {}, QPoint(10, 6));
+    QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, QPoint(10, 6));
+    EXPECT_EQ(field->SelStart(), 0);
+    EXPECT_EQ(field->SelLength(), 5);
 }
 
 TEST_F(TextPaneTest, EditingKeepsLinesAndRunsInStep)
