@@ -391,6 +391,9 @@ private:
     qreal preeditCaretX() const;
     qreal caretViewX() const;
     std::pair<int, int> surroundingWindow() const;
+    // Ends a composition before a click or the loss of the focus moves on: the input method is asked
+    // to commit, and what it leaves composed is committed here as typed text.
+    void commitComposition();
 
     // Selection.
     void select(int anchorUnit, int caretUnit, bool revealCaret, bool keepGoalX = false);

@@ -282,6 +282,7 @@ void TextPane::keyPressEvent(QKeyEvent* event)
 void TextPane::mousePressEvent(QMouseEvent* event)
 {
     setFocus(Qt::MouseFocusReason);
+    commitComposition();
     if (pasteOnMiddleClick(event))
         return;
     if (event->button() != Qt::LeftButton) {
@@ -348,6 +349,8 @@ void TextPane::focusInEvent(QFocusEvent* event)
 void TextPane::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
+    if (event->reason() != Qt::PopupFocusReason)
+        commitComposition();
     if (singleLine_) {
         blink_.stop();
         const Qt::FocusReason reason = event->reason();

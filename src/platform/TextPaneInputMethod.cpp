@@ -1,5 +1,7 @@
 #include "platform/TextPaneInternals.h"
 
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QTextCharFormat>
 
@@ -74,6 +76,21 @@ void TextPane::inputMethodEvent(QInputMethodEvent* event)
     restartBlink();
     revealInLine(caret_);
     updateMicroFocus();
+}
+
+void TextPane::commitComposition()
+{
+    if (!composing())
+        return;
+    QGuiApplication::inputMethod()->commit();
+    if (!composing())
+        return;
+    const QString composed = preedit_;
+    preedit_.clear();
+    preeditFormats_.clear();
+    userEdit(std::min(anchor_, caret_), std::max(anchor_, caret_), composed, true);
+    QGuiApplication::inputMethod()->reset();
+    viewport()->update();
 }
 
 QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const

@@ -657,6 +657,17 @@ TEST_F(LineField, InputMethodQueriesAndComposing)
     EXPECT_EQ(field->Text(), QStringLiteral("1x45"));
     EXPECT_EQ(field->SelStart(), 2);
     EXPECT_EQ(field->SelLength(), 0);
+
+    // A click or the loss of the focus ends a composition where it stands, as typed text.
+    QInputMethodEvent composingAgain(QStringLiteral("yz"), {});
+    QApplication::sendEvent(w, &composingAgain);
+    QTest::mouseClick(field->textPane()->viewport(), Qt::LeftButton, {}, QPoint(2, w->height() / 2));
+    EXPECT_EQ(field->Text(), QStringLiteral("1xyz45"));
+    EXPECT_EQ(field->SelStart(), 0) << "the click still places the caret";
+    QInputMethodEvent composingLast(QStringLiteral("q"), {});
+    QApplication::sendEvent(w, &composingLast);
+    w->clearFocus();
+    EXPECT_EQ(field->Text(), QStringLiteral("q1xyz45"));
     QApplication::setCursorFlashTime(flashTime);
 }
 
