@@ -97,9 +97,9 @@ QString Mutex::fileNameFor(const QString& name)
 
 Mutex::Mutex(const QString& name)
 {
-    const QString folder = lockFolder(m_error);
+    const QString folder = lockFolder(error_);
     if (!folder.isEmpty())
-        m_lockFile = folder + u'/' + fileNameFor(name);
+        lockFile_ = folder + u'/' + fileNameFor(name);
 }
 
 Mutex::~Mutex()
@@ -109,18 +109,18 @@ Mutex::~Mutex()
 
 bool Mutex::TryEnter()
 {
-    m_heldElsewhere = false;
-    if (m_fd >= 0)
+    heldElsewhere_ = false;
+    if (fd_ >= 0)
         return true;
-    if (m_lockFile.isEmpty())
-        return false; // m_error says why
-    const QByteArray path = QFile::encodeName(m_lockFile);
+    if (lockFile_.isEmpty())
+        return false; // error_ says why
+    const QByteArray path = QFile::encodeName(lockFile_);
     int fd = -1;
     do {
         fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        m_error = QStringLiteral("Cannot open %1: %2").arg(m_lockFile, systemError(errno));
+        error_ = QStringLiteral("Cannot open %1: %2").arg(lockFile_, systemError(errno));
         return false;
     }
     int result = 0;
@@ -130,24 +130,24 @@ bool Mutex::TryEnter()
     if (result != 0) {
         const int error = errno;
         ::close(fd);
-        m_heldElsewhere = error == EWOULDBLOCK;
-        m_error = error == EWOULDBLOCK ? QStringLiteral("Held by another holder")
-                                       : QStringLiteral("Cannot lock %1: %2").arg(m_lockFile, systemError(error));
+        heldElsewhere_ = error == EWOULDBLOCK;
+        error_ = error == EWOULDBLOCK ? QStringLiteral("Held by another holder")
+                                       : QStringLiteral("Cannot lock %1: %2").arg(lockFile_, systemError(error));
         return false;
     }
-    m_fd = fd;
-    m_error.clear();
+    fd_ = fd;
+    error_.clear();
     return true;
 }
 
 void Mutex::Leave()
 {
-    if (m_fd < 0)
+    if (fd_ < 0)
         return;
     // The file stays: removing it would let a waiting process lock a file no one else can see.
-    ::flock(m_fd, LOCK_UN);
-    ::close(m_fd);
-    m_fd = -1;
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
 }
 
 } // namespace fw

@@ -47,64 +47,64 @@ std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, 
 }
 
 TextOutputStream::TextOutputStream(std::unique_ptr<QSaveFile> file)
-    : m_file(std::move(file))
+    : file_(std::move(file))
 {
 }
 
 TextOutputStream::TextOutputStream(std::unique_ptr<QFile> inPlace)
-    : m_inPlace(std::move(inPlace))
+    : inPlace_(std::move(inPlace))
 {
 }
 
 TextOutputStream::~TextOutputStream()
 {
-    if (m_file && !m_closed)
-        m_file->cancelWriting(); // the temporary file goes, the target stays as it was
+    if (file_ && !closed_)
+        file_->cancelWriting(); // the temporary file goes, the target stays as it was
     // An in-place target has not been touched before Close; closing the QFile leaves it as it was.
 }
 
 void TextOutputStream::Write(const QString& text)
 {
-    if (m_closed || m_failed || text.isEmpty())
+    if (closed_ || failed_ || text.isEmpty())
         return;
-    if (m_inPlace) {
-        m_pending += text.toUtf8();
+    if (inPlace_) {
+        pending_ += text.toUtf8();
         return;
     }
     const QByteArray bytes = text.toUtf8();
-    if (m_file->write(bytes) != bytes.size()) {
-        m_failed = true;
-        m_error = QStringLiteral("Cannot write \"%1\": %2").arg(m_file->fileName(), m_file->errorString());
+    if (file_->write(bytes) != bytes.size()) {
+        failed_ = true;
+        error_ = QStringLiteral("Cannot write \"%1\": %2").arg(file_->fileName(), file_->errorString());
     }
 }
 
 void TextOutputStream::WriteLine(const QString& text)
 {
     Write(text);
-    Write(m_delimiter);
+    Write(delimiter_);
 }
 
 bool TextOutputStream::Close()
 {
-    if (m_closed)
-        return !m_failed;
-    m_closed = true;
-    if (m_inPlace)
+    if (closed_)
+        return !failed_;
+    closed_ = true;
+    if (inPlace_)
         return closeInPlace();
     // QSaveFile::commit ignores a failure of its own last flush and would put a cut text in place of
     // the target, so the buffered text is flushed and checked first.
-    if (!m_failed && !m_file->flush()) {
-        m_failed = true;
-        m_error = QStringLiteral("Cannot write \"%1\": %2").arg(m_file->fileName(), m_file->errorString());
+    if (!failed_ && !file_->flush()) {
+        failed_ = true;
+        error_ = QStringLiteral("Cannot write \"%1\": %2").arg(file_->fileName(), file_->errorString());
     }
-    if (m_failed) {
-        m_file->cancelWriting();
-        m_file->commit(); // only removes the temporary file after cancelWriting
+    if (failed_) {
+        file_->cancelWriting();
+        file_->commit(); // only removes the temporary file after cancelWriting
         return false;
     }
-    if (!m_file->commit()) {
-        m_failed = true;
-        m_error = QStringLiteral("Cannot save \"%1\": %2").arg(m_file->fileName(), m_file->errorString());
+    if (!file_->commit()) {
+        failed_ = true;
+        error_ = QStringLiteral("Cannot save \"%1\": %2").arg(file_->fileName(), file_->errorString());
         return false;
     }
     return true;
@@ -114,24 +114,24 @@ bool TextOutputStream::closeInPlace()
 {
     // Written from the start, then cut to the new length: the target never holds less than the new
     // text unless a write fails, which is reported.
-    const bool written = m_inPlace->seek(0) && m_inPlace->write(m_pending) == m_pending.size() && m_inPlace->flush()
-                         && m_inPlace->resize(m_pending.size());
+    const bool written = inPlace_->seek(0) && inPlace_->write(pending_) == pending_.size() && inPlace_->flush()
+                         && inPlace_->resize(pending_.size());
     if (!written) {
-        m_failed = true;
-        m_error = QStringLiteral("Cannot save \"%1\": %2").arg(m_inPlace->fileName(), m_inPlace->errorString());
+        failed_ = true;
+        error_ = QStringLiteral("Cannot save \"%1\": %2").arg(inPlace_->fileName(), inPlace_->errorString());
     }
-    m_inPlace->close();
-    m_pending.clear();
+    inPlace_->close();
+    pending_.clear();
     return written;
 }
 
 std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QString* error)
 {
     std::unique_ptr<TextInputStream> stream(new TextInputStream);
-    stream->m_file.setFileName(path);
-    if (!stream->m_file.open(QIODevice::ReadOnly)) {
+    stream->file_.setFileName(path);
+    if (!stream->file_.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, stream->m_file.errorString());
+            *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, stream->file_.errorString());
         return nullptr;
     }
     return stream;
@@ -139,37 +139,37 @@ std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QStr
 
 QString TextInputStream::ReadLine()
 {
-    m_started = true;
+    started_ = true;
     for (;;) {
         qsizetype end = -1;
-        for (qsizetype i = m_scan; i < m_buffer.size(); ++i) {
-            const QChar c = m_buffer[i];
+        for (qsizetype i = scan_; i < buffer_.size(); ++i) {
+            const QChar c = buffer_[i];
             if (c == u'\n' || c == u'\r') {
                 end = i;
                 break;
             }
         }
         if (end < 0) {
-            m_scan = m_buffer.size();
-            if (!m_fileDone) {
+            scan_ = buffer_.size();
+            if (!fileDone_) {
                 fill();
                 continue;
             }
             // Last line without a line end (or nothing left at all).
-            QString line = m_buffer.mid(m_pos);
-            m_pos = m_scan = m_buffer.size();
+            QString line = buffer_.mid(pos_);
+            pos_ = scan_ = buffer_.size();
             return line;
         }
-        if (m_buffer[end] == u'\r' && end + 1 == m_buffer.size() && !m_fileDone) {
-            m_scan = end; // is it CR or CRLF? The next chunk tells.
+        if (buffer_[end] == u'\r' && end + 1 == buffer_.size() && !fileDone_) {
+            scan_ = end; // is it CR or CRLF? The next chunk tells.
             fill();
             continue;
         }
-        QString line = m_buffer.mid(m_pos, end - m_pos);
+        QString line = buffer_.mid(pos_, end - pos_);
         qsizetype next = end + 1;
-        if (m_buffer[end] == u'\r' && next < m_buffer.size() && m_buffer[next] == u'\n')
+        if (buffer_[end] == u'\r' && next < buffer_.size() && buffer_[next] == u'\n')
             ++next;
-        m_pos = m_scan = next;
+        pos_ = scan_ = next;
         fillIfDrained(); // so that EOF() is exact right after the last line
         return line;
     }
@@ -177,90 +177,90 @@ QString TextInputStream::ReadLine()
 
 void TextInputStream::Close()
 {
-    m_file.close();
-    m_buffer.clear();
-    m_pos = m_scan = 0;
-    m_fileDone = true;
-    m_started = true;
+    file_.close();
+    buffer_.clear();
+    pos_ = scan_ = 0;
+    fileDone_ = true;
+    started_ = true;
 }
 
 void TextInputStream::fill()
 {
-    if (m_fileDone)
+    if (fileDone_)
         return;
     // Drop the text already returned once it is at least half the buffer: amortised linear.
-    if (m_pos > 0 && m_pos >= m_buffer.size() / 2) {
-        m_buffer.remove(0, m_pos);
-        m_scan -= m_pos;
-        m_pos = 0;
+    if (pos_ > 0 && pos_ >= buffer_.size() / 2) {
+        buffer_.remove(0, pos_);
+        scan_ -= pos_;
+        pos_ = 0;
     }
     QByteArray chunk(ReadChunk, Qt::Uninitialized);
-    const qint64 got = m_file.isOpen() ? m_file.read(chunk.data(), ReadChunk) : 0;
+    const qint64 got = file_.isOpen() ? file_.read(chunk.data(), ReadChunk) : 0;
     QString text;
     if (got <= 0) {
         if (got < 0)
-            m_readError = QStringLiteral("Cannot read \"%1\": %2").arg(m_file.fileName(), m_file.errorString());
-        m_fileDone = true;
+            readError_ = QStringLiteral("Cannot read \"%1\": %2").arg(file_.fileName(), file_.errorString());
+        fileDone_ = true;
         checkTextAtEnd();
-        text = m_decoder.finish();
+        text = decoder_.finish();
     } else {
         chunk.truncate(got);
         checkText(chunk);
-        text = m_decoder.decode(chunk);
+        text = decoder_.decode(chunk);
     }
-    if (m_atFileStart && !text.isEmpty()) {
-        m_atFileStart = false;
+    if (atFileStart_ && !text.isEmpty()) {
+        atFileStart_ = false;
         if (text.front() == QChar(0xFEFF))
             text.remove(0, 1);
     }
-    m_buffer += text;
+    buffer_ += text;
 }
 
 void TextInputStream::checkText(QByteArrayView bytes)
 {
-    if (m_firstNonTextLine != 0)
+    if (firstNonTextLine_ != 0)
         return;
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        if (m_checkNeed > 0) {
-            if (b < m_checkLow || b > m_checkHigh) {
-                m_firstNonTextLine = m_checkLine; // a sequence cut short belongs to the line it began on
+        if (checkNeed_ > 0) {
+            if (b < checkLow_ || b > checkHigh_) {
+                firstNonTextLine_ = checkLine_; // a sequence cut short belongs to the line it began on
                 return;
             }
-            --m_checkNeed;
-            m_checkLow = 0x80;
-            m_checkHigh = 0xBF;
+            --checkNeed_;
+            checkLow_ = 0x80;
+            checkHigh_ = 0xBF;
             continue;
         }
         if (b < 0x80) {
             if (b == 0) {
-                m_firstNonTextLine = m_checkLine;
+                firstNonTextLine_ = checkLine_;
                 return;
             }
-            if (b == '\r' || (b == '\n' && !m_checkAfterCr))
-                ++m_checkLine;
-            m_checkAfterCr = b == '\r';
+            if (b == '\r' || (b == '\n' && !checkAfterCr_))
+                ++checkLine_;
+            checkAfterCr_ = b == '\r';
             continue;
         }
-        m_checkAfterCr = false;
+        checkAfterCr_ = false;
         // The lead byte fixes the length and, for E0, ED, F0 and F4, a narrower range for the second
         // byte, which excludes overlong forms, surrogates and code points above U+10FFFF.
         if (b >= 0xC2 && b <= 0xDF) {
-            m_checkNeed = 1;
+            checkNeed_ = 1;
         } else if (b >= 0xE0 && b <= 0xEF) {
-            m_checkNeed = 2;
+            checkNeed_ = 2;
             if (b == 0xE0)
-                m_checkLow = 0xA0;
+                checkLow_ = 0xA0;
             else if (b == 0xED)
-                m_checkHigh = 0x9F;
+                checkHigh_ = 0x9F;
         } else if (b >= 0xF0 && b <= 0xF4) {
-            m_checkNeed = 3;
+            checkNeed_ = 3;
             if (b == 0xF0)
-                m_checkLow = 0x90;
+                checkLow_ = 0x90;
             else if (b == 0xF4)
-                m_checkHigh = 0x8F;
+                checkHigh_ = 0x8F;
         } else {
-            m_firstNonTextLine = m_checkLine; // a stray continuation byte, C0, C1 or F5 to FF
+            firstNonTextLine_ = checkLine_; // a stray continuation byte, C0, C1 or F5 to FF
             return;
         }
     }
@@ -268,13 +268,13 @@ void TextInputStream::checkText(QByteArrayView bytes)
 
 void TextInputStream::checkTextAtEnd()
 {
-    if (m_firstNonTextLine == 0 && m_checkNeed > 0)
-        m_firstNonTextLine = m_checkLine;
+    if (firstNonTextLine_ == 0 && checkNeed_ > 0)
+        firstNonTextLine_ = checkLine_;
 }
 
 void TextInputStream::fillIfDrained()
 {
-    while (m_pos >= m_buffer.size() && !m_fileDone)
+    while (pos_ >= buffer_.size() && !fileDone_)
         fill();
 }
 

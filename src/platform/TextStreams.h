@@ -38,29 +38,29 @@ public:
 
     void Write(const QString& text);
     void WriteLine(const QString& text); // text followed by Delimiter()
-    QString Delimiter() const { return m_delimiter; }
-    void setDelimiter(const QString& delimiter) { m_delimiter = delimiter; }
+    QString Delimiter() const { return delimiter_; }
+    void setDelimiter(const QString& delimiter) { delimiter_ = delimiter; }
 
     // Commits; false when any write or the commit failed (errorString() tells why), in which case
     // the target is as it was. Writing after Close is ignored.
     bool Close();
-    QString errorString() const { return m_error; }
+    QString errorString() const { return error_; }
 
     // True when the text goes over the target in place rather than through a temporary file.
-    bool writesInPlace() const { return m_inPlace != nullptr; }
+    bool writesInPlace() const { return inPlace_ != nullptr; }
 
 private:
     explicit TextOutputStream(std::unique_ptr<QSaveFile> file);
     explicit TextOutputStream(std::unique_ptr<QFile> inPlace);
     bool closeInPlace();
 
-    std::unique_ptr<QSaveFile> m_file;
-    std::unique_ptr<QFile> m_inPlace;
-    QByteArray m_pending; // the text to write in place
-    QString m_delimiter = QStringLiteral("\n");
-    QString m_error;
-    bool m_failed = false;
-    bool m_closed = false;
+    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<QFile> inPlace_;
+    QByteArray pending_; // the text to write in place
+    QString delimiter_ = QStringLiteral("\n");
+    QString error_;
+    bool failed_ = false;
+    bool closed_ = false;
 };
 
 // Reads a UTF-8 text file line by line, in chunks (time and memory stay linear in the file size).
@@ -83,14 +83,14 @@ public:
     QString ReadLine();
     // True once every line has been read. Never true before the first ReadLine, so that a reading
     // loop always gets the first line.
-    bool EOF() const { return m_started && m_pos >= m_buffer.size() && m_fileDone; }
+    bool EOF() const { return started_ && pos_ >= buffer_.size() && fileDone_; }
     void Close();
 
     // 1-based number of the first line, among the bytes read so far, that holds a byte sequence that
     // is not UTF-8 or a NUL byte; 0 while none was found. Lines are counted as ReadLine cuts them.
-    qint64 firstNonTextLine() const { return m_firstNonTextLine; }
-    bool hadReadError() const { return !m_readError.isEmpty(); }
-    QString errorString() const { return m_readError; }
+    qint64 firstNonTextLine() const { return firstNonTextLine_; }
+    bool hadReadError() const { return !readError_.isEmpty(); }
+    QString errorString() const { return readError_; }
 
 private:
     TextInputStream() = default;
@@ -99,25 +99,25 @@ private:
     void checkText(QByteArrayView bytes);
     void checkTextAtEnd();
 
-    QFile m_file;
-    Utf8Decoder m_decoder;
-    QString m_buffer;
-    QString m_readError;
-    qsizetype m_pos = 0;  // start of the unread text in m_buffer
-    qsizetype m_scan = 0; // m_buffer before this holds no line end after m_pos
-    bool m_fileDone = false;
-    bool m_started = false;
-    bool m_atFileStart = true;
+    QFile file_;
+    Utf8Decoder decoder_;
+    QString buffer_;
+    QString readError_;
+    qsizetype pos_ = 0;  // start of the unread text in buffer_
+    qsizetype scan_ = 0; // buffer_ before this holds no line end after pos_
+    bool fileDone_ = false;
+    bool started_ = false;
+    bool atFileStart_ = true;
 
     // Text check of the bytes read so far: the line being read, whether its last byte was a CR (an LF
     // right after it ends no further line), and the UTF-8 sequence in progress (continuation bytes
     // still due and the range the next one must lie in).
-    qint64 m_firstNonTextLine = 0;
-    qint64 m_checkLine = 1;
-    bool m_checkAfterCr = false;
-    int m_checkNeed = 0;
-    unsigned char m_checkLow = 0x80;
-    unsigned char m_checkHigh = 0xBF;
+    qint64 firstNonTextLine_ = 0;
+    qint64 checkLine_ = 1;
+    bool checkAfterCr_ = false;
+    int checkNeed_ = 0;
+    unsigned char checkLow_ = 0x80;
+    unsigned char checkHigh_ = 0xBF;
 };
 
 } // namespace fw
