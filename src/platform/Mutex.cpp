@@ -1,10 +1,11 @@
 #include "Mutex.h"
 
+#include "SystemCalls.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,23 +16,6 @@ namespace fw {
 namespace {
 
 constexpr int MaxNameLength = 80;
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// A folder only this user can reach: a real folder (not a link), owned by the user, closed to
-// everyone else. No one else can plant, hold or remove lock files there.
-bool isPrivateFolder(const QByteArray& path)
-{
-    struct stat info{};
-    if (::lstat(path.constData(), &info) != 0)
-        return false;
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 077) != 0)
-        return false;
-    return ::access(path.constData(), W_OK | X_OK) == 0;
-}
 
 // Makes path as a folder of mode 0700 unless it is there; true when it is then private.
 bool makePrivateFolder(const QByteArray& path)
@@ -47,8 +31,8 @@ bool makePrivateFolder(const QByteArray& path)
 // folder in the user's own cache folder.
 QString lockFolder(QString& error)
 {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/') && isPrivateFolder(runtime))
+    const QByteArray runtime = privateRuntimeFolder();
+    if (!runtime.isEmpty())
         return QFile::decodeName(runtime);
 
     const QByteArray uid = QByteArray::number(::getuid());
