@@ -136,10 +136,6 @@ std::unique_ptr<TextInputStream> FolderItem::OpenAsTextFile(QString* error) cons
         setLastError(QStringLiteral("No file given"), error);
         return nullptr;
     }
-    if (QFileInfo(path_).isDir()) {
-        setLastError(QStringLiteral("Cannot open \"%1\": it is a folder").arg(path_), error);
-        return nullptr;
-    }
     QString reason;
     auto stream = TextInputStream::open(path_, &reason);
     if (!stream)

@@ -1,8 +1,15 @@
 #include "TextStreams.h"
 
+#include "SystemCalls.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fw {
 
@@ -125,15 +132,56 @@ bool TextOutputStream::closeInPlace()
     return written;
 }
 
+namespace {
+
+// What a file that is no regular file is, in the user's words.
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("it is a folder");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("it is a device, not a file");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("it is a named pipe, not a file");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("it is a socket, not a file");
+    return QStringLiteral("it is not a regular file");
+}
+
+} // namespace
+
 std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QString* error)
 {
-    std::unique_ptr<TextInputStream> stream(new TextInputStream);
-    stream->file_.setFileName(path);
-    if (!stream->file_.open(QIODevice::ReadOnly)) {
+    const auto fail = [&](const QString& reason) {
         if (error)
-            *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, stream->file_.errorString());
+            *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, reason);
         return nullptr;
+    };
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before opening, since opening a device or a pipe may block or act on it; and checked
+    // again on the descriptor, for whatever took the name's place meanwhile.
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0)
+        return fail(systemError(errno));
+    if (!S_ISREG(info.st_mode))
+        return fail(kindOf(info.st_mode));
+    int fd = -1;
+    do {
+        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return fail(systemError(errno));
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const QString reason = S_ISREG(info.st_mode) ? systemError(errno) : kindOf(info.st_mode);
+        ::close(fd);
+        return fail(reason);
     }
+    std::unique_ptr<TextInputStream> stream(new TextInputStream);
+    if (!stream->file_.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(stream->file_.errorString());
+    }
+    stream->path_ = path;
     return stream;
 }
 
@@ -199,14 +247,21 @@ void TextInputStream::fill()
     QString text;
     if (got <= 0) {
         if (got < 0)
-            readError_ = QStringLiteral("Cannot read \"%1\": %2").arg(file_.fileName(), file_.errorString());
+            readError_ = QStringLiteral("Cannot read \"%1\": %2").arg(path_, file_.errorString());
         fileDone_ = true;
         checkTextAtEnd();
         text = decoder_.finish();
     } else {
         chunk.truncate(got);
-        checkText(chunk);
-        text = decoder_.decode(chunk);
+        const qsizetype nonText = checkText(chunk);
+        if (nonText >= 0) {
+            chunk.truncate(nonText); // nothing beyond the byte that makes the file not text is read
+            fileDone_ = true;
+            text = decoder_.decode(chunk);
+            text += decoder_.finish();
+        } else {
+            text = decoder_.decode(chunk);
+        }
     }
     if (atFileStart_ && !text.isEmpty()) {
         atFileStart_ = false;
@@ -216,16 +271,16 @@ void TextInputStream::fill()
     buffer_ += text;
 }
 
-void TextInputStream::checkText(QByteArrayView bytes)
+qsizetype TextInputStream::checkText(QByteArrayView bytes)
 {
     if (firstNonTextLine_ != 0)
-        return;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
+        return 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
         if (checkNeed_ > 0) {
             if (b < checkLow_ || b > checkHigh_) {
                 firstNonTextLine_ = checkLine_; // a sequence cut short belongs to the line it began on
-                return;
+                return i;
             }
             --checkNeed_;
             checkLow_ = 0x80;
@@ -235,7 +290,7 @@ void TextInputStream::checkText(QByteArrayView bytes)
         if (b < 0x80) {
             if (b == 0) {
                 firstNonTextLine_ = checkLine_;
-                return;
+                return i;
             }
             if (b == '\r' || (b == '\n' && !checkAfterCr_))
                 ++checkLine_;
@@ -261,9 +316,10 @@ void TextInputStream::checkText(QByteArrayView bytes)
                 checkHigh_ = 0x8F;
         } else {
             firstNonTextLine_ = checkLine_; // a stray continuation byte, C0, C1 or F5 to FF
-            return;
+            return i;
         }
     }
+    return -1;
 }
 
 void TextInputStream::checkTextAtEnd()

@@ -66,15 +66,21 @@ private:
 // Reads a UTF-8 text file line by line, in chunks (time and memory stay linear in the file size).
 // A line ends at LF, CRLF or CR. A file holds at least one line: the empty file reads as one empty
 // line, and a final line end does not start another line ("a\n" is the one line "a").
-// A leading byte order mark is skipped; bytes that are not UTF-8 read as U+FFFD.
+// A leading byte order mark is skipped.
 //
 // A file is text when it is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
 // U+10FFFF, no sequence cut off by the end) without a NUL byte. The stream checks the bytes as it
-// reads them, ahead of the lines handed out, and remembers the first line that is not text.
+// reads them, ahead of the lines handed out, and reads no further than the first byte that makes the
+// file not text: the text before that byte reads as lines (a sequence the byte cuts short as U+FFFD),
+// and EOF() follows. So a binary file costs one read chunk, whatever its size, never a line of its
+// length.
 class TextInputStream
 {
 public:
-    // nullptr when the file cannot be opened; error then receives the reason.
+    // nullptr when the file cannot be opened; error then receives the reason. Only a regular file
+    // (after links) is opened: a folder, device, named pipe or socket is refused before it is opened,
+    // and the file is opened so that nothing can block (a pipe put in its place meanwhile is refused
+    // too).
     static std::unique_ptr<TextInputStream> open(const QString& path, QString* error = nullptr);
     TextInputStream(const TextInputStream&) = delete;
     TextInputStream& operator=(const TextInputStream&) = delete;
@@ -87,7 +93,8 @@ public:
     void Close();
 
     // 1-based number of the first line, among the bytes read so far, that holds a byte sequence that
-    // is not UTF-8 or a NUL byte; 0 while none was found. Lines are counted as ReadLine cuts them.
+    // is not UTF-8 or a NUL byte (the last line read then); 0 while none was found. Lines are counted
+    // as ReadLine cuts them.
     qint64 firstNonTextLine() const { return firstNonTextLine_; }
     bool hadReadError() const { return !readError_.isEmpty(); }
     QString errorString() const { return readError_; }
@@ -96,10 +103,12 @@ private:
     TextInputStream() = default;
     void fill();
     void fillIfDrained();
-    void checkText(QByteArrayView bytes);
+    // The offset in bytes of the first byte that makes the file not text, or -1.
+    qsizetype checkText(QByteArrayView bytes);
     void checkTextAtEnd();
 
     QFile file_;
+    QString path_;
     Utf8Decoder decoder_;
     QString buffer_;
     QString readError_;

@@ -5,6 +5,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
 namespace {
 
 using testsupport::readFile;
@@ -127,16 +134,30 @@ TEST_F(Files, FirstLineThatIsNotTextIsFound)
     EXPECT_EQ(nonText, 0);
 }
 
-TEST_F(Files, InvalidUtf8IsReplaced)
+TEST_F(Files, ReadingStopsAtTheFirstByteThatIsNotText)
 {
-    writeBytes(m_dir.filePath("bad.txt"), "ok\nbad\xFF\xFEhere\ncut\xE2\x82");
+    writeBytes(m_dir.filePath("bad.txt"), "ok\nbad\xFF\xFEhere\nmore\n");
     qint64 nonText = 0;
-    const QStringList lines = readLines(file("bad.txt"), &nonText);
+    EXPECT_EQ(readLines(file("bad.txt"), &nonText), (QStringList{"ok", "bad"}));
     EXPECT_EQ(nonText, 2);
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], "ok");
-    EXPECT_TRUE(lines[1].startsWith("bad") && lines[1].endsWith("here") && lines[1].contains(QChar(0xFFFD)));
-    EXPECT_TRUE(lines[2].startsWith("cut") && lines[2].contains(QChar(0xFFFD)));
+    writeBytes(m_dir.filePath("cut.txt"), "ok\ncut\xE2\x82\nmore\n");
+    const QStringList lines = readLines(file("cut.txt"), &nonText);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].startsWith("cut") && lines[1].mid(3).count(QChar(0xFFFD)) == lines[1].size() - 3);
+    EXPECT_EQ(nonText, 2);
+
+    // NUL bytes with no line end, far beyond a read chunk (as a disk image or /dev/zero gives them):
+    // one chunk is read and no line of the file's length is built.
+    QFile zeros(m_dir.filePath("zeros.bin"));
+    ASSERT_TRUE(zeros.open(QIODevice::WriteOnly) && zeros.write("1\n2\n") == 4 && zeros.resize(qint64(256) << 20));
+    zeros.close();
+    auto in = file("zeros.bin").OpenAsTextFile();
+    ASSERT_TRUE(in);
+    EXPECT_EQ(in->ReadLine(), "1");
+    EXPECT_EQ(in->ReadLine(), "2");
+    EXPECT_EQ(in->firstNonTextLine(), 3);
+    EXPECT_TRUE(in->EOF());
+    EXPECT_EQ(in->ReadLine(), QString());
 }
 
 TEST_F(Files, LineEndsAndCharactersCutByTheReadChunkSurvive)
@@ -280,7 +301,29 @@ TEST_F(Files, FailuresAreReportedWithAReason)
     error.clear();
     EXPECT_EQ(target.OpenAsTextFile(&error), nullptr);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(folder().OpenAsTextFile(), nullptr); // a folder is no text file
+
+    // Only a regular file is opened, and nothing else is even opened: a pipe would block the caller,
+    // a device would read forever. The reason names the file and what it is.
+    const QByteArray pipe = QFile::encodeName(m_dir.filePath("pipe"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    // Should the pipe be opened after all, a writer comes along later: the test fails instead of hanging.
+    std::thread([pipe] {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }).detach();
+    ASSERT_TRUE(QFile::link("/dev/zero", m_dir.filePath("zero link")));
+    const std::pair<QString, const char*> notFiles[] = {
+        {m_dir.path(), "it is a folder"},
+        {"/dev/zero", "it is a device, not a file"},
+        {m_dir.filePath("zero link"), "it is a device, not a file"},
+        {m_dir.filePath("pipe"), "it is a named pipe, not a file"},
+    };
+    for (const auto& [path, reason] : notFiles) {
+        EXPECT_EQ(fw::FolderItem(path).OpenAsTextFile(&error), nullptr) << path.toStdString();
+        EXPECT_EQ(error, QStringLiteral("Cannot open \"%1\": %2").arg(path, QLatin1String(reason)));
+    }
     EXPECT_EQ(fw::FolderItem().CreateTextFile(), nullptr);
 }
 
