@@ -16,123 +16,7 @@ namespace fw {
 namespace {
 
 constexpr qint64 ReadChunk = 1 << 20;
-
-} // namespace
-
-std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, QString* error)
-{
-    auto file = std::make_unique<QSaveFile>(path);
-    // Qt's own fallback writes the target in place from the first byte on, so an abandoned or failed
-    // write would leave it half-written; the in-place road below writes only once the text is whole.
-    file->setDirectWriteFallback(false);
-    if (file->open(QIODevice::WriteOnly))
-        return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(file)));
-
-    const QString replaceError = file->errorString();
-    const QFileInfo target(path);
-    if (target.isFile()) {
-        // Opened for reading too, so that nothing is cut before Close.
-        auto inPlace = std::make_unique<QFile>(path);
-        if (inPlace->open(QIODevice::ReadWrite))
-            return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(inPlace)));
-        if (error) {
-            *error = QStringLiteral("Cannot write \"%1\": the folder \"%2\" takes no temporary file (%3), and the "
-                                    "file itself cannot be written (%4)")
-                         .arg(path, target.absolutePath(), replaceError, inPlace->errorString());
-        }
-        return nullptr;
-    }
-    if (error) {
-        if (!target.exists() && target.absoluteDir().exists()) {
-            *error = QStringLiteral("Cannot create \"%1\" in the folder \"%2\": %3")
-                         .arg(path, target.absolutePath(), replaceError);
-        } else {
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, replaceError);
-        }
-    }
-    return nullptr;
-}
-
-TextOutputStream::TextOutputStream(std::unique_ptr<QSaveFile> file)
-    : file_(std::move(file))
-{
-}
-
-TextOutputStream::TextOutputStream(std::unique_ptr<QFile> inPlace)
-    : inPlace_(std::move(inPlace))
-{
-}
-
-TextOutputStream::~TextOutputStream()
-{
-    if (file_ && !closed_)
-        file_->cancelWriting(); // the temporary file goes, the target stays as it was
-    // An in-place target has not been touched before Close; closing the QFile leaves it as it was.
-}
-
-void TextOutputStream::Write(const QString& text)
-{
-    if (closed_ || failed_ || text.isEmpty())
-        return;
-    if (inPlace_) {
-        pending_ += text.toUtf8();
-        return;
-    }
-    const QByteArray bytes = text.toUtf8();
-    if (file_->write(bytes) != bytes.size()) {
-        failed_ = true;
-        error_ = QStringLiteral("Cannot write \"%1\": %2").arg(file_->fileName(), file_->errorString());
-    }
-}
-
-void TextOutputStream::WriteLine(const QString& text)
-{
-    Write(text);
-    Write(delimiter_);
-}
-
-bool TextOutputStream::Close()
-{
-    if (closed_)
-        return !failed_;
-    closed_ = true;
-    if (inPlace_)
-        return closeInPlace();
-    // QSaveFile::commit ignores a failure of its own last flush and would put a cut text in place of
-    // the target, so the buffered text is flushed and checked first.
-    if (!failed_ && !file_->flush()) {
-        failed_ = true;
-        error_ = QStringLiteral("Cannot write \"%1\": %2").arg(file_->fileName(), file_->errorString());
-    }
-    if (failed_) {
-        file_->cancelWriting();
-        file_->commit(); // only removes the temporary file after cancelWriting
-        return false;
-    }
-    if (!file_->commit()) {
-        failed_ = true;
-        error_ = QStringLiteral("Cannot save \"%1\": %2").arg(file_->fileName(), file_->errorString());
-        return false;
-    }
-    return true;
-}
-
-bool TextOutputStream::closeInPlace()
-{
-    // Written from the start, then cut to the new length: the target never holds less than the new
-    // text unless a write fails, which is reported.
-    const bool written = inPlace_->seek(0) && inPlace_->write(pending_) == pending_.size() && inPlace_->flush()
-                         && inPlace_->resize(pending_.size());
-    if (!written) {
-        failed_ = true;
-        error_ = QStringLiteral("Cannot save \"%1\": %2").arg(inPlace_->fileName(), inPlace_->errorString());
-    }
-    inPlace_->close();
-    pending_.clear();
-    return written;
-}
-
-namespace {
+constexpr qsizetype WriteChunk = 1 << 16;
 
 // What a file that is no regular file is, in the user's words.
 QString kindOf(mode_t mode)
@@ -148,7 +32,179 @@ QString kindOf(mode_t mode)
     return QStringLiteral("it is not a regular file");
 }
 
+// Writes all of bytes at offset (or at the file position when offset is negative); 0 or the error.
+int writeAll(int fd, QByteArrayView bytes, off_t offset = -1)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const size_t count = size_t(bytes.size() - done);
+        const ssize_t n = offset < 0 ? ::write(fd, bytes.data() + done, count)
+                                     : ::pwrite(fd, bytes.data() + done, count, offset + off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += n;
+    }
+    return 0;
+}
+
 } // namespace
+
+std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, QString* error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        // Replacing a device or pipe by a file, or writing into one, is never what saving means.
+        if (error)
+            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, kindOf(info.st_mode));
+        return nullptr;
+    }
+    auto file = std::make_unique<QSaveFile>(path);
+    // Qt's own fallback writes the target in place from the first byte on, so an abandoned or failed
+    // write would leave it half-written; the in-place road below writes only once the text is whole.
+    file->setDirectWriteFallback(false);
+    if (file->open(QIODevice::WriteOnly))
+        return std::unique_ptr<TextOutputStream>(new TextOutputStream(path, std::move(file), -1));
+
+    const QString replaceError = file->errorString();
+    const QFileInfo target(path);
+    if (target.isFile()) {
+        // Opened for reading too, so that nothing is cut before Close.
+        int fd = -1;
+        do {
+            fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        const int openError = errno;
+        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+            return std::unique_ptr<TextOutputStream>(new TextOutputStream(path, nullptr, fd));
+        const QString reason = fd < 0 ? systemError(openError) : kindOf(info.st_mode);
+        if (fd >= 0)
+            ::close(fd);
+        if (error) {
+            *error = QStringLiteral("Cannot write \"%1\": the folder \"%2\" takes no temporary file (%3), and the "
+                                    "file itself cannot be written (%4)")
+                         .arg(path, target.absolutePath(), replaceError, reason);
+        }
+        return nullptr;
+    }
+    if (error) {
+        if (!target.exists() && target.absoluteDir().exists()) {
+            *error = QStringLiteral("Cannot create \"%1\" in the folder \"%2\": %3")
+                         .arg(path, target.absolutePath(), replaceError);
+        } else {
+            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, replaceError);
+        }
+    }
+    return nullptr;
+}
+
+TextOutputStream::TextOutputStream(const QString& path, std::unique_ptr<QSaveFile> file, int inPlace)
+    : path_(path)
+    , file_(std::move(file))
+    , inPlace_(inPlace)
+{
+}
+
+TextOutputStream::~TextOutputStream()
+{
+    if (file_ && !closed_)
+        file_->cancelWriting(); // the temporary file goes, the target stays as it was
+    // An in-place target has not been touched before Close.
+    if (inPlace_ >= 0)
+        ::close(inPlace_);
+}
+
+void TextOutputStream::fail(const char* what, int error)
+{
+    failed_ = true;
+    error_ = QStringLiteral("%1 \"%2\": %3").arg(QLatin1String(what), path_, systemError(error));
+}
+
+void TextOutputStream::Write(const QString& text)
+{
+    if (closed_ || failed_ || text.isEmpty())
+        return;
+    pending_ += text.toUtf8();
+    if (file_ && pending_.size() >= WriteChunk)
+        writePending();
+}
+
+void TextOutputStream::WriteLine(const QString& text)
+{
+    Write(text);
+    Write(delimiter_);
+}
+
+// Writes the pending text to the temporary file itself, so that a failure keeps the system's reason
+// (Qt's buffered writes lose it and say "Unknown error").
+bool TextOutputStream::writePending()
+{
+    const int error = writeAll(file_->handle(), pending_);
+    pending_.clear();
+    if (error != 0)
+        fail("Cannot write", error);
+    return error == 0;
+}
+
+bool TextOutputStream::Close()
+{
+    if (closed_)
+        return !failed_;
+    closed_ = true;
+    if (inPlace_ >= 0)
+        return closeInPlace();
+    // The text reaches the disk before the commit replaces the target: a disk that fills up only
+    // when the data is flushed fails here, while the former target is still in place.
+    if (!failed_ && writePending() && ::fsync(file_->handle()) != 0 && errno != EINVAL)
+        fail("Cannot write", errno);
+    if (failed_) {
+        file_->cancelWriting();
+        file_->commit(); // only removes the temporary file after cancelWriting
+        return false;
+    }
+    if (!file_->commit()) {
+        failed_ = true;
+        error_ = QStringLiteral("Cannot save \"%1\": %2").arg(path_, file_->errorString());
+        return false;
+    }
+    return true;
+}
+
+bool TextOutputStream::closeInPlace()
+{
+    const int fd = std::exchange(inPlace_, -1);
+    const QByteArray text = std::exchange(pending_, QByteArray());
+    struct stat info {};
+    int error = ::fstat(fd, &info) == 0 ? 0 : errno;
+    const off_t formerSize = info.st_size;
+    // The space for the whole text first: where the disk cannot give it, nothing of the former text
+    // has been overwritten yet. A file system that cannot reserve is written as it is.
+    if (error == 0 && !text.isEmpty()) {
+        error = ::posix_fallocate(fd, 0, off_t(text.size()));
+        if (error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
+            error = 0;
+        } else if (error != 0) {
+            struct stat now {};
+            if (::fstat(fd, &now) == 0 && now.st_size != formerSize)
+                ::ftruncate(fd, formerSize); // a reservation that ran out of space may have grown it
+        }
+    }
+    // Written from the start, then cut to the new length: the target never holds less than the new
+    // text unless a write fails, which is reported.
+    if (error == 0)
+        error = writeAll(fd, text, 0);
+    if (error == 0 && ::ftruncate(fd, off_t(text.size())) != 0)
+        error = errno;
+    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL)
+        error = errno;
+    if (::close(fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    if (error != 0)
+        fail("Cannot save", error);
+    return error == 0;
+}
 
 std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QString* error)
 {

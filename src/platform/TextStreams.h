@@ -23,9 +23,13 @@ namespace fw {
 // stream without Close) leaves the former target untouched.
 //
 // A folder that refuses new files (so no temporary file) may still hold a target the user can
-// write: then the stream keeps the text in memory and Close() writes it over the target in place.
-// An abandoned write still leaves the target untouched; only a failure during Close itself can
-// leave it cut short, and Close reports it.
+// write: then the stream keeps the text in memory and Close() writes it over the target in place,
+// once the space for the whole text is reserved, so that a full disk fails before any of the former
+// text is overwritten. An abandoned write leaves the target untouched; only a failure of the writing
+// itself can leave it cut short, and Close reports it.
+//
+// Only a regular file (after links), or a new one, is written: a folder, device, pipe or socket
+// is refused. Failures name the file and the system's reason.
 class TextOutputStream
 {
 public:
@@ -47,16 +51,18 @@ public:
     QString errorString() const { return error_; }
 
     // True when the text goes over the target in place rather than through a temporary file.
-    bool writesInPlace() const { return inPlace_ != nullptr; }
+    bool writesInPlace() const { return inPlace_ >= 0; }
 
 private:
-    explicit TextOutputStream(std::unique_ptr<QSaveFile> file);
-    explicit TextOutputStream(std::unique_ptr<QFile> inPlace);
+    TextOutputStream(const QString& path, std::unique_ptr<QSaveFile> file, int inPlace);
+    bool writePending();
     bool closeInPlace();
+    void fail(const char* what, int error);
 
+    QString path_;
     std::unique_ptr<QSaveFile> file_;
-    std::unique_ptr<QFile> inPlace_;
-    QByteArray pending_; // the text to write in place
+    int inPlace_ = -1;   // the target, opened to be written in place
+    QByteArray pending_; // text not written yet: all of it in place, a part of it otherwise
     QString delimiter_ = QStringLiteral("\n");
     QString error_;
     bool failed_ = false;
