@@ -15,6 +15,7 @@
 #include "platform/TextHelpers.h"
 
 #include <QLocale>
+#include <QSet>
 
 using namespace fw;
 
@@ -448,12 +449,16 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
         MsgBox(QStringLiteral("Could not open the number list file \"%1\": %2").arg(source->path(), error));
         return;
     }
-    // Reading stops at the first sign that the file is no text: nothing of it will be added.
+    // Reading stops at the first sign that the file is no text: nothing of it will be added. A line
+    // met before is kept once, since the list keeps each entry once: memory follows the distinct
+    // entries, not the length of the file.
+    QSet<QString> seen;
     do {
-        const QString line = in->ReadLine();
-        if (line.startsWith(QLatin1Char('#')) || line.isEmpty())
+        QString line = in->ReadLine();
+        if (line.startsWith(QLatin1Char('#')) || line.isEmpty() || seen.contains(line))
             continue;
-        lines.append(line);
+        seen.insert(line);
+        lines.append(std::move(line));
     } while (!in->EOF() && in->firstNonTextLine() == 0);
     const qint64 nonTextLine = in->firstNonTextLine();
     const QString readError = in->hadReadError() ? in->errorString() : QString();

@@ -32,7 +32,7 @@ void setLastError(const QString& text, QString* error)
 FolderItem::FolderItem(const QString& path)
 {
     if (!path.isEmpty())
-        m_path = QDir::cleanPath(QDir().absoluteFilePath(path));
+        path_ = QDir::cleanPath(QDir().absoluteFilePath(path));
 }
 
 FolderItem FolderItem::applicationFolder()
@@ -53,7 +53,7 @@ void FolderItem::setApplicationFolderOverride(const QString& path)
 
 QString FolderItem::Name() const
 {
-    return m_path.mid(m_path.lastIndexOf(u'/') + 1);
+    return path_.mid(path_.lastIndexOf(u'/') + 1);
 }
 
 std::optional<FolderItem> FolderItem::Child(const QString& name) const
@@ -62,28 +62,28 @@ std::optional<FolderItem> FolderItem::Child(const QString& name) const
         || name.contains(QChar(0)))
         return std::nullopt;
     FolderItem child;
-    child.m_path = m_path.endsWith(u'/') ? m_path + name : m_path + u'/' + name;
+    child.path_ = path_.endsWith(u'/') ? path_ + name : path_ + u'/' + name;
     return child;
 }
 
 std::optional<FolderItem> FolderItem::Parent() const
 {
-    if (isNull() || m_path == u"/")
+    if (isNull() || path_ == u"/")
         return std::nullopt;
-    const qsizetype slash = m_path.lastIndexOf(u'/');
+    const qsizetype slash = path_.lastIndexOf(u'/');
     FolderItem parent;
-    parent.m_path = slash <= 0 ? QStringLiteral("/") : m_path.left(slash);
+    parent.path_ = slash <= 0 ? QStringLiteral("/") : path_.left(slash);
     return parent;
 }
 
 bool FolderItem::Exists() const
 {
-    return !isNull() && QFileInfo::exists(m_path);
+    return !isNull() && QFileInfo::exists(path_);
 }
 
 bool FolderItem::isFolder() const
 {
-    return !isNull() && QFileInfo(m_path).isDir();
+    return !isNull() && QFileInfo(path_).isDir();
 }
 
 bool FolderItem::Delete() const
@@ -92,29 +92,29 @@ bool FolderItem::Delete() const
         setLastError(QStringLiteral("No file given"), nullptr);
         return false;
     }
-    const QFileInfo info(m_path);
+    const QFileInfo info(path_);
     if (!info.exists() && !info.isSymLink())
         return true; // already gone
     bool removed = false;
     QString reason;
     if (info.isDir() && !info.isSymLink()) {
-        removed = QDir().rmdir(m_path);
+        removed = QDir().rmdir(path_);
         if (!removed)
             reason = QStringLiteral("the folder is not empty or cannot be removed");
     } else {
-        QFile file(m_path);
+        QFile file(path_);
         removed = file.remove();
         if (!removed)
             reason = file.errorString();
     }
     if (!removed)
-        setLastError(QStringLiteral("Cannot delete \"%1\": %2").arg(m_path, reason), nullptr);
+        setLastError(QStringLiteral("Cannot delete \"%1\": %2").arg(path_, reason), nullptr);
     return removed;
 }
 
 QString FolderItem::ShellPath() const
 {
-    return shellEscape(m_path);
+    return shellEscape(path_);
 }
 
 std::unique_ptr<TextOutputStream> FolderItem::CreateTextFile(QString* error) const
@@ -124,7 +124,7 @@ std::unique_ptr<TextOutputStream> FolderItem::CreateTextFile(QString* error) con
         return nullptr;
     }
     QString reason;
-    auto stream = TextOutputStream::create(m_path, &reason);
+    auto stream = TextOutputStream::create(path_, &reason);
     if (!stream)
         setLastError(reason, error);
     return stream;
@@ -136,12 +136,8 @@ std::unique_ptr<TextInputStream> FolderItem::OpenAsTextFile(QString* error) cons
         setLastError(QStringLiteral("No file given"), error);
         return nullptr;
     }
-    if (QFileInfo(m_path).isDir()) {
-        setLastError(QStringLiteral("Cannot open \"%1\": it is a folder").arg(m_path), error);
-        return nullptr;
-    }
     QString reason;
-    auto stream = TextInputStream::open(m_path, &reason);
+    auto stream = TextInputStream::open(path_, &reason);
     if (!stream)
         setLastError(reason, error);
     return stream;

@@ -21,8 +21,8 @@ public:
     // Test seam: makes applicationFolder() return this folder; the empty text clears it.
     static void setApplicationFolderOverride(const QString& path);
 
-    bool isNull() const { return m_path.isEmpty(); }
-    QString path() const { return m_path; }
+    bool isNull() const { return path_.isEmpty(); }
+    QString path() const { return path_; }
     QString Name() const; // last path component; "" for "/"
 
     // The item called name inside this folder; nullopt when this item is null or name is not a
@@ -42,10 +42,10 @@ public:
     // The reason of the last failed Delete, CreateTextFile or OpenAsTextFile in this thread.
     static QString lastError();
 
-    friend bool operator==(const FolderItem& a, const FolderItem& b) { return a.m_path == b.m_path; }
+    friend bool operator==(const FolderItem& a, const FolderItem& b) { return a.path_ == b.path_; }
 
 private:
-    QString m_path;
+    QString path_;
 };
 
 } // namespace fw

@@ -1,10 +1,11 @@
 #include "Mutex.h"
 
+#include "SystemCalls.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,23 +16,6 @@ namespace fw {
 namespace {
 
 constexpr int MaxNameLength = 80;
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// A folder only this user can reach: a real folder (not a link), owned by the user, closed to
-// everyone else. No one else can plant, hold or remove lock files there.
-bool isPrivateFolder(const QByteArray& path)
-{
-    struct stat info{};
-    if (::lstat(path.constData(), &info) != 0)
-        return false;
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 077) != 0)
-        return false;
-    return ::access(path.constData(), W_OK | X_OK) == 0;
-}
 
 // Makes path as a folder of mode 0700 unless it is there; true when it is then private.
 bool makePrivateFolder(const QByteArray& path)
@@ -47,8 +31,8 @@ bool makePrivateFolder(const QByteArray& path)
 // folder in the user's own cache folder.
 QString lockFolder(QString& error)
 {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/') && isPrivateFolder(runtime))
+    const QByteArray runtime = privateRuntimeFolder();
+    if (!runtime.isEmpty())
         return QFile::decodeName(runtime);
 
     const QByteArray uid = QByteArray::number(::getuid());
@@ -97,9 +81,9 @@ QString Mutex::fileNameFor(const QString& name)
 
 Mutex::Mutex(const QString& name)
 {
-    const QString folder = lockFolder(m_error);
+    const QString folder = lockFolder(error_);
     if (!folder.isEmpty())
-        m_lockFile = folder + u'/' + fileNameFor(name);
+        lockFile_ = folder + u'/' + fileNameFor(name);
 }
 
 Mutex::~Mutex()
@@ -109,18 +93,18 @@ Mutex::~Mutex()
 
 bool Mutex::TryEnter()
 {
-    m_heldElsewhere = false;
-    if (m_fd >= 0)
+    heldElsewhere_ = false;
+    if (fd_ >= 0)
         return true;
-    if (m_lockFile.isEmpty())
-        return false; // m_error says why
-    const QByteArray path = QFile::encodeName(m_lockFile);
+    if (lockFile_.isEmpty())
+        return false; // error_ says why
+    const QByteArray path = QFile::encodeName(lockFile_);
     int fd = -1;
     do {
         fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        m_error = QStringLiteral("Cannot open %1: %2").arg(m_lockFile, systemError(errno));
+        error_ = QStringLiteral("Cannot open %1: %2").arg(lockFile_, systemError(errno));
         return false;
     }
     int result = 0;
@@ -130,24 +114,24 @@ bool Mutex::TryEnter()
     if (result != 0) {
         const int error = errno;
         ::close(fd);
-        m_heldElsewhere = error == EWOULDBLOCK;
-        m_error = error == EWOULDBLOCK ? QStringLiteral("Held by another holder")
-                                       : QStringLiteral("Cannot lock %1: %2").arg(m_lockFile, systemError(error));
+        heldElsewhere_ = error == EWOULDBLOCK;
+        error_ = error == EWOULDBLOCK ? QStringLiteral("Held by another holder")
+                                       : QStringLiteral("Cannot lock %1: %2").arg(lockFile_, systemError(error));
         return false;
     }
-    m_fd = fd;
-    m_error.clear();
+    fd_ = fd;
+    error_.clear();
     return true;
 }
 
 void Mutex::Leave()
 {
-    if (m_fd < 0)
+    if (fd_ < 0)
         return;
     // The file stays: removing it would let a waiting process lock a file no one else can see.
-    ::flock(m_fd, LOCK_UN);
-    ::close(m_fd);
-    m_fd = -1;
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
 }
 
 } // namespace fw

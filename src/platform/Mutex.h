@@ -23,22 +23,22 @@ public:
     bool TryEnter();
     // Releases the lock when this object holds it; does nothing otherwise.
     void Leave();
-    bool isHeld() const { return m_fd >= 0; }
+    bool isHeld() const { return fd_ >= 0; }
     // True when the last TryEnter failed because another holder has the lock (not for other errors).
-    bool heldElsewhere() const { return m_heldElsewhere; }
+    bool heldElsewhere() const { return heldElsewhere_; }
 
-    QString lockFilePath() const { return m_lockFile; } // "" when no usable folder was found
-    QString errorString() const { return m_error; }     // why the last TryEnter failed
+    QString lockFilePath() const { return lockFile_; } // "" when no usable folder was found
+    QString errorString() const { return error_; }     // why the last TryEnter failed
 
     // The name as a file name: [A-Za-z0-9._-] kept, anything else replaced, and then a hash of
     // the name added so that different names stay different files.
     static QString fileNameFor(const QString& name);
 
 private:
-    QString m_lockFile;
-    QString m_error;
-    int m_fd = -1;
-    bool m_heldElsewhere = false;
+    QString lockFile_;
+    QString error_;
+    int fd_ = -1;
+    bool heldElsewhere_ = false;
 };
 
 } // namespace fw

@@ -1,5 +1,7 @@
 #include "platform/OleAutomation.h"
 
+#include "platform/SystemCalls.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -9,7 +11,6 @@
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -68,48 +69,84 @@ QStringList argumentsFor(const QString& program, const QString& file)
     return {file};
 }
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
+// A folder this process made for its documents, held open: the documents are written, and at the end
+// removed, through this descriptor, so that nothing is followed to wherever the folder's path leads
+// by then (in a temporary folder others can write, someone may rename the folder and put a link in
+// its place).
+struct DocumentsFolder {
+    QByteArray path;
+    int fd = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::vector<QByteArray> files; // the names of the documents written into it
+};
 
-// A folder that is this user's alone: a real folder (not a link), owned by the user, closed to
-// everyone else.
-bool isPrivateFolder(const QByteArray& path)
+// The folder new documents go to (fd -1 until the first document and after removal), and the
+// folders of this run that were given up because they were no longer private at their path.
+DocumentsFolder currentFolder;
+std::vector<DocumentsFolder> formerFolders;
+
+// True while folder's path names the very folder made, still private.
+bool isStillPrivate(const DocumentsFolder& folder)
 {
     struct stat info {};
-    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid()
-           && (info.st_mode & 077) == 0;
+    return folder.fd >= 0 && ::lstat(folder.path.constData(), &info) == 0 && info.st_dev == folder.device
+           && info.st_ino == folder.inode && isPrivateFolder(info) && ::fstat(folder.fd, &info) == 0
+           && isPrivateFolder(info);
 }
 
-// The folder of this process's documents, made on first use; "" until then and after removal.
-QByteArray documentsFolder;
+// Removes the documents written into folder through its descriptor, then the folder itself when its
+// path still names it (rmdir never follows a link and takes only an empty folder), and closes it.
+void removeFolder(DocumentsFolder& folder)
+{
+    if (folder.fd < 0)
+        return;
+    for (const QByteArray& name : folder.files)
+        ::unlinkat(folder.fd, name.constData(), 0);
+    struct stat info {};
+    if (::lstat(folder.path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_dev == folder.device
+        && info.st_ino == folder.inode)
+        ::rmdir(folder.path.constData());
+    ::close(folder.fd);
+    folder = DocumentsFolder();
+}
 
 // Makes the process's own documents folder, mode 0700, in the user's runtime folder when that is
 // private, else in the temporary folder. The name is new (mkdtemp), so a folder or link that someone
 // made beforehand is never used.
-QByteArray makeDocumentsFolder()
+DocumentsFolder makeDocumentsFolder()
 {
-    QByteArray base;
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/') && isPrivateFolder(runtime))
-        base = runtime;
-    else
+    QByteArray base = privateRuntimeFolder();
+    if (base.isEmpty())
         base = QFile::encodeName(QDir::tempPath());
-    QByteArray path = base + "/numbers-as-words-documents-XXXXXX";
-    if (!::mkdtemp(path.data())) {
+    DocumentsFolder folder;
+    folder.path = base + "/numbers-as-words-documents-XXXXXX";
+    if (!::mkdtemp(folder.path.data())) {
         throw OLEException(QStringLiteral("cannot create a folder for the document in \"%1\": %2")
                                .arg(QFile::decodeName(base), systemError(errno)));
     }
-    ::chmod(path.constData(), 0700);
-    if (!isPrivateFolder(path)) {
-        ::rmdir(path.constData());
-        throw OLEException(QStringLiteral("the folder \"%1\" is not private").arg(QFile::decodeName(path)));
+    folder.fd = ::open(folder.path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (folder.fd >= 0 && ::fstat(folder.fd, &info) == 0) {
+        folder.device = info.st_dev;
+        folder.inode = info.st_ino;
+        ::fchmod(folder.fd, 0700); // mkdtemp's mode, unless a umask took the owner's bits too
+    }
+    if (!isStillPrivate(folder)) {
+        const QString shown = QFile::decodeName(folder.path);
+        // What was made goes again; a folder that the path names but that is not this user's stays.
+        if (folder.fd < 0)
+            ::rmdir(folder.path.constData());
+        else if (info.st_uid == ::getuid())
+            removeFolder(folder);
+        else
+            ::close(folder.fd);
+        throw OLEException(QStringLiteral("the folder \"%1\" is not private").arg(shown));
     }
     static bool removalRegistered = false;
     if (!std::exchange(removalRegistered, true))
         qAddPostRoutine(&WordApplication::removeDocuments);
-    return path;
+    return folder;
 }
 
 // Writes the text into a new file of mode 0600 in the documents folder; returns the file's path.
@@ -117,15 +154,20 @@ QString writeDocument(const QString& text)
 {
     // Every document gets a file of its own, also several within one second.
     static int sent = 0;
-    if (documentsFolder.isEmpty() || !isPrivateFolder(documentsFolder))
-        documentsFolder = makeDocumentsFolder();
-    const QByteArray path = documentsFolder + "/Report "
-                            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() + '-'
-                            + QByteArray::number(++sent) + ".txt";
-    const QString shown = QFile::decodeName(path);
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (!isStillPrivate(currentFolder)) {
+        if (currentFolder.fd >= 0)
+            formerFolders.push_back(std::exchange(currentFolder, DocumentsFolder()));
+        currentFolder = makeDocumentsFolder();
+    }
+    const QByteArray name = "Report " + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1()
+                            + '-' + QByteArray::number(++sent) + ".txt";
+    const QString shown = QFile::decodeName(currentFolder.path + '/' + name);
+    // Never an entry that is there already, be it a file or a link.
+    const int fd = ::openat(currentFolder.fd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            0600);
     if (fd < 0)
         throw OLEException(QStringLiteral("cannot write \"%1\": %2").arg(shown, systemError(errno)));
+    currentFolder.files.push_back(name);
     const QByteArray bytes = text.toUtf8();
     qsizetype written = 0;
     int error = 0;
@@ -142,7 +184,8 @@ QString writeDocument(const QString& text)
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0) {
-        ::unlink(path.constData());
+        ::unlinkat(currentFolder.fd, name.constData(), 0);
+        currentFolder.files.pop_back();
         throw OLEException(QStringLiteral("cannot write \"%1\": %2").arg(shown, systemError(error)));
     }
     return shown;
@@ -238,16 +281,15 @@ QString WordApplication::wordProcessor()
 
 void WordApplication::removeDocuments()
 {
-    if (documentsFolder.isEmpty())
-        return;
-    const QByteArray folder = std::exchange(documentsFolder, QByteArray());
-    // Only the files this process wrote live there; nothing is followed out of the folder.
-    QDir(QFile::decodeName(folder)).removeRecursively();
+    for (DocumentsFolder& folder : formerFolders)
+        removeFolder(folder);
+    formerFolders.clear();
+    removeFolder(currentFolder);
 }
 
 QString WordApplication::documentsFolderPath()
 {
-    return QFile::decodeName(documentsFolder);
+    return QFile::decodeName(currentFolder.path);
 }
 
 void WordApplication::setWordProcessorOverride(std::optional<QString> program)

@@ -58,8 +58,11 @@ public:
     static QString wordProcessor();
     static void setWordProcessorOverride(std::optional<QString> program);
 
-    // Removes this process's documents folder with every document in it. Runs when the program
-    // ends (also when the application object goes); a later document makes a new folder.
+    // Removes the documents this process wrote, through the folders it made for them (open
+    // descriptors, never a path that may lead elsewhere by now), and each folder while its path still
+    // names it. A folder that stopped being private at its path is given up for a new one and goes
+    // the same way. Runs when the program ends (also when the application object goes); a later
+    // document makes a new folder.
     static void removeDocuments();
     // The documents folder; "" while there is none.
     static QString documentsFolderPath();

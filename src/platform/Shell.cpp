@@ -1,5 +1,7 @@
 #include "Shell.h"
 
+#include "SystemCalls.h"
+
 #include <QFile>
 #include <QSocketNotifier>
 
@@ -28,11 +30,6 @@ constexpr int ExitPollMs = 20;        // where the system offers no process desc
 constexpr int DefaultPipeSize = 64 * 1024;
 constexpr int LargestPipeWanted = 64 * 1024 * 1024; // beyond this a larger pipe buys nothing
 constexpr int PipeFullsPerWake = 4; // then the event loop gets its turn; the notifier fires again
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // A descriptor that becomes readable once the process ended, or -1 where the system has none.
 int openProcessDescriptor(pid_t pid)

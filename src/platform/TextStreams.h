@@ -23,9 +23,13 @@ namespace fw {
 // stream without Close) leaves the former target untouched.
 //
 // A folder that refuses new files (so no temporary file) may still hold a target the user can
-// write: then the stream keeps the text in memory and Close() writes it over the target in place.
-// An abandoned write still leaves the target untouched; only a failure during Close itself can
-// leave it cut short, and Close reports it.
+// write: then the stream keeps the text in memory and Close() writes it over the target in place,
+// once the space for the whole text is reserved, so that a full disk fails before any of the former
+// text is overwritten. An abandoned write leaves the target untouched; only a failure of the writing
+// itself can leave it cut short, and Close reports it.
+//
+// Only a regular file (after links), or a new one, is written: a folder, device, pipe or socket
+// is refused. Failures name the file and the system's reason.
 class TextOutputStream
 {
 public:
@@ -38,43 +42,51 @@ public:
 
     void Write(const QString& text);
     void WriteLine(const QString& text); // text followed by Delimiter()
-    QString Delimiter() const { return m_delimiter; }
-    void setDelimiter(const QString& delimiter) { m_delimiter = delimiter; }
+    QString Delimiter() const { return delimiter_; }
+    void setDelimiter(const QString& delimiter) { delimiter_ = delimiter; }
 
     // Commits; false when any write or the commit failed (errorString() tells why), in which case
     // the target is as it was. Writing after Close is ignored.
     bool Close();
-    QString errorString() const { return m_error; }
+    QString errorString() const { return error_; }
 
     // True when the text goes over the target in place rather than through a temporary file.
-    bool writesInPlace() const { return m_inPlace != nullptr; }
+    bool writesInPlace() const { return inPlace_ >= 0; }
 
 private:
-    explicit TextOutputStream(std::unique_ptr<QSaveFile> file);
-    explicit TextOutputStream(std::unique_ptr<QFile> inPlace);
+    TextOutputStream(const QString& path, std::unique_ptr<QSaveFile> file, int inPlace);
+    bool writePending();
     bool closeInPlace();
+    void fail(const char* what, int error);
 
-    std::unique_ptr<QSaveFile> m_file;
-    std::unique_ptr<QFile> m_inPlace;
-    QByteArray m_pending; // the text to write in place
-    QString m_delimiter = QStringLiteral("\n");
-    QString m_error;
-    bool m_failed = false;
-    bool m_closed = false;
+    QString path_;
+    std::unique_ptr<QSaveFile> file_;
+    int inPlace_ = -1;   // the target, opened to be written in place
+    QByteArray pending_; // text not written yet: all of it in place, a part of it otherwise
+    QString delimiter_ = QStringLiteral("\n");
+    QString error_;
+    bool failed_ = false;
+    bool closed_ = false;
 };
 
 // Reads a UTF-8 text file line by line, in chunks (time and memory stay linear in the file size).
 // A line ends at LF, CRLF or CR. A file holds at least one line: the empty file reads as one empty
 // line, and a final line end does not start another line ("a\n" is the one line "a").
-// A leading byte order mark is skipped; bytes that are not UTF-8 read as U+FFFD.
+// A leading byte order mark is skipped.
 //
 // A file is text when it is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
 // U+10FFFF, no sequence cut off by the end) without a NUL byte. The stream checks the bytes as it
-// reads them, ahead of the lines handed out, and remembers the first line that is not text.
+// reads them, ahead of the lines handed out, and reads no further than the first byte that makes the
+// file not text: the text before that byte reads as lines (a sequence the byte cuts short as U+FFFD),
+// and EOF() follows. So a binary file costs one read chunk, whatever its size, never a line of its
+// length.
 class TextInputStream
 {
 public:
-    // nullptr when the file cannot be opened; error then receives the reason.
+    // nullptr when the file cannot be opened; error then receives the reason. Only a regular file
+    // (after links) is opened: a folder, device, named pipe or socket is refused before it is opened,
+    // and the file is opened so that nothing can block (a pipe put in its place meanwhile is refused
+    // too).
     static std::unique_ptr<TextInputStream> open(const QString& path, QString* error = nullptr);
     TextInputStream(const TextInputStream&) = delete;
     TextInputStream& operator=(const TextInputStream&) = delete;
@@ -83,41 +95,44 @@ public:
     QString ReadLine();
     // True once every line has been read. Never true before the first ReadLine, so that a reading
     // loop always gets the first line.
-    bool EOF() const { return m_started && m_pos >= m_buffer.size() && m_fileDone; }
+    bool EOF() const { return started_ && pos_ >= buffer_.size() && fileDone_; }
     void Close();
 
     // 1-based number of the first line, among the bytes read so far, that holds a byte sequence that
-    // is not UTF-8 or a NUL byte; 0 while none was found. Lines are counted as ReadLine cuts them.
-    qint64 firstNonTextLine() const { return m_firstNonTextLine; }
-    bool hadReadError() const { return !m_readError.isEmpty(); }
-    QString errorString() const { return m_readError; }
+    // is not UTF-8 or a NUL byte (the last line read then); 0 while none was found. Lines are counted
+    // as ReadLine cuts them.
+    qint64 firstNonTextLine() const { return firstNonTextLine_; }
+    bool hadReadError() const { return !readError_.isEmpty(); }
+    QString errorString() const { return readError_; }
 
 private:
     TextInputStream() = default;
     void fill();
     void fillIfDrained();
-    void checkText(QByteArrayView bytes);
+    // The offset in bytes of the first byte that makes the file not text, or -1.
+    qsizetype checkText(QByteArrayView bytes);
     void checkTextAtEnd();
 
-    QFile m_file;
-    Utf8Decoder m_decoder;
-    QString m_buffer;
-    QString m_readError;
-    qsizetype m_pos = 0;  // start of the unread text in m_buffer
-    qsizetype m_scan = 0; // m_buffer before this holds no line end after m_pos
-    bool m_fileDone = false;
-    bool m_started = false;
-    bool m_atFileStart = true;
+    QFile file_;
+    QString path_;
+    Utf8Decoder decoder_;
+    QString buffer_;
+    QString readError_;
+    qsizetype pos_ = 0;  // start of the unread text in buffer_
+    qsizetype scan_ = 0; // buffer_ before this holds no line end after pos_
+    bool fileDone_ = false;
+    bool started_ = false;
+    bool atFileStart_ = true;
 
     // Text check of the bytes read so far: the line being read, whether its last byte was a CR (an LF
     // right after it ends no further line), and the UTF-8 sequence in progress (continuation bytes
     // still due and the range the next one must lie in).
-    qint64 m_firstNonTextLine = 0;
-    qint64 m_checkLine = 1;
-    bool m_checkAfterCr = false;
-    int m_checkNeed = 0;
-    unsigned char m_checkLow = 0x80;
-    unsigned char m_checkHigh = 0xBF;
+    qint64 firstNonTextLine_ = 0;
+    qint64 checkLine_ = 1;
+    bool checkAfterCr_ = false;
+    int checkNeed_ = 0;
+    unsigned char checkLow_ = 0x80;
+    unsigned char checkHigh_ = 0xBF;
 };
 
 } // namespace fw

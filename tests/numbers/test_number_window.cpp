@@ -854,6 +854,44 @@ TEST_F(NumberWindowTest, AFileThatIsNotUtf8TextAddsNothingAndNamesItsFirstBadLin
     }
 }
 
+// The process's peak resident size in kB since the last reset; -1 where the system cannot tell.
+qint64 peakMemoryKb(bool reset)
+{
+    if (reset) {
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+            return -1;
+    }
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+TEST_F(NumberWindowTest, AugmentHoldsARepeatedLineOnce)
+{
+    // 16 MB in eight million lines of two entries: the entries are what is kept, not the lines.
+    QByteArray bytes;
+    bytes.reserve(16 << 20);
+    for (int i = 0; i < 4000000; ++i)
+        bytes += "7\n12\n";
+    const QString path = writeFile(QStringLiteral("same.rcn"), bytes);
+    bytes = QByteArray();
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer keeps freed memory aside: the peak tells nothing";
+#endif
+    const qint64 before = peakMemoryKb(true);
+    if (before < 0)
+        GTEST_SKIP() << "no peak memory figure here";
+    augmentFrom(path);
+    EXPECT_EQ(rows(), (QStringList{"7", "12"}));
+    EXPECT_LT(peakMemoryKb(false) - before, 128 * 1024);
+}
+
 TEST_F(NumberWindowTest, FileDialogsAskWhatTheListNeeds)
 {
     EXPECT_EQ(NumberWindow::suggestedListFileName(QDate(2026, 3, 7)), "numList_20260307.rcn");
@@ -922,10 +960,13 @@ TEST_F(NumberWindowTest, FilesThatCannotBeUsedAreNamedInAMessage)
     ASSERT_EQ(log.shown.size(), 1u);
     EXPECT_TRUE(log.shown[0].message.contains(missing)) << log.shown[0].message.toStdString();
 
-    log.clear();
-    augmentFrom(folder.path()); // a folder is no list
-    ASSERT_EQ(log.shown.size(), 1u);
-    EXPECT_TRUE(log.shown[0].message.contains(folder.path()));
+    // Neither a folder nor a device is a list; either is refused at once.
+    for (const QString& notAFile : {folder.path(), QStringLiteral("/dev/zero")}) {
+        log.clear();
+        augmentFrom(notAFile);
+        ASSERT_EQ(log.shown.size(), 1u);
+        EXPECT_TRUE(log.shown[0].message.contains(notAFile)) << log.shown[0].message.toStdString();
+    }
 
     log.clear();
     const QString nowhere = folder.filePath("no/such/folder/list.rcn");

@@ -5,6 +5,18 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <optional>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
 namespace {
 
 using testsupport::readFile;
@@ -127,16 +139,30 @@ TEST_F(Files, FirstLineThatIsNotTextIsFound)
     EXPECT_EQ(nonText, 0);
 }
 
-TEST_F(Files, InvalidUtf8IsReplaced)
+TEST_F(Files, ReadingStopsAtTheFirstByteThatIsNotText)
 {
-    writeBytes(m_dir.filePath("bad.txt"), "ok\nbad\xFF\xFEhere\ncut\xE2\x82");
+    writeBytes(m_dir.filePath("bad.txt"), "ok\nbad\xFF\xFEhere\nmore\n");
     qint64 nonText = 0;
-    const QStringList lines = readLines(file("bad.txt"), &nonText);
+    EXPECT_EQ(readLines(file("bad.txt"), &nonText), (QStringList{"ok", "bad"}));
     EXPECT_EQ(nonText, 2);
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], "ok");
-    EXPECT_TRUE(lines[1].startsWith("bad") && lines[1].endsWith("here") && lines[1].contains(QChar(0xFFFD)));
-    EXPECT_TRUE(lines[2].startsWith("cut") && lines[2].contains(QChar(0xFFFD)));
+    writeBytes(m_dir.filePath("cut.txt"), "ok\ncut\xE2\x82\nmore\n");
+    const QStringList lines = readLines(file("cut.txt"), &nonText);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].startsWith("cut") && lines[1].mid(3).count(QChar(0xFFFD)) == lines[1].size() - 3);
+    EXPECT_EQ(nonText, 2);
+
+    // NUL bytes with no line end, far beyond a read chunk (as a disk image or /dev/zero gives them):
+    // one chunk is read and no line of the file's length is built.
+    QFile zeros(m_dir.filePath("zeros.bin"));
+    ASSERT_TRUE(zeros.open(QIODevice::WriteOnly) && zeros.write("1\n2\n") == 4 && zeros.resize(qint64(256) << 20));
+    zeros.close();
+    auto in = file("zeros.bin").OpenAsTextFile();
+    ASSERT_TRUE(in);
+    EXPECT_EQ(in->ReadLine(), "1");
+    EXPECT_EQ(in->ReadLine(), "2");
+    EXPECT_EQ(in->firstNonTextLine(), 3);
+    EXPECT_TRUE(in->EOF());
+    EXPECT_EQ(in->ReadLine(), QString());
 }
 
 TEST_F(Files, LineEndsAndCharactersCutByTheReadChunkSurvive)
@@ -251,19 +277,94 @@ TEST_F(Files, AFolderThatTakesNoNewFileIsWrittenInPlace)
     }
 }
 
+// A small disk of its own for a test, mounted where the rights allow it (root), unmounted afterwards.
+class SmallDisk {
+public:
+    SmallDisk(const QString& at, int kilobytes)
+        : at_(QFile::encodeName(at))
+    {
+        mounted_ = QDir().mkpath(at)
+                   && ::mount("tmpfs", at_.constData(), "tmpfs", 0,
+                              QByteArray("size=" + QByteArray::number(kilobytes) + "k,mode=0700").constData())
+                          == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            ::umount2(at_.constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+
+private:
+    QByteArray at_;
+    bool mounted_ = false;
+};
+
+struct FailedWriteCase {
+    const char* name;
+    bool fullDisk;  // a disk with no space left, else a file size limit (which any user can set)
+    bool inPlace;   // in a folder that takes no new file
+    qsizetype size; // of the new text: small ones are written only at Close
+};
+
 TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
 {
-    writeBytes(m_dir.filePath("keep.txt"), "old\n");
-    auto out = file("keep.txt").CreateTextFile();
-    ASSERT_TRUE(out);
-    out->WriteLine("more than four bytes, kept in the write buffer until the commit");
-    {
-        testsupport::FileSizeLimit full(4);
+    const FailedWriteCase cases[] = {
+        {"size limit, text written at Close", false, false, 60},
+        {"size limit, text written on the way", false, false, 1 << 20},
+        {"size limit, in place", false, true, 1 << 20},
+        {"full disk", true, false, 1 << 20},
+        {"full disk, in place", true, true, 1 << 16},
+    };
+    const QByteArray former = "old line 1\nold line 2\n";
+    for (const FailedWriteCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = m_dir.filePath(QString::fromLatin1(c.name));
+        std::optional<SmallDisk> disk;
+        if (c.fullDisk) {
+            disk.emplace(folder, 64);
+            if (!disk->mounted()) {
+                std::cerr << "skipped: no disk can be mounted here\n";
+                continue;
+            }
+        }
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString path = folder + "/keep.txt";
+        writeBytes(path, former);
+        if (c.fullDisk) {
+            QFile filler(folder + "/filler");
+            ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'f');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        }
+        std::optional<testsupport::FolderLock> lock;
+        if (c.inPlace) {
+            lock.emplace(folder);
+            if (!lock->locked()) {
+                std::cerr << "skipped: no folder can be locked here\n";
+                continue;
+            }
+        }
+        auto out = fw::FolderItem(path).CreateTextFile();
+        ASSERT_TRUE(out);
+        EXPECT_EQ(out->writesInPlace(), c.inPlace);
+        std::optional<testsupport::FileSizeLimit> limit;
+        if (!c.fullDisk)
+            limit.emplace(4);
+        out->Write(QString(c.size, u'n'));
         EXPECT_FALSE(out->Close());
+        limit.reset();
+        // The system's reason, not "Unknown error".
+        const QString reason = QString::fromLocal8Bit(std::strerror(c.fullDisk ? ENOSPC : EFBIG));
+        EXPECT_TRUE(out->errorString().contains("\"" + path + "\": " + reason)) << out->errorString().toStdString();
+        EXPECT_EQ(readFile(path), former);
+        lock.reset();
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                  c.fullDisk ? QStringList({"filler", "keep.txt"}) : QStringList{"keep.txt"});
     }
-    EXPECT_TRUE(out->errorString().contains(m_dir.filePath("keep.txt"))) << out->errorString().toStdString();
-    EXPECT_EQ(readFile(m_dir.filePath("keep.txt")), "old\n");
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
 }
 
 TEST_F(Files, FailuresAreReportedWithAReason)
@@ -280,7 +381,36 @@ TEST_F(Files, FailuresAreReportedWithAReason)
     error.clear();
     EXPECT_EQ(target.OpenAsTextFile(&error), nullptr);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(folder().OpenAsTextFile(), nullptr); // a folder is no text file
+
+    // Only a regular file is opened, and nothing else is even opened: a pipe would block the caller,
+    // a device would read forever. The reason names the file and what it is.
+    const QByteArray pipe = QFile::encodeName(m_dir.filePath("pipe"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    // Should the pipe be opened after all, a writer comes along later: the test fails instead of hanging.
+    std::thread([pipe] {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        const int fd = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }).detach();
+    ASSERT_TRUE(QFile::link("/dev/zero", m_dir.filePath("zero link")));
+    const std::pair<QString, const char*> notFiles[] = {
+        {m_dir.path(), "it is a folder"},
+        {"/dev/zero", "it is a device, not a file"},
+        {m_dir.filePath("zero link"), "it is a device, not a file"},
+        {m_dir.filePath("pipe"), "it is a named pipe, not a file"},
+    };
+    for (const auto& [path, reason] : notFiles) {
+        EXPECT_EQ(fw::FolderItem(path).OpenAsTextFile(&error), nullptr) << path.toStdString();
+        EXPECT_EQ(error, QStringLiteral("Cannot open \"%1\": %2").arg(path, QLatin1String(reason)));
+    }
+    // Nor is anything but a regular file written, or replaced by one.
+    for (const auto& [path, reason] : {notFiles[0], notFiles[3]}) {
+        EXPECT_EQ(fw::FolderItem(path).CreateTextFile(&error), nullptr) << path.toStdString();
+        EXPECT_EQ(error, QStringLiteral("Cannot write \"%1\": %2").arg(path, QLatin1String(reason)));
+    }
+    struct stat info {};
+    EXPECT_TRUE(::lstat(pipe.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
     EXPECT_EQ(fw::FolderItem().CreateTextFile(), nullptr);
 }
 

@@ -183,8 +183,11 @@ TEST_F(Mutex, NamesBecomeDistinctSafeFileNames)
 struct FallbackCase {
     const char* name;
     const char* runtime; // what XDG_RUNTIME_DIR names: "", "open" (mode 0755), "link" (to a private folder)
-    const char* planted; // what stands at tmp/numbers-as-words-<uid>: "", "link", "open", "file"
-    const char* expectedFolder; // relative to the test folder, <uid> replaced
+    // What stands at tmp/numbers-as-words-<uid>: "", "link", "open", "file", "others" (a folder of
+    // mode 0700 that another user owns), "lockLink" (a private folder whose lock file is a link into
+    // "real")
+    const char* planted;
+    const char* expectedFolder; // relative to the test folder, <uid> replaced; "" when no lock is taken
 };
 
 class MutexFallback : public ::testing::TestWithParam<FallbackCase> {
@@ -200,9 +203,11 @@ protected:
         qputenv("HOME", QFile::encodeName(path("home")));
         qunsetenv("XDG_CACHE_HOME");
         qunsetenv("XDG_RUNTIME_DIR");
+        m_umask = ::umask(022); // so that a lock file made for everyone to read would show it
     }
     void TearDown() override
     {
+        ::umask(m_umask);
         for (const auto& [name, value] : m_saved) {
             if (value.isNull())
                 qunsetenv(name);
@@ -222,11 +227,21 @@ protected:
             ::chmod(QFile::encodeName(at).constData(), 0755);
         } else if (kind == "file") {
             ASSERT_TRUE(testsupport::writeFile(at, "x"));
+        } else if (kind == "others") {
+            ASSERT_TRUE(QDir().mkpath(at));
+            ::chmod(QFile::encodeName(at).constData(), 0700);
+            if (::chown(QFile::encodeName(at).constData(), ::getuid() == 65534 ? 65533 : 65534, gid_t(-1)) != 0)
+                GTEST_SKIP() << "no folder can be given to another user here";
+        } else if (kind == "lockLink") {
+            ASSERT_TRUE(QDir().mkpath(at));
+            ::chmod(QFile::encodeName(at).constData(), 0700);
+            ASSERT_TRUE(QFile::link(path("real/lock"), at + "/" + fw::Mutex::fileNameFor("naw fallback")));
         }
     }
 
     QTemporaryDir m_dir;
     std::vector<std::pair<const char*, QByteArray>> m_saved;
+    mode_t m_umask = 022;
 };
 
 TEST_P(MutexFallback, TheLockLivesOnlyInAFolderPrivateToTheUser)
@@ -238,8 +253,18 @@ TEST_P(MutexFallback, TheLockLivesOnlyInAFolderPrivateToTheUser)
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path("run")));
     }
     plant(path("tmp/numbers-as-words-" + uid), QLatin1String(c.planted));
+    if (IsSkipped())
+        return;
 
     fw::Mutex mine(QStringLiteral("naw fallback"));
+    if (!*c.expectedFolder) {
+        // A link where the lock file belongs is never followed: no lock is taken, and the reason says so.
+        EXPECT_FALSE(mine.TryEnter());
+        EXPECT_FALSE(mine.heldElsewhere());
+        EXPECT_TRUE(mine.errorString().contains(mine.lockFilePath())) << mine.errorString().toStdString();
+        EXPECT_EQ(QDir(path("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        return;
+    }
     ASSERT_TRUE(mine.TryEnter()) << mine.errorString().toStdString();
     const QString folder = QFileInfo(mine.lockFilePath()).path();
     EXPECT_EQ(folder, path(QString::fromLatin1(c.expectedFolder).replace("<uid>", uid)));
@@ -248,6 +273,9 @@ TEST_P(MutexFallback, TheLockLivesOnlyInAFolderPrivateToTheUser)
     EXPECT_TRUE(S_ISDIR(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_EQ(info.st_uid, ::getuid());
+    ASSERT_EQ(::lstat(QFile::encodeName(mine.lockFilePath()).constData(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(QDir(path("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 
     // A second holder finds the same lock.
@@ -263,7 +291,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FallbackCase{"linkedRuntime", "link", "", "tmp/numbers-as-words-<uid>"},
                       FallbackCase{"linkPlanted", "", "link", "home/.cache/numbers-as-words-<uid>"},
                       FallbackCase{"openFolderPlanted", "", "open", "home/.cache/numbers-as-words-<uid>"},
-                      FallbackCase{"filePlanted", "", "file", "home/.cache/numbers-as-words-<uid>"}),
+                      FallbackCase{"filePlanted", "", "file", "home/.cache/numbers-as-words-<uid>"},
+                      FallbackCase{"othersFolderPlanted", "", "others", "home/.cache/numbers-as-words-<uid>"},
+                      FallbackCase{"lockFileLinked", "", "lockLink", ""}),
     [](const ::testing::TestParamInfo<FallbackCase>& param) { return std::string(param.param.name); });
 
 } // namespace

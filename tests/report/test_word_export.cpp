@@ -7,6 +7,7 @@
 #include "report/RW_reportOutputWindow.h"
 #include "support/TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -144,7 +145,8 @@ int modeOf(const QString& path)
     return int(info.st_mode & 07777);
 }
 
-// Where the documents folder may be made, and where it must not be.
+// Where the documents folder may be made, where it must not be, and what someone who meddles with it
+// between two documents can and cannot make the program do.
 struct FolderCase {
     const char* name;
     const char* runtime;  // XDG_RUNTIME_DIR relative to the test folder: "" unset
@@ -152,16 +154,40 @@ struct FolderCase {
     // private folder "real", "planted" a link tmp/numbers-as-words-documents to "real".
     const char* setup;
     const char* expectedParent; // relative to the test folder
+    // Done after the first document: "swap" renames the folder away and puts a link to "real" in its
+    // place, and the program ends without sending more; "open" opens the folder to everyone; "linkAhead" and "fileAhead" put a link to, or a
+    // second name of, the file real/keep where the next document would go.
+    const char* meddle;
 };
 
-class DocumentFolderTest : public WordExportTest, public ::testing::WithParamInterface<FolderCase> {};
+class DocumentFolderTest : public WordExportTest, public ::testing::WithParamInterface<FolderCase> {
+protected:
+    // Puts what meddle names at every name the next document may take ("Report <time>-<n>.txt").
+    void plantAhead(const QString& folder, const QString& first, bool hardLink)
+    {
+        const qsizetype dash = first.lastIndexOf(u'-');
+        const int next = first.mid(dash + 1).chopped(4).toInt() + 1;
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int s = -1; s <= 10; ++s) {
+            const QString at = QStringLiteral("%1/Report %2-%3.txt")
+                                   .arg(folder, now.addSecs(s).toString(QStringLiteral("yyyyMMdd-HHmmss")))
+                                   .arg(next);
+            const QByteArray target = QFile::encodeName(dir.filePath("real/keep"));
+            ASSERT_EQ(hardLink ? ::link(target.constData(), QFile::encodeName(at).constData())
+                               : ::symlink(target.constData(), QFile::encodeName(at).constData()),
+                      0);
+        }
+    }
+};
 
-TEST_P(DocumentFolderTest, DocumentsArePrivateAndGoWhenTheProgramEnds)
+TEST_P(DocumentFolderTest, DocumentsArePrivateAndOnlyTheyGoWhenTheProgramEnds)
 {
     const FolderCase& c = GetParam();
     const QString setup = QLatin1String(c.setup);
+    const QString meddle = QLatin1String(c.meddle);
     ASSERT_TRUE(QDir().mkpath(dir.filePath("real")));
     ASSERT_TRUE(QFile::setPermissions(dir.filePath("real"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    ASSERT_TRUE(testsupport::writeFile(dir.filePath("real/keep"), "mine"));
     if (setup == "private" || setup == "open") {
         ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
         ::chmod(QFile::encodeName(dir.filePath("run")).constData(), setup == "private" ? 0700 : 0755);
@@ -175,30 +201,71 @@ TEST_P(DocumentFolderTest, DocumentsArePrivateAndGoWhenTheProgramEnds)
 
     show(QStringLiteral("secret\n"));
     press("PB_openInWordLeft");
-    press("PB_openInWordRight");
-    ASSERT_TRUE(testsupport::waitUntil([&] { return opened().size() == 2; }));
-    EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
-    const QStringList sent = paths();
-    ASSERT_EQ(sent.size(), 2);
-    const QString folder = QFileInfo(sent[0]).path();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return opened().size() == 1; }));
+    const QString first = paths().value(0);
+    const QString folder = QFileInfo(first).path();
     EXPECT_EQ(QFileInfo(folder).path(), dir.filePath(QLatin1String(c.expectedParent)));
-    EXPECT_EQ(QFileInfo(sent[1]).path(), folder) << "one folder per process";
     EXPECT_EQ(modeOf(folder), 0700);
-    for (const QString& file : sent)
-        EXPECT_EQ(modeOf(file), 0600) << file.toStdString();
-    EXPECT_EQ(QDir(dir.filePath("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    const QString moved = folder + QStringLiteral("-moved");
+    if (meddle == "swap") {
+        ASSERT_EQ(::rename(QFile::encodeName(folder).constData(), QFile::encodeName(moved).constData()), 0);
+        ASSERT_TRUE(QFile::link(dir.filePath("real"), folder));
+    } else if (meddle == "open") {
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+    } else if (meddle == "linkAhead" || meddle == "fileAhead") {
+        plantAhead(folder, first, meddle == "fileAhead");
+    }
+
+    QString second;
+    if (meddle == "swap") {
+        // Nothing more is sent: the program ends with the link where its folder was.
+    } else if (meddle == "linkAhead" || meddle == "fileAhead") {
+        press("PB_openInWordRight");
+        // The next document finds its name taken: nothing is written there, and the user is told.
+        ASSERT_EQ(log.shown.size(), 1u);
+        EXPECT_TRUE(log.shown[0].message.startsWith(QStringLiteral("Problem with Microsoft Word: cannot write")))
+            << log.shown[0].message.toStdString();
+    } else {
+        press("PB_openInWordRight");
+        ASSERT_TRUE(testsupport::waitUntil([&] { return opened().size() == 2; }));
+        EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
+        second = paths().value(1);
+        // A folder that is no longer private where it was made is given up for a new one.
+        EXPECT_EQ(QFileInfo(second).path() == folder, meddle.isEmpty()) << second.toStdString();
+        EXPECT_EQ(modeOf(QFileInfo(second).path()), 0700);
+        EXPECT_EQ(modeOf(second), 0600) << second.toStdString();
+    }
+    EXPECT_EQ(modeOf(first), meddle == "swap" ? -1 : 0600) << first.toStdString();
 
     WordApplication::removeDocuments(); // as at the program's end
-    EXPECT_FALSE(QFileInfo::exists(folder));
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath("real")));
+    // The documents go, and with them every folder still where it was made; nothing else goes, and
+    // nothing is followed out of the folders.
+    EXPECT_FALSE(QFileInfo::exists(first)) << first.toStdString();
+    if (!second.isEmpty()) {
+        EXPECT_FALSE(QFileInfo::exists(QFileInfo(second).path())) << second.toStdString();
+    }
+    if (meddle == "swap") {
+        EXPECT_TRUE(QFileInfo(folder).isSymLink());
+        EXPECT_EQ(QDir(moved).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), QStringList());
+    } else if (meddle == "linkAhead" || meddle == "fileAhead") {
+        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(), 12);
+    } else {
+        EXPECT_FALSE(QFileInfo::exists(folder));
+    }
+    EXPECT_EQ(QDir(dir.filePath("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"keep"});
+    EXPECT_EQ(testsupport::readFile(dir.filePath("real/keep")), "mine");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Export, DocumentFolderTest,
-    ::testing::Values(FolderCase{"runtime", "run", "private", "run"},
-                      FolderCase{"noRuntime", "", "planted", "tmp"},
-                      FolderCase{"openRuntime", "run", "open", "tmp"},
-                      FolderCase{"linkedRuntime", "run", "link", "tmp"}),
+    ::testing::Values(FolderCase{"runtime", "run", "private", "run", ""},
+                      FolderCase{"noRuntime", "", "planted", "tmp", ""},
+                      FolderCase{"openRuntime", "run", "open", "tmp", ""},
+                      FolderCase{"linkedRuntime", "run", "link", "tmp", ""},
+                      FolderCase{"folderSwappedForALink", "", "", "tmp", "swap"},
+                      FolderCase{"folderOpened", "run", "private", "run", "open"},
+                      FolderCase{"linkAtTheNextName", "", "", "tmp", "linkAhead"},
+                      FolderCase{"secondNameAtTheNextName", "", "", "tmp", "fileAhead"}),
     [](const ::testing::TestParamInfo<FolderCase>& param) { return std::string(param.param.name); });
 
 TEST_F(WordExportTest, LibreOfficeOpensTheTextAsANewUntitledDocument)

@@ -1,0 +1,47 @@
+#include "SystemCalls.h"
+
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fw {
+
+namespace {
+
+// Either strerror_r: the GNU one returns its text (perhaps a static one), the POSIX one fills the buffer.
+[[maybe_unused]] const char* errorText(const char* returned, const char*)
+{
+    return returned;
+}
+[[maybe_unused]] const char* errorText(int, const char* buffer)
+{
+    return buffer;
+}
+
+} // namespace
+
+QString systemError(int error)
+{
+    char buffer[256] = {};
+    return QString::fromLocal8Bit(errorText(::strerror_r(error, buffer, sizeof buffer), buffer));
+}
+
+bool isPrivateFolder(const struct stat& info)
+{
+    return S_ISDIR(info.st_mode) && info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+}
+
+bool isPrivateFolder(const QByteArray& path)
+{
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0 && isPrivateFolder(info)
+           && ::access(path.constData(), W_OK | X_OK) == 0;
+}
+
+QByteArray privateRuntimeFolder()
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    return runtime.startsWith('/') && isPrivateFolder(runtime) ? runtime : QByteArray();
+}
+
+} // namespace fw

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+struct stat;
+
+// Small helpers over the system's calls that several parts of the layer share.
+namespace fw {
+
+// The system's wording of an error number ("No space left on device"); safe in any thread.
+QString systemError(int error);
+
+// A folder only this user can reach: a real folder (not a link), owned by the user, closed to
+// everyone else (no group or other bits, so no access list either), which the user can write and
+// enter. No one else can then plant, swap, hold or remove anything in it.
+bool isPrivateFolder(const QByteArray& path);
+// The same test for what an open descriptor or an lstat() shows (the access test left out).
+bool isPrivateFolder(const struct stat& info);
+
+// $XDG_RUNTIME_DIR when it names a private folder by an absolute path, else empty.
+QByteArray privateRuntimeFolder();
+
+} // namespace fw
