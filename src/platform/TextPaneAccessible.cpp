@@ -210,6 +210,16 @@ int TextPaneAccessible::clampOffset(int offset) const
     return characterStart(pane()->text_, std::clamp(offset, 0, characterCount()));
 }
 
+// An offset as assistive tools give it: -2 the caret, -1 the end, else clamped to a character start.
+int TextPaneAccessible::askedOffset(int offset) const
+{
+    if (offset == -2)
+        return cursorPosition();
+    if (offset == -1)
+        return characterCount();
+    return clampOffset(offset);
+}
+
 void TextPaneAccessible::selection(int selectionIndex, int* startOffset, int* endOffset) const
 {
     *startOffset = *endOffset = 0;
@@ -323,22 +333,14 @@ QString TextPaneAccessible::answer(Segment segment, int offset, int* startOffset
 QString TextPaneAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
                                          int* endOffset) const
 {
-    if (offset == -2)
-        offset = cursorPosition();
-    else if (offset == -1)
-        offset = characterCount();
-    offset = clampOffset(offset);
+    offset = askedOffset(offset);
     return answer(segmentAt(offset, boundaryType), offset, startOffset, endOffset);
 }
 
 QString TextPaneAccessible::textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
                                              int* startOffset, int* endOffset) const
 {
-    if (offset == -2)
-        offset = cursorPosition();
-    else if (offset == -1)
-        offset = characterCount();
-    offset = clampOffset(offset);
+    offset = askedOffset(offset);
     const Segment at = segmentAt(offset, boundaryType);
     if (at.from <= 0) {
         *startOffset = *endOffset = 0;
@@ -351,11 +353,7 @@ QString TextPaneAccessible::textBeforeOffset(int offset, QAccessible::TextBounda
 QString TextPaneAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
                                             int* startOffset, int* endOffset) const
 {
-    if (offset == -2)
-        offset = cursorPosition();
-    else if (offset == -1)
-        offset = characterCount();
-    offset = clampOffset(offset);
+    offset = askedOffset(offset);
     const Segment at = segmentAt(offset, boundaryType);
     if (at.to >= characterCount()) {
         *startOffset = *endOffset = characterCount();

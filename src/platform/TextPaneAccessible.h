@@ -69,6 +69,7 @@ private:
 
     TextPane* pane() const;
     int clampOffset(int offset) const;
+    int askedOffset(int offset) const;
     Segment segmentAt(int offset, QAccessible::TextBoundaryType type) const;
     QString answer(Segment segment, int offset, int* startOffset, int* endOffset) const;
     QList<QWidget*> scrollBars() const;
