@@ -421,6 +421,27 @@ TEST_F(TextPaneTest, EditingKeepsLinesAndRunsInStep)
     }
 }
 
+// A run of combining marks outside the BMP, longer than a layout block may move its end to find a
+// character start, and begun at an odd unit: clicks anywhere on it put the caret at a character
+// start, so what is typed there never leaves half a pair.
+TEST_F(TextPaneTest, ClicksAmongAstralMarksLandOnCharacterStarts)
+{
+    QString marks;
+    for (int i = 0; i < 40; ++i)
+        marks += QString::fromUcs4(U"\U0001D165", 1);
+    const QString text = QString(127, QLatin1Char('a')) + marks + QStringLiteral("b");
+    for (int x = 1; x < pane->viewport()->width(); x += 3) {
+        field->setText(text);
+        pane->setSelection(140, 140);
+        QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+        QTest::keyClicks(pane, QStringLiteral("Z"));
+        const QString typed = field->Text();
+        const qsizetype at = typed.indexOf(QLatin1Char('Z'));
+        ASSERT_GT(at, 0);
+        EXPECT_FALSE(typed[at - 1].isHighSurrogate()) << "a click at x " << x << " split a pair";
+    }
+}
+
 TEST_F(TextPaneTest, HandlersSeeInputFirstAndMayConsumeIt)
 {
     QStringList rows;
