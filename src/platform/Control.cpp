@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QPalette>
 #include <QWidget>
 
@@ -242,6 +243,18 @@ QFont Control::qtFont(const FontSpec& spec, const QFont& base)
     font.setBold(spec.bold);
     font.setItalic(spec.italic);
     font.setUnderline(spec.underline);
+    return font;
+}
+
+QFont Control::shrunkToFit(QFont font, const std::function<double(const QFont&)>& roomPerNeed)
+{
+    int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    double ratio = roomPerNeed(font);
+    while (pixels > 1 && ratio < 1) {
+        pixels = std::max(1, std::min(pixels - 1, int(pixels * ratio)));
+        font.setPixelSize(pixels);
+        ratio = roomPerNeed(font);
+    }
     return font;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 namespace fw {
@@ -105,6 +106,10 @@ public:
 
     // Turns a FontSpec into the Qt font the layer uses.
     static QFont qtFont(const FontSpec& spec, const QFont& base);
+    // font, or where its text does not fit, a smaller size that does (down to one pixel). roomPerNeed
+    // gives the room over what the text needs in a font, below 1 while it does not fit; each step
+    // guesses in proportion, then at least one pixel down, so a short text costs a few measurements.
+    static QFont shrunkToFit(QFont font, const std::function<double(const QFont&)>& roomPerNeed);
 
 protected:
     Control() = default;

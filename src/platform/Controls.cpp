@@ -203,20 +203,16 @@ protected:
     }
 
 private:
-    // A few measurements of the label's own short text: a first guess in proportion, then steps down.
+    // A few measurements of the label's own short text.
     void fit()
     {
         QFont font = own_;
         const QSize room = contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin())).size();
         if (!wordWrap() && !text().isEmpty() && room.width() > 0 && room.height() > 0) {
-            QSize needed = QFontMetrics(font).size(0, text());
-            int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
-            while (pixels > 1 && (needed.width() > room.width() || needed.height() > room.height())) {
-                const double ratio = std::min(double(room.width()) / needed.width(), double(room.height()) / needed.height());
-                pixels = std::max(1, std::min(pixels - 1, int(pixels * ratio)));
-                font.setPixelSize(pixels);
-                needed = QFontMetrics(font).size(0, text());
-            }
+            font = Control::shrunkToFit(font, [&](const QFont& f) {
+                const QSize needed = QFontMetrics(f).size(0, text());
+                return std::min(double(room.width()) / needed.width(), double(room.height()) / needed.height());
+            });
         }
         if (this->font() != font)
             setFont(font);

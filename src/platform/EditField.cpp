@@ -254,21 +254,14 @@ void EditField::setShowWhole(bool whole)
 }
 
 // The field's own font, or for a field that shows its text whole and a short text too wide for it,
-// the largest smaller size that fits: a first guess in proportion, then steps down.
+// the largest smaller size that fits.
 void EditField::fitFont()
 {
     QFont fitted = qtFont(font(), QApplication::font());
     const QString& text = pane_->text();
     const int room = pane_->viewport()->width() - kLineTextMargins;
-    if (showWhole_ && !text.isEmpty() && text.size() <= kLongestFittedText && room > 0) {
-        qreal needed = QFontMetricsF(fitted).horizontalAdvance(text);
-        int pixels = fitted.pixelSize();
-        while (pixels > 1 && needed > room) {
-            pixels = std::max(1, std::min(pixels - 1, int(pixels * room / needed)));
-            fitted.setPixelSize(pixels);
-            needed = QFontMetricsF(fitted).horizontalAdvance(text);
-        }
-    }
+    if (showWhole_ && !text.isEmpty() && text.size() <= kLongestFittedText && room > 0)
+        fitted = shrunkToFit(fitted, [&](const QFont& f) { return room / QFontMetricsF(f).horizontalAdvance(text); });
     if (pane_->font() != fitted)
         pane_->setFont(fitted);
 }
