@@ -258,4 +258,11 @@ QFont Control::shrunkToFit(QFont font, const std::function<double(const QFont&)>
     return font;
 }
 
+QString Control::cutWithEllipsis(const QString& text, qsizetype keep)
+{
+    if (keep > 0 && text.at(keep - 1).isHighSurrogate())
+        --keep;
+    return text.left(keep) + QChar(0x2026);
+}
+
 } // namespace fw

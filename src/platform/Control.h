@@ -110,6 +110,9 @@ public:
     // gives the room over what the text needs in a font, below 1 while it does not fit; each step
     // guesses in proportion, then at least one pixel down, so a short text costs a few measurements.
     static QFont shrunkToFit(QFont font, const std::function<double(const QFont&)>& roomPerNeed);
+    // A text longer than keep UTF-16 units, cut to its first keep units (one fewer where the last would
+    // be half a surrogate pair) and ended with "…".
+    static QString cutWithEllipsis(const QString& text, qsizetype keep);
 
 protected:
     Control() = default;

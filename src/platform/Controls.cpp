@@ -66,10 +66,8 @@ QString fittedText(const QString& text, const QFontMetrics& metrics, int room)
     room = std::max(0, room);
     const qsizetype limit = 2 * qsizetype(std::max(room, 8));
     QString shown = text;
-    if (shown.size() > limit) {
-        const qsizetype cut = text.at(limit - 1).isHighSurrogate() ? limit - 1 : limit;
-        shown = text.left(cut) + QChar(0x2026);
-    }
+    if (shown.size() > limit)
+        shown = Control::cutWithEllipsis(text, limit);
     if (metrics.horizontalAdvance(shown) > room)
         shown = metrics.elidedText(shown, Qt::ElideRight, room);
     return shown;

@@ -51,10 +51,7 @@ public:
         const qsizetype limit = Listbox::shownCharacters(owner_->view()->viewport()->width());
         if (text.size() <= limit)
             return QStyledItemDelegate::displayText(value, locale);
-        qsizetype cut = limit - 1;
-        if (text.at(cut - 1).isHighSurrogate())
-            --cut;
-        return QStyledItemDelegate::displayText(QVariant(text.left(cut) + QChar(0x2026)), locale);
+        return QStyledItemDelegate::displayText(QVariant(Control::cutWithEllipsis(text, limit - 1)), locale);
     }
 
 private:
