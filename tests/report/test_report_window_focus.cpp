@@ -36,7 +36,9 @@ QRect shownRect(const QWidget* widget)
 
 class ReportFocusTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { open(); }
+    // A fresh report window with a two-line report, active.
+    void open()
     {
         w = fw::Window::New<Report>();
         testsupport::showReport(*w, QStringLiteral("one\ntwo\n"));
@@ -180,10 +182,7 @@ TEST_F(ReportFocusTest, SearchActionsFocusAPaneOrStayInTheRow)
     for (const auto& sc : cases) {
         SCOPED_TRACE(sc.label);
         w->Close();
-        w = fw::Window::New<Report>();
-        testsupport::showReport(*w, QStringLiteral("one\ntwo\n"));
-        w->activateWindow();
-        ASSERT_TRUE(testsupport::waitUntil([&] { return QApplication::activeWindow() == w; }));
+        ASSERT_NO_FATAL_FAILURE(open());
         sc.squeeze();
         testsupport::settle();
         auto* phrase = static_cast<fw::EditField*>(c("EF_searchText", 0));
