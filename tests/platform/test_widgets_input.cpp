@@ -220,6 +220,15 @@ TEST_F(WidgetInput, ReturnPressesTheFocusedButtonOnlyWhereTheWindowHasADefault)
     EXPECT_EQ(image(cancel), cancelPlain);
 }
 
+// A name of some 300 characters, far wider than any button or the screen.
+QString longLineName()
+{
+    QString name;
+    while (name.size() < 300)
+        name += QStringLiteral("Line %1: stdout ").arg(name.size());
+    return name;
+}
+
 // Texts from the user go into captions, menu rows and messages as typed: "&" is no shortcut marker.
 TEST_F(WidgetInput, AmpersandsInCaptionsAndMenuRowsShowAsTyped)
 {
@@ -266,9 +275,7 @@ TEST_F(WidgetInput, AmpersandsInCaptionsAndMenuRowsShowAsTyped)
         menu->close();
     });
     // A name far wider than the screen is cut with "…" in the menu, and kept whole in the row.
-    QString longName;
-    while (longName.size() < 300)
-        longName += QStringLiteral("Line %1: stdout ").arg(longName.size());
+    const QString longName = longLineName();
     bevel->AddRow(longName);
     QTest::mouseClick(bevel->widget(), Qt::LeftButton);
     testsupport::waitUntil([&rowTexts] { return !rowTexts.isEmpty(); }, 2000);
@@ -284,9 +291,7 @@ TEST_F(WidgetInput, AmpersandsInCaptionsAndMenuRowsShowAsTyped)
 // the button keeps the whole caption. So are a bevel button's, beside its drop-down indicator.
 TEST_F(WidgetInput, LongCaptionsAreCutWithAnEllipsis)
 {
-    QString longName;
-    while (longName.size() < 300)
-        longName += QStringLiteral("Line %1: stdout ").arg(longName.size());
+    const QString longName = longLineName();
     auto* bevel = window->add(new fw::BevelButton, QStringLiteral("BB_long"), 10, 10, 200, 22);
     auto* plain = window->add(new fw::PushButton, QStringLiteral("PB_long"), 10, 40, 120, 22);
     bevel->setCaptionAlign(0);
