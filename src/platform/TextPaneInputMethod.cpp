@@ -57,10 +57,7 @@ void TextPane::inputMethodEvent(QInputMethodEvent* event)
     preeditFormats_.clear();
     preeditCaret_ = int(preedit_.size());
     preeditCaretShown_ = true;
-    const auto unitAtCharacter = [this](int unit) {
-        unit = std::clamp(unit, 0, int(text_.size()));
-        return unit > 0 && unit < text_.size() && text_[unit].isLowSurrogate() ? unit - 1 : unit;
-    };
+    const auto unitAtCharacter = [this](int unit) { return pairStart(std::clamp(unit, 0, int(text_.size()))); };
     for (const QInputMethodEvent::Attribute& a : event->attributes()) {
         if (a.type == QInputMethodEvent::TextFormat) {
             const QTextCharFormat format = qvariant_cast<QTextFormat>(a.value).toCharFormat();
