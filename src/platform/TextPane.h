@@ -400,7 +400,10 @@ private:
     void copySelection() const;
 
     // Clipboard, primary selection and drops.
-    // Text from the clipboard or the primary selection as an edit at [from, to) would take it.
+    // Text from outside (the clipboard, a drop, an assistive tool) as an edit takes it: exactly as it
+    // came in single-line mode, its line ends unified in a multi-line pane.
+    QString incomingText(const QString& text) const;
+    // Text from the clipboard or the primary selection, as incomingText gives it.
     QString clipboardText(QClipboard::Mode mode) const;
     void paste(QClipboard::Mode mode);
     // Hands the user's selection to the primary selection, where the system has one.

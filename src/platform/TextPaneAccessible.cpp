@@ -404,8 +404,7 @@ void TextPaneAccessible::replaceText(int startOffset, int endOffset, const QStri
         return;
     const int from = clampOffset(std::min(startOffset, endOffset));
     const int to = clampOffset(std::max(startOffset, endOffset));
-    bool endsWithCarriageReturn = false;
-    p->userEdit(from, to, p->singleLine_ ? text : unifiedLineEnds(text, endsWithCarriageReturn));
+    p->userEdit(from, to, p->incomingText(text));
 }
 
 } // namespace fw
