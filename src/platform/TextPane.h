@@ -313,8 +313,7 @@ private:
     enum class EditKind { Other, Typed, Backspace, Delete };
     void replaceRange(int from, int to, const QString& with);
     // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits.
-    void userEdit(int from, int to, const QString& with, bool typed = false);
-    void userEdit(int from, int to, const QString& with, EditKind kind);
+    void userEdit(int from, int to, const QString& with, EditKind kind = EditKind::Other);
     void shiftIndexes(int from, int to, const QString& with);
     int firstStrong(int from, int to) const;
     void noteDirectionFrom(int from);

@@ -97,11 +97,6 @@ void TextPane::updateDirection(int from, int to, int insertedUnits)
     rightToLeft_ = strongUnit_ >= 0 && opensRightToLeft(codePointAt(text_, strongUnit_));
 }
 
-void TextPane::userEdit(int from, int to, const QString& with, bool typed)
-{
-    userEdit(from, to, with, typed ? EditKind::Typed : EditKind::Other);
-}
-
 void TextPane::userEdit(int from, int to, const QString& with, EditKind kind)
 {
     if (from == to && with.isEmpty())

@@ -51,7 +51,7 @@ void TextPane::inputMethodEvent(QInputMethodEvent* event)
             to = std::clamp(from + event->replacementLength(), from, int(text_.size()));
         }
         preedit_.clear();
-        userEdit(from, to, event->commitString(), true);
+        userEdit(from, to, event->commitString(), EditKind::Typed);
     }
     preedit_ = event->preeditString();
     preeditFormats_.clear();
@@ -85,7 +85,7 @@ void TextPane::commitComposition()
     const QString composed = preedit_;
     preedit_.clear();
     preeditFormats_.clear();
-    userEdit(std::min(anchor_, caret_), std::max(anchor_, caret_), composed, true);
+    userEdit(std::min(anchor_, caret_), std::max(anchor_, caret_), composed, EditKind::Typed);
     QGuiApplication::inputMethod()->reset();
     viewport()->update();
 }
