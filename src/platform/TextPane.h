@@ -312,8 +312,9 @@ private:
     // Edits. What an edit by the user is, for merging it into the undo step before it.
     enum class EditKind { Other, Typed, Backspace, Delete };
     void replaceRange(int from, int to, const QString& with);
-    // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits.
-    void userEdit(int from, int to, const QString& with, EditKind kind = EditKind::Other);
+    // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits. False
+    // when there was nothing to do or the filter refused.
+    bool userEdit(int from, int to, const QString& with, EditKind kind = EditKind::Other);
     void shiftIndexes(int from, int to, const QString& with);
     int firstStrong(int from, int to) const;
     void noteDirectionFrom(int from);

@@ -200,12 +200,10 @@ void TextPane::dropEvent(QDropEvent* event)
     }
     const QString text = incomingText(event->mimeData()->text());
     const int unit = unitAt(event->position().toPoint());
-    if (text.isEmpty() || (editFilter_ && !editFilter_(toCharPos(unit), toCharPos(unit), text))) {
+    if (userEdit(unit, unit, text))
+        event->acceptProposedAction();
+    else
         event->ignore();
-        return;
-    }
-    userEdit(unit, unit, text);
-    event->acceptProposedAction();
 }
 
 // ---- the edit menu
