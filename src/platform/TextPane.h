@@ -301,6 +301,9 @@ private:
     void measureLinesFrom(size_t firstNewLine);
     std::shared_ptr<const SharedText> leaveSharedText(bool keepText);
     void followSharedText();
+    // After the text grew at its end from unit base, indexed already: scroll bars, the lines from the
+    // old last line on where they are in view, and those who listen.
+    void grewFrom(int base, int oldLastLine);
     void rebuildIndex();
     int lineOfUnit(int unit) const;
     int lineEndUnit(int line) const;
