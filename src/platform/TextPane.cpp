@@ -122,12 +122,7 @@ void TextPane::appendText(QStringView text)
     } else {
         appendUnified(text);
     }
-    updateScrollBars();
-    // Only the lines from the old last line on can change on screen.
-    if (oldLastLine <= firstVisibleLine() + visibleLineCount() + 1)
-        viewport()->update();
-    emit textChanged();
-    announceEdit(base, QString(), int(text_.size()) - base);
+    grewFrom(base, oldLastLine);
 }
 
 void TextPane::showSharedText(std::shared_ptr<const SharedText> text)
@@ -165,7 +160,13 @@ void TextPane::followSharedText()
     chars_.append(QStringView(text_).sliced(base));
     // The shared index has the new line starts already.
     measureLinesFrom(size_t(oldLastLine) + 1);
+    grewFrom(base, oldLastLine);
+}
+
+void TextPane::grewFrom(int base, int oldLastLine)
+{
     updateScrollBars();
+    // Only the lines from the old last line on can change on screen.
     if (oldLastLine <= firstVisibleLine() + visibleLineCount() + 1)
         viewport()->update();
     emit textChanged();

@@ -301,6 +301,9 @@ private:
     void measureLinesFrom(size_t firstNewLine);
     std::shared_ptr<const SharedText> leaveSharedText(bool keepText);
     void followSharedText();
+    // After the text grew at its end from unit base, indexed already: scroll bars, the lines from the
+    // old last line on where they are in view, and those who listen.
+    void grewFrom(int base, int oldLastLine);
     void rebuildIndex();
     int lineOfUnit(int unit) const;
     int lineEndUnit(int line) const;
@@ -312,9 +315,9 @@ private:
     // Edits. What an edit by the user is, for merging it into the undo step before it.
     enum class EditKind { Other, Typed, Backspace, Delete };
     void replaceRange(int from, int to, const QString& with);
-    // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits.
-    void userEdit(int from, int to, const QString& with, bool typed = false);
-    void userEdit(int from, int to, const QString& with, EditKind kind);
+    // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits. False
+    // when there was nothing to do or the filter refused.
+    bool userEdit(int from, int to, const QString& with, EditKind kind = EditKind::Other);
     void shiftIndexes(int from, int to, const QString& with);
     int firstStrong(int from, int to) const;
     void noteDirectionFrom(int from);
@@ -400,7 +403,10 @@ private:
     void copySelection() const;
 
     // Clipboard, primary selection and drops.
-    // Text from the clipboard or the primary selection as an edit at [from, to) would take it.
+    // Text from outside (the clipboard, a drop, an assistive tool) as an edit takes it: exactly as it
+    // came in single-line mode, its line ends unified in a multi-line pane.
+    QString incomingText(const QString& text) const;
+    // Text from the clipboard or the primary selection, as incomingText gives it.
     QString clipboardText(QClipboard::Mode mode) const;
     void paste(QClipboard::Mode mode);
     // Hands the user's selection to the primary selection, where the system has one.

@@ -24,14 +24,6 @@ QAccessibleInterface* createForPane(const QString& className, QObject* object)
     return nullptr;
 }
 
-// Moves a unit off the low half of a surrogate pair, back to the pair's start.
-int characterStart(const QString& text, int unit)
-{
-    if (unit > 0 && unit < text.size() && text[unit].isLowSurrogate() && text[unit - 1].isHighSurrogate())
-        return unit - 1;
-    return unit;
-}
-
 } // namespace
 
 // ---- the pane's side
@@ -39,10 +31,10 @@ int characterStart(const QString& text, int unit)
 QString TextPane::accessibleText(int from, int to) const
 {
     const int size = int(text_.size());
-    from = characterStart(text_, std::clamp(from, 0, size));
+    from = pairStart(std::clamp(from, 0, size));
     to = std::clamp(to, from, size);
     if (to - from > MaxAccessibleUnits)
-        to = characterStart(text_, from + MaxAccessibleUnits);
+        to = pairStart(from + MaxAccessibleUnits);
     return text_.mid(from, to - from);
 }
 
@@ -207,7 +199,7 @@ QAccessibleInterface* TextPaneAccessible::childAt(int x, int y) const
 
 int TextPaneAccessible::clampOffset(int offset) const
 {
-    return characterStart(pane()->text_, std::clamp(offset, 0, characterCount()));
+    return pane()->pairStart(std::clamp(offset, 0, characterCount()));
 }
 
 // An offset as assistive tools give it: -2 the caret, -1 the end, else clamped to a character start.
@@ -305,8 +297,8 @@ TextPaneAccessible::Segment TextPaneAccessible::segmentAt(int offset, QAccessibl
     }
     if (offset >= size)
         return {size, size};
-    const int from = characterStart(text, std::max(0, offset - reach));
-    const int to = characterStart(text, std::min(size, offset + reach));
+    const int from = p->pairStart(std::max(0, offset - reach));
+    const int to = p->pairStart(std::min(size, offset + reach));
     QTextBoundaryFinder finder(finderType, QStringView(text).sliced(from, to - from));
     finder.setPosition(offset - from);
     if (!finder.isAtBoundary())
@@ -412,8 +404,7 @@ void TextPaneAccessible::replaceText(int startOffset, int endOffset, const QStri
         return;
     const int from = clampOffset(std::min(startOffset, endOffset));
     const int to = clampOffset(std::max(startOffset, endOffset));
-    bool endsWithCarriageReturn = false;
-    p->userEdit(from, to, p->singleLine_ ? text : unifiedLineEnds(text, endsWithCarriageReturn));
+    p->userEdit(from, to, p->incomingText(text));
 }
 
 } // namespace fw

@@ -116,13 +116,17 @@ QString TextPane::primarySelectionText()
     return heldPrimary() ? heldPrimary()->text() : QString();
 }
 
+QString TextPane::incomingText(const QString& text) const
+{
+    if (singleLine_)
+        return text;
+    bool endsWithCarriageReturn = false;
+    return unifiedLineEnds(text, endsWithCarriageReturn);
+}
+
 QString TextPane::clipboardText(QClipboard::Mode mode) const
 {
-    const QString clip = mode == QClipboard::Selection ? primarySelectionText() : QGuiApplication::clipboard()->text(mode);
-    if (singleLine_)
-        return clip;
-    bool endsWithCarriageReturn = false;
-    return unifiedLineEnds(clip, endsWithCarriageReturn);
+    return incomingText(mode == QClipboard::Selection ? primarySelectionText() : QGuiApplication::clipboard()->text(mode));
 }
 
 void TextPane::paste(QClipboard::Mode mode)
@@ -194,18 +198,12 @@ void TextPane::dropEvent(QDropEvent* event)
         event->ignore();
         return;
     }
-    QString text = event->mimeData()->text();
-    if (!singleLine_) {
-        bool endsWithCarriageReturn = false;
-        text = unifiedLineEnds(text, endsWithCarriageReturn);
-    }
+    const QString text = incomingText(event->mimeData()->text());
     const int unit = unitAt(event->position().toPoint());
-    if (text.isEmpty() || (editFilter_ && !editFilter_(toCharPos(unit), toCharPos(unit), text))) {
+    if (userEdit(unit, unit, text))
+        event->acceptProposedAction();
+    else
         event->ignore();
-        return;
-    }
-    userEdit(unit, unit, text);
-    event->acceptProposedAction();
 }
 
 // ---- the edit menu

@@ -97,17 +97,12 @@ void TextPane::updateDirection(int from, int to, int insertedUnits)
     rightToLeft_ = strongUnit_ >= 0 && opensRightToLeft(codePointAt(text_, strongUnit_));
 }
 
-void TextPane::userEdit(int from, int to, const QString& with, bool typed)
-{
-    userEdit(from, to, with, typed ? EditKind::Typed : EditKind::Other);
-}
-
-void TextPane::userEdit(int from, int to, const QString& with, EditKind kind)
+bool TextPane::userEdit(int from, int to, const QString& with, EditKind kind)
 {
     if (from == to && with.isEmpty())
-        return;
+        return false;
     if (editFilter_ && !editFilter_(toCharPos(from), toCharPos(to), with))
-        return;
+        return false;
     if (singleLine_) {
         // An edit of the same kind where the last one left the caret, with no selection, goes on in
         // its step: typing in a row, Backspaces in a row, Deletes in a row.
@@ -132,6 +127,7 @@ void TextPane::userEdit(int from, int to, const QString& with, EditKind kind)
     }
     replaceRange(from, to, with);
     typedEnd_ = kind == EditKind::Other ? -1 : caret_;
+    return true;
 }
 
 // Drops the oldest steps beyond the bounds; the newest step stays, however large.

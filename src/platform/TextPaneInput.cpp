@@ -272,7 +272,7 @@ void TextPane::keyPressEvent(QKeyEvent* event)
             return c.unicode() >= 0x20 && c.unicode() != 0x7F;
         });
         if (printable && !control && !(event->modifiers() & Qt::MetaModifier)) {
-            userEdit(selFrom, selTo, typed, true);
+            userEdit(selFrom, selTo, typed, EditKind::Typed);
             return;
         }
     }

@@ -51,16 +51,13 @@ void TextPane::inputMethodEvent(QInputMethodEvent* event)
             to = std::clamp(from + event->replacementLength(), from, int(text_.size()));
         }
         preedit_.clear();
-        userEdit(from, to, event->commitString(), true);
+        userEdit(from, to, event->commitString(), EditKind::Typed);
     }
     preedit_ = event->preeditString();
     preeditFormats_.clear();
     preeditCaret_ = int(preedit_.size());
     preeditCaretShown_ = true;
-    const auto unitAtCharacter = [this](int unit) {
-        unit = std::clamp(unit, 0, int(text_.size()));
-        return unit > 0 && unit < text_.size() && text_[unit].isLowSurrogate() ? unit - 1 : unit;
-    };
+    const auto unitAtCharacter = [this](int unit) { return pairStart(std::clamp(unit, 0, int(text_.size()))); };
     for (const QInputMethodEvent::Attribute& a : event->attributes()) {
         if (a.type == QInputMethodEvent::TextFormat) {
             const QTextCharFormat format = qvariant_cast<QTextFormat>(a.value).toCharFormat();
@@ -88,7 +85,7 @@ void TextPane::commitComposition()
     const QString composed = preedit_;
     preedit_.clear();
     preeditFormats_.clear();
-    userEdit(std::min(anchor_, caret_), std::max(anchor_, caret_), composed, true);
+    userEdit(std::min(anchor_, caret_), std::max(anchor_, caret_), composed, EditKind::Typed);
     QGuiApplication::inputMethod()->reset();
     viewport()->update();
 }
