@@ -168,19 +168,7 @@ QString writeDocument(const QString& text)
     if (fd < 0)
         throw OLEException(QStringLiteral("cannot write \"%1\": %2").arg(shown, systemError(errno)));
     currentFolder.files.push_back(name);
-    const QByteArray bytes = text.toUtf8();
-    qsizetype written = 0;
-    int error = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        written += n;
-    }
+    int error = writeAll(fd, text.toUtf8());
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0) {

@@ -1,5 +1,6 @@
 #include "SystemCalls.h"
 
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,22 @@ bool isPrivateFolder(const QByteArray& path)
     struct stat info {};
     return ::lstat(path.constData(), &info) == 0 && isPrivateFolder(info)
            && ::access(path.constData(), W_OK | X_OK) == 0;
+}
+
+int writeAll(int fd, QByteArrayView bytes, off_t offset)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const size_t count = size_t(bytes.size() - done);
+        const ssize_t n = offset < 0 ? ::write(fd, bytes.data() + done, count)
+                                     : ::pwrite(fd, bytes.data() + done, count, offset + off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += n;
+    }
+    return 0;
 }
 
 QByteArray privateRuntimeFolder()

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <sys/types.h>
 
 struct stat;
 
@@ -10,6 +13,10 @@ namespace fw {
 
 // The system's wording of an error number ("No space left on device"); safe in any thread.
 QString systemError(int error);
+
+// Writes all of bytes at offset (or at the file position when offset is negative), going on after
+// interruptions and short writes; 0 or the error number.
+int writeAll(int fd, QByteArrayView bytes, off_t offset = -1);
 
 // A folder only this user can reach: a real folder (not a link), owned by the user, closed to
 // everyone else (no group or other bits, so no access list either), which the user can write and

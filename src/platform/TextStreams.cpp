@@ -32,23 +32,6 @@ QString kindOf(mode_t mode)
     return QStringLiteral("it is not a regular file");
 }
 
-// Writes all of bytes at offset (or at the file position when offset is negative); 0 or the error.
-int writeAll(int fd, QByteArrayView bytes, off_t offset = -1)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const size_t count = size_t(bytes.size() - done);
-        const ssize_t n = offset < 0 ? ::write(fd, bytes.data() + done, count)
-                                     : ::pwrite(fd, bytes.data() + done, count, offset + off_t(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
-        done += n;
-    }
-    return 0;
-}
-
 } // namespace
 
 std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, QString* error)
