@@ -280,17 +280,6 @@ std::string_view trimBlanks(std::string_view text)
     return text;
 }
 
-bool isDigitText(std::string_view text)
-{
-    if (text.empty())
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
 Speller::Speller()
     : cardinal_(makeSpellOut(u"%spellout-numbering"))
     , ordinal_(makeSpellOut(u"%spellout-ordinal"))
@@ -303,8 +292,7 @@ Speller::Speller()
 
 Speller::~Speller() = default;
 
-
-    void Speller::spell(std::string_view entry, Spelling& out) const
+void Speller::spell(std::string_view entry, Spelling& out) const
 {
     out.kind = Spelling::Kind::NotANumber;
     out.cardinal.clear();

@@ -65,7 +65,4 @@ private:
 bool isBlank(char c);
 std::string_view trimBlanks(std::string_view text);
 
-// True for non-empty text of only the digits 0-9.
-bool isDigitText(std::string_view text);
-
 } // namespace backend
