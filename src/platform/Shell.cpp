@@ -42,15 +42,23 @@ int openProcessDescriptor(pid_t pid)
 #endif
 }
 
+// Looks at whether our child pid ended, without reaping it: 0, with info.si_pid == pid once it
+// ended, or the error number (ECHILD when it is no unreaped child of ours).
+int peekChild(pid_t pid, siginfo_t& info)
+{
+    info = siginfo_t{};
+    while (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
 // True while pid is our child, ended or not, and not yet reaped.
 bool leaderStillOurs(pid_t pid)
 {
     siginfo_t info{};
-    int result = 0;
-    do {
-        result = ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT);
-    } while (result != 0 && errno == EINTR);
-    return result == 0;
+    return peekChild(pid, info) == 0;
 }
 
 void pollSleep(int ms)
@@ -334,14 +342,9 @@ bool Shell::checkLeader()
     // Looked at, not reaped: while the ended program stays unreaped its process group cannot be
     // handed to anyone else, so signalling the group reaches only what it left behind.
     siginfo_t info{};
-    int result = 0;
-    do {
-        result = ::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOHANG | WNOWAIT);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
+    if (const int error = peekChild(m_pid, info); error != 0) {
         // Someone else reaped the program (SIGCHLD ignored, or a wait for any child): it ended, how
         // is unknown, and its process group may soon belong to another process.
-        const int error = errno;
         m_leaderLost = true;
         m_exitCode = -1;
         m_errorCode = EndUnknown;
@@ -471,13 +474,9 @@ void Shell::stopProcess()
             ::kill(-pid, SIGTERM);
             for (int waited = 0; waited < TerminateGraceMs; waited += 10) {
                 siginfo_t info{};
-                if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
-                    ours = errno == EINTR;
-                    if (!ours)
-                        break;
-                } else if (info.si_pid == pid) {
+                ours = peekChild(pid, info) == 0;
+                if (!ours || info.si_pid == pid)
                     break;
-                }
                 pollSleep(10);
             }
         }
