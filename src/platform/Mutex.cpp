@@ -99,10 +99,7 @@ bool Mutex::TryEnter()
     if (lockFile_.isEmpty())
         return false; // error_ says why
     const QByteArray path = QFile::encodeName(lockFile_);
-    int fd = -1;
-    do {
-        fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = openRetrying(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         error_ = QStringLiteral("Cannot open %1: %2").arg(lockFile_, systemError(errno));
         return false;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,15 @@ bool isPrivateFolder(const QByteArray& path)
     struct stat info {};
     return ::lstat(path.constData(), &info) == 0 && isPrivateFolder(info)
            && ::access(path.constData(), W_OK | X_OK) == 0;
+}
+
+int openRetrying(const char* path, int flags, mode_t mode)
+{
+    int fd = -1;
+    do {
+        fd = ::open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
 }
 
 int writeAll(int fd, QByteArrayView bytes, off_t offset)

@@ -14,6 +14,9 @@ namespace fw {
 // The system's wording of an error number ("No space left on device"); safe in any thread.
 QString systemError(int error);
 
+// open(), tried again while a signal interrupts it; -1 with errno set on failure.
+int openRetrying(const char* path, int flags, mode_t mode = 0);
+
 // Writes all of bytes at offset (or at the file position when offset is negative), going on after
 // interruptions and short writes; 0 or the error number.
 int writeAll(int fd, QByteArrayView bytes, off_t offset = -1);

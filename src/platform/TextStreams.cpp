@@ -55,10 +55,7 @@ std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, 
     const QFileInfo target(path);
     if (target.isFile()) {
         // Opened for reading too, so that nothing is cut before Close.
-        int fd = -1;
-        do {
-            fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        } while (fd < 0 && errno == EINTR);
+        const int fd = openRetrying(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         const int openError = errno;
         if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
             return std::unique_ptr<TextOutputStream>(new TextOutputStream(path, nullptr, fd));
@@ -204,10 +201,7 @@ std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QStr
         return fail(systemError(errno));
     if (!S_ISREG(info.st_mode))
         return fail(kindOf(info.st_mode));
-    int fd = -1;
-    do {
-        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = openRetrying(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return fail(systemError(errno));
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
