@@ -334,12 +334,7 @@ TEST_F(ShellTest, AStartedProgramFindsAFreshStartWhateverItsParentIgnoresOrHolds
     };
     for (const StartCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const QString expected = "descriptors " + testsupport::inheritedDescriptors().join(' ') + "\n"
-                                 "stdin /dev/null\n"
-                                 "stderr stdout\n"
-                                 "SIGPIPE default\nSIGINT default\nSIGTERM default\n"
-                                 "SIGHUP default\nSIGQUIT default\nSIGCHLD default\n"
-                                 "group own\n";
+        const QString expected = testsupport::freshStartReport();
         RecordingShell shell;
         shell.Mode = c.mode;
         QElapsedTimer clock;

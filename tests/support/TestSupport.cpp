@@ -84,6 +84,16 @@ QStringList inheritedDescriptors()
     return fds;
 }
 
+QString freshStartReport()
+{
+    return "descriptors " + inheritedDescriptors().join(u' ') + "\n"
+           "stdin /dev/null\n"
+           "stderr stdout\n"
+           "SIGPIPE default\nSIGINT default\nSIGTERM default\n"
+           "SIGHUP default\nSIGQUIT default\nSIGCHLD default\n"
+           "group own\n";
+}
+
 void closeAllWindows()
 {
     // Closing changes the list of open windows: walk a copy.

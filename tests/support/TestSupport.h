@@ -41,6 +41,11 @@ QString childProbe();
 // those without close-on-exec.
 QStringList inheritedDescriptors();
 
+// What the child probe reports of a fresh start: only the descriptors of inheritedDescriptors(),
+// standard input /dev/null, standard error joined to the output, every signal it looks at at its
+// default, a process group of its own.
+QString freshStartReport();
+
 // The open windows of class W, in the order they opened.
 template <class W>
 std::vector<W*> openWindowsOf()
