@@ -174,16 +174,19 @@ void CharIndex::append(QStringView text)
         i = 1;
     }
     while (i < text.size()) {
-        // Most text has no surrogate at all: a block without one is passed over in one step.
+        // Most text has no surrogate at all: a block without one is passed over in one step. A block
+        // with one is walked unit by unit to its end, so that no unit is tested as part of two blocks.
         if (i + SurrogateBlock <= text.size() && !hasSurrogate(text.utf16() + i)) {
             i += SurrogateBlock;
             continue;
         }
-        if (pairAt(text, i)) {
-            m_pairs.push_back(base + int(i));
-            i += 2;
-        } else {
-            ++i;
+        for (const qsizetype blockEnd = std::min(i + SurrogateBlock, text.size()); i < blockEnd;) {
+            if (pairAt(text, i)) {
+                m_pairs.push_back(base + int(i));
+                i += 2;
+            } else {
+                ++i;
+            }
         }
     }
     // A trailing high surrogate is never part of a pair found above: its low half would follow it.

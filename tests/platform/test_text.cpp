@@ -75,7 +75,8 @@ TEST(TextHelpers, CharIndexAgreesWithTheLinearConversions)
                              QString(QChar(0xD800)), "d", Clef + Clef, QString(QChar(0xDC00)),
                              QString(100, u'x') + Clef + QString(61, u'y') + Clef + QString(64, u'z'),
                              QString(QChar(0xDC00)) + QString(190, u'w') + QString(QChar(0xD800)),
-                             QString(QChar(0xDC00)) + QString(64, u'v') + QString(QChar(0xDBFF))};
+                             QString(QChar(0xDC00)) + QString(64, u'v') + QString(QChar(0xDBFF)),
+                             Clef + QString(61, u's') + Clef + QString(70, u't')};
     QString text;
     fw::CharIndex index;
     for (const QString& part : parts) {
