@@ -327,6 +327,9 @@ private:
 
     // Style runs.
     int internStyle(const TextStyle& style);
+    // One more or one less run or layer in style id; a sized style coming into use or going out of
+    // it changes the line height.
+    void retainStyle(int id);
     void releaseStyle(int id);
     bool isPlain(const TextStyle& style) const;
     void insertRun(int from, int to, int style);

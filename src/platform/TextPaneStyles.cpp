@@ -36,6 +36,13 @@ int TextPane::internStyle(const TextStyle& style)
     return lastStyle_ = free;
 }
 
+void TextPane::retainStyle(int id)
+{
+    StyleSlot& slot = styles_[size_t(id)];
+    if (++slot.uses == 1 && slot.style.size > 0)
+        sizedStylesChanged_ = true;
+}
+
 void TextPane::releaseStyle(int id)
 {
     StyleSlot& slot = styles_[size_t(id)];
@@ -70,9 +77,7 @@ void TextPane::insertRun(int from, int to, int style)
     if (style < 0)
         return; // the range is left plain
     runs_.emplace_hint(it, from, Run{to, style});
-    StyleSlot& slot = styles_[size_t(style)];
-    if (++slot.uses == 1 && slot.style.size > 0)
-        sizedStylesChanged_ = true;
+    retainStyle(style);
 }
 
 bool TextPane::isPlain(const TextStyle& style) const
@@ -111,8 +116,8 @@ void TextPane::addStyleLayer(std::shared_ptr<const Offsets> starts, int charLeng
             releaseStyle(layer.style);
         return true;
     });
-    if (id >= 0 && ++styles_[size_t(id)].uses == 1 && styles_[size_t(id)].style.size > 0)
-        sizedStylesChanged_ = true;
+    if (id >= 0)
+        retainStyle(id);
     layers_.push_back({std::move(starts), charLength, id});
     // A plain layer with nothing beneath it clears nothing.
     while (!layers_.empty() && layers_.front().style < 0 && runs_.empty())
