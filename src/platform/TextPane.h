@@ -336,6 +336,8 @@ private:
     std::map<int, Run>::const_iterator runCovering(int unit) const;
     // The styled stretches of units [from, to) (a block of a line), in order, runs and layers together.
     void styleSpans(int from, int to, std::vector<StyleSpan>& spans) const;
+    // The units [from, to) that a layer's offset start (characters) styles, length characters long.
+    std::pair<int, int> layerUnits(qint32 start, int length) const;
     void dropRuns();
     // Before an edit or a run: every layer becomes runs, as if its offsets had been set one by one.
     void flattenLayers();

@@ -220,9 +220,10 @@ void TextPane::styleSpans(int from, int to, std::vector<StyleSpan>& spans) const
         // The offsets ascend and share one length, so their ends ascend too.
         auto start = std::upper_bound(starts.begin(), starts.end(), qint64(fromChar) - layer.length,
                                       [](qint64 value, qint32 offset) { return value < offset; });
-        for (; start != starts.end() && *start < toChar; ++start)
-            paint(toUnit(std::max(0, *start)), toUnit(int(std::min<qint64>(qint64(*start) + layer.length, INT_MAX))),
-                  layer.style);
+        for (; start != starts.end() && *start < toChar; ++start) {
+            const auto [a, b] = layerUnits(*start, layer.length);
+            paint(a, b, layer.style);
+        }
     }
     for (int unit = from; unit < to;) {
         const int style = unitStyles[size_t(unit - from)];
@@ -233,6 +234,11 @@ void TextPane::styleSpans(int from, int to, std::vector<StyleSpan>& spans) const
             spans.push_back({unit, end, style});
         unit = end;
     }
+}
+
+std::pair<int, int> TextPane::layerUnits(qint32 start, int length) const
+{
+    return {toUnit(std::max(0, start)), toUnit(int(std::min<qint64>(qint64(start) + length, INT_MAX)))};
 }
 
 void TextPane::dropRuns()
@@ -253,8 +259,7 @@ void TextPane::flattenLayers()
     layers_.clear();
     for (const StyleLayer& layer : layers) {
         for (const qint32 start : *layer.starts) {
-            const int from = toUnit(std::max(0, start));
-            const int to = toUnit(int(std::min<qint64>(qint64(start) + layer.length, INT_MAX)));
+            const auto [from, to] = layerUnits(start, layer.length);
             if (from < to)
                 insertRun(from, to, layer.style);
         }
