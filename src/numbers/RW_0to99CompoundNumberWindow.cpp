@@ -94,7 +94,7 @@ void RW_0to99CompoundNumberWindow::_CreateControls0()
     auto* group = add(new fw::GroupBox, kGroup, 20, 8, 828, 466,
                       fw::LockLeft | fw::LockTop | fw::LockRight | fw::LockBottom);
     group->setCaption(QStringLiteral("Check All That Apply"));
-    fw::FontSpec bold;
+    fw::ControlFont bold;
     bold.bold = true;
     group->setFont(bold);
 

@@ -158,7 +158,7 @@ void Control::setHelpTag(const QString& tag)
         widget_->setToolTip(tag);
 }
 
-void Control::setFont(const FontSpec& font)
+void Control::setFont(const ControlFont& font)
 {
     font_ = font;
     applyFont();
@@ -227,10 +227,10 @@ void Control::SetFocus()
         window_->deferFocus(this);
 }
 
-QFont Control::qtFont(const FontSpec& spec, const QFont& base)
+QFont Control::qtFont(const ControlFont& chosen, const QFont& base)
 {
     QFont font = base;
-    const QString name = spec.name.trimmed();
+    const QString name = chosen.name.trimmed();
     if (!name.isEmpty() && name.compare(QLatin1String("System"), Qt::CaseInsensitive) != 0) {
         if (name.compare(QLatin1String("courier"), Qt::CaseInsensitive) == 0) {
             font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -239,10 +239,10 @@ QFont Control::qtFont(const FontSpec& spec, const QFont& base)
             font.setStyleHint(QFont::SansSerif);
         }
     }
-    font.setPixelSize(spec.size > 0 ? spec.size : standardPixelSize(base));
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
+    font.setPixelSize(chosen.size > 0 ? chosen.size : standardPixelSize(base));
+    font.setBold(chosen.bold);
+    font.setItalic(chosen.italic);
+    font.setUnderline(chosen.underline);
     return font;
 }
 

@@ -27,7 +27,7 @@ enum Lock : int {
 // interface font at its standard size; other names fall back to what the system has. Sizes are pixels,
 // like the geometry the tables give with them, so text fits the controls made for it at any font
 // resolution; the standard size is taken at the reference resolution of 96 dots per inch as well.
-struct FontSpec {
+struct ControlFont {
     QString name = QStringLiteral("System");
     int size = 0;
     bool bold = false;
@@ -79,8 +79,8 @@ public:
     QString HelpTag() const;
     void setHelpTag(const QString& tag);
 
-    void setFont(const FontSpec& font);
-    const FontSpec& font() const { return font_; }
+    void setFont(const ControlFont& font);
+    const ControlFont& font() const { return font_; }
     void setTextColor(QColor color);
     QColor TextColor() const { return textColor_; }
 
@@ -104,8 +104,8 @@ public:
     // Where children created inside this control are placed in Qt; page is a page-panel page.
     virtual QWidget* childContainer(int page) const;
 
-    // Turns a FontSpec into the Qt font the layer uses.
-    static QFont qtFont(const FontSpec& spec, const QFont& base);
+    // Turns a ControlFont into the Qt font the layer uses.
+    static QFont qtFont(const ControlFont& chosen, const QFont& base);
     // font, or where its text does not fit, a smaller size that does (down to one pixel). roomPerNeed
     // gives the room over what the text needs in a font, below 1 while it does not fit; each step
     // guesses in proportion, then at least one pixel down, so a short text costs a few measurements.
@@ -138,7 +138,7 @@ private:
     int page_ = -1;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     int locks_ = LockLeft | LockTop;
-    FontSpec font_;
+    ControlFont font_;
     QColor textColor_ = Qt::black;
 };
 

@@ -292,9 +292,9 @@ int EditField::TextSize() const
 void EditField::setTextSize(int size)
 {
     textSize_ = size;
-    FontSpec spec = font();
-    spec.size = size;
-    setFont(spec);
+    ControlFont sized = font();
+    sized.size = size;
+    setFont(sized);
 }
 
 void EditField::setStyleRun(int start, int length, const TextStyle& style)

@@ -38,7 +38,7 @@ void makeHeading(RW_reportOutputWindow* w, const char* name, const QString& text
     auto* heading = w->add(new StaticText, QLatin1String(name), left, 368, width, 23, locks, searchGroup(w));
     heading->setText(text);
     heading->setTextAlign(1);
-    FontSpec font;
+    ControlFont font;
     font.underline = true;
     heading->setFont(font);
 }
@@ -144,7 +144,7 @@ void makeSearchText(RW_reportOutputWindow* w, int k)
 {
     auto* e = addRowElement(w, new EF_searchText(k), "EF_searchText", 259, kRowTop[k], 297, 23,
                             LockLeft | LockTop | LockRight);
-    FontSpec font;
+    ControlFont font;
     font.size = 15;
     e->setFont(font);
     e->setBorder(true);
@@ -201,7 +201,7 @@ void makeColorLabel(RW_reportOutputWindow* w, int k)
                             LockLeft);
     e->setText(QStringLiteral("Color"));
     e->setTextAlign(0);
-    FontSpec font;
+    ControlFont font;
     font.bold = true;
     font.underline = true;
     e->setFont(font);
@@ -259,7 +259,7 @@ void RW_reportOutputWindow::_CreateControls0()
     auto* report = add(new GroupBox, QStringLiteral("GB_reportOutput"), 20, 49, 900, 283,
                        LockLeft | LockTop | LockRight | LockBottom);
     report->setCaption(QStringLiteral("Report Output"));
-    FontSpec bold;
+    ControlFont bold;
     bold.bold = true;
     report->setFont(bold);
 
@@ -293,7 +293,7 @@ void RW_reportOutputWindow::_CreateControls0()
     pagesLeft->setValue(0);
 
     auto stylePane = [](EditField* pane) {
-        FontSpec courier;
+        ControlFont courier;
         courier.name = QStringLiteral("courier");
         courier.size = 12;
         pane->setFont(courier);
@@ -497,7 +497,7 @@ void RW_reportOutputWindow::_CreateControls2()
     auto* header = add(new headCanvas, QStringLiteral("headCanvas1"), 42, 0, 898, 42, LockLeft | LockTop | LockRight);
     auto* title = add(new StaticText, QStringLiteral("StaticText2"), 59, 5, 302, 32, LockNone, header);
     title->setText(QStringLiteral("Numbers As Words"));
-    FontSpec arial;
+    ControlFont arial;
     arial.name = QStringLiteral("Arial");
     arial.size = 20;
     title->setFont(arial);

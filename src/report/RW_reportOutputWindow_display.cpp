@@ -77,7 +77,7 @@ void RW_reportOutputWindow::initialize(const QString& text)
     while (auto* phrase = ctl<EditField>("EF_searchText", numSearchCriteria)) {
         assignSearchTextCosmetics(defaultSearchCriteria, numSearchCriteria);
         phrase->setTextColor(defaultSearchCriteria->textColor);
-        FontSpec font = phrase->font();
+        ControlFont font = phrase->font();
         font.bold = defaultSearchCriteria->bold;
         phrase->setFont(font);
         if (auto* label = ctl<StaticText>("ST_searchColorLabel", numSearchCriteria))

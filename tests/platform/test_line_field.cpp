@@ -61,7 +61,7 @@ protected:
         auto* f = window->add(new fw::EditField, QStringLiteral("EF_line"), 10, top, width, 22, fw::LockLeft | fw::LockTop,
                               nullptr, index_++);
         f->setBorder(true);
-        fw::FontSpec font;
+        fw::ControlFont font;
         font.name = QStringLiteral("System");
         font.size = 12;
         f->setFont(font);

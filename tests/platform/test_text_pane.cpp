@@ -42,7 +42,7 @@ protected:
         window = fw::Window::New<PaneWindow>();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         field = window->add(new fw::EditField(true), QStringLiteral("EF_pane"), 10, 10, 400, 300);
-        fw::FontSpec courier;
+        fw::ControlFont courier;
         courier.name = QStringLiteral("courier");
         courier.size = 12;
         field->setFont(courier);
@@ -558,7 +558,7 @@ TEST_F(TextPaneTest, CaretSelectionAndGlyphsLineUpOnMixedScriptLines)
 {
     // A proportional font with kerning ("To", "AV") and CJK characters from a fallback font: every
     // position is taken from the shaping of the whole visible line.
-    fw::FontSpec sans;
+    fw::ControlFont sans;
     sans.name = QStringLiteral("DejaVu Sans");
     sans.size = 18;
     field->setFont(sans);
@@ -662,7 +662,7 @@ TEST_F(TextPaneTest, LongLineGrowingInPiecesHitsAsIfSetAtOnce)
     // A fixed-pitch font (ASCII and CJK measured without shaping) and a proportional one with kerning.
     for (const char* fontName : {"courier", "DejaVu Sans"}) {
         SCOPED_TRACE(fontName);
-        fw::FontSpec font;
+        fw::ControlFont font;
         font.name = QString::fromLatin1(fontName);
         font.size = 12;
         field->setFont(font);

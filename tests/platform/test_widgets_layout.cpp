@@ -403,7 +403,7 @@ TEST_F(WidgetLayout, TextFitsTheHeightOfItsControl)
 {
     const struct {
         const char* label;
-        fw::FontSpec font;
+        fw::ControlFont font;
         int height;
     } cases[] = {
         {"phrase field", {QStringLiteral("System"), 15}, 23},
