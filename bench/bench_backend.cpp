@@ -1,6 +1,8 @@
 // Time the back-end takes to judge one long entry: a number of the given count of digits, either
-// plain digits, signed, with a decimal point in its middle, or with an exponent. Arguments: the
-// shape (0 plain, 1 signed, 2 decimal, 3 exponent), then the count of digits.
+// plain digits, signed, with a decimal point in its middle, or with an exponent; or text as long that
+// only ICU's parser could read: digits in groups ("7,777,..."), which is too long to read, or
+// ideographs without any digit ("中中..."), which is no number. Arguments: the shape (0 plain,
+// 1 signed, 2 decimal, 3 exponent, 4 grouped, 5 no digit), then the count of digits or characters.
 
 #include "Speller.h"
 
@@ -23,6 +25,15 @@ std::string longNumber(int shape, std::size_t digits)
     case 3:
         text += "e5";
         break;
+    case 4:
+        for (std::size_t i = 3; i < text.size(); i += 4)
+            text[i] = ',';
+        break;
+    case 5:
+        text.clear();
+        for (std::size_t i = 0; i < digits; ++i)
+            text += "\xE4\xB8\xAD";
+        break;
     default:
         break;
     }
@@ -43,7 +54,7 @@ void BM_SpellLongNumber(benchmark::State& state)
 
 BENCHMARK(BM_SpellLongNumber)
     ->ArgNames({"shape", "digits"})
-    ->ArgsProduct({{0, 1, 2, 3}, {800000, 10000000}})
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5}, {800000, 10000000}})
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

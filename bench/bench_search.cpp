@@ -5,9 +5,11 @@
 // benchmarks; every timed Find scans the text anew.
 //
 // BM_HighlightBackEndReport: Find with "Color" and Reset on the real back-end's report of 1,000,000
-// entries, for "e" (about 12 million hits) and "cardinal" (one per entry), with the heap and the
-// resident size each leaves behind. The report of 10,000,000 entries (several GB, a long back-end run)
-// is measured only when the environment sets NAW_BENCH_LARGE=1.
+// entries, for "e" (about 12 million hits), "cardinal" (one per entry) and " " (about 20 million
+// hits), with the heap and the resident size each leaves behind, and after them a Find of a phrase
+// with few hits, which is to give back what the larger hit list held. The report of 10,000,000
+// entries (several GB, a long back-end run) is measured only when the environment sets
+// NAW_BENCH_LARGE=1.
 
 #include "BenchSupport.h"
 #include "platform/Controls.h"
@@ -225,10 +227,15 @@ double residentMiB()
 // Find with "Color" of the phrase, then Reset, once, on the back-end's report of state.range(0)
 // entries in a fresh window; state.range(1) picks the phrase. bytes_per_hit is what the Find left on
 // the heap (the hit list and the highlight of both panes), per hit; after_reset_bytes_per_hit what
-// stayed after Reset (the hit list, which a Find of the same phrase reuses).
+// stayed after Reset (the hit list, which a Find of the same phrase reuses). Then a Find with
+// "Color" of a phrase with few hits: smaller_find_left_MiB is what stays resident after it. With
+// state.range(2) = 1, row 1 has highlighted "cardinal" first, so the plain highlight Reset leaves
+// lies over it and the smaller Find keeps of the old hits only those over row 1's.
 void BM_HighlightBackEndReport(benchmark::State& state)
 {
-    const QString phrase = state.range(1) == 0 ? QStringLiteral("e") : QStringLiteral("cardinal");
+    const QString phrases[] = {QStringLiteral("e"), QStringLiteral("cardinal"), QStringLiteral(" ")};
+    const QString phrase = phrases[size_t(state.range(1))];
+    const bool rowBeneath = state.range(2) != 0;
     fw::ModalSeam::setMessageHandler([](const fw::MessageRequest&) { return QStringLiteral("OK"); });
     for (auto _ : state) {
         state.PauseTiming();
@@ -241,6 +248,11 @@ void BM_HighlightBackEndReport(benchmark::State& state)
             w->initialize(report);
         }
         QCoreApplication::processEvents();
+        if (rowBeneath) {
+            w->control<fw::CheckBox>(QStringLiteral("ChB_applyColor"), 1)->setValue(true);
+            w->control<fw::EditField>(QStringLiteral("EF_searchText"), 1)->setText(QStringLiteral("cardinal"));
+            w->control<fw::PushButton>(QStringLiteral("PB_find"), 1)->Push();
+        }
         malloc_trim(0);
         w->control<fw::CheckBox>(QStringLiteral("ChB_applyColor"), 0)->setValue(true);
         w->control<fw::EditField>(QStringLiteral("EF_searchText"), 0)->setText(phrase);
@@ -263,13 +275,25 @@ void BM_HighlightBackEndReport(benchmark::State& state)
 
         state.PauseTiming();
         malloc_trim(0);
+        const double afterReset = double(heapInUse() - heapBefore);
+        const double residentAfterReset = residentMiB() - residentBefore;
+        w->control<fw::EditField>(QStringLiteral("EF_searchText"), 0)
+            ->setText(QStringLiteral("seven hundred seventy-seventh"));
+        timer.restart();
+        w->control<fw::PushButton>(QStringLiteral("PB_find"), 0)->Push();
+        const double smallerFindSeconds = double(timer.nsecsElapsed()) / 1e9;
+        malloc_trim(0);
+        state.counters["smaller_find_hits"] =
+            double(w->reportRecordLeft(1)->searchCrit[0]->arrFoundIndexes->size());
+        state.counters["smaller_find_s"] = smallerFindSeconds;
+        state.counters["smaller_find_left_MiB"] = residentMiB() - residentBefore;
         state.counters["hits"] = hits;
         state.counters["find_s"] = findSeconds;
         state.counters["reset_s"] = resetSeconds;
         state.counters["bytes_per_hit"] = hits > 0 ? heapAfterFind / hits : 0;
-        state.counters["after_reset_bytes_per_hit"] = hits > 0 ? double(heapInUse() - heapBefore) / hits : 0;
+        state.counters["after_reset_bytes_per_hit"] = hits > 0 ? afterReset / hits : 0;
         state.counters["find_added_MiB"] = residentAfterFind;
-        state.counters["reset_left_MiB"] = residentMiB() - residentBefore;
+        state.counters["reset_left_MiB"] = residentAfterReset;
         state.counters["resident_MiB"] = residentMiB();
         w->Close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -283,8 +307,9 @@ void BM_HighlightBackEndReport(benchmark::State& state)
 [[maybe_unused]] const bool largeRegistered = [] {
     if (qEnvironmentVariableIntValue("NAW_BENCH_LARGE") == 1)
         benchmark::RegisterBenchmark("BM_HighlightBackEndReport", BM_HighlightBackEndReport)
-            ->Args({10000000, 1})
-            ->Args({10000000, 0})
+            ->Args({10000000, 1, 0})
+            ->Args({10000000, 0, 0})
+            ->Args({10000000, 2, 0})
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->Iterations(1);
@@ -294,8 +319,10 @@ void BM_HighlightBackEndReport(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_HighlightBackEndReport)
-    ->Args({1000000, 0})
-    ->Args({1000000, 1})
+    ->Args({1000000, 0, 0})
+    ->Args({1000000, 1, 0})
+    ->Args({1000000, 2, 0})
+    ->Args({1000000, 2, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);

@@ -147,13 +147,32 @@ bool isNumberAscii(char c)
     }
 }
 
-bool hasForeignAscii(std::string_view text)
+// Whether text, not in the plain form, may be number text for ICU's parser: it holds a decimal digit
+// of some script and no ASCII character that no number holds. Text without a digit is no number
+// however long, so it is never too long to read as one. One pass.
+bool mayBeNumberText(std::string_view text)
 {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) < 0x80 && !isNumberAscii(c))
-            return true;
+    bool digit = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            if (!isNumberAscii(static_cast<char>(byte)))
+                return false;
+            digit = digit || isAsciiDigit(static_cast<char>(byte));
+            ++i;
+        } else if (digit) {
+            ++i;  // once a digit is seen, only an ASCII character can still rule the text out
+        } else {
+            const auto* rest = reinterpret_cast<const uint8_t*>(text.data() + i);
+            const auto restLength = static_cast<int32_t>(std::min<std::size_t>(text.size() - i, 4));
+            int32_t used = 0;
+            UChar32 c = 0;
+            U8_NEXT(rest, used, restLength, c);
+            digit = c >= 0 && u_charDigitValue(c) >= 0;
+            i += static_cast<std::size_t>(used);
+        }
     }
-    return false;
+    return digit;
 }
 
 // The exponent of number text that ICU has accepted, read from the text after its E: digits of any
@@ -184,12 +203,17 @@ int64_t readExponent(std::string_view text)
 // Reads number text in forms other than the plain one (grouping, digits of other scripts, other
 // minus signs) with ICU's parser: on success number, backed by decimal, times 10^extraExponent is
 // the text's value.
+// ICU's English parser takes U+066B ARABIC DECIMAL SEPARATOR for a comma, so for grouping, and would
+// read "1٫500" as 1500; it is the decimal point of Arabic and Persian text and is read as one, as
+// U+066C ARABIC THOUSANDS SEPARATOR is read as grouping. Every other separator the parser accepts is
+// a comma, an apostrophe or a blank that groups, or a full stop that is a decimal point.
 bool parseWithIcu(const icu::NumberFormat& parser, std::string_view text, std::string& decimal, PlainNumber& number,
                   int64_t& extraExponent)
 {
     const auto parseAll = [&parser](std::string_view part, icu::Formattable& value) {
-        const icu::UnicodeString unicode =
+        icu::UnicodeString unicode =
             icu::UnicodeString::fromUTF8(icu::StringPiece(part.data(), static_cast<int32_t>(part.size())));
+        unicode.findAndReplace(icu::UnicodeString(char16_t(0x066B)), icu::UnicodeString(u'.'));
         icu::ParsePosition position(0);
         parser.parse(unicode, value, position);
         return position.getErrorIndex() < 0 && position.getIndex() == unicode.length();
@@ -308,7 +332,7 @@ void Speller::spell(std::string_view entry, Spelling& out) const
     case PlainForm::NotANumber:
         return;
     case PlainForm::Other:
-        if (text.empty() || hasForeignAscii(text))
+        if (!mayBeNumberText(text))
             return;
         if (text.size() > Speller::kMaxParsedBytes) {
             out.kind = Spelling::Kind::TooLong;

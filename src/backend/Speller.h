@@ -32,8 +32,9 @@ struct Spelling {
 // one decimal point, then perhaps E or e, an optional sign and digits ("0042", "-17", ".5", "1e-5"),
 // is read here in time linear in its length, at any length and with any exponent. Other text is a
 // number when ICU's English decimal parser consumes all of it ("1,234", Arabic-Indic digits, U+2212
-// minus); such text of more than kMaxParsedBytes is TooLong unless it holds an ASCII character no
-// number holds. Infinity and NaN count as not a number.
+// minus), U+066B ARABIC DECIMAL SEPARATOR being read as the decimal point it is ("1٫5"); such text
+// of more than kMaxParsedBytes is TooLong if it holds a decimal digit and no ASCII character that no
+// number holds, and not a number otherwise. Infinity and NaN count as not a number.
 // The verdict depends on the value alone, whatever its form: zero has words at any exponent, a
 // value of 10^18 or more is TooLarge and a fraction with more than 15 significant digits or places
 // is TooPrecise, however far its exponent lies beyond 32 or 64 bits.

@@ -191,7 +191,8 @@ public:
     // in starts, cut at the end of the text. The pane holds the list until setText, an edit or a later
     // layer lets it go; it must not change meanwhile (detachStyleLayers first).
     void addStyleLayer(std::shared_ptr<const Offsets> starts, int charLength, const TextStyle& style);
-    // The layers that hold this list take a copy of it, so that its owner may change it.
+    // The layers that hold this list take a copy of it, so that its owner may change it: a plain
+    // layer only of the offsets where it clears something beneath it.
     void detachStyleLayers(const Offsets* starts);
     int styleLayerCount() const { return int(layers_.size()); }
     // Style at a character position; nullptr where no run or layer styles it.

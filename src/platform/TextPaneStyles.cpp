@@ -127,10 +127,47 @@ void TextPane::addStyleLayer(std::shared_ptr<const Offsets> starts, int charLeng
 
 void TextPane::detachStyleLayers(const Offsets* starts)
 {
-    for (StyleLayer& layer : layers_) {
+    // A plain layer shows only where it clears a run or a layer beneath it that is not plain: it keeps
+    // just those offsets, so that taking off a highlight of many hits keeps no copy of them. One pass
+    // over the list and the layers beneath it (the ends of a layer's ranges ascend with its offsets).
+    const auto coveringOffsets = [this](size_t index) {
+        const StyleLayer& layer = layers_[index];
+        struct Cursor {
+            const Offsets* starts;
+            int length;
+            size_t next;
+        };
+        std::vector<Cursor> beneath;
+        for (size_t j = 0; j < index; ++j) {
+            if (layers_[j].style >= 0)
+                beneath.push_back({layers_[j].starts.get(), layers_[j].length, 0});
+        }
+        Offsets kept;
+        for (const qint32 start : *layer.starts) {
+            const qint64 end = qint64(start) + layer.length;
+            bool covers = false;
+            for (Cursor& c : beneath) {
+                while (c.next < c.starts->size() && qint64((*c.starts)[c.next]) + c.length <= start)
+                    ++c.next;
+                covers = covers || (c.next < c.starts->size() && (*c.starts)[c.next] < end);
+            }
+            if (!covers && !runs_.empty()) {
+                const auto [from, to] = layerUnits(start, layer.length);
+                const auto run = runCovering(from);
+                covers = run != runs_.end() && run->first < to;
+            }
+            if (covers)
+                kept.push_back(start);
+        }
+        kept.shrink_to_fit();
+        return kept;
+    };
+    for (size_t i = 0; i < layers_.size(); ++i) {
+        StyleLayer& layer = layers_[i];
         if (layer.starts.get() == starts)
-            layer.starts = std::make_shared<const Offsets>(*starts);
+            layer.starts = std::make_shared<const Offsets>(layer.style >= 0 ? *starts : coveringOffsets(i));
     }
+    std::erase_if(layers_, [](const StyleLayer& layer) { return layer.style < 0 && layer.starts->empty(); });
 }
 
 qint64 TextPane::styleRunCount() const

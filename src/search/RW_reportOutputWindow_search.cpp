@@ -365,7 +365,8 @@ std::shared_ptr<RC_searchCriteriaClass> rowCriterion(const std::shared_ptr<RC_ou
 
 // Fills crit's hit list with the character offsets of the phrase in currSearch within text. A phrase
 // equal to the one the list was made for is answered from the list, without reading the text; the
-// list object itself is kept, so a criterion sharing it sees the new hits.
+// list object itself is kept, so a criterion sharing it sees the new hits. The old hits' storage goes
+// back before the scan: a list holds at most twice what its own hits need, whatever it held before.
 qint32 RW_reportOutputWindow::locateSearchPhrase(const std::shared_ptr<RC_searchCriteriaClass>& crit,
                                                  const QString& text)
 {
@@ -375,7 +376,7 @@ qint32 RW_reportOutputWindow::locateSearchPhrase(const std::shared_ptr<RC_search
     if (!crit->lastSearch.isEmpty() && crit->lastSearch == crit->currSearch)
         return qint32(hits.size());
 
-    hits.clear();
+    IntList().swap(hits);
     const qint64 found = PhraseScan(crit->currSearch).findAll(text, hits);
     crit->lastSearch = crit->currSearch;
     return qint32(found);
@@ -413,7 +414,7 @@ void RW_reportOutputWindow::executeFind(qint32 row)
         critR->currSearch = phrase;
         if (critL->lastSearch != phrase) {
             // The scan refills the list in place: the panes that still paint the old hits (in the
-            // plain style, over another row's) keep them.
+            // plain style, over another row's) keep those of them that show.
             pane->detachStyleLayers(critL->arrFoundIndexes.get());
             if (auto* paneRight = ctl<EditField>("EF_mainResultsRight", i))
                 paneRight->detachStyleLayers(critL->arrFoundIndexes.get());

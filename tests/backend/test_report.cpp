@@ -89,14 +89,16 @@ TEST(BackendProcess, ReportsEveryEntryInOrder)
 {
     QTemporaryDir dir;
     const QByteArray grouped = "1" + QByteArray(",000").repeated(300);  // too long for the parser
+    const QByteArray ideographs = QByteArray("\xE4\xB8\xAD").repeated(400);  // as long, but no digit
     const QString path = writeConfig(dir, "42\r\n\nabc\n 12\n3.5\n123456789012345678901234567890\n\xFF" "x\n-17\n" +
-                                              grouped + "\n1e99999999999999999999\n7e-10000000000\n");
+                                              grouped + "\n1e99999999999999999999\n7e-10000000000\n" + ideographs +
+                                              "\n1\xD9\xAB" "500\n");
     const BackendRun run = runBackend({path});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     const QByteArray expected = "Numbers As Words report\n"
                                 "Configuration: " + path.toUtf8() + "\n"
-                                "Entries: 11\n"
+                                "Entries: 13\n"
                                 "\n42\n  cardinal: forty-two\n  ordinal: forty-second\n"
                                 "\n\"\": not a number\n"
                                 "\n\"abc\": not a number\n"
@@ -107,7 +109,9 @@ TEST(BackendProcess, ReportsEveryEntryInOrder)
                                 "\n-17\n  cardinal: minus seventeen\n  ordinal: minus seventeenth\n"
                                 "\n\"" + grouped + "\": too long to read as a number\n"
                                 "\n1e99999999999999999999\n  not spelled: too large for English words\n"
-                                "\n7e-10000000000\n  not spelled: too many digits to spell exactly\n";
+                                "\n7e-10000000000\n  not spelled: too many digits to spell exactly\n"
+                                "\n\"" + ideographs + "\": not a number\n"
+                                "\n1\xD9\xAB" "500\n  cardinal: one point five\n";
     EXPECT_EQ(run.out.toStdString(), expected.toStdString());
 }
 

@@ -110,7 +110,16 @@ INSTANTIATE_TEST_SUITE_P(
         SpelledCase{"\xD9\xA1\xD9\xA2\xD9\xA3.\xD9\xA4\xD9\xA5", "123.45",
                     "one hundred twenty-three point four five", ""},
         SpelledCase{"\xE2\x88\x92" "1,234.5e-1", "-123.45", "minus one hundred twenty-three point four five", ""},
-        SpelledCase{"\xD9\xA0" "e99999999999999999999", "0", "zero", "zeroth"}));
+        SpelledCase{"\xD9\xA0" "e99999999999999999999", "0", "zero", "zeroth"},
+        // U+066B ARABIC DECIMAL SEPARATOR is a decimal point, U+066C ARABIC THOUSANDS SEPARATOR groups.
+        SpelledCase{"1\xD9\xAB" "500", "1.5", "one point five", ""},
+        SpelledCase{"\xD9\xA3\xD9\xAB\xD9\xA1\xD9\xA4\xD9\xA1", "3.141", "three point one four one", ""},
+        SpelledCase{"3\xD9\xAB" "14", "3.14", "three point one four", ""},
+        SpelledCase{"\xD9\xAB\xD9\xA5", "0.5", "zero point five", ""},
+        SpelledCase{"\xE2\x88\x92" "1\xD9\xAC" "234\xD9\xAB" "5", "-1234.5",
+                    "minus one thousand two hundred thirty-four point five", ""},
+        SpelledCase{"1\xD9\xAB" "5e3", "1500", "one thousand five hundred", "one thousand five hundredth"},
+        SpelledCase{"1\xD9\xAC" "500", "1500", "one thousand five hundred", "one thousand five hundredth"}));
 
 struct KindCase {
     const char* entry;
@@ -181,14 +190,97 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"1 2 3 4", Kind::NotANumber},
         KindCase{"NaN", Kind::NotANumber},
         KindCase{"\xE2\x88\x9E", Kind::NotANumber},  // infinity sign
+        // Two Arabic decimal separators, as two decimal points, make no number.
+        KindCase{"1\xD9\xAB" "500\xD9\xAB" "000", Kind::NotANumber},
+        KindCase{"1,500\xD9\xAB" "000\xD9\xAB" "5", Kind::NotANumber},
         KindCase{"12\xFF", Kind::NotANumber},
         KindCase{"\xFF\xFE", Kind::NotANumber}));
+
+// A separator of another script or width reads as its ASCII counterpart does in English text: a
+// comma-like or blank grouping separator as "," (or " "), a decimal separator as ".", never the other
+// way round, so that no value comes out a thousand times too large.
+TEST(SpellerSeparators, ReadAsTheirAsciiCounterparts)
+{
+    // Blanks at either end of an entry are trimmed, and only ASCII ones: a blank-like separator
+    // stands between digits here.
+    const struct {
+        const char* separator;
+        const char* ascii;
+    } separators[] = {
+        {"\xD9\xAB", "."},          // U+066B ARABIC DECIMAL SEPARATOR
+        {"\xD9\xAC", ","},          // U+066C ARABIC THOUSANDS SEPARATOR
+        {"\xEF\xBC\x8C", ","},      // U+FF0C FULLWIDTH COMMA
+        {"\xEF\xB9\x90", ","},      // U+FE50 SMALL COMMA
+        {"\xE2\xB9\x81", ","},      // U+2E41 REVERSED COMMA
+        {"\xE2\x80\x99", "'"},      // U+2019 RIGHT SINGLE QUOTATION MARK
+        {"\xC2\xA0", " "},          // U+00A0 NO-BREAK SPACE
+        {"\xE2\x80\xAF", " "},      // U+202F NARROW NO-BREAK SPACE
+        {"\xEF\xBC\x8E", "."},      // U+FF0E FULLWIDTH FULL STOP
+        {"\xE2\x80\xA4", "."},      // U+2024 ONE DOT LEADER
+        {"\xEF\xB9\x92", "."},      // U+FE52 SMALL FULL STOP
+        {"\xEF\xBD\xA1", "."},      // U+FF61 HALFWIDTH IDEOGRAPHIC FULL STOP
+    };
+    // X stands for the separator.
+    const char* shapes[] = {"1X500", "12X3", "1X500X000", "1X5X5", "X5", "9X999X999X999X999X999", "7X", "1X2345",
+                            "1,234X5", "1X234.5", "1X500e-3"};
+    for (const auto& sep : separators) {
+        for (const std::string shape : shapes) {
+            if (*sep.ascii == ' ' && (shape.front() == 'X' || shape.back() == 'X'))
+                continue;
+            std::string entry;
+            std::string twin;
+            for (const char c : shape) {
+                entry += c == 'X' ? std::string(sep.separator) : std::string(1, c);
+                twin += c == 'X' ? std::string(sep.ascii) : std::string(1, c);
+            }
+            const backend::Spelling got = speller().spell(entry);
+            const backend::Spelling expected = speller().spell(twin);
+            EXPECT_EQ(got.kind, expected.kind) << entry << " as " << twin;
+            EXPECT_EQ(got.cardinal, expected.cardinal) << entry << " as " << twin;
+            EXPECT_EQ(got.ordinal, expected.ordinal) << entry << " as " << twin;
+        }
+    }
+}
 
 // ICU gives numerals, not words, for the too-large values above: that is why they are not spelled.
 TEST(SpellerLimits, IcuHasNoWordsFromOneQuintillion)
 {
     for (const char* value : {"1000000000000000000", "9223372036854775808", "123456789012345678901234567890"})
         EXPECT_NE(icuWords(value, u"%spellout-numbering").find_first_of("0123456789"), std::string::npos) << value;
+}
+
+std::string repeat(const std::string& piece, std::size_t times)
+{
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+// Number text of exactly `bytes` bytes that only ICU's parser reads, of the value 7 (-7 with minus):
+// groups of three digits ("000,...,007") behind a first group of one to three digits, perhaps after
+// U+2212 MINUS SIGN (three bytes).
+std::string grouped(std::size_t bytes, bool minus)
+{
+    const std::size_t rest = bytes - (minus ? 3 : 0);
+    const std::size_t groups = (rest - 1) / 4;
+    std::string text = minus ? "\xE2\x88\x92" : "";
+    text += std::string(rest - 4 * groups, '0');
+    text += repeat(",000", groups - 1) + ",007";
+    EXPECT_EQ(text.size(), bytes);
+    return text;
+}
+
+// Arabic-Indic digits (two bytes each) of exactly `bytes` bytes, the value 7 (70 for an even count):
+// zeros, then 7 (or 7 and 0), behind an ASCII 0 where the count is odd.
+std::string arabicIndic(std::size_t bytes)
+{
+    const bool odd = bytes % 2 == 1;
+    std::string text = odd ? "0" : "";
+    text += repeat("\xD9\xA0", odd ? (bytes - 3) / 2 : (bytes - 4) / 2);
+    text += odd ? "\xD9\xA7" : "\xD9\xA7\xD9\xA0";
+    EXPECT_EQ(text.size(), bytes);
+    return text;
 }
 
 // Long number text, and short text of a huge value, gets the verdict of its short peers in time
@@ -227,6 +319,19 @@ TEST(SpellerLimits, HugeNumberTextIsJudgedInLinearTime)
         // Grouped digits: read by ICU's parser up to its limit, too long beyond it.
         {groups.substr(0, backend::Speller::kMaxParsedBytes - 3), Kind::TooLarge, ""},
         {groups, Kind::TooLong, ""},
+        // The limit is 1,000 bytes of trimmed text: 999 and 1,000 are read, 1,001 is not.
+        {grouped(999, false), Kind::Words, "seven"},
+        {grouped(1000, true), Kind::Words, "minus seven"},
+        {grouped(1001, false), Kind::TooLong, ""},
+        {"  " + grouped(1000, false).substr(1) + "\t", Kind::Words, "seven"},
+        {arabicIndic(999), Kind::Words, "seven"},
+        {arabicIndic(1000), Kind::Words, "seventy"},
+        {arabicIndic(1001), Kind::TooLong, ""},
+        // Text that holds no digit is no number, however long.
+        {repeat("\xE4\xB8\xAD", 400), Kind::NotANumber, ""},  // U+4E2D
+        {std::string(2000, ','), Kind::NotANumber, ""},
+        {repeat("\xE2\x80\xAF.", 1000), Kind::NotANumber, ""},
+        {repeat("\xE2\x88\x92", 1000), Kind::NotANumber, ""},
     };
     for (const auto& c : cases) {
         QElapsedTimer timer;

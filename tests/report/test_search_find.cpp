@@ -443,6 +443,63 @@ TEST_F(SearchFindTest, MillionsOfHighlightedHitsCostFewBytesAndResetGivesThemBac
     }
 }
 
+// A row that found many hits and then, after Reset, fewer (or none) holds no more than the smaller
+// list needs: its list gives its storage back, and no pane that painted the old hits in the plain style
+// keeps a copy of them, also while another row's highlight lies beneath.
+TEST_F(SearchFindTest, ASmallerFindGivesBackTheMemoryOfTheLargerHitList)
+{
+    constexpr int Lines = 250000;
+    QString text; // "line n: hit": two blanks per line, one hit of "hit"
+    for (int n = 0; n < Lines; ++n)
+        text += QStringLiteral("line ") + QString::number(n) + QStringLiteral(": hit\n");
+    struct Case {
+        const char* name;
+        bool paintBig;
+        bool otherRowBeneath;
+        QString smaller;
+        qint64 smallerHits;
+    };
+    const Case cases[] = {
+        {"unpainted, then one hit", false, false, QStringLiteral("line 4711:"), 1},
+        {"painted, then one hit", true, false, QStringLiteral("line 4711:"), 1},
+        {"painted over another row's hits, then one hit", true, true, QStringLiteral("line 4711:"), 1},
+        {"painted over another row's hits, then no hit", true, true, QStringLiteral("absent"), 0},
+    };
+    for (const Case& tc : cases) {
+        SCOPED_TRACE(tc.name);
+        fresh();
+        setUpWith(text);
+        if (tc.otherRowBeneath)
+            find(1, QStringLiteral("hit"), true);
+        const qint64 before = heapInUse();
+        find(0, QStringLiteral(" "), tc.paintBig);
+        const IntListRef list = crit(Left, 0)->arrFoundIndexes;
+        ASSERT_EQ(qint64(list->size()), 2 * Lines);
+        const qint64 bigBytes = qint64(list->size() * sizeof(qint32));
+        resetButton(0)->Push();
+        find(0, tc.smaller, true);
+
+        EXPECT_EQ(crit(Left, 0)->arrFoundIndexes, list);
+        EXPECT_EQ(qint64(list->size()), tc.smallerHits);
+        EXPECT_LE(list->capacity(), size_t(2 * tc.smallerHits));
+        EXPECT_LE(heapInUse() - before, bigBytes / 8) << "bytes kept of " << bigBytes;
+        // What the panes show is unchanged by the refill: row 1's hits keep their colour.
+        if (tc.otherRowBeneath) {
+            for (Side s : {Left, Right}) {
+                ASSERT_NE(styleAt(s, 8), nullptr);
+                EXPECT_EQ(styleAt(s, 8)->color, searchRowColor(1));
+                EXPECT_EQ(styleAt(s, 4), nullptr);
+            }
+        }
+        if (tc.smallerHits == 0) {
+            EXPECT_EQ(log.messages(), QStringList{NoneFound});
+        } else {
+            EXPECT_TRUE(log.shown.empty());
+            EXPECT_EQ(total(0), QStringLiteral("1"));
+        }
+    }
+}
+
 // The text sizes are locked while any row is active; an active row cannot be hidden.
 TEST_F(SearchFindTest, ActiveRowsLockTextSizesAndTheirHideButton)
 {
