@@ -175,8 +175,8 @@ public:
     int caretPosition() const;
     QString selectedText() const;
     // Moves the caret and the anchor (an empty selection when they are equal) and scrolls the caret,
-    // and as much of the selection as fits, into view: sideways no further than that needs, and to
-    // the line's start whenever the selection fits the view from there.
+    // and as much of the selection as fits, into view, as little as that needs: a selection already
+    // wholly in view moves the view neither down nor sideways.
     void setSelection(int anchorChar, int caretChar);
 
     int firstVisibleLine() const;
