@@ -17,10 +17,12 @@ namespace fw {
 
 namespace {
 
+// Belongs to the list's view, which a view does not do for the delegates it is given: it goes with it.
 class RowDelegate : public QStyledItemDelegate {
 public:
     explicit RowDelegate(Listbox* owner)
-        : owner_(owner)
+        : QStyledItemDelegate(owner->view())
+        , owner_(owner)
     {
     }
 
