@@ -1,5 +1,6 @@
 #include "platform/Listbox.h"
 
+#include "platform/FocusFrame.h"
 #include "platform/Graphics.h"
 
 #include <QApplication>
@@ -90,6 +91,8 @@ Listbox::Listbox()
     view_->setDragEnabled(false);
     view_->setMovement(QListView::Static);
     view_->setItemDelegate(new RowDelegate(this));
+    // An empty list has no row to show the focus on.
+    showFocusInFrame(view_);
     setWidget(view_);
 }
 

@@ -46,7 +46,8 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 //
 // The text is held once, with the UTF-16 offset of every line start beside it; appending costs time
 // in the appended length only, and painting lays out only the visible lines, so the cost of a width
-// change or a scroll does not depend on the size of the text. Lines never wrap.
+// change or a scroll does not depend on the size of the text. Lines never wrap. A frame around the
+// view is drawn as a line edit's, with the focus (showFocusInFrame), over the pixels a plain one takes.
 //
 // Long lines: a line is laid out in blocks of about 128 UTF-16 units, each shaped once with one
 // QTextLayout from which its glyphs, the caret and the selection all take their x, so the three line
