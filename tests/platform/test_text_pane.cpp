@@ -548,6 +548,80 @@ TEST_F(TextPaneTest, PaintingShowsTheSelectedHitAndStyledRuns)
     EXPECT_EQ(after.pixelColor(after.width() - 40, after.height() - 40), QColor(Qt::white)) << "background";
 }
 
+// A long line is laid out in blocks of about 128 UTF-16 units: a hit or a run across a block's edge
+// keeps its style on both sides, in what is painted and in what styleAt says, also where the units of
+// the text run ahead of its characters (an astral character on the line before).
+TEST_F(TextPaneTest, HitsAcrossLayoutBlocksKeepTheirWholeHighlight)
+{
+    constexpr int Columns = 600;
+    constexpr int LineStart = 2; // characters before the long line: an astral character and "\n"
+    constexpr int Block = 128; // the long line's blocks start at columns 0, 128, 256, ... (ASCII)
+    field->setBackColor(Qt::white);
+    field->setTextColor(Qt::black);
+    fw::TextStyle red;
+    red.color = QColor(0xFF, 0, 0);
+    const qreal cell = QFontMetricsF(pane->font()).horizontalAdvance(QLatin1Char('X'));
+    QScrollBar* h = pane->horizontalScrollBar();
+    const struct {
+        const char* label;
+        std::vector<qint32> starts; // columns of the long line
+        int length;
+        bool run; // set as a run rather than a layer (one start)
+    } cases[] = {
+        {"a hit across the first block's edge", {120}, 16, false},
+        {"a hit ending at the edge", {120}, 8, false},
+        {"a hit starting at the edge", {128}, 8, false},
+        {"a hit one unit across the edge", {127}, 2, false},
+        {"hits on both sides of the edge and across it", {110, 125, 140}, 6, false},
+        {"a hit longer than a block, across two edges", {100}, 200, false},
+        {"a run across the edge", {124}, 9, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->setText(Smile + QStringLiteral("\n") + QString(Columns, QLatin1Char('X')));
+        if (c.run) {
+            field->setStyleRun(LineStart + c.starts[0], c.length, red);
+        } else {
+            auto starts = std::make_shared<std::vector<qint32>>();
+            for (const qint32 start : c.starts)
+                starts->push_back(LineStart + start);
+            field->addStyleLayer(starts, c.length, red);
+        }
+        std::vector<bool> styled(Columns, false);
+        std::vector<int> looks; // columns to look around: where hits start and end, and the edges
+        for (const qint32 start : c.starts) {
+            std::fill(styled.begin() + start, styled.begin() + start + c.length, true);
+            looks.push_back(start);
+            looks.push_back(start + c.length);
+        }
+        for (int edge = Block; edge < c.starts.back() + c.length; edge += Block) {
+            if (edge > c.starts.front())
+                looks.push_back(edge);
+        }
+        for (const int around : looks) {
+            h->setValue(int((around - 8) * cell));
+            testsupport::settle();
+            const QImage image = pane->viewport()->grab().toImage();
+            for (int column = around - 5; column < around + 5; ++column) {
+                const qreal left = 4 + column * cell - h->value();
+                bool redInk = false;
+                bool blackInk = false;
+                for (int x = int(std::ceil(left + cell * 0.15)); x < int(left + cell * 0.85); ++x) {
+                    for (int y = 0; y < image.height(); ++y) {
+                        const QColor p = image.pixelColor(x, y);
+                        redInk |= p.red() - std::max(p.green(), p.blue()) > 80;
+                        blackInk |= std::max({p.red(), p.green(), p.blue()}) < 140;
+                    }
+                }
+                const fw::TextStyle* style = pane->styleAt(LineStart + column);
+                EXPECT_EQ(redInk, bool(styled[size_t(column)])) << "column " << column << " painted";
+                EXPECT_EQ(blackInk, !styled[size_t(column)]) << "column " << column << " painted";
+                EXPECT_EQ(style != nullptr, bool(styled[size_t(column)])) << "column " << column << " styleAt";
+            }
+        }
+    }
+}
+
 // How strongly each pixel of one line is inked, whatever the colours: 0 background, 1 full text colour.
 // Inside [selFromX, selToX) the background is the highlight and the ink the highlighted text colour.
 std::vector<double> inkOfLine(const QImage& image, int top, int height, int selFromX, int selToX, QColor base,
