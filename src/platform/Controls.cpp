@@ -22,6 +22,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+#include <vector>
+
 namespace fw {
 
 namespace {
@@ -752,17 +755,28 @@ void BevelButton::clicked()
         Push();
         return;
     }
-    // Rows are as wide as the button, or a third of the screen where that is wider; a longer row is
-    // cut with "…" (the row keeps its whole text).
+    // The menu, its frame and the rows' own margins included, is as wide as the button, or a third of
+    // the screen where that is wider; a longer row is cut with "…" (the row keeps its whole text).
     QMenu menu(button_);
     const QScreen* screen = button_->screen();
     const int room = std::max(button_->width(), screen ? screen->availableGeometry().width() / 3 : 400);
     const QFontMetrics metrics(menu.font());
+    std::vector<std::pair<QAction*, const QString*>> texts;
     for (int row = 0; row < int(menuRows_.size()); ++row) {
-        if (isSeparator(row))
+        if (isSeparator(row)) {
             menu.addSeparator();
-        else
-            menu.addAction(shownAsTyped(fittedText(menuRows_[size_t(row)].text, metrics, room)))->setData(row);
+            continue;
+        }
+        QAction* action = menu.addAction(shownAsTyped(fittedText(menuRows_[size_t(row)].text, metrics, room)));
+        action->setData(row);
+        texts.emplace_back(action, &menuRows_[size_t(row)].text);
+    }
+    // What the menu adds around the text is the style's: taken from the menu as laid out, and taken
+    // off the room of the text until the whole menu fits (once, unless rounding leaves a pixel over).
+    for (int textRoom = room, pass = 0; pass < 3 && menu.sizeHint().width() > room && textRoom > 0; ++pass) {
+        textRoom -= menu.sizeHint().width() - room;
+        for (const auto& [action, text] : texts)
+            action->setText(shownAsTyped(fittedText(*text, metrics, textRoom)));
     }
     if (QAction* chosen = menu.exec(button_->mapToGlobal(QPoint(0, button_->height()))))
         Push(chosen->data().toInt());

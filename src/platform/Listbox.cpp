@@ -1,5 +1,6 @@
 #include "platform/Listbox.h"
 
+#include "platform/FocusFrame.h"
 #include "platform/Graphics.h"
 
 #include <QApplication>
@@ -17,10 +18,12 @@ namespace fw {
 
 namespace {
 
+// Belongs to the list's view, which a view does not do for the delegates it is given: it goes with it.
 class RowDelegate : public QStyledItemDelegate {
 public:
     explicit RowDelegate(Listbox* owner)
-        : owner_(owner)
+        : QStyledItemDelegate(owner->view())
+        , owner_(owner)
     {
     }
 
@@ -88,6 +91,8 @@ Listbox::Listbox()
     view_->setDragEnabled(false);
     view_->setMovement(QListView::Static);
     view_->setItemDelegate(new RowDelegate(this));
+    // An empty list has no row to show the focus on.
+    showFocusInFrame(view_);
     setWidget(view_);
 }
 

@@ -1,3 +1,4 @@
+#include "platform/FocusFrame.h"
 #include "platform/TextPaneAccessible.h"
 #include "platform/TextPaneInternals.h"
 
@@ -40,6 +41,8 @@ TextPane::TextPane(QWidget* parent)
 {
     TextPaneAccessible::install();
     setFocusPolicy(Qt::StrongFocus);
+    // A caret alone hardly tells which pane has the keys: the frame shows it, as a line edit's does.
+    showFocusInFrame(this);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAcceptDrops(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);

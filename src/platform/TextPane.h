@@ -46,7 +46,8 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 //
 // The text is held once, with the UTF-16 offset of every line start beside it; appending costs time
 // in the appended length only, and painting lays out only the visible lines, so the cost of a width
-// change or a scroll does not depend on the size of the text. Lines never wrap.
+// change or a scroll does not depend on the size of the text. Lines never wrap. A frame around the
+// view is drawn as a line edit's, with the focus (showFocusInFrame), over the pixels a plain one takes.
 //
 // Long lines: a line is laid out in blocks of about 128 UTF-16 units, each shaped once with one
 // QTextLayout from which its glyphs, the caret and the selection all take their x, so the three line
@@ -175,8 +176,8 @@ public:
     int caretPosition() const;
     QString selectedText() const;
     // Moves the caret and the anchor (an empty selection when they are equal) and scrolls the caret,
-    // and as much of the selection as fits, into view: sideways no further than that needs, and to
-    // the line's start whenever the selection fits the view from there.
+    // and as much of the selection as fits, into view, as little as that needs: a selection already
+    // wholly in view moves the view neither down nor sideways.
     void setSelection(int anchorChar, int caretChar);
 
     int firstVisibleLine() const;

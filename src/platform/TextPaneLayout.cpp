@@ -508,13 +508,13 @@ void TextPane::revealSelection(int anchor, int caret)
     const int width = std::max(0, viewSize().width() - 2 * LeftMargin - CaretWidth);
     QScrollBar* h = horizontalScrollBar();
     const int value = h->value();
-    if (right <= width)
-        h->setValue(0); // the line from its start
-    else if (right - left > width) // too wide: the caret's end
+    if (left >= value && right <= value + width)
+        return; // wholly in view: the view stays, so stepping from hit to hit never jumps back and forth
+    if (right - left > width) // too wide: the caret's end
         h->setValue(caret >= anchor ? int(std::ceil(right)) - width : int(std::floor(left)));
     else if (left < value)
         h->setValue(int(std::floor(left)));
-    else if (right > value + width)
+    else
         h->setValue(int(std::ceil(right)) - width);
 }
 

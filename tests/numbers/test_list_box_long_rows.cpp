@@ -6,8 +6,10 @@
 #include "common/cListBox.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractItemDelegate>
 #include <QElapsedTimer>
 #include <QListView>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -134,6 +136,22 @@ TEST_F(LongRowsTest, RepaintCostDoesNotGrowWithTheEntry)
     for (int i = 0; i < 5; ++i)
         repaint();
     EXPECT_LT(timer.elapsed(), testsupport::timeBudgetMs(100)) << "five repaints";
+}
+
+// Every return from a report builds a new window: what its list made must go with it.
+TEST_F(LongRowsTest, TheListLeavesNothingBehindWithItsWindow)
+{
+    w->addToListBox(QStringLiteral("7"));
+    testsupport::settle();
+    const QPointer<QListView> view = list->view();
+    const QPointer<QAbstractItemDelegate> rows = view->itemDelegate();
+    const QPointer<QAbstractItemModel> model = view->model();
+    ASSERT_TRUE(rows && model);
+    w->Close();
+    testsupport::settle();
+    EXPECT_TRUE(view.isNull());
+    EXPECT_TRUE(rows.isNull()) << "the row delegate outlives the list";
+    EXPECT_TRUE(model.isNull());
 }
 
 } // namespace

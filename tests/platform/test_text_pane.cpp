@@ -236,6 +236,13 @@ TEST_F(TextPaneTest, SelectingFromCodeScrollsTheSelectionIntoView)
     for (int i = 0; i < 1000; ++i)
         rows << QStringLiteral("row %1").arg(i);
     rows[700] = QString(400, QLatin1Char('-')) + QStringLiteral("hit") + QString(400, QLatin1Char('-'));
+    {
+        // Lines a little wider than the view, as report lines are in a narrow pane.
+        const QFontMetricsF m(pane->font());
+        const int columns = int((pane->viewport()->width() - 2 * 4 - 1) / m.horizontalAdvance(QLatin1Char('-')));
+        for (int line = 701; line <= 703; ++line)
+            rows[line] = QString(columns + 10, QLatin1Char('-'));
+    }
     field->setText(rows.join('\n'));
     testsupport::settle();
     EXPECT_EQ(field->ScrollPosition(), 0);
@@ -258,36 +265,52 @@ TEST_F(TextPaneTest, SelectingFromCodeScrollsTheSelectionIntoView)
     EXPECT_LE(field->ScrollPosition(), 5);
     EXPECT_EQ(pane->horizontalScrollBar()->value(), 0);
 
-    // Sideways, a selection goes only as far as it needs, and to the line's start where it fits from
-    // there: a short line is never shown cut at its start.
+    // A selection wholly in view moves the view neither sideways nor down; one that is not comes into
+    // view with as little scrolling as it needs, as in the desktop's read-only text views: hit after
+    // hit, the view never jumps back to the line's start while the hit is in view.
     const qreal cell = metrics.horizontalAdvance(QLatin1Char('-'));
     const int width = pane->viewport()->width() - 2 * 4 - 1;
+    const int columns = int(width / cell); // a line of columns + 10 is a little wider than the view
+    const int wide = 702; // scrolled into view by the first row that selects in it
+    const int ending = 703;
+    enum : int { LeftEdge = -1, RightEdge = -2, Stays = -3 };
     const struct {
         const char* label;
-        int scrolledTo; // before, in pixels
+        int scrolledTo; // before, in pixels; -1: where the row before left it
         int line, start, length;
-        int expected; // -1: the selection's end at the right edge
+        int expected; // in pixels, or LeftEdge, RightEdge (the selection's end at the view's edge), Stays
     } reveals[] = {
-        {"a short line, left scrolled past the selection", 1000, 6, 4, 1, 0},
-        {"a short line whose selection is in view", 12, 6, 4, 1, 0},
-        {"the end of a long line", 0, 700, 800, 3, -1},
-        {"further left on the long line, in view: stays", -1, 700, 790, 3, -2},
+        {"a short line, left scrolled past the selection: its start at the left edge", 1000, 6, 4, 1, LeftEdge},
+        {"a short line whose selection is in view: stays", 12, 6, 4, 1, Stays},
+        {"the end of a long line", 0, 700, 800, 3, RightEdge},
+        {"further left on the long line, in view: stays", -1, 700, 790, 3, Stays},
         {"the start of a long line", -1, 700, 0, 3, 0},
+        {"the last hit of a line a little wider than the view", 0, wide, columns + 6, 3, RightEdge},
+        {"the hit before it, in view, fits from the line's start: stays", -1, wide, columns - 4, 3, Stays},
+        {"the hit before that, in view, on the line above: stays", -1, wide - 1, columns - 8, 1, Stays},
+        {"a hit just right of the view: as far as its end", -1, ending, columns + 8, 2, RightEdge},
+        {"a hit just left of the view: as far as its start", -1, ending, 2, 3, LeftEdge},
     };
     for (const auto& r : reveals) {
         SCOPED_TRACE(r.label);
-        const int before = pane->horizontalScrollBar()->value();
         if (r.scrolledTo >= 0)
             pane->horizontalScrollBar()->setValue(r.scrolledTo);
+        const int before = pane->horizontalScrollBar()->value();
+        const int firstLine = field->ScrollPosition();
         field->setSelStart(pane->lineStartChar(r.line) + r.start);
         field->setSelLength(r.length);
         const int h = pane->horizontalScrollBar()->value();
         if (r.expected >= 0)
             EXPECT_EQ(h, r.expected);
-        else if (r.expected == -1)
+        else if (r.expected == RightEdge)
             EXPECT_NEAR(h, (r.start + r.length) * cell - width, 2);
+        else if (r.expected == LeftEdge)
+            EXPECT_NEAR(h, r.start * cell, 2);
         else
             EXPECT_EQ(h, before);
+        if (r.expected == Stays) {
+            EXPECT_EQ(field->ScrollPosition(), firstLine) << "nor down";
+        }
     }
 
     // Scroll positions are clamped to the lines there are.
@@ -523,6 +546,80 @@ TEST_F(TextPaneTest, PaintingShowsTheSelectedHitAndStyledRuns)
     EXPECT_GT(reddish, 10) << "the styled runs are drawn in their colour";
     EXPECT_GT(changed, 20);
     EXPECT_EQ(after.pixelColor(after.width() - 40, after.height() - 40), QColor(Qt::white)) << "background";
+}
+
+// A long line is laid out in blocks of about 128 UTF-16 units: a hit or a run across a block's edge
+// keeps its style on both sides, in what is painted and in what styleAt says, also where the units of
+// the text run ahead of its characters (an astral character on the line before).
+TEST_F(TextPaneTest, HitsAcrossLayoutBlocksKeepTheirWholeHighlight)
+{
+    constexpr int Columns = 600;
+    constexpr int LineStart = 2; // characters before the long line: an astral character and "\n"
+    constexpr int Block = 128; // the long line's blocks start at columns 0, 128, 256, ... (ASCII)
+    field->setBackColor(Qt::white);
+    field->setTextColor(Qt::black);
+    fw::TextStyle red;
+    red.color = QColor(0xFF, 0, 0);
+    const qreal cell = QFontMetricsF(pane->font()).horizontalAdvance(QLatin1Char('X'));
+    QScrollBar* h = pane->horizontalScrollBar();
+    const struct {
+        const char* label;
+        std::vector<qint32> starts; // columns of the long line
+        int length;
+        bool run; // set as a run rather than a layer (one start)
+    } cases[] = {
+        {"a hit across the first block's edge", {120}, 16, false},
+        {"a hit ending at the edge", {120}, 8, false},
+        {"a hit starting at the edge", {128}, 8, false},
+        {"a hit one unit across the edge", {127}, 2, false},
+        {"hits on both sides of the edge and across it", {110, 125, 140}, 6, false},
+        {"a hit longer than a block, across two edges", {100}, 200, false},
+        {"a run across the edge", {124}, 9, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->setText(Smile + QStringLiteral("\n") + QString(Columns, QLatin1Char('X')));
+        if (c.run) {
+            field->setStyleRun(LineStart + c.starts[0], c.length, red);
+        } else {
+            auto starts = std::make_shared<std::vector<qint32>>();
+            for (const qint32 start : c.starts)
+                starts->push_back(LineStart + start);
+            field->addStyleLayer(starts, c.length, red);
+        }
+        std::vector<bool> styled(Columns, false);
+        std::vector<int> looks; // columns to look around: where hits start and end, and the edges
+        for (const qint32 start : c.starts) {
+            std::fill(styled.begin() + start, styled.begin() + start + c.length, true);
+            looks.push_back(start);
+            looks.push_back(start + c.length);
+        }
+        for (int edge = Block; edge < c.starts.back() + c.length; edge += Block) {
+            if (edge > c.starts.front())
+                looks.push_back(edge);
+        }
+        for (const int around : looks) {
+            h->setValue(int((around - 8) * cell));
+            testsupport::settle();
+            const QImage image = pane->viewport()->grab().toImage();
+            for (int column = around - 5; column < around + 5; ++column) {
+                const qreal left = 4 + column * cell - h->value();
+                bool redInk = false;
+                bool blackInk = false;
+                for (int x = int(std::ceil(left + cell * 0.15)); x < int(left + cell * 0.85); ++x) {
+                    for (int y = 0; y < image.height(); ++y) {
+                        const QColor p = image.pixelColor(x, y);
+                        redInk |= p.red() - std::max(p.green(), p.blue()) > 80;
+                        blackInk |= std::max({p.red(), p.green(), p.blue()}) < 140;
+                    }
+                }
+                const fw::TextStyle* style = pane->styleAt(LineStart + column);
+                EXPECT_EQ(redInk, bool(styled[size_t(column)])) << "column " << column << " painted";
+                EXPECT_EQ(blackInk, !styled[size_t(column)]) << "column " << column << " painted";
+                EXPECT_EQ(style != nullptr, bool(styled[size_t(column)])) << "column " << column << " styleAt";
+            }
+        }
+    }
 }
 
 // How strongly each pixel of one line is inked, whatever the colours: 0 background, 1 full text colour.

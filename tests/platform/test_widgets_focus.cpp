@@ -2,15 +2,20 @@
 // opens on its first control in that order, and a control the user cannot see (hidden, squeezed to
 // nothing, or clipped away by its group box or window) can be neither focused nor pressed by key.
 
+#include "common/cListBox.h"
 #include "numbers/RW_0to99CompoundNumberWindow.h"
 #include "numbers/RW_compoundNumberWindow.h"
 #include "platform/Controls.h"
 #include "platform/EditField.h"
+#include "platform/Listbox.h"
 #include "platform/Window.h"
 #include "report/RW_reportOutputWindow.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QImage>
+#include <QListView>
 #include <QPointer>
 #include <QTest>
 
@@ -68,6 +73,25 @@ QStringList tabCycle(fw::Window& w)
     }
     ADD_FAILURE() << "Tab never came back to " << seen.front().toStdString();
     return seen;
+}
+
+// The colours at the middle of the four edges of a control's frame, top, right, bottom, left.
+std::vector<QRgb> frameEdges(const fw::Control& c)
+{
+    const QImage image = c.widget()->grab().toImage();
+    const int w = image.width();
+    const int h = image.height();
+    return {image.pixel(w / 2, 0), image.pixel(w - 1, h / 2), image.pixel(w / 2, h - 1), image.pixel(0, h / 2)};
+}
+
+// Whether each of the four edges looks different in a and b.
+bool allEdgesDiffer(const std::vector<QRgb>& a, const std::vector<QRgb>& b)
+{
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i])
+            return false;
+    }
+    return true;
 }
 
 class WidgetFocus : public ::testing::Test {
@@ -177,6 +201,57 @@ TEST_F(WidgetFocus, AControlThatGoesOutOfSightTakesNoKeyAndHandsTheFocusOn)
     EXPECT_EQ(field->Text(), QString()) << "typing reached an unseen field";
 }
 
+class FrameWindow : public fw::Window {
+protected:
+    fw::WindowRecord Layout() override { return testsupport::windowRecord(QStringLiteral("Frames"), 400, 300); }
+    void CreateControls() override
+    {
+        using namespace fw;
+        auto* line = add(new EditField, QStringLiteral("EF_line"), 10, 10, 120, 24);
+        line->setBorder(true);
+        auto* pane = add(new EditField(true), QStringLiteral("EF_pane"), 10, 50, 200, 120);
+        pane->setBorder(true);
+        pane->setReadOnly(true);
+        pane->setText(QStringLiteral("a report\nof three\nlines"));
+        add(new cListBox, QStringLiteral("LB_list"), 230, 50, 140, 200);
+    }
+};
+
+// A pane or a list with the keyboard focus says so in its frame, which is a one-line field's frame,
+// focused or not; the frame takes no pixel from what the pane or list shows.
+TEST_F(WidgetFocus, PanesAndListsShowTheFocusInTheirFrame)
+{
+    auto* w = fw::Window::New<FrameWindow>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->activateWindow();
+    fw::Control* line = w->FindControl(QStringLiteral("EF_line"));
+    line->SetFocus();
+    QTRY_VERIFY(line->widget()->hasFocus());
+    const std::vector<QRgb> lineFocused = frameEdges(*line);
+    w->FindControl(QStringLiteral("EF_pane"))->SetFocus();
+    QTRY_VERIFY(!line->widget()->hasFocus());
+    const std::vector<QRgb> lineUnfocused = frameEdges(*line);
+    const QAbstractScrollArea plain;
+    for (const char* name : {"EF_pane", "LB_list"}) {
+        SCOPED_TRACE(name);
+        fw::Control* c = w->FindControl(QLatin1String(name));
+        auto* area = qobject_cast<QAbstractScrollArea*>(c->widget());
+        ASSERT_TRUE(area);
+        line->SetFocus();
+        QTRY_VERIFY(line->widget()->hasFocus());
+        const QRect shown = area->viewport()->geometry();
+        const std::vector<QRgb> unfocused = frameEdges(*c);
+        EXPECT_EQ(unfocused, lineUnfocused) << "unfocused, it looks like an unfocused field";
+        c->SetFocus();
+        QTRY_VERIFY(c->widget()->hasFocus());
+        const std::vector<QRgb> focused = frameEdges(*c);
+        EXPECT_TRUE(allEdgesDiffer(unfocused, focused)) << "focused, it looks the same";
+        EXPECT_EQ(focused, lineFocused) << "and not as a focused field does";
+        EXPECT_EQ(area->viewport()->geometry(), shown);
+        EXPECT_EQ(area->frameWidth(), plain.frameWidth()) << "the frame is wider than a plain one";
+    }
+}
+
 TEST_F(WidgetFocus, NumberSelectionTabsInReadingOrder)
 {
     auto* w = RW_compoundNumberWindow::instance();
@@ -268,6 +343,25 @@ TEST_F(ReportFocus, CollapsedSearchRowsCanBeNeitherFocusedNorPressed)
     EXPECT_TRUE(tabCycle(*w).contains("EF_searchText(1)"));
     c("EF_searchText", 1)->SetFocus();
     EXPECT_EQ(focused(*w), "EF_searchText(1)");
+}
+
+// Which pane has the keys shows in the frames, whatever moved the focus there.
+TEST_F(ReportFocus, ThePaneWithTheKeysShowsItInItsFrame)
+{
+    fw::Control* left = c("EF_mainResultsLeft", 0);
+    fw::Control* right = c("EF_mainResultsRight", 0);
+    ASSERT_EQ(focused(*w), "EF_mainResultsRight(0)");
+    const std::vector<QRgb> withKeys = frameEdges(*right);
+    const std::vector<QRgb> without = frameEdges(*left);
+    EXPECT_TRUE(allEdgesDiffer(withKeys, without));
+    c("EF_searchText", 0)->SetFocus();
+    QTRY_COMPARE(focused(*w), QStringLiteral("EF_searchText(0)"));
+    EXPECT_EQ(frameEdges(*right), without);
+    EXPECT_EQ(frameEdges(*left), without);
+    left->SetFocus();
+    QTRY_COMPARE(focused(*w), QStringLiteral("EF_mainResultsLeft(0)"));
+    EXPECT_EQ(frameEdges(*left), withKeys);
+    EXPECT_EQ(frameEdges(*right), without);
 }
 
 // The split slider at either end squeezes one side's pane and chooser to nothing: they take no focus.

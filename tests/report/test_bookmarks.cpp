@@ -8,6 +8,12 @@
 #include "report/RC_outputDataClass.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -327,6 +333,39 @@ TEST_F(BookmarkTest, ABookmarkNamedLikeASeparatorStaysABookmark)
     button("Left")->Push(0);
     EXPECT_EQ(button("Left")->Caption(), QStringLiteral("-"));
     EXPECT_EQ(lists("Left").popupRow.size(), 1u);
+}
+
+// The menu of a long name, its frame and the rows' margins included, is as wide as the button or a
+// third of the screen, whichever is wider, and no narrower than it needs: the name is cut to fit it.
+TEST_F(BookmarkTest, TheMenuOfALongNameKeepsToItsBound)
+{
+    const QString longName = QStringLiteral("bookmark-") + QString(291, QLatin1Char('x'));
+    for (const char* side : {"Left", "Right"}) {
+        SCOPED_TRACE(side);
+        answers = {longName};
+        button(side)->Push();
+        ASSERT_EQ(button(side)->MenuRow(0), longName);
+        QWidget* widget = button(side)->widget();
+        const int bound = std::max(widget->width(), widget->screen()->availableGeometry().width() / 3);
+
+        int width = 0;
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            width = menu->width();
+            shown = menu->actions().front()->text();
+            menu->close();
+        });
+        QTest::mouseClick(widget, Qt::LeftButton);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return width > 0; }, 2000)) << "no menu opened";
+        EXPECT_LE(width, bound);
+        EXPECT_GT(width, bound * 9 / 10);
+        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+        EXPECT_TRUE(longName.startsWith(shown.chopped(1))) << shown.toStdString();
+        EXPECT_EQ(lists(side).popupRow.size(), 1u) << "closing the menu picked a row";
+    }
 }
 
 } // namespace
