@@ -7,6 +7,8 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/EditField.h"
+#include "platform/FolderItem.h"
+#include "platform/Window.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,7 +16,12 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QListView>
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
+#include <QTemporaryDir>
+
+#include <ctime>
 
 #include <benchmark/benchmark.h>
 
@@ -212,6 +219,153 @@ void BM_TypeIntoCommaList(benchmark::State& state)
     closeWindow(w);
     state.counters["MB"] = double(text.size()) / 1e6;
 }
+
+// ---- the list at its own scale: each step against "Add Range" of the same list, in process CPU time
+
+constexpr qint64 kScaleRows = 10'000'000;
+
+double processCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// One /proc/self/status figure in MiB (VmRSS, VmHWM), or -1.
+double statusMiB(const char* key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+// Restarts the peak resident size (VmHWM) at the present size; false where the system cannot.
+bool resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+// Adds 0..kScaleRows-1 as the user does and returns the CPU seconds it took, the list laid out.
+double timedAddRange(RW_compoundNumberWindow* w)
+{
+    const double start = processCpuSeconds();
+    addRange(w, 0, kScaleRows - 1);
+    return processCpuSeconds() - start;
+}
+
+// Answers the next file dialogs with path.
+void chooseFile(const QString& path)
+{
+    fw::ModalSeam::setFileHandler([path](const fw::FileRequest&) { return path; });
+}
+
+// Reports the step's CPU time as the iteration's time and its ratio to "Add Range" of the same list.
+void reportRatio(benchmark::State& state, double step, double addRange)
+{
+    state.SetIterationTime(step);
+    state.counters["addRangeCpu_s"] = addRange;
+    state.counters["xAddRange"] = step / addRange;
+}
+
+// "Save List..." of the ten-million list.
+void BM_SaveTenMillionList(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.rcn"));
+    for (auto _ : state) {
+        RW_compoundNumberWindow* w = openWindow();
+        const double addCpu = timedAddRange(w);
+        if (!expectRows(state, w, int(kScaleRows)))
+            break;
+        chooseFile(path);
+        const double start = processCpuSeconds();
+        w->control<fw::PushButton>(QStringLiteral("PB_saveNumbers"))->Push();
+        QCoreApplication::processEvents();
+        const double step = processCpuSeconds() - start;
+        reportRatio(state, step, addCpu);
+        state.counters["MB"] = double(QFileInfo(path).size()) / 1e6;
+        closeWindow(w);
+        QFile::remove(path);
+    }
+}
+
+// "Clear All Selections", then "Augment List..." of the saved ten-million list; with the peak and the
+// memory held afterwards, both above what the process held before the step (the list included).
+void BM_AugmentFromTenMillionList(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.rcn"));
+    for (auto _ : state) {
+        RW_compoundNumberWindow* w = openWindow();
+        const double addCpu = timedAddRange(w);
+        chooseFile(path);
+        w->control<fw::PushButton>(QStringLiteral("PB_saveNumbers"))->Push();
+        settle();
+        const double before = statusMiB("VmRSS:");
+        const bool peakKnown = resetPeak();
+        const double start = processCpuSeconds();
+        w->control<fw::PushButton>(QStringLiteral("PB_clearNumbers"))->Push();
+        QCoreApplication::processEvents();
+        w->control<fw::PushButton>(QStringLiteral("PB_loadNumbers"))->Push();
+        QCoreApplication::processEvents();
+        const double step = processCpuSeconds() - start;
+        settle();
+        if (!expectRows(state, w, int(kScaleRows)))
+            break;
+        reportRatio(state, step, addCpu);
+        if (peakKnown)
+            state.counters["peakAboveMiB"] = statusMiB("VmHWM:") - before;
+        state.counters["heldAfterMiB"] = statusMiB("VmRSS:") - before;
+        closeWindow(w);
+        QFile::remove(path);
+    }
+}
+
+// "Generate Words" of the ten-million list, from the click until the back-end (a stand-in that ends at
+// once) has been started and the window has closed.
+void BM_GenerateWordsTenMillion(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString backEnd = dir.filePath(QStringLiteral("vantleReport"));
+    {
+        QFile script(backEnd);
+        if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\nexit 0\n") < 0) {
+            state.SkipWithError("no stand-in back-end");
+            return;
+        }
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    }
+    fw::FolderItem::setApplicationFolderOverride(dir.path());
+    for (auto _ : state) {
+        RW_compoundNumberWindow* w = openWindow();
+        QPointer<RW_compoundNumberWindow> guard(w);
+        const double addCpu = timedAddRange(w);
+        const double start = processCpuSeconds();
+        w->control<fw::PushButton>(QStringLiteral("PB_doneAndExit"))->Push();
+        const double step = processCpuSeconds() - start;
+        reportRatio(state, step, addCpu);
+        if (guard && !guard->isClosed())
+            state.SkipWithError("the window did not launch the report");
+        // Until the stand-in has ended and the run has removed its configuration file.
+        for (int i = 0; i < 1000 && QFile::exists(dir.filePath(QStringLiteral("config.cfg"))); ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        for (fw::Window* window : std::vector<fw::Window*>(fw::Window::openWindows()))
+            window->Close();
+        settle();
+    }
+    fw::FolderItem::setApplicationFolderOverride(QString());
+}
+
+BENCHMARK(BM_SaveTenMillionList)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AugmentFromTenMillionList)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GenerateWordsTenMillion)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_PasteCommaList)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TypeIntoCommaList)->Arg(1'000'000)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,7 +1,5 @@
 #include "numbers/EntryParsing.h"
 
-#include "common/M_globals.h"
-
 #include <limits>
 
 namespace {
@@ -28,12 +26,19 @@ bool accumulateDigits(const QString& text, qsizetype from, qsizetype to, qint32&
 
 } // namespace
 
-EntryKind classifyEntry(const QString& entry)
+EntryKind classifyEntry(QStringView entry)
 {
-    qint32 value = 0;
-    if (M_globals::isDigit(entry) && accumulateDigits(entry, 0, entry.size(), value))
-        return {EntryKind::Number, value};
-    return {EntryKind::Text, 0};
+    // One pass: every unit must be a digit (the digit test), and the value must stay within 32 bits.
+    qint64 value = 0;
+    for (const QChar c : entry) {
+        if (!isAsciiDigit(c))
+            return {EntryKind::Text, 0};
+        if (value <= kInt32Max)
+            value = value * 10 + (c.unicode() - u'0');
+    }
+    if (value > kInt32Max)
+        return {EntryKind::Text, 0};
+    return {EntryKind::Number, static_cast<qint32>(value)};
 }
 
 RangeBound parseRangeBound(const QString& text)

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <QtGlobal>
 
 // How the Number Selection window reads what the user types: test entries, range bounds and comma lists.
@@ -15,7 +16,7 @@ struct EntryKind
     qint32 value; // the number's value; 0 for a text entry
 };
 
-EntryKind classifyEntry(const QString& entry);
+EntryKind classifyEntry(QStringView entry);
 
 // Result of reading a range field. The value is the leading decimal digits after optional blanks
 // (spaces and tabs); anything after them is ignored.

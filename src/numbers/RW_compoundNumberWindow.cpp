@@ -15,7 +15,8 @@
 #include "platform/TextHelpers.h"
 
 #include <QLocale>
-#include <QSet>
+
+#include <algorithm>
 
 using namespace fw;
 
@@ -423,19 +424,17 @@ void RW_compoundNumberWindow::PB_saveNumbers_Action()
         return;
     QString error;
     std::unique_ptr<TextOutputStream> out = target->CreateTextFile(&error);
-    if (!out) {
-        MsgBox(QStringLiteral("Could not create the number list file \"%1\": %2").arg(target->path(), error));
-        return;
+    if (out) {
+        writeListRows(entries.list(), *out);
+        if (out->Close())
+            return;
+        error = out->errorString();
     }
-    for (int row = 0; row < entries.rowCount(); ++row)
-        out->WriteLine(entries.list().rowText(row));
-    if (!out->Close())
-        MsgBox(QStringLiteral("Could not save the number list file \"%1\": %2").arg(target->path(), out->errorString()));
+    MsgBox(QStringLiteral("Could not save the number list file \"%1\": %2").arg(target->path(), error));
 }
 
 void RW_compoundNumberWindow::PB_loadNumbers_Action()
 {
-    QStringList lines;
     OpenDialog dialog;
     dialog.InitialDirectory = FolderItem::applicationFolder();
     dialog.Title = QStringLiteral("Select a number list file to open");
@@ -443,38 +442,16 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
     const std::optional<FolderItem> source = dialog.ShowModal();
     if (!source)
         return;
-    QString error;
-    std::unique_ptr<TextInputStream> in = source->OpenAsTextFile(&error);
-    if (!in) {
-        MsgBox(QStringLiteral("Could not open the number list file \"%1\": %2").arg(source->path(), error));
+    // The whole file is read and closed before any entry reaches the list; a refused file adds nothing.
+    NumberListContent content = readNumberList(*source);
+    if (!content.refusal.isEmpty()) {
+        MsgBox(content.refusal);
         return;
     }
-    // Reading stops at the first sign that the file is no text: nothing of it will be added. A line
-    // met before is kept once, since the list keeps each entry once: memory follows the distinct
-    // entries, not the length of the file.
-    QSet<QString> seen;
-    do {
-        QString line = in->ReadLine();
-        if (line.startsWith(QLatin1Char('#')) || line.isEmpty() || seen.contains(line))
-            continue;
-        seen.insert(line);
-        lines.append(std::move(line));
-    } while (!in->EOF() && in->firstNonTextLine() == 0);
-    const qint64 nonTextLine = in->firstNonTextLine();
-    const QString readError = in->hadReadError() ? in->errorString() : QString();
-    in->Close();
-    // A file read only in part is not augmented from: the user would take the partial list for the whole.
-    if (!readError.isEmpty()) {
-        MsgBox(QStringLiteral("Could not read the number list file \"%1\": %2").arg(source->path(), readError));
-        return;
-    }
-    // Bytes that are not UTF-8 would enter as replacement characters, and saving the list again would
-    // change the user's entries; a binary file would add junk rows.
-    if (nonTextLine != 0) {
-        MsgBox(QStringLiteral("Nothing was added from the number list file \"%1\": line %2 is not UTF-8 text.")
-                   .arg(source->path())
-                   .arg(nonTextLine));
-        return;
-    }
-    addEntries(lines);
+    // Digits enter through their boxes; the merge then finds them present.
+    const auto& numbers = content.numbers;
+    for (auto it = std::lower_bound(numbers.begin(), numbers.end(), 0); it != numbers.end() && *it < numCheckBoxes; ++it)
+        digitBox(*it)->setValue(true);
+    entries.addSorted(std::move(content.numbers), std::move(content.texts));
+    showNumberOfTests();
 }

@@ -2,6 +2,7 @@
 #include "numbers/RW_compoundNumberWindow.h"
 
 #include "common/M_globals.h"
+#include "numbers/RF_numberList.h"
 #include "platform/Dialogs.h"
 #include "platform/FolderItem.h"
 #include "platform/TextHelpers.h"
@@ -47,8 +48,7 @@ void RW_compoundNumberWindow::PB_doneAndExit_Action()
     std::unique_ptr<TextOutputStream> out = configFile->CreateTextFile(&error);
     if (out) {
         out->setDelimiter(QStringLiteral("\n"));
-        for (int row = 0; row < selection().rowCount(); ++row)
-            out->WriteLine(selection().list().rowText(row));
+        writeListRows(selection().list(), *out);
         if (!out->Close())
             error = out->errorString();
         else

@@ -3,6 +3,8 @@
 #include "numbers/EntryParsing.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -20,12 +22,20 @@ char16_t codePointKey(char16_t unit)
 }
 
 // Merges the sorted, duplicate-free values into the sorted, duplicate-free target; returns how many
-// were new. Linear in the sizes of both.
+// were new. Linear in the sizes of both; the values are left empty or moved from.
 template <typename T, typename Less>
 qint64 mergeSorted(std::vector<T>& target, std::vector<T>& values, Less less)
 {
     if (values.empty())
         return 0;
+    if (target.empty()) {
+        target.swap(values);
+        return qint64(target.size());
+    }
+    if (less(target.back(), values.front())) {
+        target.insert(target.end(), std::make_move_iterator(values.begin()), std::make_move_iterator(values.end()));
+        return qint64(values.size());
+    }
     std::vector<T> merged;
     merged.reserve(target.size() + values.size());
     std::set_union(std::make_move_iterator(target.begin()), std::make_move_iterator(target.end()),
@@ -34,6 +44,31 @@ qint64 mergeSorted(std::vector<T>& target, std::vector<T>& values, Less less)
     const qint64 added = qint64(merged.size()) - qint64(target.size());
     target.swap(merged);
     return added;
+}
+
+// How many of the sorted, duplicate-free values the sorted target lacks.
+template <typename T, typename Less>
+qint64 countMissing(const std::vector<T>& target, const std::vector<T>& values, Less less)
+{
+    if (target.empty() || values.empty() || less(target.back(), values.front()) || less(values.back(), target.front()))
+        return qint64(values.size());
+    qint64 missing = 0;
+    // A few values against a long list: a binary search each; otherwise one walk along both.
+    if (values.size() < target.size() / 32) {
+        for (const T& value : values) {
+            if (!std::binary_search(target.begin(), target.end(), value, less))
+                ++missing;
+        }
+        return missing;
+    }
+    auto have = target.begin();
+    for (const T& value : values) {
+        while (have != target.end() && less(*have, value))
+            ++have;
+        if (have == target.end() || less(value, *have))
+            ++missing;
+    }
+    return missing;
 }
 
 // Erases from the sorted target every element of the sorted values in one pass; returns how many.
@@ -221,6 +256,46 @@ int SelectionList::addEntries(const QStringList& entries)
     classifyAll(entries, numbers, texts);
     return static_cast<int>(mergeSorted(m_numbers, numbers, std::less<qint32>())
                             + mergeSorted(m_texts, texts, CodePointLess()));
+}
+
+qint64 SelectionList::addSorted(std::vector<qint32>&& numbers, std::vector<QString>&& texts)
+{
+    return mergeSorted(m_numbers, numbers, std::less<qint32>()) + mergeSorted(m_texts, texts, CodePointLess());
+}
+
+qint64 SelectionList::missingOf(const std::vector<qint32>& numbers, const std::vector<QString>& texts) const
+{
+    return countMissing(m_numbers, numbers, std::less<qint32>()) + countMissing(m_texts, texts, CodePointLess());
+}
+
+int SelectionList::appendRowsUtf8(int row, QByteArray& out, QByteArrayView lineEnd, qsizetype until) const
+{
+    const int texts = textCount();
+    const int rows = rowCount();
+    row = std::max(row, 0);
+    for (; row < texts && out.size() < until; ++row) {
+        out += m_texts[std::size_t(row)].toUtf8();
+        out += lineEnd;
+    }
+    if (row < texts || row >= rows || out.size() >= until)
+        return row;
+
+    // Number rows straight into out: room for the longest ("-2147483648") is made first, the rest cut.
+    constexpr qsizetype kLongestNumber = 11;
+    const qsizetype perRow = kLongestNumber + lineEnd.size();
+    const qint64 wanted = std::max<qint64>(1, (until - out.size() + perRow - 1) / perRow);
+    const int count = int(std::min<qint64>(rows - row, wanted));
+    const qsizetype from = out.size();
+    out.resize(from + qsizetype(count) * perRow);
+    char* at = out.data() + from;
+    const qint32* value = m_numbers.data() + (row - texts);
+    for (int i = 0; i < count; ++i) {
+        at = std::to_chars(at, at + kLongestNumber, value[i]).ptr;
+        std::memcpy(at, lineEnd.data(), std::size_t(lineEnd.size()));
+        at += lineEnd.size();
+    }
+    out.truncate(at - out.constData());
+    return row + count;
 }
 
 int SelectionList::removeEntries(const QStringList& entries)

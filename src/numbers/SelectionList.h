@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -72,6 +74,18 @@ public:
     // Return how many entries were added / removed.
     int addEntries(const QStringList& entries);
     int removeEntries(const QStringList& entries);
+
+    // Entries already sorted and each held once (numbers ascending, texts in code-point order), as a
+    // file reader collects them. addSorted merges them in, linear in the list and the entries, and
+    // takes their memory; it returns how many were new. missingOf counts those not in the list yet,
+    // linear too, or a binary search each when they are few against a long list.
+    qint64 addSorted(std::vector<qint32>&& numbers, std::vector<QString>&& texts);
+    qint64 missingOf(const std::vector<qint32>& numbers, const std::vector<QString>& texts) const;
+
+    // Appends the rows from row on, each as its text in UTF-8 followed by lineEnd, until out has grown
+    // to at least until bytes or the rows are done; returns the next row. The bytes are those of
+    // rowText(row).toUtf8(), without a string made for a number row.
+    int appendRowsUtf8(int row, QByteArray& out, QByteArrayView lineEnd, qsizetype until) const;
 
     // Removes the given rows (any order, duplicates and rows out of range ignored) in linear time and
     // returns the rows removed, ascending, as numbered before the removal.

@@ -83,6 +83,16 @@ int SelectionListModel::addEntries(const QStringList& entries)
     return added;
 }
 
+qint64 SelectionListModel::addSorted(std::vector<qint32>&& numbers, std::vector<QString>&& texts)
+{
+    if (m_list.missingOf(numbers, texts) == 0)
+        return 0;
+    beginResetModel();
+    const qint64 added = m_list.addSorted(std::move(numbers), std::move(texts));
+    endResetModel();
+    return added;
+}
+
 int SelectionListModel::removeEntries(const QStringList& entries)
 {
     if (std::none_of(entries.begin(), entries.end(), [this](const QString& e) { return m_list.contains(e); }))

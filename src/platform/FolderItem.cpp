@@ -108,7 +108,7 @@ bool FolderItem::Delete() const
             reason = file.errorString();
     }
     if (!removed)
-        setLastError(QStringLiteral("Cannot delete \"%1\": %2").arg(path_, reason), nullptr);
+        setLastError(reason, nullptr);
     return removed;
 }
 

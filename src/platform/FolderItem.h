@@ -35,11 +35,13 @@ public:
     bool Delete() const;      // a file (or link, or empty folder); true when it is gone now
     QString ShellPath() const; // the path escaped for a command line
 
-    // nullptr when the file cannot be created or opened; error (or lastError()) tells why.
+    // nullptr when the file cannot be created or opened; error (or lastError()) tells why, without
+    // the file's name, which the caller gives.
     std::unique_ptr<TextOutputStream> CreateTextFile(QString* error = nullptr) const;
     std::unique_ptr<TextInputStream> OpenAsTextFile(QString* error = nullptr) const;
 
-    // The reason of the last failed Delete, CreateTextFile or OpenAsTextFile in this thread.
+    // The reason of the last failed Delete, CreateTextFile or OpenAsTextFile in this thread (without
+    // the file's name).
     static QString lastError();
 
     friend bool operator==(const FolderItem& a, const FolderItem& b) { return a.path_ == b.path_; }

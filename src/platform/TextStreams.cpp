@@ -3,6 +3,7 @@
 #include "SystemCalls.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -36,53 +37,52 @@ QString kindOf(mode_t mode)
 
 std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, QString* error)
 {
+    const auto refuse = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return nullptr;
+    };
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
-    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        // Replacing a device or pipe by a file, or writing into one, is never what saving means.
-        if (error)
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, kindOf(info.st_mode));
-        return nullptr;
+    const bool exists = ::stat(name.constData(), &info) == 0;
+    // Replacing a device or pipe by a file, or writing into one, is never what saving means.
+    if (exists && !S_ISREG(info.st_mode))
+        return refuse(kindOf(info.st_mode));
+    // A file the user may not write is not replaced either, whatever its folder allows.
+    if (exists && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0) {
+        const int denied = errno;
+        return refuse(denied == EROFS ? QStringLiteral("the file is on a read-only file system")
+                                      : QStringLiteral("the file is read-only (%1)").arg(systemError(denied)));
     }
     auto file = std::make_unique<QSaveFile>(path);
     // Qt's own fallback writes the target in place from the first byte on, so an abandoned or failed
     // write would leave it half-written; the in-place road below writes only once the text is whole.
     file->setDirectWriteFallback(false);
     if (file->open(QIODevice::WriteOnly))
-        return std::unique_ptr<TextOutputStream>(new TextOutputStream(path, std::move(file), -1));
+        return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(file), -1));
 
     const QString replaceError = file->errorString();
     const QFileInfo target(path);
-    if (target.isFile()) {
+    if (exists) {
         // Opened for reading too, so that nothing is cut before Close.
         const int fd = openRetrying(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         const int openError = errno;
         if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-            return std::unique_ptr<TextOutputStream>(new TextOutputStream(path, nullptr, fd));
+            return std::unique_ptr<TextOutputStream>(new TextOutputStream(nullptr, fd));
         const QString reason = fd < 0 ? systemError(openError) : kindOf(info.st_mode);
         if (fd >= 0)
             ::close(fd);
-        if (error) {
-            *error = QStringLiteral("Cannot write \"%1\": the folder \"%2\" takes no temporary file (%3), and the "
-                                    "file itself cannot be written (%4)")
-                         .arg(path, target.absolutePath(), replaceError, reason);
-        }
-        return nullptr;
+        return refuse(QStringLiteral("the folder \"%1\" takes no temporary file (%2), and the file itself cannot be "
+                                     "written (%3)")
+                          .arg(target.absolutePath(), replaceError, reason));
     }
-    if (error) {
-        if (!target.exists() && target.absoluteDir().exists()) {
-            *error = QStringLiteral("Cannot create \"%1\" in the folder \"%2\": %3")
-                         .arg(path, target.absolutePath(), replaceError);
-        } else {
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, replaceError);
-        }
-    }
-    return nullptr;
+    if (target.absoluteDir().exists())
+        return refuse(QStringLiteral("the folder \"%1\" takes no new file (%2)").arg(target.absolutePath(), replaceError));
+    return refuse(replaceError);
 }
 
-TextOutputStream::TextOutputStream(const QString& path, std::unique_ptr<QSaveFile> file, int inPlace)
-    : path_(path)
-    , file_(std::move(file))
+TextOutputStream::TextOutputStream(std::unique_ptr<QSaveFile> file, int inPlace)
+    : file_(std::move(file))
     , inPlace_(inPlace)
 {
 }
@@ -96,10 +96,10 @@ TextOutputStream::~TextOutputStream()
         ::close(inPlace_);
 }
 
-void TextOutputStream::fail(const char* what, int error)
+void TextOutputStream::fail(int error)
 {
     failed_ = true;
-    error_ = QStringLiteral("%1 \"%2\": %3").arg(QLatin1String(what), path_, systemError(error));
+    error_ = systemError(error);
 }
 
 void TextOutputStream::Write(const QString& text)
@@ -117,14 +117,23 @@ void TextOutputStream::WriteLine(const QString& text)
     Write(delimiter_);
 }
 
+void TextOutputStream::WriteUtf8(QByteArrayView bytes)
+{
+    if (closed_ || failed_ || bytes.isEmpty())
+        return;
+    pending_.append(bytes);
+    if (file_ && pending_.size() >= WriteChunk)
+        writePending();
+}
+
 // Writes the pending text to the temporary file itself, so that a failure keeps the system's reason
 // (Qt's buffered writes lose it and say "Unknown error").
 bool TextOutputStream::writePending()
 {
     const int error = writeAll(file_->handle(), pending_);
-    pending_.clear();
+    pending_.resize(0); // keeps its room for the next chunk
     if (error != 0)
-        fail("Cannot write", error);
+        fail(error);
     return error == 0;
 }
 
@@ -138,7 +147,7 @@ bool TextOutputStream::Close()
     // The text reaches the disk before the commit replaces the target: a disk that fills up only
     // when the data is flushed fails here, while the former target is still in place.
     if (!failed_ && writePending() && ::fsync(file_->handle()) != 0 && errno != EINVAL)
-        fail("Cannot write", errno);
+        fail(errno);
     if (failed_) {
         file_->cancelWriting();
         file_->commit(); // only removes the temporary file after cancelWriting
@@ -146,7 +155,7 @@ bool TextOutputStream::Close()
     }
     if (!file_->commit()) {
         failed_ = true;
-        error_ = QStringLiteral("Cannot save \"%1\": %2").arg(path_, file_->errorString());
+        error_ = file_->errorString();
         return false;
     }
     return true;
@@ -182,7 +191,7 @@ bool TextOutputStream::closeInPlace()
     if (::close(fd) != 0 && error == 0 && errno != EINTR)
         error = errno;
     if (error != 0)
-        fail("Cannot save", error);
+        fail(error);
     return error == 0;
 }
 
@@ -190,7 +199,7 @@ std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QStr
 {
     const auto fail = [&](const QString& reason) {
         if (error)
-            *error = QStringLiteral("Cannot open \"%1\": %2").arg(path, reason);
+            *error = reason;
         return nullptr;
     };
     const QByteArray name = QFile::encodeName(path);
@@ -210,56 +219,97 @@ std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QStr
         return fail(reason);
     }
     std::unique_ptr<TextInputStream> stream(new TextInputStream);
-    if (!stream->file_.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return fail(stream->file_.errorString());
-    }
-    stream->path_ = path;
+    stream->fd_ = fd;
+    stream->sizeAtOpen_ = stream->unread_ = qint64(info.st_size);
     return stream;
+}
+
+TextInputStream::~TextInputStream()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 QString TextInputStream::ReadLine()
 {
+    return ReadLineView().toString();
+}
+
+QStringView TextInputStream::ReadLineView()
+{
     started_ = true;
+    held_.resize(0);
     for (;;) {
         qsizetype end = -1;
+        const QChar* text = buffer_.constData();
         for (qsizetype i = scan_; i < buffer_.size(); ++i) {
-            const QChar c = buffer_[i];
-            if (c == u'\n' || c == u'\r') {
+            const char16_t c = text[i].unicode();
+            if (c <= u'\r' && (c == u'\n' || c == u'\r')) {
                 end = i;
                 break;
             }
         }
         if (end < 0) {
             scan_ = buffer_.size();
+            if (lineLimit_ >= 0 && scan_ - pos_ > lineLimit_) {
+                stopAtOverlongLine();
+                return {};
+            }
             if (!fileDone_) {
                 fill();
                 continue;
             }
             // Last line without a line end (or nothing left at all).
-            QString line = buffer_.mid(pos_);
+            const qsizetype from = pos_;
             pos_ = scan_ = buffer_.size();
-            return line;
+            if (from < pos_)
+                ++linesRead_;
+            return QStringView(buffer_).sliced(from);
         }
-        if (buffer_[end] == u'\r' && end + 1 == buffer_.size() && !fileDone_) {
+        if (lineLimit_ >= 0 && end - pos_ > lineLimit_) {
+            stopAtOverlongLine();
+            return {};
+        }
+        if (text[end] == u'\r' && end + 1 == buffer_.size() && !fileDone_) {
             scan_ = end; // is it CR or CRLF? The next chunk tells.
             fill();
             continue;
         }
-        QString line = buffer_.mid(pos_, end - pos_);
+        const qsizetype from = pos_;
         qsizetype next = end + 1;
-        if (buffer_[end] == u'\r' && next < buffer_.size() && buffer_[next] == u'\n')
+        if (text[end] == u'\r' && next < buffer_.size() && text[next] == u'\n')
             ++next;
         pos_ = scan_ = next;
-        fillIfDrained(); // so that EOF() is exact right after the last line
-        return line;
+        ++linesRead_;
+        if (pos_ >= buffer_.size() && !fileDone_) {
+            // Refilled at once so that EOF() is exact right after the last line; the line stays in
+            // held_ meanwhile, so the view stays valid.
+            std::swap(held_, buffer_);
+            buffer_.resize(0);
+            pos_ = scan_ = 0;
+            fillIfDrained();
+            return QStringView(held_).sliced(from, end - from);
+        }
+        return QStringView(buffer_).sliced(from, end - from);
     }
+}
+
+void TextInputStream::stopAtOverlongLine()
+{
+    firstOverlongLine_ = linesRead_ + 1;
+    buffer_.clear();
+    buffer_.squeeze();
+    pos_ = scan_ = 0;
+    fileDone_ = true;
 }
 
 void TextInputStream::Close()
 {
-    file_.close();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
     buffer_.clear();
+    held_.clear();
     pos_ = scan_ = 0;
     fileDone_ = true;
     started_ = true;
@@ -275,16 +325,26 @@ void TextInputStream::fill()
         scan_ -= pos_;
         pos_ = 0;
     }
-    QByteArray chunk(ReadChunk, Qt::Uninitialized);
-    const qint64 got = file_.isOpen() ? file_.read(chunk.data(), ReadChunk) : 0;
+    // Never beyond the size at open: what a writer adds meanwhile is not part of what was opened.
+    const qint64 want = std::min(ReadChunk, unread_);
+    QByteArray chunk(want, Qt::Uninitialized);
+    qint64 got = 0;
+    if (fd_ >= 0 && want > 0) {
+        do {
+            got = ::read(fd_, chunk.data(), size_t(want));
+        } while (got < 0 && errno == EINTR);
+        if (got < 0)
+            readError_ = systemError(errno);
+        else if (got == 0)
+            readError_ = QStringLiteral("the file became shorter while it was read");
+    }
     QString text;
     if (got <= 0) {
-        if (got < 0)
-            readError_ = QStringLiteral("Cannot read \"%1\": %2").arg(path_, file_.errorString());
         fileDone_ = true;
         checkTextAtEnd();
         text = decoder_.finish();
     } else {
+        unread_ -= got;
         chunk.truncate(got);
         const qsizetype nonText = checkText(chunk);
         if (nonText >= 0) {
@@ -294,6 +354,11 @@ void TextInputStream::fill()
             text += decoder_.finish();
         } else {
             text = decoder_.decode(chunk);
+            if (unread_ == 0) {
+                fileDone_ = true;
+                checkTextAtEnd();
+                text += decoder_.finish();
+            }
         }
     }
     if (atFileStart_ && !text.isEmpty()) {

@@ -2,8 +2,9 @@
 
 #include "TextHelpers.h"
 
-#include <QFile>
+#include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 #include <cstdio>
 #include <memory>
 
@@ -29,7 +30,8 @@ namespace fw {
 // itself can leave it cut short, and Close reports it.
 //
 // Only a regular file (after links), or a new one, is written: a folder, device, pipe or socket
-// is refused. Failures name the file and the system's reason.
+// is refused, and so is a file the user may not write (a read-only file is not replaced). Failures
+// give the reason only ("it is a folder", "No space left on device"): the caller names the file.
 class TextOutputStream
 {
 public:
@@ -42,6 +44,8 @@ public:
 
     void Write(const QString& text);
     void WriteLine(const QString& text); // text followed by Delimiter()
+    // Bytes that are UTF-8 text already, written as they are; what Write of their text would write.
+    void WriteUtf8(QByteArrayView bytes);
     QString Delimiter() const { return delimiter_; }
     void setDelimiter(const QString& delimiter) { delimiter_ = delimiter; }
 
@@ -54,12 +58,11 @@ public:
     bool writesInPlace() const { return inPlace_ >= 0; }
 
 private:
-    TextOutputStream(const QString& path, std::unique_ptr<QSaveFile> file, int inPlace);
+    TextOutputStream(std::unique_ptr<QSaveFile> file, int inPlace);
     bool writePending();
     bool closeInPlace();
-    void fail(const char* what, int error);
+    void fail(int error);
 
-    QString path_;
     std::unique_ptr<QSaveFile> file_;
     int inPlace_ = -1;   // the target, opened to be written in place
     QByteArray pending_; // text not written yet: all of it in place, a part of it otherwise
@@ -69,10 +72,15 @@ private:
     bool closed_ = false;
 };
 
-// Reads a UTF-8 text file line by line, in chunks (time and memory stay linear in the file size).
-// A line ends at LF, CRLF or CR. A file holds at least one line: the empty file reads as one empty
-// line, and a final line end does not start another line ("a\n" is the one line "a").
+// Reads a UTF-8 text file line by line, in chunks (time linear in the file size, memory in the
+// longest line). A line ends at LF, CRLF or CR. A file holds at least one line: the empty file reads
+// as one empty line, and a final line end does not start another line ("a\n" is the one line "a").
 // A leading byte order mark is skipped.
+//
+// The stream reads what the file held when it was opened and never more, however the file grows
+// meanwhile (a file still being written reads as far as it was). A file that becomes shorter while
+// it is read is a read error. A line may be bounded (setLineLimit): reading then stops at a longer
+// line instead of holding it, so memory stays bounded whatever the file holds.
 //
 // A file is text when it is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
 // U+10FFFF, no sequence cut off by the end) without a NUL byte. The stream checks the bytes as it
@@ -88,11 +96,14 @@ public:
     // and the file is opened so that nothing can block (a pipe put in its place meanwhile is refused
     // too).
     static std::unique_ptr<TextInputStream> open(const QString& path, QString* error = nullptr);
+    ~TextInputStream();
     TextInputStream(const TextInputStream&) = delete;
     TextInputStream& operator=(const TextInputStream&) = delete;
 
     // The next line without its line end; "" once nothing is left.
     QString ReadLine();
+    // The same line as a view into the stream's buffer, valid until the next read or Close: no copy.
+    QStringView ReadLineView();
     // True once every line has been read. Never true before the first ReadLine, so that a reading
     // loop always gets the first line.
     bool EOF() const { return started_ && pos_ >= buffer_.size() && fileDone_; }
@@ -102,24 +113,37 @@ public:
     // is not UTF-8 or a NUL byte (the last line read then); 0 while none was found. Lines are counted
     // as ReadLine cuts them.
     qint64 firstNonTextLine() const { return firstNonTextLine_; }
+    // Lines longer than this many UTF-16 units are not read: at the first one, reading stops (EOF()
+    // follows) and firstOverlongLine() gives its number. Unbounded (-1) unless set.
+    void setLineLimit(qsizetype units) { lineLimit_ = units; }
+    qint64 firstOverlongLine() const { return firstOverlongLine_; }
+    // The file's size when it was opened: the most the stream reads.
+    qint64 sizeAtOpen() const { return sizeAtOpen_; }
     bool hadReadError() const { return !readError_.isEmpty(); }
+    // Why reading failed, without the file's name.
     QString errorString() const { return readError_; }
 
 private:
     TextInputStream() = default;
     void fill();
     void fillIfDrained();
+    void stopAtOverlongLine();
     // The offset in bytes of the first byte that makes the file not text, or -1.
     qsizetype checkText(QByteArrayView bytes);
     void checkTextAtEnd();
 
-    QFile file_;
-    QString path_;
+    int fd_ = -1;
+    qint64 sizeAtOpen_ = 0;
+    qint64 unread_ = 0; // bytes of the size at open not read yet
     Utf8Decoder decoder_;
     QString buffer_;
+    QString held_; // the buffer the last line view points into, kept until the next read
     QString readError_;
     qsizetype pos_ = 0;  // start of the unread text in buffer_
     qsizetype scan_ = 0; // buffer_ before this holds no line end after pos_
+    qsizetype lineLimit_ = -1;
+    qint64 linesRead_ = 0;
+    qint64 firstOverlongLine_ = 0;
     bool fileDone_ = false;
     bool started_ = false;
     bool atFileStart_ = true;

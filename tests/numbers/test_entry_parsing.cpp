@@ -27,6 +27,7 @@ TEST(EntryParsing, ClassifiesNumbersAndTexts)
         {"02147483647", EntryKind::Number, kMax},
         {"2147483648", EntryKind::Text, 0},
         {"99999999999", EntryKind::Text, 0},
+        {"4294967303", EntryKind::Text, 0}, // 2^32 + 7: would read as 7 in 32 bits
         {"99999999999999999999999999999", EntryKind::Text, 0},
         {" 12", EntryKind::Text, 0},
         {"12 ", EntryKind::Text, 0},

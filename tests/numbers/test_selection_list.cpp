@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <random>
+#include <set>
 
 namespace {
 
@@ -210,6 +212,69 @@ TEST(SelectionList, AddsAndRemovesEntryListsInBulk)
     list.clear();
     EXPECT_TRUE(list.isEmpty());
     EXPECT_EQ(list.rowCount(), 0);
+}
+
+// Random lists and random sorted additions against a plain reference: the merge, the count of what
+// is missing, and the rows' bytes in chunks of every size.
+TEST(SelectionList, MergesSortedEntriesAndWritesTheRowsBytes)
+{
+    std::mt19937 random(16);
+    const QString texts[] = {"a", "b", "x y", " 7", "-3", "2147483648", kEmoji, kReplacement, kPrivateUse, "\u00e9"};
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        SelectionList list;
+        std::set<qint32> numbers;
+        std::set<QString, CodePointLess> textSet;
+        const int listed = int(random() % 200);
+        for (int i = 0; i < listed; ++i) {
+            const qint32 n = round % 3 == 0 ? static_cast<qint32>(random()) : qint32(random() % 300); // any 32-bit value
+            list.addNumber(n);
+            numbers.insert(n);
+        }
+        for (const QString& text : texts) {
+            if (random() % 3 == 0) {
+                list.add(text);
+                textSet.insert(text);
+            }
+        }
+        // Sorted additions: few against many, many against few, all beyond the end, or none.
+        std::set<qint32> addedNumbers;
+        const int adding = round % 4 == 0 ? 3 : int(random() % 400);
+        const qint32 base = round % 5 == 0 ? 1000 : 0;
+        for (int i = 0; i < adding; ++i)
+            addedNumbers.insert(base + qint32(random() % 600));
+        std::set<QString, CodePointLess> addedTexts;
+        for (const QString& text : texts) {
+            if (random() % 2 == 0)
+                addedTexts.insert(text);
+        }
+        qint64 missing = 0;
+        for (qint32 n : addedNumbers)
+            missing += numbers.insert(n).second;
+        for (const QString& text : addedTexts)
+            missing += textSet.insert(text).second;
+
+        std::vector<qint32> newNumbers(addedNumbers.begin(), addedNumbers.end());
+        std::vector<QString> newTexts(addedTexts.begin(), addedTexts.end());
+        EXPECT_EQ(list.missingOf(newNumbers, newTexts), missing);
+        EXPECT_EQ(list.addSorted(std::move(newNumbers), std::move(newTexts)), missing);
+        EXPECT_EQ(list.numberList(), std::vector<qint32>(numbers.begin(), numbers.end()));
+        EXPECT_EQ(list.numStringList(), std::vector<QString>(textSet.begin(), textSet.end()));
+
+        QByteArray expected;
+        for (int row = 0; row < list.rowCount(); ++row)
+            expected += list.rowText(row).toUtf8() + "\r\n";
+        const qsizetype until = 1 + qsizetype(random() % 64);
+        QByteArray written;
+        for (int row = 0; row < list.rowCount();) {
+            QByteArray chunk;
+            const int next = list.appendRowsUtf8(row, chunk, "\r\n", until);
+            ASSERT_GT(next, row);
+            written += chunk;
+            row = next;
+        }
+        EXPECT_EQ(written, expected);
+    }
 }
 
 // Collects the warnings QAbstractItemModelTester reports.
