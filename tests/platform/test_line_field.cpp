@@ -295,7 +295,8 @@ TEST_F(LineField, KeysForTheWindowLeaveTheTextAlone)
     EXPECT_EQ(field->Text(), QStringLiteral("ab\ncd\u00e9"));
 }
 
-// Tab into a field selects its whole text; leaving drops the selection; Ctrl+Z undoes typing.
+// Tab into a field selects its whole text; leaving drops the selection; Ctrl+Z undoes typing, as far
+// back as the history's bounds keep it.
 TEST_F(LineField, TabSelectsAllAndCtrlZUndoes)
 {
     auto* second = addField(50);
@@ -325,6 +326,34 @@ TEST_F(LineField, TabSelectsAllAndCtrlZUndoes)
     QTRY_VERIFY(field->widget()->hasFocus());
     EXPECT_EQ(second->SelLength(), 0) << "leaving the field drops its selection";
     EXPECT_EQ(field->SelText(), QStringLiteral("first"));
+
+    // The history's bounds drop the oldest steps, never the newest: after more steps than it holds,
+    // undo goes back no further than the oldest kept; after a paste larger than all the text it may
+    // hold, that paste alone is kept and undone.
+    const auto pasteText = [&](const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        press(second->widget(), Qt::Key_V, Qt::ControlModifier);
+    };
+    second->setText(QString());
+    for (size_t i = 0; i <= fw::TextPane::MaxUndoSteps; ++i)
+        pasteText(QStringLiteral("x"));
+    for (size_t i = 0; i <= fw::TextPane::MaxUndoSteps; ++i)
+        press(second->widget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(second->Text(), QStringLiteral("x"));
+    second->setText(QStringLiteral("ab"));
+    QTest::keyClicks(second->widget(), QStringLiteral("c"));
+    const QString huge(fw::TextPane::MaxUndoUnits + 1, u'7');
+    pasteText(huge);
+    EXPECT_EQ(second->TextLength(), huge.size() + 3);
+    QGuiApplication::clipboard()->clear();
+    press(second->widget(), Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(second->TextLength(), 3) << "the newest step stays, however large";
+    EXPECT_EQ(second->Text(), QStringLiteral("abc"));
+    press(second->widget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(second->Text(), QStringLiteral("abc")) << "the steps before it went";
+    press(second->widget(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(second->TextLength(), huge.size() + 3);
+    second->setText(QString());
 }
 
 // An index shifted by replace converts every position as one built afresh over the edited text:
