@@ -289,8 +289,8 @@ void EditField::fitFont()
             pane_->setFont(f);
     };
     const QString& text = pane_->text();
-    const qreal room = pane_->lineRoom();
-    if (!showWhole_ || text.isEmpty() || text.size() > kLongestFittedText || room <= 0) {
+    const qreal room = showWhole_ ? pane_->lineRoom() : 0;
+    if (room <= 0 || text.isEmpty() || text.size() > kLongestFittedText) {
         use(own);
         return;
     }

@@ -327,7 +327,8 @@ private:
 
     // Edits. What an edit by the user is, for merging it into the undo step before it.
     enum class EditKind { Other, Typed, Backspace, Delete };
-    void replaceRange(int from, int to, const QString& with);
+    // The selection afterwards is [anchorAfter, caretAfter], or the caret after the inserted text.
+    void replaceRange(int from, int to, const QString& with, int anchorAfter = -1, int caretAfter = -1);
     // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits. False
     // when there was nothing to do or the filter refused.
     bool userEdit(int from, int to, const QString& with, EditKind kind = EditKind::Other);

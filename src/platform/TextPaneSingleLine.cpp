@@ -204,6 +204,7 @@ void TextPane::revealInLine(int unit)
     const int end = int(text_.size());
     if (origin_ < 0 || origin_ > end)
         origin_ = 0;
+    unit = std::clamp(unit, 0, end);
     const qreal room = availableWidth();
     if (unit < origin_)
         origin_ = unit;

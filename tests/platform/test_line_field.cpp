@@ -508,6 +508,52 @@ TEST_F(LineField, TabSelectsAllAndCtrlZUndoes)
     second->setText(QString());
 }
 
+// A TextChange handler that sets the text anew, as the hit-number fields clamp what the user enters,
+// runs with the caret already after the user's edit, and leaves the caret where its own text put it:
+// the user goes on editing that text.
+TEST_F(LineField, AHandlerThatSetsTheTextAnewKeepsTheCaretInIt)
+{
+    field->setMask(QStringLiteral("######"));
+    std::vector<std::pair<int, int>> seen; // caret and length, as the handler found them
+    field->TextChange = [&seen](fw::EditField& f) {
+        seen.emplace_back(f.SelStart(), f.TextLength());
+        if (f.Text().startsWith(u'0') || f.TextLength() > 4)
+            f.setText(QStringLiteral("1"));
+    };
+    const auto paste = [this](const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        press(field->widget(), Qt::Key_V, Qt::ControlModifier);
+    };
+    const struct {
+        const char* label;
+        QString before;
+        std::function<void()> edit;
+        QString after;
+    } cases[] = {
+        {"a paste set anew", "", [&] { paste(QStringLiteral("000000")); }, "1"},
+        {"typing set anew", "12", [&] {
+             press(field->widget(), Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClicks(field->widget(), QStringLiteral("0"));
+         }, "1"},
+        {"typing past four digits", "", [&] { QTest::keyClicks(field->widget(), QStringLiteral("98765")); }, "1"},
+        {"a paste kept", "", [&] { paste(QStringLiteral("42")); }, "42"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->setText(c.before);
+        seen.clear();
+        c.edit();
+        EXPECT_EQ(field->Text(), c.after);
+        for (const auto& [caret, length] : seen)
+            EXPECT_LE(caret, length) << "the handler found the caret outside the text";
+        EXPECT_EQ(field->SelStart(), field->TextLength());
+        QTest::keyClicks(field->widget(), QStringLiteral("3"));
+        EXPECT_EQ(field->Text(), c.after + QStringLiteral("3")) << "typing goes on at the end";
+        press(field->widget(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(field->Text(), c.after);
+    }
+}
+
 // An index shifted by replace converts every position as one built afresh over the edited text:
 // random edits of texts of letters, line ends, pairs and lone halves, cutting pairs and joining halves.
 TEST(CharIndexReplace, AgreesWithAFreshIndex)
