@@ -258,6 +258,18 @@ QFont Control::shrunkToFit(QFont font, const std::function<double(const QFont&)>
     return font;
 }
 
+QFont Control::narrowedToFit(QFont font, const std::function<double(const QFont&)>& roomPerNeed)
+{
+    int stretch = font.stretch() > 0 ? font.stretch() : int(QFont::Unstretched);
+    double ratio = roomPerNeed(font);
+    while (stretch > QFont::UltraCondensed && ratio < 1) {
+        stretch = std::max(int(QFont::UltraCondensed), std::min(stretch - 1, int(stretch * ratio)));
+        font.setStretch(stretch);
+        ratio = roomPerNeed(font);
+    }
+    return ratio < 1 ? shrunkToFit(font, roomPerNeed) : font;
+}
+
 QString Control::cutWithEllipsis(const QString& text, qsizetype keep)
 {
     if (keep > 0 && text.at(keep - 1).isHighSurrogate())

@@ -110,6 +110,11 @@ public:
     // gives the room over what the text needs in a font, below 1 while it does not fit; each step
     // guesses in proportion, then at least one pixel down, so a short text costs a few measurements.
     static QFont shrunkToFit(QFont font, const std::function<double(const QFont&)>& roomPerNeed);
+    // As shrunkToFit, but narrower first: the font's stretch goes down, in the same proportional steps,
+    // to at most half the width (a condensed face of the family where it has one, else the family
+    // drawn narrower); only a text still too wide at that stretch takes a smaller size. Narrow digits
+    // in the largest size read better than a smaller size.
+    static QFont narrowedToFit(QFont font, const std::function<double(const QFont&)>& roomPerNeed);
     // A text longer than keep UTF-16 units, cut to its first keep units (one fewer where the last would
     // be half a surrogate pair) and ended with "…".
     static QString cutWithEllipsis(const QString& text, qsizetype keep);

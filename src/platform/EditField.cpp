@@ -4,7 +4,6 @@
 #include "platform/Window.h"
 
 #include <QApplication>
-#include <QFontMetricsF>
 #include <QKeyEvent>
 
 #include <algorithm>
@@ -14,10 +13,13 @@ namespace fw {
 
 namespace {
 
-// Room the pane leaves around a single line's text: a margin on each side and the caret.
-constexpr int kLineTextMargins = 10;
 // Longest text a field that shows its text whole fits by its font; a longer one scrolls.
 constexpr qsizetype kLongestFittedText = 64;
+
+bool isDecimalDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 } // namespace
 
@@ -63,6 +65,12 @@ protected:
             break;
         case QEvent::Resize:
             if (watched == owner_->pane_->viewport())
+                owner_->fitFont();
+            break;
+        case QEvent::FocusIn:
+        case QEvent::FocusOut:
+            // The focus may change the frame the style draws, and with it the room for the text.
+            if (watched == owner_->pane_ && owner_->showWhole_)
                 owner_->fitFont();
             break;
         default:
@@ -187,10 +195,13 @@ void EditField::setMask(const QString& mask)
     mask_ = mask;
     maskDigits_ = int(mask.count(QLatin1Char('#')));
     const bool masked = !mask.isEmpty() && !multiLine_;
-    if (masked)
+    if (masked) {
         pane_->setEditFilter([this](int from, int to, const QString& with) { return maskAllows(from, to, with); });
-    else
+        pane_->setIncomingFilter([this](int from, int to, const QString& text) { return maskKept(from, to, text); });
+    } else {
         pane_->setEditFilter(nullptr);
+        pane_->setIncomingFilter(nullptr);
+    }
     // Input methods offer digits only, as many as the mask has places.
     pane_->setInputMethodHints(masked ? Qt::ImhDigitsOnly : Qt::ImhNone);
     pane_->setMaxLength(masked ? maskDigits_ : -1);
@@ -203,13 +214,25 @@ bool EditField::maskAllows(int from, int to, const QString& with) const
     const int length = pane_->charLength() - (to - from) + Len(with);
     if (length > maskDigits_)
         return false;
-    const auto digits = [](QStringView part) {
-        return std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    };
+    const auto digits = [](QStringView part) { return std::all_of(part.begin(), part.end(), isDecimalDigit); };
     const QString& text = pane_->text();
     const int unitFrom = charToUtf16Pos(text, from);
     const int unitTo = charToUtf16Pos(text, to);
     return digits(with) && digits(QStringView(text).first(unitFrom)) && digits(QStringView(text).sliced(unitTo));
+}
+
+// Text from outside keeps its decimal digits, as many as the places the edit leaves free, as a
+// masked line edit takes a paste: a number copied with a line end or blanks around it goes in, a
+// letter never does. The walk stops once the places are filled.
+QString EditField::maskKept(int from, int to, const QString& text) const
+{
+    const qsizetype room = maskDigits_ - (pane_->charLength() - (to - from));
+    QString kept;
+    for (qsizetype i = 0; i < text.size() && kept.size() < room; ++i) {
+        if (isDecimalDigit(text[i]))
+            kept += text[i];
+    }
+    return kept;
 }
 
 void EditField::setReadOnly(bool readOnly)
@@ -254,16 +277,27 @@ void EditField::setShowWhole(bool whole)
 }
 
 // The field's own font, or for a field that shows its text whole and a short text too wide for it,
-// the largest smaller size that fits.
+// the largest narrower font that fits: a narrower stretch of the same family first, then a smaller
+// size. Each try is measured by the pane as it lays the text out and scrolls it, so a text found to
+// fit is one the pane shows whole, from its first character, and one that fits in the field's own
+// font keeps it. A few tries for a text of at most kLongestFittedText units.
 void EditField::fitFont()
 {
-    QFont fitted = qtFont(font(), QApplication::font());
+    const QFont own = qtFont(font(), QApplication::font());
+    const auto use = [this](const QFont& f) {
+        if (pane_->font() != f)
+            pane_->setFont(f);
+    };
     const QString& text = pane_->text();
-    const int room = pane_->viewport()->width() - kLineTextMargins;
-    if (showWhole_ && !text.isEmpty() && text.size() <= kLongestFittedText && room > 0)
-        fitted = shrunkToFit(fitted, [&](const QFont& f) { return room / QFontMetricsF(f).horizontalAdvance(text); });
-    if (pane_->font() != fitted)
-        pane_->setFont(fitted);
+    const qreal room = showWhole_ ? pane_->lineRoom() : 0;
+    if (room <= 0 || text.isEmpty() || text.size() > kLongestFittedText) {
+        use(own);
+        return;
+    }
+    use(narrowedToFit(own, [&](const QFont& f) {
+        use(f);
+        return room / std::max<qreal>(pane_->lineTextWidth(room * kLongestFittedText), 1e-3);
+    }));
 }
 
 int EditField::ScrollPosition() const

@@ -49,7 +49,9 @@ public:
     void setSelLength(int length);
     QString SelText() const;
 
-    // Single-line fields: "#" places accept one decimal digit each; the mask limits typing only.
+    // Single-line fields: "#" places accept one decimal digit each. The mask limits the user's edits
+    // only: typing that leaves anything else is refused, and text from outside (a paste, a middle
+    // click, a drop, an assistive tool) keeps its digits, up to the places left.
     QString Mask() const { return mask_; }
     void setMask(const QString& mask);
     void setReadOnly(bool readOnly);
@@ -57,9 +59,11 @@ public:
     void setAlignment(int alignment);
     void setBorder(bool border);
     void setBackColor(QColor color);
-    // Single-line fields: a short text (up to 64 characters) too wide for the field is drawn whole in
-    // a smaller font, the largest that shows it, and in the field's own font again once it fits; the
-    // field keeps its place and size. Longer texts scroll as in any field.
+    // Single-line fields: a short text (up to 64 UTF-16 units) too wide for the field is drawn whole,
+    // from its first character, in a narrower font of the same family, the largest that shows it (a
+    // narrower stretch down to half the width, then a smaller size), and in the field's own font again
+    // once it fits; the field keeps its place and size. This holds after every change of the text,
+    // the font, the size and the focus. Longer texts scroll as in any field.
     void setShowWhole(bool whole);
 
     // Multi-line fields: first visible line, line of a character position, text size of the whole field.
@@ -96,6 +100,7 @@ private:
     void raiseTextChange();
     void fitFont();
     bool maskAllows(int from, int to, const QString& with) const;
+    QString maskKept(int from, int to, const QString& text) const;
 
     bool multiLine_;
     TextPane* pane_ = nullptr;

@@ -100,7 +100,8 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // Showing the caret, painting, a click and the blinking caret lay out only the blocks in view: a walk
 // from the first shown character forwards, or from the caret backwards, stops once the width of the
 // view is filled. An edit moves the text after it in memory and updates the indexes, and lays out
-// nothing outside the view. Text set or pasted is kept exactly as it came, and its line ends break
+// nothing outside the view. Text set or pasted is kept exactly as it came (a paste as the incoming
+// filter leaves it), and its line ends break
 // nothing: each "\n" and each "\r" (so "\r\n" twice) is drawn as a dim "↵" (U+21B5) in its place, one
 // ordinary character for the caret, the selection, clicks and Backspace, while text() and copying
 // give the characters themselves. Return, Enter, Up, Down, PageUp and PageDown are left to the
@@ -121,7 +122,8 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // menu (a read-only multi-line pane offers Copy and Select All only); a selection the user makes
 // becomes the primary selection where the system has one, handed over as a reference and turned
 // into text only when asked for; a middle click pastes the primary selection at the click, and text
-// dropped on an editable pane goes in at the drop point, both through the edit filter. Assistive
+// dropped on an editable pane goes in at the drop point, both as a paste does (through the incoming
+// filter, then the edit filter), as does text an assistive tool puts in. Assistive
 // tools see an editable text (read-only for a read-only pane) with its text, caret and selection,
 // and are told of every edit and caret move; no answer holds more than MaxAccessibleUnits.
 //
@@ -218,6 +220,17 @@ public:
     // [fromChar, toChar) and what is to replace them; false refuses the edit. Code is never asked.
     using EditFilter = std::function<bool(int fromChar, int toChar, const QString& with)>;
     void setEditFilter(EditFilter filter) { editFilter_ = std::move(filter); }
+    // Asked first when text from outside (a paste, a middle click, a drop, an assistive tool) is to
+    // replace the characters [fromChar, toChar): gives the text that goes in instead, which the edit
+    // filter is then asked about. Nothing left of a text that was not empty refuses the edit.
+    using IncomingFilter = std::function<QString(int fromChar, int toChar, const QString& text)>;
+    void setIncomingFilter(IncomingFilter filter) { incomingFilter_ = std::move(filter); }
+    // Single-line mode: the width the line may take without scrolling (the line area less the margins
+    // and the caret; 0 or less in a field too small for any), and the width of the whole text in the
+    // present font as the field lays it out and scrolls it, walked no further than limit (a value
+    // above limit for a wider text). A text no wider than the room shows whole, from its first character.
+    qreal lineRoom() const;
+    qreal lineTextWidth(qreal limit) const;
 
     // Character position nearest to a point of the viewport.
     int charPosAt(const QPoint& viewportPoint) const;
@@ -316,7 +329,8 @@ private:
 
     // Edits. What an edit by the user is, for merging it into the undo step before it.
     enum class EditKind { Other, Typed, Backspace, Delete };
-    void replaceRange(int from, int to, const QString& with);
+    // The selection afterwards is [anchorAfter, caretAfter], or the caret after the inserted text.
+    void replaceRange(int from, int to, const QString& with, int anchorAfter = -1, int caretAfter = -1);
     // An edit by the user: asks the edit filter, keeps the undo step (single-line mode), edits. False
     // when there was nothing to do or the filter refused.
     bool userEdit(int from, int to, const QString& with, EditKind kind = EditKind::Other);
@@ -415,6 +429,9 @@ private:
     QString incomingText(const QString& text) const;
     // Text from the clipboard or the primary selection, as incomingText gives it.
     QString clipboardText(QClipboard::Mode mode) const;
+    // An edit by the user with text (as incomingText gives it) from outside, as the incoming filter
+    // leaves it; whole tells whether all of the text went in.
+    bool insertIncoming(int from, int to, const QString& text, bool* whole = nullptr);
     void paste(QClipboard::Mode mode);
     // Hands the user's selection to the primary selection, where the system has one.
     void publishPrimarySelection();
@@ -514,6 +531,7 @@ private:
     int preeditCaret_ = 0;
     bool preeditCaretShown_ = true;
     EditFilter editFilter_;
+    IncomingFilter incomingFilter_;
     // [from, from + removed) was replaced by inserted (UTF-16); anchor and caret before the edit.
     struct UndoStep {
         int from;

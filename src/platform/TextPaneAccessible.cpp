@@ -404,7 +404,7 @@ void TextPaneAccessible::replaceText(int startOffset, int endOffset, const QStri
         return;
     const int from = clampOffset(std::min(startOffset, endOffset));
     const int to = clampOffset(std::max(startOffset, endOffset));
-    p->userEdit(from, to, p->incomingText(text));
+    p->insertIncoming(from, to, p->incomingText(text));
 }
 
 } // namespace fw

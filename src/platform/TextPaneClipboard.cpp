@@ -129,11 +129,25 @@ QString TextPane::clipboardText(QClipboard::Mode mode) const
     return incomingText(mode == QClipboard::Selection ? primarySelectionText() : QGuiApplication::clipboard()->text(mode));
 }
 
+bool TextPane::insertIncoming(int from, int to, const QString& text, bool* whole)
+{
+    if (whole)
+        *whole = true;
+    if (!incomingFilter_)
+        return userEdit(from, to, text);
+    const QString kept = incomingFilter_(toCharPos(from), toCharPos(to), text);
+    if (kept.isEmpty() && !text.isEmpty())
+        return false;
+    if (whole)
+        *whole = kept == text;
+    return userEdit(from, to, kept);
+}
+
 void TextPane::paste(QClipboard::Mode mode)
 {
     if (readOnly_)
         return;
-    userEdit(std::min(anchor_, caret_), std::max(anchor_, caret_), clipboardText(mode));
+    insertIncoming(std::min(anchor_, caret_), std::max(anchor_, caret_), clipboardText(mode));
 }
 
 void TextPane::publishPrimarySelection()
@@ -169,7 +183,7 @@ bool TextPane::pasteOnMiddleClick(QMouseEvent* event)
         return false;
     if (!readOnly_) {
         const int unit = unitAt(event->position().toPoint());
-        userEdit(unit, unit, clipboardText(QClipboard::Selection));
+        insertIncoming(unit, unit, clipboardText(QClipboard::Selection));
     }
     return true;
 }
@@ -190,8 +204,9 @@ void TextPane::dragMoveEvent(QDragMoveEvent* event)
         event->ignore();
 }
 
-// The dropped text goes in at the drop point through the edit filter; a drop the filter refuses is
-// refused, so that a moving source keeps its text.
+// The dropped text goes in at the drop point as a paste does; a drop that puts nothing in is
+// refused, and one that puts in only part of the text is taken as a copy, so that a moving source
+// keeps what did not go in.
 void TextPane::dropEvent(QDropEvent* event)
 {
     if (readOnly_ || !event->mimeData()->hasText()) {
@@ -200,10 +215,17 @@ void TextPane::dropEvent(QDropEvent* event)
     }
     const QString text = incomingText(event->mimeData()->text());
     const int unit = unitAt(event->position().toPoint());
-    if (userEdit(unit, unit, text))
-        event->acceptProposedAction();
-    else
+    bool whole = true;
+    if (!insertIncoming(unit, unit, text, &whole)) {
         event->ignore();
+        return;
+    }
+    if (whole) {
+        event->acceptProposedAction();
+    } else {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
 }
 
 // ---- the edit menu

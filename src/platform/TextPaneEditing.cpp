@@ -22,7 +22,7 @@ bool opensRightToLeft(char32_t c)
 
 } // namespace
 
-void TextPane::replaceRange(int from, int to, const QString& with)
+void TextPane::replaceRange(int from, int to, const QString& with, int anchorAfter, int caretAfter)
 {
     flattenLayers(); // while the offsets still count the characters they were given for
     const QString removed = announcedText(from, to);
@@ -45,10 +45,13 @@ void TextPane::replaceRange(int from, int to, const QString& with)
     widestSeen_ = 0;
     updateScrollBars();
     viewport()->update();
-    emit textChanged();
     announceEdit(from, removed, int(with.size()));
-    const int caret = from + int(with.size());
-    select(caret, caret, true);
+    if (caretAfter < 0)
+        anchorAfter = caretAfter = from + int(with.size());
+    // The selection is in place before anyone hears of the edit: a handler of textChanged finds it
+    // within the text, and one that sets a text of its own keeps the selection that leaves.
+    select(anchorAfter, caretAfter, true);
+    emit textChanged();
 }
 
 // Single-line mode's index update after text_ had [from, to) replaced by with: surrogate pairs inside
@@ -143,7 +146,8 @@ void TextPane::trimUndo()
 
 // Undo puts back what the step removed and the selection before it; redo makes the edit again and
 // shows the selection as it was when the user went on to the next step (the caret after the edit
-// when none follows), as line edits do.
+// when none follows), as line edits do. The step changes sides before the edit is made: a handler of
+// the edit that sets a text of its own starts a history of its own, which the step stays out of.
 void TextPane::undoOrRedo(bool redo)
 {
     std::vector<UndoStep>& from = redo ? redo_ : undo_;
@@ -153,15 +157,20 @@ void TextPane::undoOrRedo(bool redo)
     UndoStep step = std::move(from.back());
     from.pop_back();
     typedEnd_ = -1;
-    if (redo) {
-        replaceRange(step.from, step.from + int(step.removed.size()), step.inserted);
-        if (!redo_.empty())
-            select(redo_.back().anchor, redo_.back().caret, true);
-    } else {
-        replaceRange(step.from, step.from + int(step.inserted.size()), step.removed);
-        select(step.anchor, step.caret, true);
+    const int at = step.from;
+    const int replaced = int((redo ? step.removed : step.inserted).size());
+    const QString with = redo ? step.inserted : step.removed;
+    int anchor = -1;
+    int caret = -1;
+    if (!redo) {
+        anchor = step.anchor;
+        caret = step.caret;
+    } else if (!redo_.empty()) {
+        anchor = redo_.back().anchor;
+        caret = redo_.back().caret;
     }
     to.push_back(std::move(step));
+    replaceRange(at, at + replaced, with, anchor, caret);
 }
 
 } // namespace fw

@@ -122,9 +122,21 @@ int TextPane::originShowing(int unit, qreal width) const
     return from;
 }
 
+qreal TextPane::lineRoom() const
+{
+    return lineArea().width() - 2 * LeftMargin - CaretWidth;
+}
+
+// The same walk from the first unit that placing the line and revealing the caret make, so that a
+// text this finds no wider than the room is one they show from its first character.
+qreal TextPane::lineTextWidth(qreal limit) const
+{
+    return widthBetween(0, int(text_.size()), limit);
+}
+
 qreal TextPane::availableWidth() const
 {
-    return std::max(1, lineArea().width() - 2 * LeftMargin - CaretWidth);
+    return std::max<qreal>(1, lineRoom());
 }
 
 // Viewport x of the start edge, where the first shown unit begins: its left edge, or in right-to-left
@@ -192,6 +204,7 @@ void TextPane::revealInLine(int unit)
     const int end = int(text_.size());
     if (origin_ < 0 || origin_ > end)
         origin_ = 0;
+    unit = std::clamp(unit, 0, end);
     const qreal room = availableWidth();
     if (unit < origin_)
         origin_ = unit;

@@ -9,11 +9,13 @@
 #include "platform/Window.h"
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QElapsedTimer>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -26,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <random>
 #include <variant>
 #include <vector>
@@ -125,6 +128,31 @@ std::pair<int, int> inkColumns(const QImage& image)
     return {left, right};
 }
 
+// The field as drawn shows its whole text: its first and its last character are in view, and the ink
+// inside the frame is as wide as the text in the field's font, so nothing is scrolled out or cut.
+testing::AssertionResult showsWhole(fw::EditField* f)
+{
+    const fw::TextPane* pane = f->textPane();
+    const auto [left, right] = inkColumns(shot(f));
+    const qreal needed = QFontMetricsF(pane->font()).tightBoundingRect(f->Text()).width();
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(f->textPane());
+    QAccessibleTextInterface* text = view ? view->textInterface() : nullptr;
+    if (!text)
+        return testing::AssertionFailure() << "no text interface";
+    const bool endsInView = !text->characterRect(0).isEmpty() && !text->characterRect(f->TextLength() - 1).isEmpty();
+    if (endsInView && right - left + 1 >= needed - 1.5)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << '"' << f->Text().toStdString() << "\" inks " << (right - left + 1)
+                                       << " px of " << needed << ", ends in view " << endsInView << ", font "
+                                       << pane->font().pixelSize() << " px at stretch " << pane->font().stretch();
+}
+
+// A font's width as a percentage of its family's normal width.
+int stretchOf(const QFont& font)
+{
+    return font.stretch() > 0 ? font.stretch() : 100;
+}
+
 // Eight megabytes in one line: typing, moving the caret, selecting all and copying, a click and a
 // repaint each take a few milliseconds, not the time to lay out the whole line.
 TEST_F(LineField, EightMegabytesInOneLineStayQuick)
@@ -192,30 +220,56 @@ TEST_F(LineField, TheEndOfALongLineShowsAsTyped)
     EXPECT_TRUE(shot(field) == tailAlone);
 }
 
-// The mask limits what the user types and pastes, never what code sets.
+// The mask limits what the user types and pastes, never what code sets: typing that leaves anything
+// but digits is refused, while text from outside (a paste, an assistive tool) keeps its digits, as
+// many as there are places left, so a number copied with a line end or blanks goes in.
 TEST_F(LineField, MaskFiltersTypingOnly)
 {
-    field->setMask(QStringLiteral("##"));
+    field->setMask(QStringLiteral("###"));
+    const auto paste = [](const QString& text) {
+        return [text](QWidget* w) {
+            QGuiApplication::clipboard()->setText(text);
+            press(w, Qt::Key_V, Qt::ControlModifier);
+        };
+    };
+    const auto assistiveInsert = [](const QString& text) {
+        return [text](QWidget* w) {
+            QAccessibleInterface* view = QAccessible::queryAccessibleInterface(w);
+            view->editableTextInterface()->insertText(view->textInterface()->cursorPosition(), text);
+        };
+    };
     const struct {
         const char* label;
         QString before;
         std::function<void(QWidget*)> edit;
         QString after;
     } cases[] = {
-        {"digits up to the places", "", [](QWidget* w) { QTest::keyClicks(w, QStringLiteral("123")); }, "12"},
+        {"digits up to the places", "", [](QWidget* w) { QTest::keyClicks(w, QStringLiteral("1234")); }, "123"},
         {"a letter", "4", [](QWidget* w) { QTest::keyClicks(w, QStringLiteral("a")); }, "4"},
-        {"a paste with a letter", "",
-         [](QWidget* w) {
-             QGuiApplication::clipboard()->setText(QStringLiteral("5x"));
-             press(w, Qt::Key_V, Qt::ControlModifier);
+        {"a letter after digits", "", [](QWidget* w) { QTest::keyClicks(w, QStringLiteral("4x5")); }, "45"},
+        {"a paste with a letter", "", paste(QStringLiteral("5x")), "5"},
+        {"a paste of digits", "", paste(QStringLiteral("56")), "56"},
+        {"a paste ending in a line end", "", paste(QStringLiteral("45\n")), "45"},
+        {"a paste ending in a Windows line end", "", paste(QStringLiteral("45\r\n")), "45"},
+        {"a paste after blanks", "", paste(QStringLiteral(" 12")), "12"},
+        {"a paste with a letter inside", "", paste(QStringLiteral("4x5")), "45"},
+        {"a paste beyond the places", "1", paste(QStringLiteral("2345")), "123"},
+        {"a paste into a full field", "123", paste(QStringLiteral("4")), "123"},
+        {"a paste of letters only", "", paste(QStringLiteral("abc")), ""},
+        {"a paste of letters over a selection", "78",
+         [&](QWidget* w) {
+             press(w, Qt::Key_A, Qt::ControlModifier);
+             paste(QStringLiteral("ab"))(w);
          },
-         ""},
-        {"a paste of digits", "",
-         [](QWidget* w) {
-             QGuiApplication::clipboard()->setText(QStringLiteral("56"));
-             press(w, Qt::Key_V, Qt::ControlModifier);
+         "78"},
+        {"a paste over a selection", "789",
+         [&](QWidget* w) {
+             press(w, Qt::Key_A, Qt::ControlModifier);
+             paste(QStringLiteral("\t1,2\n"))(w);
          },
-         "56"},
+         "12"},
+        {"an assistive tool's text", "9", assistiveInsert(QStringLiteral("4x5\n")), "945"},
+        {"an assistive tool's letters", "9", assistiveInsert(QStringLiteral("x")), "9"},
         {"replacing the selection", "78",
          [](QWidget* w) {
              press(w, Qt::Key_A, Qt::ControlModifier);
@@ -232,6 +286,15 @@ TEST_F(LineField, MaskFiltersTypingOnly)
     }
     field->setText(QStringLiteral("abc123"));
     EXPECT_EQ(field->Text(), QStringLiteral("abc123"));
+    press(field->widget(), Qt::Key_Home);
+    paste(QStringLiteral("7"))(field->widget());
+    EXPECT_EQ(field->Text(), QStringLiteral("abc123")) << "a field holding more than digits takes no paste";
+
+    // Without a mask a paste goes in as it came.
+    field->setMask(QString());
+    field->setText(QString());
+    paste(QStringLiteral(" 4x5\n"))(field->widget());
+    EXPECT_EQ(field->Text(), QStringLiteral(" 4x5\n"));
 }
 
 // A short line stands left, centred or right, mirrored in right-to-left text; a line wider than the
@@ -267,6 +330,95 @@ TEST_F(LineField, AlignmentPlacesALineThatFits)
     EXPECT_GT(right, width - 10);
 }
 
+// A field that shows its text whole (the hit numbers, 37 pixels wide): a number too wide for it in
+// its own font shows from its first digit to its last, centred, in the largest narrower font that
+// fits, condensed before it is made smaller, so up to nine digits stay readable. That holds after
+// every change of the text (set by code or typed), of the font, of the size and of the focus. A text
+// that fits keeps the field's own font, also one that fits with less than a pixel to spare, and a
+// field that does not show its text whole is never narrowed.
+TEST_F(LineField, ANumberTooWideForItsFieldShowsWhole)
+{
+    fw::EditField* hit = addField(40, 37);
+    hit->setAlignment(2);
+    hit->setShowWhole(true);
+    fw::TextPane* pane = hit->textPane();
+    const auto ownPixels = [hit] { return hit->font().size; };
+    const auto check = [&](const char* step) {
+        SCOPED_TRACE(testing::Message() << step << ": \"" << hit->Text().toStdString() << '"');
+        EXPECT_TRUE(showsWhole(hit));
+        const QFont font = pane->font();
+        QFont own = font;
+        own.setPixelSize(ownPixels());
+        own.setStretch(QFont::Unstretched);
+        if (QFontMetricsF(own).horizontalAdvance(hit->Text()) < pane->lineRoom() - 1) {
+            EXPECT_EQ(font.pixelSize(), ownPixels());
+            EXPECT_EQ(stretchOf(font), 100);
+        } else if (ownPixels() == 12) {
+            // Narrowed to half the width before the size goes down: 6 digits keep the size.
+            EXPECT_GE(font.pixelSize(), hit->TextLength() <= 6 ? 12 : hit->TextLength() <= 9 ? 8 : 1);
+            EXPECT_TRUE(font.pixelSize() == ownPixels() || stretchOf(font) == QFont::UltraCondensed);
+        }
+    };
+
+    for (const char* number : {"7", "42", "390000", "1234567", "99999999", "123456789", "2147483647", "3", "0000"}) {
+        hit->setText(QLatin1String(number));
+        check("set by code");
+    }
+    hit->SetFocus();
+    QTRY_VERIFY(pane->hasFocus());
+    press(pane, Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+    for (const QChar digit : QStringLiteral("123456")) {
+        QTest::keyClick(pane, digit.toLatin1());
+        check("typed");
+    }
+    EXPECT_EQ(hit->Text(), QStringLiteral("123456"));
+    fw::EditField* other = addField(80);
+    other->SetFocus();
+    QTRY_VERIFY(other->widget()->hasFocus());
+    check("focus left");
+    QTest::keyClick(other->widget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY(pane->hasFocus());
+    EXPECT_EQ(hit->SelText(), QStringLiteral("123456"));
+    check("focus back by Tab");
+    other->SetFocus();
+    QTRY_VERIFY(other->widget()->hasFocus());
+
+    hit->setTextSize(16);
+    check("a larger font");
+    hit->setText(QStringLiteral("7"));
+    check("a larger font, one digit");
+    hit->setTextSize(12);
+    hit->setText(QStringLiteral("1234567"));
+    hit->setWidth(100);
+    check("widened");
+    hit->setWidth(37);
+    check("narrowed again");
+
+    // The longest text that fits the room, the field made exactly as wide as it needs: own font.
+    hit->setText(QStringLiteral("7"));
+    const qreal needed = QFontMetricsF(pane->font()).horizontalAdvance(QStringLiteral("1234"));
+    const int width = 37 + int(std::ceil(needed - pane->lineRoom()));
+    hit->setWidth(width);
+    hit->setText(QStringLiteral("1234"));
+    EXPECT_LT(pane->lineRoom() - needed, 1);
+    check("just fits");
+    EXPECT_EQ(pane->font().pixelSize(), 12);
+    EXPECT_EQ(stretchOf(pane->font()), 100) << "a text that fits is never narrowed";
+    hit->setWidth(width - 1);
+    EXPECT_LT(stretchOf(pane->font()), 100) << "one pixel less";
+    check("one pixel too narrow");
+
+    // A field that scrolls (the range bounds) keeps its own font whatever it holds.
+    fw::EditField* range = addField(120, 33);
+    range->setMask(QString(22, u'#'));
+    range->setText(QStringLiteral("9999999999"));
+    range->setWidth(35);
+    range->SetFocus();
+    QTRY_VERIFY(range->widget()->hasFocus());
+    EXPECT_EQ(range->textPane()->font().pixelSize(), 12);
+    EXPECT_EQ(stretchOf(range->textPane()->font()), 100);
+}
+
 // Return and Enter reach KeyDown and then the window, never a line break; Up and Down move nothing;
 // what an input method commits is typed.
 TEST_F(LineField, KeysForTheWindowLeaveTheTextAlone)
@@ -295,7 +447,8 @@ TEST_F(LineField, KeysForTheWindowLeaveTheTextAlone)
     EXPECT_EQ(field->Text(), QStringLiteral("ab\ncd\u00e9"));
 }
 
-// Tab into a field selects its whole text; leaving drops the selection; Ctrl+Z undoes typing.
+// Tab into a field selects its whole text; leaving drops the selection; Ctrl+Z undoes typing, as far
+// back as the history's bounds keep it.
 TEST_F(LineField, TabSelectsAllAndCtrlZUndoes)
 {
     auto* second = addField(50);
@@ -325,6 +478,80 @@ TEST_F(LineField, TabSelectsAllAndCtrlZUndoes)
     QTRY_VERIFY(field->widget()->hasFocus());
     EXPECT_EQ(second->SelLength(), 0) << "leaving the field drops its selection";
     EXPECT_EQ(field->SelText(), QStringLiteral("first"));
+
+    // The history's bounds drop the oldest steps, never the newest: after more steps than it holds,
+    // undo goes back no further than the oldest kept; after a paste larger than all the text it may
+    // hold, that paste alone is kept and undone.
+    const auto pasteText = [&](const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        press(second->widget(), Qt::Key_V, Qt::ControlModifier);
+    };
+    second->setText(QString());
+    for (size_t i = 0; i <= fw::TextPane::MaxUndoSteps; ++i)
+        pasteText(QStringLiteral("x"));
+    for (size_t i = 0; i <= fw::TextPane::MaxUndoSteps; ++i)
+        press(second->widget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(second->Text(), QStringLiteral("x"));
+    second->setText(QStringLiteral("ab"));
+    QTest::keyClicks(second->widget(), QStringLiteral("c"));
+    const QString huge(fw::TextPane::MaxUndoUnits + 1, u'7');
+    pasteText(huge);
+    EXPECT_EQ(second->TextLength(), huge.size() + 3);
+    QGuiApplication::clipboard()->clear();
+    press(second->widget(), Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(second->TextLength(), 3) << "the newest step stays, however large";
+    EXPECT_EQ(second->Text(), QStringLiteral("abc"));
+    press(second->widget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(second->Text(), QStringLiteral("abc")) << "the steps before it went";
+    press(second->widget(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(second->TextLength(), huge.size() + 3);
+    second->setText(QString());
+}
+
+// A TextChange handler that sets the text anew, as the hit-number fields clamp what the user enters,
+// runs with the caret already after the user's edit, and leaves the caret where its own text put it:
+// the user goes on editing that text.
+TEST_F(LineField, AHandlerThatSetsTheTextAnewKeepsTheCaretInIt)
+{
+    field->setMask(QStringLiteral("######"));
+    std::vector<std::pair<int, int>> seen; // caret and length, as the handler found them
+    field->TextChange = [&seen](fw::EditField& f) {
+        seen.emplace_back(f.SelStart(), f.TextLength());
+        if (f.Text().startsWith(u'0') || f.TextLength() > 4)
+            f.setText(QStringLiteral("1"));
+    };
+    const auto paste = [this](const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        press(field->widget(), Qt::Key_V, Qt::ControlModifier);
+    };
+    const struct {
+        const char* label;
+        QString before;
+        std::function<void()> edit;
+        QString after;
+    } cases[] = {
+        {"a paste set anew", "", [&] { paste(QStringLiteral("000000")); }, "1"},
+        {"typing set anew", "12", [&] {
+             press(field->widget(), Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClicks(field->widget(), QStringLiteral("0"));
+         }, "1"},
+        {"typing past four digits", "", [&] { QTest::keyClicks(field->widget(), QStringLiteral("98765")); }, "1"},
+        {"a paste kept", "", [&] { paste(QStringLiteral("42")); }, "42"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->setText(c.before);
+        seen.clear();
+        c.edit();
+        EXPECT_EQ(field->Text(), c.after);
+        for (const auto& [caret, length] : seen)
+            EXPECT_LE(caret, length) << "the handler found the caret outside the text";
+        EXPECT_EQ(field->SelStart(), field->TextLength());
+        QTest::keyClicks(field->widget(), QStringLiteral("3"));
+        EXPECT_EQ(field->Text(), c.after + QStringLiteral("3")) << "typing goes on at the end";
+        press(field->widget(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(field->Text(), c.after);
+    }
 }
 
 // An index shifted by replace converts every position as one built afresh over the edited text:
@@ -460,7 +687,8 @@ TEST_F(LineField, CaretCrossesLineEndsOneCharacterAtATime)
 
 // A selection the user makes with the keyboard or the mouse becomes the primary selection (one from
 // code does not); a middle click pastes it at the click and a drop goes in at the drop point, both
-// through the mask; selecting all of a report of a million lines hands it over without its text.
+// through the mask, which keeps their digits; selecting all of a report of a million lines hands it
+// over without its text.
 TEST_F(LineField, PrimarySelectionMiddleClickAndDropsGoThroughTheMask)
 {
     fw::TextPane::setPrimarySelectionEmulated(true);
@@ -485,23 +713,50 @@ TEST_F(LineField, PrimarySelectionMiddleClickAndDropsGoThroughTheMask)
     QWidget* viewport = digits->textPane()->viewport();
     QTest::mouseClick(viewport, Qt::MiddleButton, {}, QPoint(1, 11));
     EXPECT_EQ(digits->Text(), QStringLiteral("3459"));
-    const auto drop = [viewport](const QString& text) {
+    // A drop offered as a copy or a move and proposed as a move (Shift held): the action the field
+    // took it as, or none when it refused it.
+    const auto drop = [viewport](const QString& text) -> std::optional<Qt::DropAction> {
         QMimeData data;
         data.setText(text);
-        QDragEnterEvent enter(QPoint(1, 11), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(QPoint(1, 11), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
         QApplication::sendEvent(viewport, &enter);
-        QDropEvent dropped(QPointF(1, 11), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent dropped(QPointF(1, 11), offered, &data, Qt::LeftButton, Qt::ShiftModifier);
         QApplication::sendEvent(viewport, &dropped);
-        return enter.isAccepted() && dropped.isAccepted();
+        if (!enter.isAccepted() || !dropped.isAccepted())
+            return std::nullopt;
+        EXPECT_EQ(dropped.proposedAction(), Qt::MoveAction);
+        return dropped.dropAction();
     };
-    EXPECT_TRUE(drop(QStringLiteral("12")));
+    EXPECT_EQ(drop(QStringLiteral("12")), Qt::MoveAction);
     EXPECT_EQ(digits->Text(), QStringLiteral("123459"));
-    EXPECT_FALSE(drop(QStringLiteral("7"))) << "seven digits";
-    EXPECT_FALSE(drop(QStringLiteral("x")));
+    EXPECT_EQ(drop(QStringLiteral("7")), std::nullopt) << "no place left";
+    digits->setText(QStringLiteral("99"));
+    EXPECT_EQ(drop(QStringLiteral(" 4x\n")), Qt::CopyAction) << "the source keeps what did not go in";
+    EXPECT_EQ(digits->Text(), QStringLiteral("499"));
+    EXPECT_EQ(drop(QStringLiteral("x")), std::nullopt);
+    digits->setText(QStringLiteral("99"));
     pane->setFocus();
     press(pane, Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
     QTest::mouseClick(viewport, Qt::MiddleButton, {}, QPoint(1, 11));
-    EXPECT_EQ(digits->Text(), QStringLiteral("123459")) << "the mask refuses the comma list";
+    EXPECT_EQ(digits->Text(), QStringLiteral("123499")) << "the comma list's digits, as many as there are places";
+
+    // A number copied from a report by a triple-click on its line ends in a line end; pasted, its
+    // digits go in.
+    auto* numbers = window->add(new fw::EditField(true), QStringLiteral("EF_numbers"), 240, 10, 150, 60);
+    numbers->setReadOnly(true);
+    numbers->setText(QStringLiteral("390000\nninety\n"));
+    QWidget* numbersView = numbers->textPane()->viewport();
+    QTest::mouseDClick(numbersView, Qt::LeftButton, {}, QPoint(12, 8));
+    QTest::mouseClick(numbersView, Qt::LeftButton, {}, QPoint(12, 8));
+    ASSERT_EQ(numbers->SelText(), QStringLiteral("390000\n"));
+    numbers->textPane()->setFocus();
+    press(numbers->textPane(), Qt::Key_C, Qt::ControlModifier, QString(QChar(3)));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("390000\n"));
+    digits->setText(QString());
+    digits->textPane()->setFocus();
+    press(digits->textPane(), Qt::Key_V, Qt::ControlModifier, QString(QChar(22)));
+    EXPECT_EQ(digits->Text(), QStringLiteral("390000"));
 
     auto* report = window->add(new fw::EditField(true), QStringLiteral("EF_report"), 10, 80, 400, 100);
     report->setReadOnly(true);

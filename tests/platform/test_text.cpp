@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -70,13 +71,20 @@ TEST(TextHelpers, CharacterCountsAndPositions)
 TEST(TextHelpers, CharIndexAgreesWithTheLinearConversions)
 {
     // Appended in pieces that cut pairs apart, with lone surrogates in between; long stretches
-    // without any, with pairs and lone halves on either side of every 64-unit boundary.
-    const QString parts[] = {"ab", Clef, QString(QChar(0xD83D)), QString(QChar(0xDE00)), "c",
-                             QString(QChar(0xD800)), "d", Clef + Clef, QString(QChar(0xDC00)),
-                             QString(100, u'x') + Clef + QString(61, u'y') + Clef + QString(64, u'z'),
-                             QString(QChar(0xDC00)) + QString(190, u'w') + QString(QChar(0xD800)),
-                             QString(QChar(0xDC00)) + QString(64, u'v') + QString(QChar(0xDBFF)),
-                             Clef + QString(61, u's') + Clef + QString(70, u't')};
+    // without any, with pairs and lone halves on either side of every 64-unit boundary. Blocks are
+    // counted from the start of each piece, and a block whose only pair lies at any one of its eight
+    // last units (56 to 63, the last eight the vector test looks at), or starts at its last unit
+    // and ends in the next block, is there too.
+    std::vector<QString> parts = {"ab", Clef, QString(QChar(0xD83D)), QString(QChar(0xDE00)), "c",
+                                  QString(QChar(0xD800)), "d", Clef + Clef, QString(QChar(0xDC00)),
+                                  QString(100, u'x') + Clef + QString(61, u'y') + Clef + QString(64, u'z'),
+                                  QString(QChar(0xDC00)) + QString(190, u'w') + QString(QChar(0xD800)),
+                                  QString(QChar(0xDC00)) + QString(64, u'v') + QString(QChar(0xDBFF)),
+                                  Clef + QString(61, u's') + Clef + QString(70, u't')};
+    for (int at = 56; at < 64; ++at) {
+        parts.push_back(QString(at, u'p') + Clef + QString(128 - at, u'q'));
+        parts.push_back(QString(64 + at, u'r') + Clef + QString(64, u'o'));
+    }
     QString text;
     fw::CharIndex index;
     for (const QString& part : parts) {

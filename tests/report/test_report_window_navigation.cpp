@@ -9,7 +9,11 @@
 #include "support/TestSupport.h"
 
 #include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QApplication>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QTest>
 #include <QWheelEvent>
 #include <QtTest/qtestspontaneevent.h>
 
@@ -28,6 +32,33 @@ void wheelOver(fw::EditField& field, int deltaX, int deltaY)
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QSpontaneKeyEvent::setSpontaneous(&event);
     QApplication::instance()->notify(viewport, &event);
+}
+
+// The field as drawn shows its whole number: its first and last digit are in view, and the ink inside
+// its frame is as wide as the number in the field's font, so no digit is scrolled out or cut.
+testing::AssertionResult showsWhole(fw::EditField& field)
+{
+    const QImage image = field.widget()->grab().toImage();
+    const QRgb background = image.pixel(image.width() / 2, 3);
+    int left = image.width();
+    int right = -1;
+    for (int y = 3; y < image.height() - 3; ++y) {
+        for (int x = 3; x < image.width() - 3; ++x) {
+            if (image.pixel(x, y) != background) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    const QFont font = field.textPane()->font();
+    const qreal needed = QFontMetricsF(font).tightBoundingRect(field.Text()).width();
+    QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(field.textPane())->textInterface();
+    const bool endsInView = !text->characterRect(0).isEmpty() && !text->characterRect(field.TextLength() - 1).isEmpty();
+    if (endsInView && right - left + 1 >= needed - 1.5)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << '"' << field.Text().toStdString() << "\" inks " << (right - left + 1)
+                                       << " px of " << needed << ", ends in view " << endsInView << ", font "
+                                       << font.pixelSize() << " px";
 }
 
 using Report = RW_reportOutputWindow;
@@ -221,6 +252,44 @@ TEST_F(HitNavigationTest, ArrowsAndWheelStepWithoutWrapping)
             expectHitSelected(s, 3, sc.to, sample.offsets);
         }
         EXPECT_FALSE(hitField(s, 3)->MouseWheel(*hitField(s, 3), 5, 5, 0, 1)) << "the wheel is never consumed";
+    }
+    EXPECT_TRUE(log.shown.empty());
+}
+
+// A report of 390,000 hits: the hit number that the last-hit arrow writes into the narrow field, and one
+// the user types there, show whole, from the first digit, and select their hit.
+TEST_F(HitNavigationTest, SixDigitHitNumbersShowWhole)
+{
+    constexpr int Hits = 390000;
+    QString text;
+    text.reserve(Hits * 4);
+    IntList offsets;
+    offsets.reserve(Hits);
+    for (int n = 0; n < Hits; ++n) {
+        offsets.push_back(qint32(text.size()));
+        text += n % 100 == 99 ? QStringLiteral("hit\n") : QStringLiteral("hit ");
+    }
+    setUpWith(text);
+    activateRow(0, offsets);
+    for (Side s : {Left, Right}) {
+        SCOPED_TRACE(sfx(s));
+        fw::EditField& field = *hitField(s, 0);
+        firstLast(s, 0)->PressDown();
+        expectHitSelected(s, 0, Hits - 1, offsets);
+        EXPECT_TRUE(showsWhole(field));
+
+        field.SetFocus();
+        QTRY_VERIFY(field.textPane()->hasFocus());
+        QTest::keyClick(field.textPane(), Qt::Key_A, Qt::ControlModifier);
+        for (const char digit : {'1', '2', '3', '4', '5', '6'}) {
+            QTest::keyClick(field.textPane(), digit);
+            EXPECT_TRUE(showsWhole(field)) << "typed";
+        }
+        expectHitSelected(s, 0, 123455, offsets);
+        upDown(s, 0)->PressUp();
+        expectHitSelected(s, 0, 123454, offsets);
+        EXPECT_FALSE(field.textPane()->hasFocus()) << "the arrow gives the focus to the pane";
+        EXPECT_TRUE(showsWhole(field));
     }
     EXPECT_TRUE(log.shown.empty());
 }
