@@ -118,6 +118,8 @@ void RW_compoundNumberWindow::_CreateControls0()
         f->setBorder(true);
         f->setBackColor(Qt::white);
         f->setMask(mask);
+        // A bound too wide for its narrow field is drawn narrower, so that the number read is the whole one.
+        f->setShowWhole(!mask.isEmpty());
         if (!tag.isEmpty())
             f->setHelpTag(tag);
         return f;

@@ -10,6 +10,7 @@
 #include "platform/FolderItem.h"
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -681,6 +682,20 @@ TEST_F(NumberWindowTest, AddButtonsFollowTheirFields)
     EXPECT_FALSE(button("PB_addRange")->Enabled());
     retype("EF_rangeStart", "12345678901234567890123");
     EXPECT_EQ(field("EF_rangeStart")->Text(), "1234567890123456789012");
+    // The narrow bounds show a long number whole, from its first digit to its last, once the keys
+    // have gone elsewhere.
+    retype("EF_rangeEnd", "9999999");
+    field("EF_CSV")->SetFocus();
+    QTRY_VERIFY(field("EF_CSV")->widget()->hasFocus());
+    for (const char* name : {"EF_rangeStart", "EF_rangeEnd"}) {
+        fw::EditField* bound = field(name);
+        QAccessibleInterface* view = QAccessible::queryAccessibleInterface(bound->textPane());
+        QAccessibleTextInterface* text = view ? view->textInterface() : nullptr;
+        ASSERT_TRUE(text);
+        const QRect shown = bound->textPane()->viewport()->rect().translated(bound->textPane()->viewport()->mapToGlobal(QPoint()));
+        for (const int at : {0, bound->TextLength() - 1})
+            EXPECT_TRUE(shown.contains(text->characterRect(at))) << name << " character " << at;
+    }
 
     EXPECT_FALSE(button("PB_addCSV")->Enabled());
     push("PB_addCSV"); // disabled: does nothing
