@@ -1,5 +1,6 @@
 #include "platform/OleAutomation.h"
 
+#include "platform/Shell.h"
 #include "platform/SystemCalls.h"
 
 #include <QCoreApplication>
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -180,15 +180,16 @@ QString writeDocument(const QString& text)
 }
 
 // Writes a finished document where the word processor can read it and starts the word processor on
-// it, detached, so that it outlives the report window.
+// it, detached, so that it outlives the report window and the program.
 void openInWordProcessor(ole::Node& document)
 {
     const QString program = WordApplication::wordProcessor();
     if (program.isEmpty())
         throw OLEException(QStringLiteral("no word processor is installed"));
     const QString file = writeDocument(document.text);
-    if (!QProcess::startDetached(program, argumentsFor(program, file)))
-        throw OLEException(QStringLiteral("cannot start \"%1\"").arg(program));
+    QString reason;
+    if (!startDetached(program, argumentsFor(program, file), &reason))
+        throw OLEException(QStringLiteral("cannot start \"%1\": %2").arg(program, reason));
 }
 
 } // namespace

@@ -268,6 +268,41 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{"secondNameAtTheNextName", "", "", "tmp", "fileAhead"}),
     [](const ::testing::TestParamInfo<FolderCase>& param) { return std::string(param.param.name); });
 
+// The children of this process that have ended and wait to be reaped.
+int zombieChildren()
+{
+    int zombies = 0;
+    const QString self = QString::number(::getpid());
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QByteArray stat = testsupport::readFile(QStringLiteral("/proc/%1/stat").arg(entry));
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[0] == "Z" && fields[1] == self.toLatin1())
+            ++zombies;
+    }
+    return zombies;
+}
+
+// Whatever this process ignores, blocks or holds open, the word processor starts as a fresh program
+// does, in a session of its own: it outlives the program, and no terminal's hang-up or Ctrl+C meant
+// for the program reaches it. Once it ended it is reaped.
+TEST_F(WordExportTest, TheWordProcessorFindsAFreshStartInASessionOfItsOwn)
+{
+    const QString seen = dir.filePath("seen");
+    qputenv("NAW_PROBE_REPORT", QFile::encodeName(seen));
+    WordApplication::setWordProcessorOverride(testsupport::childProbe());
+    show(QStringLiteral("x\n"));
+    {
+        const testsupport::HostileParent parent(false);
+        ASSERT_TRUE(testsupport::inheritedDescriptors().contains(QString::number(parent.leakedDescriptor())));
+        press("PB_openInWordLeft");
+    }
+    qunsetenv("NAW_PROBE_REPORT");
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(seen); }));
+    EXPECT_EQ(QString::fromUtf8(testsupport::readFile(seen)), testsupport::freshStartReport(true));
+    EXPECT_TRUE(testsupport::waitUntil([] { return zombieChildren() == 0; }));
+}
+
 TEST_F(WordExportTest, LibreOfficeOpensTheTextAsANewUntitledDocument)
 {
     // A stand-in under LibreOffice's name that notes its arguments.
