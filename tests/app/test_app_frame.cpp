@@ -268,11 +268,25 @@ TEST_F(ProgramCopies, TheReleasedProgramAnswersNoMessageBoxByItself)
     EXPECT_FALSE(QString::fromLocal8Bit(second.readAllStandardError()).contains(QStringLiteral("already open")));
 }
 
-class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<int> {};
+struct SignalCase {
+    const char* name;
+    int signal;
+    bool ignoredAtStart; // the program was started with the signal ignored (nohup, a background job)
+};
 
-TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowCloses)
+class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<SignalCase> {};
+
+// True when process pid ignores signal, as the system lists it.
+bool ignores(qint64 pid, int signal)
 {
-    const int signal = GetParam();
+    const QByteArray status = testsupport::readFile(QStringLiteral("/proc/%1/status").arg(pid));
+    const qsizetype at = status.indexOf("SigIgn:");
+    return at >= 0 && (status.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) & (1ull << (signal - 1))) != 0;
+}
+
+TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSignalIgnored)
+{
+    const SignalCase& c = GetParam();
     QTemporaryDir work;
     ASSERT_TRUE(work.isValid());
     const QString backEnd = work.filePath(QStringLiteral("vantleReport"));
@@ -282,6 +296,8 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowCloses)
     env.insert(QStringLiteral("NAW_DRIVER_RUN"), backEnd);
     env.insert(QStringLiteral("NAW_DRIVER_CONFIG"), config);
     env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), QStringLiteral("1"));
+    if (c.ignoredAtStart)
+        first.setChildProcessModifier([signal = c.signal] { ::signal(signal, SIG_IGN); });
     start(first, env);
     const QStringList said = waitUntilUp(first);
     ASSERT_TRUE(said.contains(QStringLiteral("up"))) << said.join('|').toStdString()
@@ -293,10 +309,18 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowCloses)
     const qint64 backEndPid = testsupport::readFile(pidFile).trimmed().toLongLong();
     ASSERT_TRUE(QFileInfo::exists(config));
 
-    ::kill(pid_t(first.processId()), signal);
+    const pid_t pid = pid_t(first.processId());
+    int ending = c.signal;
+    if (c.ignoredAtStart) {
+        ::kill(pid, c.signal);
+        EXPECT_FALSE(first.waitForFinished(500)) << "ended by a signal it was started with ignored";
+        EXPECT_TRUE(ignores(pid, c.signal));
+        ending = SIGTERM;
+    }
+    ::kill(pid, ending);
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(first.exitCode(), 128 + signal);
+    EXPECT_EQ(first.exitCode(), 128 + ending);
     EXPECT_FALSE(QFileInfo::exists(config));
     EXPECT_FALSE(QFileInfo::exists(documents));
     EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::processGone(backEndPid); }, 2000));
@@ -348,9 +372,10 @@ TEST_F(ProgramCopies, RunsEndUnderAnIgnoredSIGCHLDAndTheBackEndFindsAFreshStart)
     EXPECT_EQ(first.exitCode(), 128 + SIGTERM);
 }
 
-INSTANTIATE_TEST_SUITE_P(App, EndedBySignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
-                         [](const ::testing::TestParamInfo<int>& param) {
-                             return std::string(param.param == SIGTERM ? "TERM" : param.param == SIGINT ? "INT" : "HUP");
-                         });
+INSTANTIATE_TEST_SUITE_P(App, EndedBySignal,
+                         ::testing::Values(SignalCase{"TERM", SIGTERM, false}, SignalCase{"INT", SIGINT, false},
+                                           SignalCase{"HUP", SIGHUP, false}, SignalCase{"INTIgnored", SIGINT, true},
+                                           SignalCase{"HUPIgnored", SIGHUP, true}),
+                         [](const ::testing::TestParamInfo<SignalCase>& param) { return std::string(param.param.name); });
 
 } // namespace
