@@ -10,6 +10,7 @@
 #include "platform/Mutex.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QFileInfo>
@@ -30,29 +31,23 @@
 
 namespace {
 
-// Every test gets a runtime folder of its own, so the guard's lock is private to the test.
+// Every test gets lock folders of its own (its folder stands for the user's home), so the guard's
+// lock is private to the test.
 class AppFrame : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(runtime.isValid());
-        hadRuntime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
-        savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        fw::Mutex::setPlacesOverride(fw::Mutex::Places{QFile::encodeName(runtime.path()), QFile::encodeName(runtime.path())});
     }
     void TearDown() override
     {
-        if (hadRuntime)
-            qputenv("XDG_RUNTIME_DIR", savedRuntime);
-        else
-            qunsetenv("XDG_RUNTIME_DIR");
+        fw::Mutex::setPlacesOverride(std::nullopt);
         fw::ModalSeam::reset();
         testsupport::closeAllWindows();
     }
 
     QTemporaryDir runtime;
-    bool hadRuntime = false;
-    QByteArray savedRuntime;
 };
 
 // Ends a test's event loop that would otherwise never end.
@@ -183,7 +178,8 @@ protected:
         driver = testsupport::binDir() + QStringLiteral("/numbers-as-words-test-driver");
         ASSERT_TRUE(QFileInfo(released).isExecutable()) << released.toStdString();
         ASSERT_TRUE(QFileInfo(driver).isExecutable()) << driver.toStdString();
-        lockFile = runtime.path() + QLatin1Char('/') + fw::Mutex::fileNameFor(QString::fromLatin1(App::mutexName));
+        lockFile = runtime.path() + QStringLiteral("/.local/state/numbers-as-words/")
+                   + fw::Mutex::fileNameFor(QString::fromLatin1(App::mutexName));
     }
     void TearDown() override
     {
@@ -196,13 +192,17 @@ protected:
         AppFrame::TearDown();
     }
 
-    // Starts the test driver, or the released program, with the test's runtime folder.
-    void start(QProcess& p, const QProcessEnvironment& extra = {}, bool releasedProgram = false)
+    // Starts the test driver, with the test's lock folders, or the released program; the variables
+    // in unset are left out of its environment.
+    void start(QProcess& p, const QProcessEnvironment& extra = {}, bool releasedProgram = false,
+               const QStringList& unset = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("NAW_DRIVER_HOME"), runtime.path());
         env.insert(extra);
+        for (const QString& name : unset)
+            env.remove(name);
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(runtime.path());
         p.start(releasedProgram ? released : driver, {});
@@ -254,11 +254,46 @@ TEST_F(ProgramCopies, SecondCopyIsRefusedAndTheRunningCopyKeepsItsLock)
     EXPECT_TRUE(holdsLock(first.processId(), lockFile));
 }
 
-// The released program carries no test seam: nothing in its environment answers its message boxes.
+// One user, one running copy, whatever the environment of each: a copy started from a desktop session
+// and one started through su, ssh or cron (no runtime folder, other temporary, home and cache
+// folders) find the same lock.
+TEST_F(ProgramCopies, CopiesStartedInDifferentEnvironmentsAreStillOne)
+{
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
+    for (const char* folder : {"run", "a", "b"}) {
+        ASSERT_TRUE(QDir().mkpath(elsewhere.filePath(QLatin1String(folder))));
+        ::chmod(QFile::encodeName(elsewhere.filePath(QLatin1String(folder))).constData(), 0700);
+    }
+    const QStringList variables{"TMPDIR", "HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"};
+    QProcessEnvironment session;
+    session.insert(QStringLiteral("XDG_RUNTIME_DIR"), elsewhere.filePath("run"));
+    for (const QString& name : variables)
+        session.insert(name, elsewhere.filePath("a"));
+    start(first, session);
+    ASSERT_TRUE(waitForGuard(first)) << first.readAllStandardError().toStdString();
+
+    QProcessEnvironment other;
+    for (const QString& name : variables)
+        other.insert(name, elsewhere.filePath("b"));
+    start(second, other, false, {QStringLiteral("XDG_RUNTIME_DIR")});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
+    EXPECT_EQ(refusal.count(QStringLiteral("The program is already open.")), 1) << refusal.toStdString();
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_TRUE(holdsLock(first.processId(), lockFile));
+}
+
+// The released program carries no test seam: nothing in its environment answers its message boxes,
+// nor moves its lock. The lock is the real one of this user, held here (or by someone else) for the
+// moment of the test.
 TEST_F(ProgramCopies, TheReleasedProgramAnswersNoMessageBoxByItself)
 {
-    start(first);
-    ASSERT_TRUE(waitForGuard(first)) << first.readAllStandardError().toStdString();
+    fw::Mutex::setPlacesOverride(std::nullopt);
+    fw::Mutex real(QString::fromLatin1(App::mutexName));
+    if (!real.TryEnter() && !real.heldElsewhere())
+        GTEST_SKIP() << "this user has no place for the lock: " << real.errorString().toStdString();
     QProcessEnvironment seam;
     seam.insert(QStringLiteral("NAW_AUTO_ANSWER"), QStringLiteral("1"));
     start(second, seam, true);

@@ -8,11 +8,14 @@
 //   "run" is written to standard output.
 // - NAW_DRIVER_EXPORT=1: once the program is up, one document is handed to the word processor (a
 //   stand-in that does nothing) and "document <folder>" is written to standard output.
+// - NAW_DRIVER_HOME=<folder>: the single-instance lock is looked for there, as in the user's home
+//   folder, and in place of the shared temporary folder.
 
 #include "app/App.h"
 #include "app/Startup.h"
 #include "platform/Dialogs.h"
 #include "platform/FolderItem.h"
+#include "platform/Mutex.h"
 #include "platform/OleAutomation.h"
 #include "report/RC_executeShellClass.h"
 #include "report/RW_reportOutputWindow.h"
@@ -66,6 +69,8 @@ void exportDocument()
 int main(int argc, char** argv)
 {
     QApplication qtApp(argc, argv);
+    if (const QByteArray home = qgetenv("NAW_DRIVER_HOME"); !home.isEmpty())
+        fw::Mutex::setPlacesOverride(fw::Mutex::Places{home, home});
     fw::ModalSeam::setMessageHandler([](const fw::MessageRequest& request) {
         std::fprintf(stderr, "%s\n", request.message.toLocal8Bit().constData());
         std::fflush(stderr);
