@@ -22,12 +22,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -145,6 +148,56 @@ TEST_F(AppFrame, RunsThroughTheSplashHandOverAndQuitsWhenTheLastWindowCloses)
     // Close left the guard's lock for the next copy.
     fw::Mutex next(QString::fromLatin1(App::mutexName));
     EXPECT_TRUE(next.TryEnter());
+}
+
+// A start that passed the guard removes the documents that earlier runs handed to the word processor
+// and left behind long ago, wherever those runs made their folders; a refused start touches nothing.
+TEST_F(AppFrame, AStartRemovesTheDocumentsEarlierRunsLeftLongAgo)
+{
+    const std::pair<const char*, QByteArray> saved[] = {{"TMPDIR", qgetenv("TMPDIR")},
+                                                        {"XDG_RUNTIME_DIR", qgetenv("XDG_RUNTIME_DIR")}};
+    QTemporaryDir places;
+    ASSERT_TRUE(places.isValid());
+    QStringList oldDocuments, youngDocuments;
+    for (const char* place : {"tmp", "run"}) {
+        const QString folder = places.filePath(QLatin1String(place)) + "/numbers-as-words-documents-Xy12Zw";
+        ASSERT_TRUE(QDir().mkpath(folder));
+        for (const char* folderPath : {place, ""}) {
+            const QString path = *folderPath ? places.filePath(QLatin1String(folderPath)) : folder;
+            ::chmod(QFile::encodeName(path).constData(), 0700);
+        }
+        const QString old = folder + "/Report 20250101-120000-1.txt";
+        const QString young = folder + "/Report 20250101-120000-2.txt";
+        ASSERT_TRUE(testsupport::writeFile(old, "old") && testsupport::writeFile(young, "young"));
+        const timespec longAgo[2] = {{::time(nullptr) - 2 * 24 * 3600, 0}, {::time(nullptr) - 2 * 24 * 3600, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(old).constData(), longAgo, 0), 0);
+        oldDocuments << old;
+        youngDocuments << young;
+    }
+    qputenv("TMPDIR", QFile::encodeName(places.filePath("tmp")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(places.filePath("run")));
+
+    testsupport::MessageLog log;
+    for (const bool refused : {true, false}) {
+        fw::Mutex running(QString::fromLatin1(App::mutexName));
+        if (refused) {
+            ASSERT_TRUE(running.TryEnter());
+        }
+        App app;
+        QTimer::singleShot(0, &app, [&app] { app.Quit(0); }); // once Open has run
+        Watchdog watchdog(5000);
+        EXPECT_EQ(app.Run(), 0);
+        for (const QString& old : oldDocuments)
+            EXPECT_EQ(QFileInfo::exists(old), refused) << old.toStdString() << " refused " << refused;
+        for (const QString& young : youngDocuments)
+            EXPECT_TRUE(QFileInfo::exists(young)) << young.toStdString();
+    }
+    for (const auto& [name, value] : saved) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
 }
 
 // ---- real processes
@@ -326,11 +379,16 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
     ASSERT_TRUE(work.isValid());
     const QString backEnd = work.filePath(QStringLiteral("vantleReport"));
     ASSERT_TRUE(testsupport::writeScript(backEnd, "echo $$ > \"$(dirname \"$0\")/backend.pid\"\nsleep 300\n"));
+    // The word processor reads its document at once.
+    const QString wordProcessor = work.filePath(QStringLiteral("writer"));
+    ASSERT_TRUE(testsupport::writeScript(
+        wordProcessor, "for f; do :; done; cp \"$f\" \"$(dirname \"$0\")/read.part\" && "
+                       "mv \"$(dirname \"$0\")/read.part\" \"$(dirname \"$0\")/read\"\n"));
     const QString config = work.filePath(QStringLiteral("config.cfg"));
     QProcessEnvironment env;
     env.insert(QStringLiteral("NAW_DRIVER_RUN"), backEnd);
     env.insert(QStringLiteral("NAW_DRIVER_CONFIG"), config);
-    env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), QStringLiteral("1"));
+    env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), wordProcessor);
     if (c.ignoredAtStart)
         first.setChildProcessModifier([signal = c.signal] { ::signal(signal, SIG_IGN); });
     start(first, env);
@@ -343,6 +401,7 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
     ASSERT_TRUE(testsupport::waitUntil([&] { return testsupport::readFile(pidFile).endsWith('\n'); }));
     const qint64 backEndPid = testsupport::readFile(pidFile).trimmed().toLongLong();
     ASSERT_TRUE(QFileInfo::exists(config));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(work.filePath(QStringLiteral("read"))); }));
 
     const pid_t pid = pid_t(first.processId());
     int ending = c.signal;
