@@ -88,9 +88,9 @@ public:
     // Removes what earlier runs left behind in places: in each documents folder there that is private
     // to the user, the documents (by their names, regular files of the user's) last written at least
     // LeftDocumentAgeSeconds ago, through the folder's descriptor; then the folder itself when that
-    // left it empty and nothing had been added to it or taken from it for as long either. Nothing else is touched, and nothing is
-    // followed through a link. The folders of this process are left alone. Linear in the entries of
-    // the places and of the folders found.
+    // left it empty and nothing had been added to it or taken from it for as long either. Nothing
+    // else is touched, and nothing is followed through a link. The folders of this process are left
+    // alone. Linear in the entries of the places and of the folders found.
     static void removeLeftDocuments(const QStringList& places = documentPlaces());
 };
 
