@@ -19,6 +19,10 @@ void App::Open()
             window->Close();
         fw::MsgBox(QStringLiteral("The program is already open."));
         Quit(0);
+    } else {
+        // Documents that an earlier run handed to the word processor and left behind unread at its
+        // end; any reader has had them by the time they are old enough to go.
+        fw::WordApplication::removeLeftDocuments();
     }
     theApp()->setAutoQuit(true);
 }
@@ -26,7 +30,7 @@ void App::Open()
 void App::Close()
 {
     // No back-end outlives the program, none leaves its configuration file behind, and the
-    // documents handed to the word processor go.
+    // documents the word processor has read go (those it has not read yet stay for a later start).
     RC_executeShellClass::shutdownAll();
     fw::WordApplication::removeDocuments();
     if (mMutex)

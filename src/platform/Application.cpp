@@ -75,10 +75,12 @@ int Application::Run()
 
     // SIGTERM, SIGINT and SIGHUP (logout, Ctrl+C) quit as the last window's closing does, so that
     // Close cleans up; the exit status is then 128 + the signal's number. The handlers stay until
-    // Close has run, so a second signal cannot cut the clean-up short.
+    // Close has run, so a second signal cannot cut the clean-up short. A signal that the program was
+    // started with ignored (nohup, a background job) stays ignored: whoever started it so meant it.
     if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         signalPipe[0] = signalPipe[1] = -1;
     std::array<struct sigaction, TerminationSignals.size()> previous{};
+    std::array<bool, TerminationSignals.size()> installed{};
     std::unique_ptr<QSocketNotifier> signalNotifier;
     if (signalPipe[0] >= 0) {
         signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
@@ -93,16 +95,19 @@ int Application::Run()
         action.sa_handler = onTerminationSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        for (std::size_t i = 0; i < TerminationSignals.size(); ++i)
-            ::sigaction(TerminationSignals[i], &action, &previous[i]);
+        for (std::size_t i = 0; i < TerminationSignals.size(); ++i) {
+            installed[i] = ::sigaction(TerminationSignals[i], nullptr, &previous[i]) == 0
+                           && previous[i].sa_handler != SIG_IGN
+                           && ::sigaction(TerminationSignals[i], &action, nullptr) == 0;
+        }
     }
 
     QTimer::singleShot(0, this, [this] { Open(); });
     const int code = QCoreApplication::exec();
     Close();
 
-    if (signalNotifier) {
-        for (std::size_t i = 0; i < TerminationSignals.size(); ++i)
+    for (std::size_t i = 0; i < TerminationSignals.size(); ++i) {
+        if (installed[i])
             ::sigaction(TerminationSignals[i], &previous[i], nullptr);
     }
     return quitting_ ? exitCode_ : code;

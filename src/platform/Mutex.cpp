@@ -2,11 +2,13 @@
 
 #include "SystemCalls.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <cerrno>
+#include <vector>
+
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +19,8 @@ namespace {
 
 constexpr int MaxNameLength = 80;
 
+std::optional<Mutex::Places> placesOverride;
+
 // Makes path as a folder of mode 0700 unless it is there; true when it is then private.
 bool makePrivateFolder(const QByteArray& path)
 {
@@ -25,39 +29,63 @@ bool makePrivateFolder(const QByteArray& path)
     return isPrivateFolder(path);
 }
 
+// This user's home folder as the user database gives it; "" when it gives none.
+QByteArray homeFromUserDatabase()
+{
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size_t(size > 0 ? size : 4096));
+    for (;;) {
+        passwd entry {};
+        passwd* found = nullptr;
+        const int error = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        return error == 0 && found && found->pw_dir ? QByteArray(found->pw_dir) : QByteArray();
+    }
+}
+
 // The per-user folder for lock files, or "" (with the reason in error) when none is usable: the
-// runtime folder when it is private; else a folder of the user's in the temporary folder; and when
-// that name is taken by anything not private (someone else's folder, a link, an open folder), a
-// folder in the user's own cache folder.
+// program's folder in the user's state folder of the home folder; else a folder of the user's in the
+// shared temporary folder. Only the user's identity decides, never the environment, so that every
+// copy of the program finds the same folder.
 QString lockFolder(QString& error)
 {
-    const QByteArray runtime = privateRuntimeFolder();
-    if (!runtime.isEmpty())
-        return QFile::decodeName(runtime);
-
-    const QByteArray uid = QByteArray::number(::getuid());
-    const QByteArray shared = QFile::encodeName(QDir::tempPath()) + "/numbers-as-words-" + uid;
-    if (makePrivateFolder(shared))
-        return QFile::decodeName(shared);
-
-    QByteArray cache = qgetenv("XDG_CACHE_HOME");
-    if (!cache.startsWith('/')) {
-        const QByteArray home = qgetenv("HOME");
-        cache = home.startsWith('/') ? home + "/.cache" : QByteArray();
-    }
-    if (!cache.isEmpty()) {
-        ::mkdir(cache.constData(), 0700); // the cache folder itself may be shared with other programs
-        const QByteArray own = cache + "/numbers-as-words-" + uid;
+    const Mutex::Places where = Mutex::places();
+    QByteArray own;
+    if (where.home.startsWith('/')) {
+        // The folders on the way are made as the user's own when missing; what is there stays as it is.
+        ::mkdir((where.home + "/.local").constData(), 0700);
+        ::mkdir((where.home + "/.local/state").constData(), 0700);
+        own = where.home + "/.local/state/numbers-as-words";
         if (makePrivateFolder(own))
             return QFile::decodeName(own);
     }
-    error = QStringLiteral("No private folder for lock files: %1 is not private, and none could be made in the "
-                           "cache folder")
-                .arg(QFile::decodeName(shared));
+    const QByteArray shared = where.sharedTemp + "/numbers-as-words-" + QByteArray::number(::getuid());
+    if (makePrivateFolder(shared))
+        return QFile::decodeName(shared);
+    error = own.isEmpty() ? QStringLiteral("No private folder for lock files: the user has no home folder, and %1 "
+                                           "is not private")
+                                .arg(QFile::decodeName(shared))
+                          : QStringLiteral("No private folder for lock files: neither %1 nor %2 is private")
+                                .arg(QFile::decodeName(own), QFile::decodeName(shared));
     return {};
 }
 
 } // namespace
+
+Mutex::Places Mutex::places()
+{
+    if (placesOverride)
+        return *placesOverride;
+    return {homeFromUserDatabase(), QByteArrayLiteral("/tmp")};
+}
+
+void Mutex::setPlacesOverride(std::optional<Places> places)
+{
+    placesOverride = std::move(places);
+}
 
 QString Mutex::fileNameFor(const QString& name)
 {

@@ -1,19 +1,35 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace fw {
 
-// A named lock shared by all processes of the same user (one running copy of the program, say).
-// It is an flock() on a lock file in a folder private to the user (mode 0700, owned, not a link): the
-// runtime folder ($XDG_RUNTIME_DIR), else <temporary folder>/numbers-as-words-<uid>, else, when that
-// name is taken by anything not private, numbers-as-words-<uid> in the user's cache folder. The lock
-// is held through an open descriptor: the system releases it when the
-// holder ends in any way, even by SIGKILL. The descriptor is close-on-exec, so started programs
-// never keep it. Two Mutex objects of the same name exclude each other within one process too.
+// A named lock shared by all processes of the same user (one running copy of the program, say),
+// whatever their environment: a copy started from a desktop session and one started through su, ssh
+// or cron, with different runtime, temporary, cache or home variables, find the same lock.
+//
+// It is an flock() on a lock file in a folder private to the user (mode 0700, owned, not a link),
+// found from the user's identity alone: <home>/.local/state/numbers-as-words, with the home folder
+// from the user database (not $HOME); when that is not private or cannot be made (no home, a
+// read-only home, something else at that name), /tmp/numbers-as-words-<uid> (not $TMPDIR). Where
+// neither is private, no lock is taken (errorString() says why). No other user can make either
+// folder: a home folder is the user's own, and a name in /tmp that someone else took is passed over.
+//
+// The lock is held through an open descriptor: the system releases it when the holder ends in any
+// way, even by SIGKILL. The descriptor is close-on-exec, so started programs never keep it. Two Mutex
+// objects of the same name exclude each other within one process too.
 class Mutex
 {
 public:
+    // Where the lock folders are: the user's home folder and the system's shared temporary folder.
+    struct Places {
+        QByteArray home;       // "" or a relative path: none
+        QByteArray sharedTemp; // "/tmp"
+    };
+
     explicit Mutex(const QString& name);
     ~Mutex(); // leaves
     Mutex(const Mutex&) = delete;
@@ -33,6 +49,12 @@ public:
     // The name as a file name: [A-Za-z0-9._-] kept, anything else replaced, and then a hash of
     // the name added so that different names stay different files.
     static QString fileNameFor(const QString& name);
+
+    // The places in use: the user database's home folder of this user and "/tmp", unless a test
+    // put them elsewhere.
+    static Places places();
+    // Test seam: lock folders in other places from the next Mutex on; nullopt restores the real ones.
+    static void setPlacesOverride(std::optional<Places> places);
 
 private:
     QString lockFile_;

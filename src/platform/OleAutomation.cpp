@@ -1,21 +1,30 @@
 #include "platform/OleAutomation.h"
 
+#include "platform/Shell.h"
 #include "platform/SystemCalls.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QHash>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <utility>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +56,9 @@ namespace {
 
 std::optional<QString> overrideProgram;
 
+// Names of the documents folders and of the documents in them; nothing else is ever removed.
+constexpr char DocumentsFolderPrefix[] = "numbers-as-words-documents-";
+
 bool is(const QString& name, const char* member)
 {
     return name.compare(QLatin1String(member), Qt::CaseInsensitive) == 0;
@@ -69,6 +81,17 @@ QStringList argumentsFor(const QString& program, const QString& file)
     return {file};
 }
 
+// What the watch of a documents folder has seen of one document since it was written.
+struct Document {
+    QByteArray name;
+    bool empty = false;    // nothing to read: an open and a close is all that a reader can show
+    int opens = 0;         // by other programs (opens at the same moment may count once)
+    int closes = 0;
+    bool accessed = false; // something was read
+    bool doubt = false;    // something was missed or not as a reader does it: the document stays
+    qint64 lastSeen = 0;   // when its last event was taken in, as now() tells it
+};
+
 // A folder this process made for its documents, held open: the documents are written, and at the end
 // removed, through this descriptor, so that nothing is followed to wherever the folder's path leads
 // by then (in a temporary folder others can write, someone may rename the folder and put a link in
@@ -78,13 +101,137 @@ struct DocumentsFolder {
     int fd = -1;
     dev_t device = 0;
     ino_t inode = 0;
-    std::vector<QByteArray> files; // the names of the documents written into it
+    int watch = -1; // its inotify watch; -1 when there is none (then nothing in it counts as read)
+    std::vector<Document> documents;
+    QHash<QByteArray, std::size_t> byName; // index into documents
 };
 
 // The folder new documents go to (fd -1 until the first document and after removal), and the
 // folders of this run that were given up because they were no longer private at their path.
 DocumentsFolder currentFolder;
 std::vector<DocumentsFolder> formerFolders;
+
+std::optional<int> settleOverride;
+
+// The watch of the documents folders: one inotify instance for all of them. Its events are taken in
+// as they come while the event loop runs (so that each is timed no earlier than it happened), and
+// once more before a decision.
+int inotifyFd = -1;
+QSocketNotifier* inotifyNotifier = nullptr;
+
+qint64 now()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+template <class F>
+void forEachFolder(F&& f)
+{
+    for (DocumentsFolder& folder : formerFolders)
+        f(folder);
+    if (currentFolder.fd >= 0)
+        f(currentFolder);
+}
+
+void takeInEvent(const inotify_event& event, qint64 at)
+{
+    if (event.mask & IN_Q_OVERFLOW) {
+        // Events were lost: nothing written so far can be judged any more.
+        forEachFolder([](DocumentsFolder& folder) {
+            for (Document& document : folder.documents)
+                document.doubt = true;
+        });
+        return;
+    }
+    DocumentsFolder* folder = nullptr;
+    forEachFolder([&](DocumentsFolder& candidate) {
+        if (candidate.watch == event.wd)
+            folder = &candidate;
+    });
+    if (!folder)
+        return;
+    if (event.mask & IN_IGNORED) {
+        // The watch is gone (the folder was removed, or its file system went): nothing more is seen.
+        folder->watch = -1;
+        for (Document& document : folder->documents)
+            document.doubt = true;
+        return;
+    }
+    if (event.len == 0)
+        return; // the folder itself
+    const auto it = folder->byName.constFind(QByteArray(event.name));
+    if (it == folder->byName.cend())
+        return; // not a document of ours (a word processor's lock file, say)
+    Document& document = folder->documents[*it];
+    if (event.mask & IN_OPEN)
+        ++document.opens;
+    if (event.mask & IN_ACCESS)
+        document.accessed = true;
+    if (event.mask & (IN_CLOSE_NOWRITE | IN_CLOSE_WRITE))
+        ++document.closes;
+    if (event.mask & IN_MODIFY)
+        document.doubt = true; // someone else writes into it: it is no longer just our text
+    document.lastSeen = at;
+}
+
+// Takes in every event queued so far.
+void takeInEvents()
+{
+    if (inotifyFd < 0)
+        return;
+    alignas(inotify_event) char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(inotifyFd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return; // EAGAIN: the queue is empty
+        const qint64 at = now();
+        for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            takeInEvent(*event, at);
+            offset += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    }
+}
+
+// Watches the folder open at fd for what others do to the files in it; the watch's number, or -1.
+int watchFolder(int fd)
+{
+    if (inotifyFd < 0) {
+        inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (inotifyFd < 0)
+            return -1;
+        if (QCoreApplication::instance()) {
+            inotifyNotifier = new QSocketNotifier(inotifyFd, QSocketNotifier::Read);
+            QObject::connect(inotifyNotifier, &QSocketNotifier::activated, inotifyNotifier, [] { takeInEvents(); });
+        }
+    }
+    // Through the descriptor: the watch lands on the very folder made, wherever its path leads now.
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(fd);
+    return ::inotify_add_watch(inotifyFd, path.constData(),
+                               IN_OPEN | IN_ACCESS | IN_CLOSE_NOWRITE | IN_CLOSE_WRITE | IN_MODIFY | IN_ONLYDIR);
+}
+
+void stopWatching()
+{
+    delete std::exchange(inotifyNotifier, nullptr);
+    if (inotifyFd >= 0)
+        ::close(std::exchange(inotifyFd, -1));
+}
+
+// True once the word processor is done with the document: another program opened it, read it (an
+// empty one cannot be read) and closed every open, all of it seen, and nothing more for the settle
+// time. Opening it again afterwards is not needed: an open descriptor reads on after the removal.
+bool wasRead(const DocumentsFolder& folder, const Document& document, qint64 at)
+{
+    const int settle = settleOverride.value_or(WordApplication::SettleTimeMs);
+    return folder.watch >= 0 && !document.doubt && document.opens > 0 && document.closes >= document.opens
+           && (document.accessed || document.empty) && at - document.lastSeen >= settle;
+}
 
 // True while folder's path names the very folder made, still private.
 bool isStillPrivate(const DocumentsFolder& folder)
@@ -95,18 +242,26 @@ bool isStillPrivate(const DocumentsFolder& folder)
            && isPrivateFolder(info);
 }
 
-// Removes the documents written into folder through its descriptor, then the folder itself when its
-// path still names it (rmdir never follows a link and takes only an empty folder), and closes it.
-void removeFolder(DocumentsFolder& folder)
+// Removes the documents of folder that were read, through its descriptor, then the folder itself when
+// nothing is left in it and its path still names it (rmdir never follows a link and takes only an
+// empty folder), and closes it. Documents not read stay where they are.
+void removeFolder(DocumentsFolder& folder, qint64 at)
 {
     if (folder.fd < 0)
         return;
-    for (const QByteArray& name : folder.files)
-        ::unlinkat(folder.fd, name.constData(), 0);
+    bool allGone = true;
+    for (const Document& document : folder.documents) {
+        if (wasRead(folder, document, at))
+            ::unlinkat(folder.fd, document.name.constData(), 0);
+        else
+            allGone = false;
+    }
     struct stat info {};
-    if (::lstat(folder.path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_dev == folder.device
-        && info.st_ino == folder.inode)
+    if (allGone && ::lstat(folder.path.constData(), &info) == 0 && S_ISDIR(info.st_mode)
+        && info.st_dev == folder.device && info.st_ino == folder.inode)
         ::rmdir(folder.path.constData());
+    if (folder.watch >= 0 && inotifyFd >= 0)
+        ::inotify_rm_watch(inotifyFd, folder.watch);
     ::close(folder.fd);
     folder = DocumentsFolder();
 }
@@ -120,7 +275,7 @@ DocumentsFolder makeDocumentsFolder()
     if (base.isEmpty())
         base = QFile::encodeName(QDir::tempPath());
     DocumentsFolder folder;
-    folder.path = base + "/numbers-as-words-documents-XXXXXX";
+    folder.path = base + '/' + DocumentsFolderPrefix + "XXXXXX";
     if (!::mkdtemp(folder.path.data())) {
         throw OLEException(QStringLiteral("cannot create a folder for the document in \"%1\": %2")
                                .arg(QFile::decodeName(base), systemError(errno)));
@@ -138,11 +293,12 @@ DocumentsFolder makeDocumentsFolder()
         if (folder.fd < 0)
             ::rmdir(folder.path.constData());
         else if (info.st_uid == ::getuid())
-            removeFolder(folder);
+            removeFolder(folder, now());
         else
             ::close(folder.fd);
         throw OLEException(QStringLiteral("the folder \"%1\" is not private").arg(shown));
     }
+    folder.watch = watchFolder(folder.fd);
     static bool removalRegistered = false;
     if (!std::exchange(removalRegistered, true))
         qAddPostRoutine(&WordApplication::removeDocuments);
@@ -167,28 +323,129 @@ QString writeDocument(const QString& text)
                             0600);
     if (fd < 0)
         throw OLEException(QStringLiteral("cannot write \"%1\": %2").arg(shown, systemError(errno)));
-    currentFolder.files.push_back(name);
-    int error = writeAll(fd, text.toUtf8());
+    const QByteArray bytes = text.toUtf8();
+    int error = writeAll(fd, bytes);
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0) {
         ::unlinkat(currentFolder.fd, name.constData(), 0);
-        currentFolder.files.pop_back();
         throw OLEException(QStringLiteral("cannot write \"%1\": %2").arg(shown, systemError(error)));
     }
+    // What the watch saw so far is this process's own writing: no one else knows the name yet.
+    takeInEvents();
+    Document document;
+    document.name = name;
+    document.empty = bytes.isEmpty();
+    document.doubt = currentFolder.watch < 0;
+    document.lastSeen = now();
+    currentFolder.byName.insert(name, currentFolder.documents.size());
+    currentFolder.documents.push_back(std::move(document));
     return shown;
 }
 
 // Writes a finished document where the word processor can read it and starts the word processor on
-// it, detached, so that it outlives the report window.
+// it, detached, so that it outlives the report window and the program.
 void openInWordProcessor(ole::Node& document)
 {
     const QString program = WordApplication::wordProcessor();
     if (program.isEmpty())
         throw OLEException(QStringLiteral("no word processor is installed"));
     const QString file = writeDocument(document.text);
-    if (!QProcess::startDetached(program, argumentsFor(program, file)))
-        throw OLEException(QStringLiteral("cannot start \"%1\"").arg(program));
+    QString reason;
+    if (!startDetached(program, argumentsFor(program, file), &reason))
+        throw OLEException(QStringLiteral("cannot start \"%1\": %2").arg(program, reason));
+}
+
+// True for a name that mkdtemp gave a documents folder.
+bool isDocumentsFolderName(const char* name)
+{
+    const std::size_t prefix = sizeof DocumentsFolderPrefix - 1;
+    if (std::strncmp(name, DocumentsFolderPrefix, prefix) != 0 || std::strlen(name) != prefix + 6)
+        return false;
+    for (const char* c = name + prefix; *c; ++c) {
+        if (!std::isalnum(static_cast<unsigned char>(*c)))
+            return false;
+    }
+    return true;
+}
+
+// True for a name that writeDocument gives: "Report yyyyMMdd-HHmmss-<n>.txt".
+bool isDocumentName(const char* name)
+{
+    const char* c = name;
+    const auto digits = [&c](std::size_t least, std::size_t most) {
+        std::size_t n = 0;
+        while (n < most && std::isdigit(static_cast<unsigned char>(*c))) {
+            ++c;
+            ++n;
+        }
+        return n >= least;
+    };
+    if (std::strncmp(c, "Report ", 7) != 0)
+        return false;
+    c += 7;
+    if (!digits(8, 8) || *c++ != '-' || !digits(6, 6) || *c++ != '-' || !digits(1, 10))
+        return false;
+    return std::strcmp(c, ".txt") == 0;
+}
+
+// The names in the folder open at fd, read through a descriptor of their own.
+std::vector<QByteArray> namesIn(int fd)
+{
+    std::vector<QByteArray> names;
+    const int listFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return names;
+    }
+    ::rewinddir(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+// Removes what earlier runs left in one documents folder (see removeLeftDocuments).
+void removeLeftIn(const QByteArray& place, time_t cutoff, const std::vector<std::pair<dev_t, ino_t>>& own)
+{
+    const int placeFd = ::open(place.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (placeFd < 0)
+        return;
+    for (const QByteArray& folderName : namesIn(placeFd)) {
+        if (!isDocumentsFolderName(folderName.constData()))
+            continue;
+        const int fd = ::openat(placeFd, folderName.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat folderInfo {};
+        if (::fstat(fd, &folderInfo) != 0 || !isPrivateFolder(folderInfo)
+            || std::find(own.begin(), own.end(), std::pair{folderInfo.st_dev, folderInfo.st_ino}) != own.end()) {
+            ::close(fd);
+            continue;
+        }
+        bool emptied = true;
+        for (const QByteArray& name : namesIn(fd)) {
+            struct stat info {};
+            if (isDocumentName(name.constData()) && ::fstatat(fd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISREG(info.st_mode) && info.st_uid == ::getuid() && info.st_mtime <= cutoff
+                && ::unlinkat(fd, name.constData(), 0) == 0)
+                continue;
+            emptied = false;
+        }
+        // Only while the name still leads to the folder looked at, and only a folder idle for as long
+        // as its documents (a run still going may be about to write into a new one).
+        struct stat atName {};
+        if (emptied && folderInfo.st_mtime <= cutoff
+            && ::fstatat(placeFd, folderName.constData(), &atName, AT_SYMLINK_NOFOLLOW) == 0
+            && atName.st_dev == folderInfo.st_dev && atName.st_ino == folderInfo.st_ino)
+            ::unlinkat(placeFd, folderName.constData(), AT_REMOVEDIR);
+        ::close(fd);
+    }
+    ::close(placeFd);
 }
 
 } // namespace
@@ -269,10 +526,13 @@ QString WordApplication::wordProcessor()
 
 void WordApplication::removeDocuments()
 {
+    takeInEvents();
+    const qint64 at = now();
     for (DocumentsFolder& folder : formerFolders)
-        removeFolder(folder);
+        removeFolder(folder, at);
     formerFolders.clear();
-    removeFolder(currentFolder);
+    removeFolder(currentFolder, at);
+    stopWatching();
 }
 
 QString WordApplication::documentsFolderPath()
@@ -283,6 +543,43 @@ QString WordApplication::documentsFolderPath()
 void WordApplication::setWordProcessorOverride(std::optional<QString> program)
 {
     overrideProgram = std::move(program);
+}
+
+void WordApplication::setSettleTimeOverride(std::optional<int> ms)
+{
+    settleOverride = ms;
+}
+
+QStringList WordApplication::documentPlaces()
+{
+    const QByteArray candidates[] = {
+        privateRuntimeFolder(),
+        "/run/user/" + QByteArray::number(::getuid()),
+        QFile::encodeName(QDir::tempPath()),
+        "/tmp",
+    };
+    QStringList places;
+    std::vector<std::pair<dev_t, ino_t>> seen;
+    for (const QByteArray& candidate : candidates) {
+        struct stat info {};
+        if (candidate.isEmpty() || ::stat(candidate.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+            continue;
+        const std::pair<dev_t, ino_t> id{info.st_dev, info.st_ino};
+        if (std::find(seen.begin(), seen.end(), id) != seen.end())
+            continue;
+        seen.push_back(id);
+        places.append(QFile::decodeName(candidate));
+    }
+    return places;
+}
+
+void WordApplication::removeLeftDocuments(const QStringList& places)
+{
+    const time_t cutoff = ::time(nullptr) - time_t(LeftDocumentAgeSeconds);
+    std::vector<std::pair<dev_t, ino_t>> own;
+    forEachFolder([&own](const DocumentsFolder& folder) { own.emplace_back(folder.device, folder.inode); });
+    for (const QString& place : places)
+        removeLeftIn(QFile::encodeName(place), cutoff, own);
 }
 
 } // namespace fw

@@ -45,27 +45,53 @@ protected:
 
 // The automation server "Word.Application", bridged to the system's word processor: documents are
 // collected while they are built, and setting "Visible" to true opens each finished document in the
-// word processor, as a new untitled document where the word processor allows it. The text goes
-// through a file of mode 0600 in a folder made for this process (mode 0700, in the user's runtime
-// folder when that is private); the folder and its files go when the program ends. Creating the
-// object raises OLEException when no word processor can be found.
+// word processor, as a new untitled document where the word processor allows it. Creating the object
+// raises OLEException when no word processor can be found.
+//
+// The text goes through a file of mode 0600 in a folder made for this process (mode 0700, in the
+// user's runtime folder when that is private, else in the temporary folder). The word processor is
+// started detached and reads the file when it is ready, which may be after the program has ended, so
+// a document is removed only once the word processor has read it: the folder is watched, and a
+// document counts as read once another program opened it, read it (or found it empty) and closed it
+// again, and nothing more of it was seen for a settle time (a reader may open a file twice: once to
+// tell its type, once to load it). Whatever was not seen whole (no watch, events lost) stays.
 class WordApplication : public OLEObject {
 public:
+    // Nothing of a read document seen for this long: its reader is done with it.
+    static constexpr int SettleTimeMs = 10'000;
+    // A document left behind this long ago has been had by any reader that was going to read it.
+    static constexpr qint64 LeftDocumentAgeSeconds = 24 * 60 * 60;
+
     WordApplication();
 
     // The word-processor program the bridge starts; empty when none is installed. The test seam
     // replaces the search ("" stands for none installed; nullopt restores the search).
     static QString wordProcessor();
     static void setWordProcessorOverride(std::optional<QString> program);
+    // Test seam: the settle time in milliseconds in place of SettleTimeMs; nullopt restores it.
+    static void setSettleTimeOverride(std::optional<int> ms);
 
-    // Removes the documents this process wrote, through the folders it made for them (open
-    // descriptors, never a path that may lead elsewhere by now), and each folder while its path still
-    // names it. A folder that stopped being private at its path is given up for a new one and goes
-    // the same way. Runs when the program ends (also when the application object goes); a later
-    // document makes a new folder.
+    // Ends this process's hold on its documents (the program's end; also when the application object
+    // goes). A document read as above is removed through its folder's open descriptor (never through
+    // a path that may lead elsewhere by now); any other stays in its folder for a later start to
+    // remove, and so does the folder. A folder left empty goes while its path still names it. A
+    // folder that stopped being private at its path was given up for a new one and goes the same way.
+    // A later document makes a new folder.
     static void removeDocuments();
     // The documents folder; "" while there is none.
     static QString documentsFolderPath();
+
+    // Every folder in which a run may have made its documents folder, whatever its environment was:
+    // the runtime folder named now and the user's usual one, the temporary folder named now and
+    // "/tmp"; only those that exist, each once.
+    static QStringList documentPlaces();
+    // Removes what earlier runs left behind in places: in each documents folder there that is private
+    // to the user, the documents (by their names, regular files of the user's) last written at least
+    // LeftDocumentAgeSeconds ago, through the folder's descriptor; then the folder itself when that
+    // left it empty and nothing had been added to it or taken from it for as long either. Nothing
+    // else is touched, and nothing is followed through a link. The folders of this process are left
+    // alone. Linear in the entries of the places and of the folders found.
+    static void removeLeftDocuments(const QStringList& places = documentPlaces());
 };
 
 } // namespace fw

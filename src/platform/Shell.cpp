@@ -2,6 +2,7 @@
 
 #include "SystemCalls.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
 
@@ -27,6 +28,7 @@ namespace {
 constexpr int TerminateGraceMs = 500; // for the group to end on SIGTERM
 constexpr int KillWaitMs = 2000;      // for the output to reach its end after SIGKILL
 constexpr int ExitPollMs = 20;        // where the system offers no process descriptor
+constexpr int DetachedPollMs = 1000;  // for a detached program, where the system offers no process descriptor
 constexpr int DefaultPipeSize = 64 * 1024;
 constexpr int LargestPipeWanted = 64 * 1024 * 1024; // beyond this a larger pipe buys nothing
 constexpr int PipeFullsPerWake = 4; // then the event loop gets its turn; the notifier fires again
@@ -91,6 +93,104 @@ int enlargePipe(int fd)
     }
     const int got = ::fcntl(fd, F_GETPIPE_SZ);
     return got > 0 ? got : DefaultPipeSize;
+}
+
+// How a started program stands to this process.
+enum class StartAs {
+    GroupLeader,   // a run: a process group of its own, so that the run can end everything it started
+    SessionLeader, // detached: a session of its own, which neither a run's end nor a terminal reaches
+};
+
+// Starts program with arguments as a freshly started program expects to find itself, whatever this
+// process inherited, blocks, ignores or holds open: standard input empty; standard output and error
+// joined, into output (a descriptor) or, when output is -1, into /dev/null; no other descriptor open;
+// no signal blocked and every signal at its default. A program without '/' is looked for on PATH.
+// Returns 0, or the system's error number when it could not be started (then pid is unset).
+int startClean(pid_t& pid, const QString& program, const QStringList& arguments, int output, StartAs role)
+{
+    // Everything the child needs is made before it exists.
+    std::vector<QByteArray> words;
+    words.push_back(QFile::encodeName(program));
+    for (const QString& argument : arguments)
+        words.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output >= 0)
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Also what this process inherited without close-on-exec: a descriptor left open by whoever
+    // started the program must not be held by what the program starts (a detached program may hold
+    // it for hours).
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (role == StartAs::GroupLeader) {
+        posix_spawnattr_setpgroup(&attributes, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    } else {
+        flags |= POSIX_SPAWN_SETSID;
+    }
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    // Caught signals return to their defaults at exec anyway; ignored ones would stay ignored.
+    sigset_t everySignal;
+    sigfillset(&everySignal);
+    posix_spawnattr_setsigdefault(&attributes, &everySignal);
+    posix_spawnattr_setflags(&attributes, flags);
+
+    const int result = program.contains(u'/')
+                           ? ::posix_spawn(&pid, argv.front(), &actions, &attributes, argv.data(), environ)
+                           : ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return result;
+}
+
+// Reaps a detached program once it ended, so that it leaves no zombie while this process runs; when
+// this process ends first, the system takes the program over. Only that pid is ever waited for.
+void reapWhenEnded(pid_t pid)
+{
+    const auto reaped = [pid] {
+        int result = 0;
+        do {
+            result = ::waitpid(pid, nullptr, WNOHANG);
+        } while (result < 0 && errno == EINTR);
+        return result != 0; // reaped now, or no longer ours to reap (someone else did)
+    };
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return; // nothing to watch with; the system takes it over when this process ends
+    if (const int pidFd = openProcessDescriptor(pid); pidFd >= 0) {
+        auto* notifier = new QSocketNotifier(pidFd, QSocketNotifier::Read, app);
+        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, pidFd, reaped] {
+            reaped();
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+            ::close(pidFd);
+        });
+        return;
+    }
+    auto* poll = new QTimer(app);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, reaped] {
+        if (reaped()) {
+            poll->stop();
+            poll->deleteLater();
+        }
+    });
+    poll->start(DetachedPollMs);
 }
 
 } // namespace
@@ -163,16 +263,6 @@ void Shell::Execute(const QString& command, const QString& parameters)
 
 bool Shell::spawn(const QString& program, const QStringList& arguments)
 {
-    // Everything the child needs is made before it exists.
-    std::vector<QByteArray> words;
-    words.push_back(QFile::encodeName(program));
-    for (const QString& argument : arguments)
-        words.push_back(argument.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         m_errorCode = FailedToStart;
@@ -181,33 +271,8 @@ bool Shell::spawn(const QString& program, const QStringList& arguments)
     }
     m_pipeSize = enlargePipe(pipeFds[0]);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-
-    // A group of its own, so that the run can end everything the program starts; signals as a
-    // freshly started program expects them, whatever this process blocks or catches.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    posix_spawnattr_setsigmask(&attributes, &noSignals);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD})
-        sigaddset(&defaults, signal);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
     pid_t pid = -1;
-    const int result = program.contains(u'/')
-                           ? ::posix_spawn(&pid, argv.front(), &actions, &attributes, argv.data(), environ)
-                           : ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    const int result = startClean(pid, program, arguments, pipeFds[1], StartAs::GroupLeader);
     ::close(pipeFds[1]);
     if (result != 0) {
         ::close(pipeFds[0]);
@@ -509,6 +574,18 @@ void Shell::dropPipes()
     if (m_pidFd >= 0)
         ::close(std::exchange(m_pidFd, -1));
     m_readBuffer = QByteArray(); // a pipe-full may be large: not kept between runs
+}
+
+bool startDetached(const QString& program, const QStringList& arguments, QString* error)
+{
+    pid_t pid = -1;
+    if (const int result = startClean(pid, program, arguments, -1, StartAs::SessionLeader); result != 0) {
+        if (error)
+            *error = systemError(result);
+        return false;
+    }
+    reapWhenEnded(pid);
+    return true;
 }
 
 } // namespace fw

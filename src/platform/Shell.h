@@ -17,7 +17,9 @@ namespace fw {
 // Runs one program at a time, with no shell in between: the command and the parameters are cut
 // into words by splitShellWords (quoting only, nothing is expanded or interpreted), the command
 // must be exactly one word, the program path, and the parameter words are its arguments. Standard
-// error is merged into standard output; standard input is empty.
+// error is merged into standard output; standard input is empty. The program starts as a fresh
+// program expects, whatever this process inherited or set up: no descriptor open beyond the three
+// standard ones, no signal blocked, every signal at its default.
 //
 // Events, always delivered from the event loop, never from inside Execute: DataAvailable whenever
 // new output can be read, then Completed exactly once per Execute, after the last DataAvailable,
@@ -120,5 +122,12 @@ private:
     bool m_outputSinceStart = false;
     bool m_unannounced = false; // output read and not yet announced by DataAvailable
 };
+
+// Starts program with arguments on its own, to outlive this process: with the same fresh start a
+// Shell run gets, except that standard output and error go to /dev/null and the program leads a
+// session of its own (no terminal's hang-up or Ctrl+C reaches it, and no run's end). A program
+// without '/' is looked for on PATH. While this process runs, the program is reaped once it ends.
+// False, with the system's reason in error, when it could not be started.
+bool startDetached(const QString& program, const QStringList& arguments, QString* error = nullptr);
 
 } // namespace fw

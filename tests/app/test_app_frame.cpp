@@ -10,6 +10,7 @@
 #include "platform/Mutex.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QFileInfo>
@@ -21,38 +22,35 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <string>
+#include <utility>
 
 namespace {
 
-// Every test gets a runtime folder of its own, so the guard's lock is private to the test.
+// Every test gets lock folders of its own (its folder stands for the user's home), so the guard's
+// lock is private to the test.
 class AppFrame : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(runtime.isValid());
-        hadRuntime = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
-        savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        fw::Mutex::setPlacesOverride(fw::Mutex::Places{QFile::encodeName(runtime.path()), QFile::encodeName(runtime.path())});
     }
     void TearDown() override
     {
-        if (hadRuntime)
-            qputenv("XDG_RUNTIME_DIR", savedRuntime);
-        else
-            qunsetenv("XDG_RUNTIME_DIR");
+        fw::Mutex::setPlacesOverride(std::nullopt);
         fw::ModalSeam::reset();
         testsupport::closeAllWindows();
     }
 
     QTemporaryDir runtime;
-    bool hadRuntime = false;
-    QByteArray savedRuntime;
 };
 
 // Ends a test's event loop that would otherwise never end.
@@ -152,6 +150,56 @@ TEST_F(AppFrame, RunsThroughTheSplashHandOverAndQuitsWhenTheLastWindowCloses)
     EXPECT_TRUE(next.TryEnter());
 }
 
+// A start that passed the guard removes the documents that earlier runs handed to the word processor
+// and left behind long ago, wherever those runs made their folders; a refused start touches nothing.
+TEST_F(AppFrame, AStartRemovesTheDocumentsEarlierRunsLeftLongAgo)
+{
+    const std::pair<const char*, QByteArray> saved[] = {{"TMPDIR", qgetenv("TMPDIR")},
+                                                        {"XDG_RUNTIME_DIR", qgetenv("XDG_RUNTIME_DIR")}};
+    QTemporaryDir places;
+    ASSERT_TRUE(places.isValid());
+    QStringList oldDocuments, youngDocuments;
+    for (const char* place : {"tmp", "run"}) {
+        const QString folder = places.filePath(QLatin1String(place)) + "/numbers-as-words-documents-Xy12Zw";
+        ASSERT_TRUE(QDir().mkpath(folder));
+        for (const char* folderPath : {place, ""}) {
+            const QString path = *folderPath ? places.filePath(QLatin1String(folderPath)) : folder;
+            ::chmod(QFile::encodeName(path).constData(), 0700);
+        }
+        const QString old = folder + "/Report 20250101-120000-1.txt";
+        const QString young = folder + "/Report 20250101-120000-2.txt";
+        ASSERT_TRUE(testsupport::writeFile(old, "old") && testsupport::writeFile(young, "young"));
+        const timespec longAgo[2] = {{::time(nullptr) - 2 * 24 * 3600, 0}, {::time(nullptr) - 2 * 24 * 3600, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(old).constData(), longAgo, 0), 0);
+        oldDocuments << old;
+        youngDocuments << young;
+    }
+    qputenv("TMPDIR", QFile::encodeName(places.filePath("tmp")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(places.filePath("run")));
+
+    testsupport::MessageLog log;
+    for (const bool refused : {true, false}) {
+        fw::Mutex running(QString::fromLatin1(App::mutexName));
+        if (refused) {
+            ASSERT_TRUE(running.TryEnter());
+        }
+        App app;
+        QTimer::singleShot(0, &app, [&app] { app.Quit(0); }); // once Open has run
+        Watchdog watchdog(5000);
+        EXPECT_EQ(app.Run(), 0);
+        for (const QString& old : oldDocuments)
+            EXPECT_EQ(QFileInfo::exists(old), refused) << old.toStdString() << " refused " << refused;
+        for (const QString& young : youngDocuments)
+            EXPECT_TRUE(QFileInfo::exists(young)) << young.toStdString();
+    }
+    for (const auto& [name, value] : saved) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+}
+
 // ---- real processes
 
 // True when process pid holds the exclusive flock on the file at path, as the kernel lists it.
@@ -183,7 +231,8 @@ protected:
         driver = testsupport::binDir() + QStringLiteral("/numbers-as-words-test-driver");
         ASSERT_TRUE(QFileInfo(released).isExecutable()) << released.toStdString();
         ASSERT_TRUE(QFileInfo(driver).isExecutable()) << driver.toStdString();
-        lockFile = runtime.path() + QLatin1Char('/') + fw::Mutex::fileNameFor(QString::fromLatin1(App::mutexName));
+        lockFile = runtime.path() + QStringLiteral("/.local/state/numbers-as-words/")
+                   + fw::Mutex::fileNameFor(QString::fromLatin1(App::mutexName));
     }
     void TearDown() override
     {
@@ -196,13 +245,17 @@ protected:
         AppFrame::TearDown();
     }
 
-    // Starts the test driver, or the released program, with the test's runtime folder.
-    void start(QProcess& p, const QProcessEnvironment& extra = {}, bool releasedProgram = false)
+    // Starts the test driver, with the test's lock folders, or the released program; the variables
+    // in unset are left out of its environment.
+    void start(QProcess& p, const QProcessEnvironment& extra = {}, bool releasedProgram = false,
+               const QStringList& unset = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("NAW_DRIVER_HOME"), runtime.path());
         env.insert(extra);
+        for (const QString& name : unset)
+            env.remove(name);
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(runtime.path());
         p.start(releasedProgram ? released : driver, {});
@@ -254,11 +307,46 @@ TEST_F(ProgramCopies, SecondCopyIsRefusedAndTheRunningCopyKeepsItsLock)
     EXPECT_TRUE(holdsLock(first.processId(), lockFile));
 }
 
-// The released program carries no test seam: nothing in its environment answers its message boxes.
+// One user, one running copy, whatever the environment of each: a copy started from a desktop session
+// and one started through su, ssh or cron (no runtime folder, other temporary, home and cache
+// folders) find the same lock.
+TEST_F(ProgramCopies, CopiesStartedInDifferentEnvironmentsAreStillOne)
+{
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
+    for (const char* folder : {"run", "a", "b"}) {
+        ASSERT_TRUE(QDir().mkpath(elsewhere.filePath(QLatin1String(folder))));
+        ::chmod(QFile::encodeName(elsewhere.filePath(QLatin1String(folder))).constData(), 0700);
+    }
+    const QStringList variables{"TMPDIR", "HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"};
+    QProcessEnvironment session;
+    session.insert(QStringLiteral("XDG_RUNTIME_DIR"), elsewhere.filePath("run"));
+    for (const QString& name : variables)
+        session.insert(name, elsewhere.filePath("a"));
+    start(first, session);
+    ASSERT_TRUE(waitForGuard(first)) << first.readAllStandardError().toStdString();
+
+    QProcessEnvironment other;
+    for (const QString& name : variables)
+        other.insert(name, elsewhere.filePath("b"));
+    start(second, other, false, {QStringLiteral("XDG_RUNTIME_DIR")});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
+    EXPECT_EQ(refusal.count(QStringLiteral("The program is already open.")), 1) << refusal.toStdString();
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_TRUE(holdsLock(first.processId(), lockFile));
+}
+
+// The released program carries no test seam: nothing in its environment answers its message boxes,
+// nor moves its lock. The lock is the real one of this user, held here (or by someone else) for the
+// moment of the test.
 TEST_F(ProgramCopies, TheReleasedProgramAnswersNoMessageBoxByItself)
 {
-    start(first);
-    ASSERT_TRUE(waitForGuard(first)) << first.readAllStandardError().toStdString();
+    fw::Mutex::setPlacesOverride(std::nullopt);
+    fw::Mutex real(QString::fromLatin1(App::mutexName));
+    if (!real.TryEnter() && !real.heldElsewhere())
+        GTEST_SKIP() << "this user has no place for the lock: " << real.errorString().toStdString();
     QProcessEnvironment seam;
     seam.insert(QStringLiteral("NAW_AUTO_ANSWER"), QStringLiteral("1"));
     start(second, seam, true);
@@ -268,20 +356,41 @@ TEST_F(ProgramCopies, TheReleasedProgramAnswersNoMessageBoxByItself)
     EXPECT_FALSE(QString::fromLocal8Bit(second.readAllStandardError()).contains(QStringLiteral("already open")));
 }
 
-class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<int> {};
+struct SignalCase {
+    const char* name;
+    int signal;
+    bool ignoredAtStart; // the program was started with the signal ignored (nohup, a background job)
+};
 
-TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowCloses)
+class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<SignalCase> {};
+
+// True when process pid ignores signal, as the system lists it.
+bool ignores(qint64 pid, int signal)
 {
-    const int signal = GetParam();
+    const QByteArray status = testsupport::readFile(QStringLiteral("/proc/%1/status").arg(pid));
+    const qsizetype at = status.indexOf("SigIgn:");
+    return at >= 0 && (status.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) & (1ull << (signal - 1))) != 0;
+}
+
+TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSignalIgnored)
+{
+    const SignalCase& c = GetParam();
     QTemporaryDir work;
     ASSERT_TRUE(work.isValid());
     const QString backEnd = work.filePath(QStringLiteral("vantleReport"));
     ASSERT_TRUE(testsupport::writeScript(backEnd, "echo $$ > \"$(dirname \"$0\")/backend.pid\"\nsleep 300\n"));
+    // The word processor reads its document at once.
+    const QString wordProcessor = work.filePath(QStringLiteral("writer"));
+    ASSERT_TRUE(testsupport::writeScript(
+        wordProcessor, "for f; do :; done; cp \"$f\" \"$(dirname \"$0\")/read.part\" && "
+                       "mv \"$(dirname \"$0\")/read.part\" \"$(dirname \"$0\")/read\"\n"));
     const QString config = work.filePath(QStringLiteral("config.cfg"));
     QProcessEnvironment env;
     env.insert(QStringLiteral("NAW_DRIVER_RUN"), backEnd);
     env.insert(QStringLiteral("NAW_DRIVER_CONFIG"), config);
-    env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), QStringLiteral("1"));
+    env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), wordProcessor);
+    if (c.ignoredAtStart)
+        first.setChildProcessModifier([signal = c.signal] { ::signal(signal, SIG_IGN); });
     start(first, env);
     const QStringList said = waitUntilUp(first);
     ASSERT_TRUE(said.contains(QStringLiteral("up"))) << said.join('|').toStdString()
@@ -292,11 +401,20 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowCloses)
     ASSERT_TRUE(testsupport::waitUntil([&] { return testsupport::readFile(pidFile).endsWith('\n'); }));
     const qint64 backEndPid = testsupport::readFile(pidFile).trimmed().toLongLong();
     ASSERT_TRUE(QFileInfo::exists(config));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(work.filePath(QStringLiteral("read"))); }));
 
-    ::kill(pid_t(first.processId()), signal);
+    const pid_t pid = pid_t(first.processId());
+    int ending = c.signal;
+    if (c.ignoredAtStart) {
+        ::kill(pid, c.signal);
+        EXPECT_FALSE(first.waitForFinished(500)) << "ended by a signal it was started with ignored";
+        EXPECT_TRUE(ignores(pid, c.signal));
+        ending = SIGTERM;
+    }
+    ::kill(pid, ending);
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(first.exitCode(), 128 + signal);
+    EXPECT_EQ(first.exitCode(), 128 + ending);
     EXPECT_FALSE(QFileInfo::exists(config));
     EXPECT_FALSE(QFileInfo::exists(documents));
     EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::processGone(backEndPid); }, 2000));
@@ -348,9 +466,10 @@ TEST_F(ProgramCopies, RunsEndUnderAnIgnoredSIGCHLDAndTheBackEndFindsAFreshStart)
     EXPECT_EQ(first.exitCode(), 128 + SIGTERM);
 }
 
-INSTANTIATE_TEST_SUITE_P(App, EndedBySignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
-                         [](const ::testing::TestParamInfo<int>& param) {
-                             return std::string(param.param == SIGTERM ? "TERM" : param.param == SIGINT ? "INT" : "HUP");
-                         });
+INSTANTIATE_TEST_SUITE_P(App, EndedBySignal,
+                         ::testing::Values(SignalCase{"TERM", SIGTERM, false}, SignalCase{"INT", SIGINT, false},
+                                           SignalCase{"HUP", SIGHUP, false}, SignalCase{"INTIgnored", SIGINT, true},
+                                           SignalCase{"HUPIgnored", SIGHUP, true}),
+                         [](const ::testing::TestParamInfo<SignalCase>& param) { return std::string(param.param.name); });
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <utility>
 #include <vector>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -20,14 +21,18 @@
 namespace {
 
 // When this test program is started with NAW_MUTEX_HELPER=<name> it is not a test run but a
-// second process for the tests below: it takes the named mutex, says "held" (or "busy" and ends),
-// and then waits to be killed. With NAW_MUTEX_HELPER_CHILD set it first starts a long "sleep" that
-// would inherit the lock descriptor if it were not close-on-exec, and says "child <pid>".
+// second process for the tests below: it takes the named mutex with its lock folders in
+// NAW_MUTEX_HELPER_PLACES (the home and the shared temporary folder, ':' between them), says "held"
+// (or "busy" and ends), and then waits to be killed. With NAW_MUTEX_HELPER_CHILD set it first starts a
+// long "sleep" that would inherit the lock descriptor if it were not close-on-exec, and says
+// "child <pid>".
 [[maybe_unused]] const int helperHook = [] {
     const QByteArray name = qgetenv("NAW_MUTEX_HELPER");
     if (name.isEmpty())
         return 0;
     ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlive the test run
+    const QList<QByteArray> places = qgetenv("NAW_MUTEX_HELPER_PLACES").split(':');
+    fw::Mutex::setPlacesOverride(fw::Mutex::Places{places.value(0), places.value(1)});
     fw::Mutex mutex(QString::fromUtf8(name));
     if (!mutex.TryEnter()) {
         std::printf("busy\n");
@@ -55,6 +60,8 @@ public:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("NAW_MUTEX_HELPER", name);
+        const fw::Mutex::Places places = fw::Mutex::places();
+        env.insert("NAW_MUTEX_HELPER_PLACES", QString::fromLocal8Bit(places.home + ':' + places.sharedTemp));
         if (withChild)
             env.insert("NAW_MUTEX_HELPER_CHILD", "1");
         m_process.setProcessEnvironment(env);
@@ -90,21 +97,25 @@ private:
     int m_child = 0;
 };
 
-// A name no other run uses; its lock file goes afterwards (the system never removes it).
+// Lock folders of the test's own, and a name no other run uses.
 class Mutex : public ::testing::Test
 {
 protected:
-    void TearDown() override
+    void SetUp() override
     {
-        if (!m_name.isEmpty())
-            QFile::remove(fw::Mutex(m_name).lockFilePath());
+        ASSERT_TRUE(m_places.isValid());
+        fw::Mutex::setPlacesOverride(fw::Mutex::Places{QFile::encodeName(m_places.filePath("home")),
+                                                       QFile::encodeName(m_places.filePath("tmp"))});
+        ASSERT_TRUE(QDir().mkpath(m_places.filePath("home")) && QDir().mkpath(m_places.filePath("tmp")));
     }
+    void TearDown() override { fw::Mutex::setPlacesOverride(std::nullopt); }
     const QString& uniqueName(const char* what)
     {
         return m_name = QStringLiteral("naw test/%1 %2").arg(QString::fromUtf8(what)).arg(::getpid());
     }
 
 private:
+    QTemporaryDir m_places;
     QString m_name;
 };
 
@@ -178,15 +189,38 @@ TEST_F(Mutex, NamesBecomeDistinctSafeFileNames)
 
 
 
-// Without a runtime folder the lock lives in the temporary folder; where that folder's name is taken
-// by something not private to the user, the lock moves to the user's own cache folder.
+// Taking the home folder from the user database and the shared temporary folder by its fixed name
+// keeps every copy on one lock, however its environment names the home and temporary folders.
+TEST(MutexPlaces, TheRealPlacesComeFromTheUserNotTheEnvironment)
+{
+    const std::pair<const char*, QByteArray> saved[] = {{"HOME", qgetenv("HOME")}, {"TMPDIR", qgetenv("TMPDIR")}};
+    qputenv("HOME", "/nonexistent/home");
+    qputenv("TMPDIR", "/nonexistent/tmp");
+    fw::Mutex::setPlacesOverride(std::nullopt);
+    const fw::Mutex::Places places = fw::Mutex::places();
+    for (const auto& [name, value] : saved) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(places.home, QByteArray(user->pw_dir));
+    EXPECT_EQ(places.sharedTemp, QByteArray("/tmp"));
+}
+
+// Where the lock lives, whatever the environment says, and where it moves when a folder is not
+// private to the user.
 struct FallbackCase {
     const char* name;
-    const char* runtime; // what XDG_RUNTIME_DIR names: "", "open" (mode 0755), "link" (to a private folder)
-    // What stands at tmp/numbers-as-words-<uid>: "", "link", "open", "file", "others" (a folder of
-    // mode 0700 that another user owns), "lockLink" (a private folder whose lock file is a link into
-    // "real")
-    const char* planted;
+    bool homeKnown; // the user database gives a home folder
+    // What stands where a lock folder belongs, at home/.local/state/numbers-as-words and at
+    // tmp/numbers-as-words-<uid>: "", "link" (to a private folder), "open" (mode 0755), "file",
+    // "others" (a folder of mode 0700 that another user owns), "lockLink" (a private folder whose lock
+    // file is a link into "real")
+    const char* plantedAtHome;
+    const char* plantedInTmp;
     const char* expectedFolder; // relative to the test folder, <uid> replaced; "" when no lock is taken
 };
 
@@ -195,18 +229,21 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME", "XDG_CACHE_HOME"})
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR", "HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
             m_saved.emplace_back(name, qgetenv(name));
-        ASSERT_TRUE(QDir().mkpath(path("tmp")) && QDir().mkpath(path("home")) && QDir().mkpath(path("real")));
-        ::chmod(QFile::encodeName(path("real")).constData(), 0700);
-        qputenv("TMPDIR", QFile::encodeName(path("tmp")));
-        qputenv("HOME", QFile::encodeName(path("home")));
-        qunsetenv("XDG_CACHE_HOME");
-        qunsetenv("XDG_RUNTIME_DIR");
+        ASSERT_TRUE(QDir().mkpath(path("tmp")) && QDir().mkpath(path("home/.local/state"))
+                    && QDir().mkpath(path("real")) && QDir().mkpath(path("run")) && QDir().mkpath(path("env")));
+        for (const char* folder : {"real", "run"})
+            ::chmod(QFile::encodeName(path(QLatin1String(folder))).constData(), 0700);
+        // Private folders that the environment names: none of them may matter.
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path("run")));
+        for (const char* name : {"TMPDIR", "HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+            qputenv(name, QFile::encodeName(path("env")));
         m_umask = ::umask(022); // so that a lock file made for everyone to read would show it
     }
     void TearDown() override
     {
+        fw::Mutex::setPlacesOverride(std::nullopt);
         ::umask(m_umask);
         for (const auto& [name, value] : m_saved) {
             if (value.isNull())
@@ -248,20 +285,22 @@ TEST_P(MutexFallback, TheLockLivesOnlyInAFolderPrivateToTheUser)
 {
     const FallbackCase& c = GetParam();
     const QString uid = QString::number(::getuid());
-    if (*c.runtime) {
-        plant(path("run"), QLatin1String(c.runtime));
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(path("run")));
-    }
-    plant(path("tmp/numbers-as-words-" + uid), QLatin1String(c.planted));
+    fw::Mutex::setPlacesOverride(
+        fw::Mutex::Places{c.homeKnown ? QFile::encodeName(path("home")) : QByteArray(), QFile::encodeName(path("tmp"))});
+    plant(path("home/.local/state/numbers-as-words"), QLatin1String(c.plantedAtHome));
+    plant(path("tmp/numbers-as-words-" + uid), QLatin1String(c.plantedInTmp));
     if (IsSkipped())
         return;
 
     fw::Mutex mine(QStringLiteral("naw fallback"));
     if (!*c.expectedFolder) {
-        // A link where the lock file belongs is never followed: no lock is taken, and the reason says so.
+        // No lock is taken, and the reason says so; nothing is followed through a link.
         EXPECT_FALSE(mine.TryEnter());
         EXPECT_FALSE(mine.heldElsewhere());
-        EXPECT_TRUE(mine.errorString().contains(mine.lockFilePath())) << mine.errorString().toStdString();
+        EXPECT_FALSE(mine.errorString().isEmpty());
+        if (!mine.lockFilePath().isEmpty()) {
+            EXPECT_TRUE(mine.errorString().contains(mine.lockFilePath())) << mine.errorString().toStdString();
+        }
         EXPECT_EQ(QDir(path("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         return;
     }
@@ -277,8 +316,12 @@ TEST_P(MutexFallback, TheLockLivesOnlyInAFolderPrivateToTheUser)
     EXPECT_TRUE(S_ISREG(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(QDir(path("real")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_EQ(QDir(path("env")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_EQ(QDir(path("run")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 
-    // A second holder finds the same lock.
+    // A second holder finds the same lock, also with another environment.
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(path("real")));
     fw::Mutex other(QStringLiteral("naw fallback"));
     EXPECT_FALSE(other.TryEnter());
     EXPECT_TRUE(other.heldElsewhere());
@@ -286,14 +329,16 @@ TEST_P(MutexFallback, TheLockLivesOnlyInAFolderPrivateToTheUser)
 
 INSTANTIATE_TEST_SUITE_P(
     Mutex, MutexFallback,
-    ::testing::Values(FallbackCase{"noRuntime", "", "", "tmp/numbers-as-words-<uid>"},
-                      FallbackCase{"openRuntime", "open", "", "tmp/numbers-as-words-<uid>"},
-                      FallbackCase{"linkedRuntime", "link", "", "tmp/numbers-as-words-<uid>"},
-                      FallbackCase{"linkPlanted", "", "link", "home/.cache/numbers-as-words-<uid>"},
-                      FallbackCase{"openFolderPlanted", "", "open", "home/.cache/numbers-as-words-<uid>"},
-                      FallbackCase{"filePlanted", "", "file", "home/.cache/numbers-as-words-<uid>"},
-                      FallbackCase{"othersFolderPlanted", "", "others", "home/.cache/numbers-as-words-<uid>"},
-                      FallbackCase{"lockFileLinked", "", "lockLink", ""}),
+    ::testing::Values(FallbackCase{"home", true, "", "", "home/.local/state/numbers-as-words"},
+                      FallbackCase{"homeBesideAFolderInTmp", true, "", "open", "home/.local/state/numbers-as-words"},
+                      FallbackCase{"noHome", false, "", "", "tmp/numbers-as-words-<uid>"},
+                      FallbackCase{"linkAtHome", true, "link", "", "tmp/numbers-as-words-<uid>"},
+                      FallbackCase{"openFolderAtHome", true, "open", "", "tmp/numbers-as-words-<uid>"},
+                      FallbackCase{"fileAtHome", true, "file", "", "tmp/numbers-as-words-<uid>"},
+                      FallbackCase{"othersFolderAtHome", true, "others", "", "tmp/numbers-as-words-<uid>"},
+                      FallbackCase{"noHomeAndLinkInTmp", false, "", "link", ""},
+                      FallbackCase{"othersFolderAtHomeAndInTmp", true, "others", "others", ""},
+                      FallbackCase{"lockFileLinked", true, "lockLink", "", ""}),
     [](const ::testing::TestParamInfo<FallbackCase>& param) { return std::string(param.param.name); });
 
 } // namespace

@@ -263,55 +263,6 @@ TEST_F(ShellTest, CloseAndDestructionLeaveNoProcessBehind)
     }
 }
 
-// A parent that ignores or blocks every signal a program cares about, SIGCHLD included, and reads
-// its standard input from a pipe; all of it is undone when the object goes.
-class HostileParent {
-public:
-    explicit HostileParent(bool ignoreChildEnd)
-    {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        for (std::size_t i = 0; i < std::size(ignored_); ++i) {
-            if (ignored_[i] != SIGCHLD || ignoreChildEnd)
-                ::sigaction(ignored_[i], &ignore, &former_[i]);
-            else
-                ::sigaction(ignored_[i], nullptr, &former_[i]);
-        }
-        sigset_t block;
-        sigemptyset(&block);
-        sigaddset(&block, SIGTERM);
-        ::sigprocmask(SIG_BLOCK, &block, &formerMask_);
-        // Standard input a pipe that never ends, where a program would wait for input.
-        formerStdin_ = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
-        if (::pipe2(stdinPipe_, O_CLOEXEC) == 0)
-            ::dup2(stdinPipe_[0], 0);
-    }
-    ~HostileParent()
-    {
-        if (formerStdin_ >= 0) {
-            ::dup2(formerStdin_, 0);
-            ::close(formerStdin_);
-        }
-        for (const int fd : stdinPipe_) {
-            if (fd >= 0)
-                ::close(fd);
-        }
-        for (std::size_t i = 0; i < std::size(ignored_); ++i)
-            ::sigaction(ignored_[i], &former_[i], nullptr);
-        ::sigprocmask(SIG_SETMASK, &formerMask_, nullptr);
-    }
-    HostileParent(const HostileParent&) = delete;
-    HostileParent& operator=(const HostileParent&) = delete;
-
-private:
-    const int ignored_[5] = {SIGPIPE, SIGINT, SIGHUP, SIGQUIT, SIGCHLD};
-    struct sigaction former_[5] {};
-    sigset_t formerMask_{};
-    int formerStdin_ = -1;
-    int stdinPipe_[2] = {-1, -1};
-};
-
 struct StartCase {
     const char* name;
     bool ignoreChildEnd; // the parent ignores SIGCHLD: the system reaps the program unseen
@@ -321,9 +272,9 @@ struct StartCase {
 };
 
 // Whatever this process ignores, blocks or holds open, a started program finds a fresh start: only
-// the descriptors anyone inherits, empty standard input, standard error joined to the output, every
-// signal at its default and unblocked, a process group of its own. A program that the system reaped
-// unseen still ends the run, in time.
+// the standard descriptors, empty standard input, standard error joined to the output, every signal
+// at its default and unblocked, a process group of its own in this session. A program that the
+// system reaped unseen still ends the run, in time.
 TEST_F(ShellTest, AStartedProgramFindsAFreshStartWhateverItsParentIgnoresOrHolds)
 {
     const StartCase cases[] = {
@@ -339,7 +290,8 @@ TEST_F(ShellTest, AStartedProgramFindsAFreshStartWhateverItsParentIgnoresOrHolds
         shell.Mode = c.mode;
         QElapsedTimer clock;
         {
-            const HostileParent parent(c.ignoreChildEnd);
+            const testsupport::HostileParent parent(c.ignoreChildEnd);
+            ASSERT_TRUE(testsupport::inheritedDescriptors().contains(QString::number(parent.leakedDescriptor())));
             clock.start();
             shell.Execute(fw::shellEscape(testsupport::childProbe()), "then=exit:7");
             ASSERT_TRUE(testsupport::waitUntil([&] { return shell.completions > 0; }, 10000));

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <csignal>
 #include <string>
 
 namespace {
@@ -27,6 +28,10 @@ struct FailureCase {
     QByteArray script; // empty: a back-end file without execute permission
     QString shown;     // what the panes hold and initialize receives
     QString message;   // "" when nothing is to be told
+    // The back-end is reaped by someone else (here: the system, as SIGCHLD is ignored), so how it
+    // ended is unknown. What it left behind in its process group, its pid in the file "left", must
+    // never be signalled: once the back-end is reaped, that group number may be anyone's.
+    bool reapedElsewhere = false;
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os)
@@ -70,13 +75,27 @@ TEST_P(RunFailures, TheReportShowsWhatArrivedAndThenTheUserIsTold)
         return request.buttons.value(0);
     });
 
+    struct sigaction childEnd {}, formerChildEnd {};
+    childEnd.sa_handler = SIG_IGN;
+    sigemptyset(&childEnd.sa_mask);
+    if (c.reapedElsewhere)
+        ::sigaction(SIGCHLD, &childEnd, &formerChildEnd);
     window = fw::Window::New<RW_reportOutputWindow>();
     auto* run = new RC_executeShellClass(window, config);
     QPointer<RC_executeShellClass> alive(run);
     run->setMe(run);
     run->Mode = fw::Shell::Asynchronous;
     run->Execute(fw::FolderItem(backEnd).ShellPath(), config.ShellPath());
-    ASSERT_TRUE(testsupport::waitUntil([&] { return alive.isNull(); }, 10000));
+    const bool ended = testsupport::waitUntil([&] { return alive.isNull(); }, 10000);
+    if (c.reapedElsewhere)
+        ::sigaction(SIGCHLD, &formerChildEnd, nullptr);
+    ASSERT_TRUE(ended);
+    if (c.reapedElsewhere) {
+        const pid_t left = pid_t(testsupport::readFile(dir.filePath("left")).trimmed().toInt());
+        ASSERT_GT(left, 0);
+        EXPECT_FALSE(testsupport::processGone(left)) << "what the back-end left behind was signalled";
+        ::kill(left, SIGKILL);
+    }
 
     EXPECT_TRUE(window->initializationFinished);
     EXPECT_EQ(window->control<fw::EditField>("EF_mainResultsLeft", 0)->Text(), c.shown);
@@ -100,7 +119,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "The report program was ended by signal 9 (Killed). The report may be incomplete."},
         FailureCase{"signal, nothing printed", "kill -SEGV $$\n", "",
                     "The report program was ended by signal 11 (Segmentation fault). The report may be incomplete."},
-        FailureCase{"not executable", "", "", "The report program could not be started: Permission denied"}),
+        FailureCase{"not executable", "", "", "The report program could not be started: Permission denied"},
+        FailureCase{"reaped elsewhere",
+                    "sleep 300 </dev/null >/dev/null 2>&1 &\necho $! > \"$(dirname \"$0\")/left\"\necho part\n", "part\n",
+                    "How the report program ended could not be learnt. The report may be incomplete.", true},
+        FailureCase{"reaped elsewhere, output held by what it left",
+                    "sleep 300 </dev/null &\necho $! > \"$(dirname \"$0\")/left\"\necho part\n", "part\n",
+                    "How the report program ended could not be learnt. The report may be incomplete.", true}),
     [](const ::testing::TestParamInfo<FailureCase>& param) {
         std::string name = param.param.name;
         for (char& ch : name)

@@ -8,11 +8,15 @@
 #include "support/TestSupport.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +45,8 @@ protected:
                         .toUtf8()));
         ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/opened")));
         WordApplication::setWordProcessorOverride(script);
+        // The stand-in is done with a document once it closed it: no settling is waited for.
+        WordApplication::setSettleTimeOverride(0);
         window = Window::New<RW_reportOutputWindow>();
     }
 
@@ -50,6 +56,7 @@ protected:
         testsupport::settle();
         WordApplication::removeDocuments();
         WordApplication::setWordProcessorOverride(std::nullopt);
+        WordApplication::setSettleTimeOverride(std::nullopt);
         for (const auto& [name, value] : {std::pair{"TMPDIR", saved.first}, std::pair{"XDG_RUNTIME_DIR", saved.second}}) {
             if (value.isEmpty())
                 qunsetenv(name);
@@ -238,8 +245,8 @@ TEST_P(DocumentFolderTest, DocumentsArePrivateAndOnlyTheyGoWhenTheProgramEnds)
     EXPECT_EQ(modeOf(first), meddle == "swap" ? -1 : 0600) << first.toStdString();
 
     WordApplication::removeDocuments(); // as at the program's end
-    // The documents go, and with them every folder still where it was made; nothing else goes, and
-    // nothing is followed out of the folders.
+    // The documents, all read by now, go, and with them every folder still where it was made; nothing
+    // else goes, and nothing is followed out of the folders.
     EXPECT_FALSE(QFileInfo::exists(first)) << first.toStdString();
     if (!second.isEmpty()) {
         EXPECT_FALSE(QFileInfo::exists(QFileInfo(second).path())) << second.toStdString();
@@ -267,6 +274,233 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{"linkAtTheNextName", "", "", "tmp", "linkAhead"},
                       FolderCase{"secondNameAtTheNextName", "", "", "tmp", "fileAhead"}),
     [](const ::testing::TestParamInfo<FolderCase>& param) { return std::string(param.param.name); });
+
+// What a word processor may do with its document by the time the program ends, and whether the
+// document may go then. Whatever stays, the word processor still gets it whole afterwards.
+struct EndCase {
+    const char* name;
+    // The word processor, a sh script: "$f" is the document, "$d" a folder for its notes. It touches
+    // "$d/end" when the program is to end, and "$d/done" when it is done; it copies the document into
+    // "$d/copy" as it loads it.
+    const char* reader;
+    const char* text;
+    int settleMs;
+    bool busy;    // the program takes no event in until it ends (a long step, say)
+    bool removed; // the document goes at the end
+};
+
+class DocumentEndTest : public WordExportTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(DocumentEndTest, ADocumentGoesAtTheEndOnlyOnceTheWordProcessorHasReadIt)
+{
+    const EndCase& c = GetParam();
+    const QString notes = dir.filePath("notes");
+    ASSERT_TRUE(QDir().mkpath(notes));
+    const QString reader = dir.filePath("reader");
+    ASSERT_TRUE(testsupport::writeScript(
+        reader, QStringLiteral("for f; do :; done\nd='%1'\n%2\n").arg(notes, QLatin1String(c.reader)).toUtf8()));
+    WordApplication::setWordProcessorOverride(reader);
+    WordApplication::setSettleTimeOverride(c.settleMs);
+    const QString text = QString::fromUtf8(c.text);
+    show(text);
+    press("PB_openInWordLeft");
+    ASSERT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
+    const QString folder = WordApplication::documentsFolderPath();
+    const QStringList documents = QDir(folder).entryList(QDir::Files);
+    ASSERT_EQ(documents.size(), 1);
+    const QString document = folder + '/' + documents[0];
+
+    const auto ended = [&] { return QFileInfo::exists(notes + "/end"); };
+    if (c.busy) {
+        QDeadlineTimer deadline(10000);
+        while (!ended() && !deadline.hasExpired())
+            QThread::msleep(5);
+        ASSERT_TRUE(ended());
+    } else {
+        ASSERT_TRUE(testsupport::waitUntil(ended, 10000));
+    }
+    WordApplication::removeDocuments(); // the program ends
+    EXPECT_EQ(QFileInfo::exists(document), !c.removed);
+    EXPECT_EQ(QFileInfo::exists(folder), !c.removed);
+    if (!c.removed) {
+        EXPECT_EQ(modeOf(folder), 0700);
+        EXPECT_EQ(modeOf(document), 0600);
+    }
+
+    ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(notes + "/done"); }, 10000));
+    EXPECT_EQ(QString::fromUtf8(testsupport::readFile(notes + "/copy")), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Export, DocumentEndTest,
+    ::testing::Values(
+        EndCase{"readBeforeTheEnd", "cp \"$f\" \"$d/copy\"; touch \"$d/end\" \"$d/done\"", "report\n", 0, false, true},
+        EndCase{"emptyOpenedAndClosedBeforeTheEnd", "cp \"$f\" \"$d/copy\"; touch \"$d/end\" \"$d/done\"", "", 0, false,
+                true},
+        EndCase{"slowToStart", "touch \"$d/end\"; sleep 0.5; cp \"$f\" \"$d/copy\"; touch \"$d/done\"", "report\n", 0,
+                false, false},
+        // A first look tells the type, the load comes after: a read just seen is not trusted yet.
+        EndCase{"typeToldThenLoaded",
+                "head -c 1 \"$f\" >/dev/null; touch \"$d/end\"; sleep 0.5; cp \"$f\" \"$d/copy\"; touch \"$d/done\"",
+                "report\n", 5000, false, false},
+        EndCase{"openedNotRead", ": < \"$f\"; touch \"$d/end\"; sleep 0.3; cp \"$f\" \"$d/copy\"; touch \"$d/done\"",
+                "report\n", 0, false, false},
+        EndCase{"readAndHeldOpen",
+                "exec 3< \"$f\"; dd bs=1 count=1 <&3 >/dev/null 2>&1; touch \"$d/end\"; sleep 0.3; "
+                "cp \"$f\" \"$d/copy\"; touch \"$d/done\"",
+                "report\n", 0, false, false},
+        EndCase{"writtenIntoByAnother", "cp \"$f\" \"$d/copy\"; : >> \"$f\"; echo >> \"$f\"; touch \"$d/end\" \"$d/done\"",
+                "report\n", 0, false, false},
+        // More opens than the watch's queue holds while the program is busy: what was missed may have
+        // been anything.
+        EndCase{"eventsLost",
+                "cp \"$f\" \"$d/copy\"; n=$(($(cat /proc/sys/fs/inotify/max_queued_events) / 2 + 100)); "
+                "while [ $n -gt 0 ]; do : < \"$f\"; n=$((n - 1)); done; touch \"$d/end\" \"$d/done\"",
+                "report\n", 0, true, false}),
+    [](const ::testing::TestParamInfo<EndCase>& param) { return std::string(param.param.name); });
+
+// What a start removes of what earlier runs left in the places where documents folders are made.
+struct LeftCase {
+    const char* name;
+    const char* folder; // its name in the place; "" for the folder this process writes into now
+    // "private" (0700), "open" (0755), "others" (0700, another user's), "link" (a link to a private
+    // folder elsewhere)
+    const char* folderKind;
+    const char* entry;     // in the folder
+    const char* entryKind; // "file", or "link" (to a file elsewhere)
+    int ageHours;          // since the entry was written and the folder last changed
+    bool entryGoes;
+    bool folderGoes;
+};
+
+class LeftDocumentTest : public WordExportTest, public ::testing::WithParamInterface<LeftCase> {};
+
+// Sets the time of the last change of path (a link itself, not what it leads to) hours ago.
+bool age(const QString& path, int hours)
+{
+    const timespec when[2] = {{::time(nullptr) - hours * 3600, 0}, {::time(nullptr) - hours * 3600, 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), when, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+TEST_P(LeftDocumentTest, AStartRemovesOnlyOldDocumentsInPrivateFoldersOfOurs)
+{
+    const LeftCase& c = GetParam();
+    const QString place = dir.filePath("tmp");
+    const QString kind = QLatin1String(c.folderKind);
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("elsewhere")));
+    ASSERT_TRUE(testsupport::writeFile(dir.filePath("elsewhere/keep"), "mine"));
+    QString folder = place + '/' + QLatin1String(c.folder);
+    if (!*c.folder) {
+        WordApplication::setWordProcessorOverride(QStringLiteral("/bin/true"));
+        show(QStringLiteral("x\n"));
+        press("PB_openInWordLeft");
+        folder = WordApplication::documentsFolderPath();
+        ASSERT_FALSE(folder.isEmpty()) << log.messages().join('|').toStdString();
+    } else if (kind == "link") {
+        ASSERT_TRUE(QDir().mkpath(dir.filePath("elsewhere/folder")));
+        ::chmod(QFile::encodeName(dir.filePath("elsewhere/folder")).constData(), 0700);
+        ASSERT_TRUE(QFile::link(dir.filePath("elsewhere/folder"), folder));
+    } else {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ::chmod(QFile::encodeName(folder).constData(), kind == "open" ? 0755 : 0700);
+    }
+    const QString entry = folder + '/' + QLatin1String(c.entry);
+    if (QLatin1String(c.entryKind) == "link")
+        ASSERT_TRUE(QFile::link(dir.filePath("elsewhere/keep"), entry));
+    else
+        ASSERT_TRUE(testsupport::writeFile(entry, "left"));
+    if (kind == "others" && ::chown(QFile::encodeName(folder).constData(), ::getuid() == 65534 ? 65533 : 65534, gid_t(-1)) != 0)
+        GTEST_SKIP() << "no folder can be given to another user here";
+    ASSERT_TRUE(age(entry, c.ageHours));
+    ASSERT_TRUE(age(folder, c.ageHours));
+
+    WordApplication::removeLeftDocuments({place});
+    EXPECT_EQ(QFileInfo(entry).exists() || QFileInfo(entry).isSymLink(), !c.entryGoes);
+    EXPECT_EQ(QFileInfo(folder).exists() || QFileInfo(folder).isSymLink(), !c.folderGoes);
+    EXPECT_EQ(testsupport::readFile(dir.filePath("elsewhere/keep")), "mine");
+    if (kind == "link") {
+        EXPECT_EQ(QDir(dir.filePath("elsewhere/folder")).entryList(QDir::Files | QDir::System).size(), 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Export, LeftDocumentTest,
+    ::testing::Values(
+        LeftCase{"oldDocument", "numbers-as-words-documents-Ab12Cd", "private", "Report 20250101-120000-1.txt", "file",
+                 25, true, true},
+        LeftCase{"youngDocument", "numbers-as-words-documents-Ab12Cd", "private", "Report 20250101-120000-12.txt",
+                 "file", 23, false, false},
+        LeftCase{"notADocumentsName", "numbers-as-words-documents-Ab12Cd", "private", "Report 2025-1.txt", "file", 25,
+                 false, false},
+        LeftCase{"aLinkUnderADocumentsName", "numbers-as-words-documents-Ab12Cd", "private",
+                 "Report 20250101-120000-1.txt", "link", 25, false, false},
+        LeftCase{"notAFolderOfOurs", "numbers-as-words-documents-Ab12", "private", "Report 20250101-120000-1.txt",
+                 "file", 25, false, false},
+        LeftCase{"folderOpenToOthers", "numbers-as-words-documents-Ab12Cd", "open", "Report 20250101-120000-1.txt",
+                 "file", 25, false, false},
+        LeftCase{"anotherUsersFolder", "numbers-as-words-documents-Ab12Cd", "others", "Report 20250101-120000-1.txt",
+                 "file", 25, false, false},
+        LeftCase{"aLinkUnderAFolderName", "numbers-as-words-documents-Ab12Cd", "link", "Report 20250101-120000-1.txt",
+                 "file", 25, false, false},
+        LeftCase{"thisRunsOwnFolder", "", "private", "Report 20250101-120000-1.txt", "file", 25, false, false}),
+    [](const ::testing::TestParamInfo<LeftCase>& param) { return std::string(param.param.name); });
+
+// Each run may have had another environment: every usual place is looked in, each once.
+TEST_F(WordExportTest, AStartLooksInEveryPlaceADocumentsFolderMayHaveBeenMade)
+{
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
+    ::chmod(QFile::encodeName(dir.filePath("run")).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.filePath("run")));
+    QStringList expected{dir.filePath("run")};
+    const QString usualRuntime = QStringLiteral("/run/user/%1").arg(::getuid());
+    if (QFileInfo(usualRuntime).isDir())
+        expected << usualRuntime;
+    expected << dir.filePath("tmp") << QStringLiteral("/tmp");
+    EXPECT_EQ(WordApplication::documentPlaces(), expected);
+
+    qputenv("TMPDIR", "/tmp");
+    qunsetenv("XDG_RUNTIME_DIR");
+    expected = QStringList();
+    if (QFileInfo(usualRuntime).isDir())
+        expected << usualRuntime;
+    expected << QStringLiteral("/tmp");
+    EXPECT_EQ(WordApplication::documentPlaces(), expected);
+}
+
+// The children of this process that have ended and wait to be reaped.
+int zombieChildren()
+{
+    int zombies = 0;
+    const QString self = QString::number(::getpid());
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QByteArray stat = testsupport::readFile(QStringLiteral("/proc/%1/stat").arg(entry));
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[0] == "Z" && fields[1] == self.toLatin1())
+            ++zombies;
+    }
+    return zombies;
+}
+
+// Whatever this process ignores, blocks or holds open, the word processor starts as a fresh program
+// does, in a session of its own: it outlives the program, and no terminal's hang-up or Ctrl+C meant
+// for the program reaches it. Once it ended it is reaped.
+TEST_F(WordExportTest, TheWordProcessorFindsAFreshStartInASessionOfItsOwn)
+{
+    const QString seen = dir.filePath("seen");
+    qputenv("NAW_PROBE_REPORT", QFile::encodeName(seen));
+    WordApplication::setWordProcessorOverride(testsupport::childProbe());
+    show(QStringLiteral("x\n"));
+    {
+        const testsupport::HostileParent parent(false);
+        ASSERT_TRUE(testsupport::inheritedDescriptors().contains(QString::number(parent.leakedDescriptor())));
+        press("PB_openInWordLeft");
+    }
+    qunsetenv("NAW_PROBE_REPORT");
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(seen); }));
+    EXPECT_EQ(QString::fromUtf8(testsupport::readFile(seen)), testsupport::freshStartReport(true));
+    EXPECT_TRUE(testsupport::waitUntil([] { return zombieChildren() == 0; }));
+}
 
 TEST_F(WordExportTest, LibreOfficeOpensTheTextAsANewUntitledDocument)
 {

@@ -84,14 +84,58 @@ QStringList inheritedDescriptors()
     return fds;
 }
 
-QString freshStartReport()
+QString freshStartReport(bool detached)
 {
-    return "descriptors " + inheritedDescriptors().join(u' ') + "\n"
-           "stdin /dev/null\n"
-           "stderr stdout\n"
-           "SIGPIPE default\nSIGINT default\nSIGTERM default\n"
-           "SIGHUP default\nSIGQUIT default\nSIGCHLD default\n"
-           "group own\n";
+    QString report = QStringLiteral("descriptors 0 1 2\n"
+                                    "stdin /dev/null\n"
+                                    "stderr stdout\n");
+    for (const char* name : {"SIGPIPE", "SIGINT", "SIGTERM", "SIGHUP", "SIGQUIT", "SIGCHLD", "SIGUSR1", "SIGALRM",
+                             "SIGTSTP", "SIGTTOU", "SIGXFSZ"})
+        report += QLatin1String(name) + QStringLiteral(" default\n");
+    report += QStringLiteral("group own\n");
+    report += detached ? QStringLiteral("session own\n") : QStringLiteral("session parent's\n");
+    return report;
+}
+
+const int HostileParent::ignored_[HostileParent::ignoredCount] = {SIGPIPE, SIGINT,  SIGHUP,  SIGQUIT, SIGUSR1,
+                                                                  SIGALRM, SIGTSTP, SIGTTOU, SIGXFSZ, SIGCHLD};
+
+HostileParent::HostileParent(bool ignoreChildEnd)
+{
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (int i = 0; i < ignoredCount; ++i) {
+        if (ignored_[i] != SIGCHLD || ignoreChildEnd)
+            ::sigaction(ignored_[i], &ignore, &former_[i]);
+        else
+            ::sigaction(ignored_[i], nullptr, &former_[i]);
+    }
+    sigset_t block;
+    sigfillset(&block);
+    ::sigprocmask(SIG_BLOCK, &block, &formerMask_);
+    // Standard input a pipe that never ends, where a program would wait for input.
+    formerStdin_ = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+    if (::pipe2(stdinPipe_, O_CLOEXEC) == 0)
+        ::dup2(stdinPipe_[0], 0);
+    leaked_ = stdinPipe_[1] >= 0 ? ::fcntl(stdinPipe_[1], F_DUPFD, 3) : -1;
+}
+
+HostileParent::~HostileParent()
+{
+    if (leaked_ >= 0)
+        ::close(leaked_);
+    if (formerStdin_ >= 0) {
+        ::dup2(formerStdin_, 0);
+        ::close(formerStdin_);
+    }
+    for (const int fd : stdinPipe_) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    for (int i = 0; i < ignoredCount; ++i)
+        ::sigaction(ignored_[i], &former_[i], nullptr);
+    ::sigprocmask(SIG_SETMASK, &formerMask_, nullptr);
 }
 
 void closeAllWindows()

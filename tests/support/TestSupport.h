@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <csignal>
 #include <ostream>
 #include <vector>
 
@@ -41,10 +42,34 @@ QString childProbe();
 // those without close-on-exec.
 QStringList inheritedDescriptors();
 
-// What the child probe reports of a fresh start: only the descriptors of inheritedDescriptors(),
-// standard input /dev/null, standard error joined to the output, every signal it looks at at its
-// default, a process group of its own.
-QString freshStartReport();
+// What the child probe reports of a fresh start: only the standard descriptors (none of
+// inheritedDescriptors() beyond them), standard input /dev/null, standard error joined to the output,
+// every signal it looks at at its default and unblocked, a process group of its own, and a session of
+// its own when detached (else the starter's).
+QString freshStartReport(bool detached = false);
+
+// A parent that ignores every signal a program may care about (SIGCHLD only when asked), blocks
+// every signal, holds a descriptor open without close-on-exec and gives its standard input from a
+// pipe that never ends; all of it is undone when the object goes.
+class HostileParent {
+public:
+    explicit HostileParent(bool ignoreChildEnd);
+    ~HostileParent();
+    HostileParent(const HostileParent&) = delete;
+    HostileParent& operator=(const HostileParent&) = delete;
+
+    // The descriptor held open without close-on-exec; -1 when none could be made.
+    int leakedDescriptor() const { return leaked_; }
+
+private:
+    static constexpr int ignoredCount = 10;
+    static const int ignored_[ignoredCount];
+    struct sigaction former_[ignoredCount] {};
+    sigset_t formerMask_{};
+    int formerStdin_ = -1;
+    int stdinPipe_[2] = {-1, -1};
+    int leaked_ = -1;
+};
 
 // The open windows of class W, in the order they opened.
 template <class W>

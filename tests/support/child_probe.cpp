@@ -1,5 +1,6 @@
 // A stand-in for a program that a run starts: it tells what it found at its start (open descriptors,
-// standard input, signal dispositions and mask, process group), then does what it was asked to.
+// standard input, signal dispositions and mask, process group and session), then does what it was
+// asked to.
 //
 // Words on its command line of the form key=value; other words (a configuration file's path) are
 // ignored:
@@ -53,8 +54,10 @@ std::string findings()
                       && outStat.st_ino == errStat.st_ino;
     out += std::string("stderr ") + (same ? "stdout" : "elsewhere") + "\n";
 
-    const std::pair<int, const char*> signals[] = {{SIGPIPE, "SIGPIPE"}, {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"},
-                                                   {SIGHUP, "SIGHUP"},   {SIGQUIT, "SIGQUIT"}, {SIGCHLD, "SIGCHLD"}};
+    const std::pair<int, const char*> signals[] = {
+        {SIGPIPE, "SIGPIPE"}, {SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"},
+        {SIGQUIT, "SIGQUIT"}, {SIGCHLD, "SIGCHLD"}, {SIGUSR1, "SIGUSR1"}, {SIGALRM, "SIGALRM"},
+        {SIGTSTP, "SIGTSTP"}, {SIGTTOU, "SIGTTOU"}, {SIGXFSZ, "SIGXFSZ"}};
     sigset_t blocked;
     sigemptyset(&blocked);
     ::sigprocmask(SIG_BLOCK, nullptr, &blocked);
@@ -65,6 +68,7 @@ std::string findings()
                + (sigismember(&blocked, number) ? " blocked" : "") + "\n";
     }
     out += std::string("group ") + (::getpgrp() == ::getpid() ? "own" : "parent's") + "\n";
+    out += std::string("session ") + (::getsid(0) == ::getpid() ? "own" : "parent's") + "\n";
     return out;
 }
 

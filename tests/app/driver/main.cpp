@@ -6,13 +6,18 @@
 // - NAW_DRIVER_RUN=<program>: once the program is up, a report run of that program starts as
 //   "Generate Words" starts one, with the configuration file NAW_DRIVER_CONFIG (written here), and
 //   "run" is written to standard output.
-// - NAW_DRIVER_EXPORT=1: once the program is up, one document is handed to the word processor (a
-//   stand-in that does nothing) and "document <folder>" is written to standard output.
+// - NAW_DRIVER_EXPORT=<program>: once the program is up, one document is handed to the word
+//   processor, played by that program (by one that does nothing when the value is 1), and
+//   "document <folder>" is written to standard output. The stand-in is done with a document once it
+//   closed it: no settling is waited for.
+// - NAW_DRIVER_HOME=<folder>: the single-instance lock is looked for there, as in the user's home
+//   folder, and in place of the shared temporary folder.
 
 #include "app/App.h"
 #include "app/Startup.h"
 #include "platform/Dialogs.h"
 #include "platform/FolderItem.h"
+#include "platform/Mutex.h"
 #include "platform/OleAutomation.h"
 #include "report/RC_executeShellClass.h"
 #include "report/RW_reportOutputWindow.h"
@@ -49,7 +54,9 @@ void startRun(const QString& program)
 
 void exportDocument()
 {
-    fw::WordApplication::setWordProcessorOverride(QStringLiteral("/bin/true"));
+    const QString program = qEnvironmentVariable("NAW_DRIVER_EXPORT");
+    fw::WordApplication::setWordProcessorOverride(program == QLatin1String("1") ? QStringLiteral("/bin/true") : program);
+    fw::WordApplication::setSettleTimeOverride(0);
     try {
         fw::WordApplication word;
         const fw::OLEObject document = word.Get(QStringLiteral("Documents")).Get(QStringLiteral("add"));
@@ -66,6 +73,8 @@ void exportDocument()
 int main(int argc, char** argv)
 {
     QApplication qtApp(argc, argv);
+    if (const QByteArray home = qgetenv("NAW_DRIVER_HOME"); !home.isEmpty())
+        fw::Mutex::setPlacesOverride(fw::Mutex::Places{home, home});
     fw::ModalSeam::setMessageHandler([](const fw::MessageRequest& request) {
         std::fprintf(stderr, "%s\n", request.message.toLocal8Bit().constData());
         std::fflush(stderr);
@@ -81,7 +90,7 @@ int main(int argc, char** argv)
         whenUp.stop();
         if (const QString program = qEnvironmentVariable("NAW_DRIVER_RUN"); !program.isEmpty())
             startRun(program);
-        if (qEnvironmentVariableIntValue("NAW_DRIVER_EXPORT") == 1)
+        if (!qEnvironmentVariable("NAW_DRIVER_EXPORT").isEmpty())
             exportDocument();
         say(QStringLiteral("up"));
     });
