@@ -12,9 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
-#include <linux/fs.h>
 #include <optional>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
@@ -73,43 +71,7 @@ QStringList readLines(const fw::FolderItem& item, qint64* nonTextLine = nullptr)
     return lines;
 }
 
-// Makes a file refuse writing while its folder takes new files: mode 0444 for an ordinary user, the
-// immutable attribute for root, who ignores modes. Undone when the object goes; made() is false where
-// neither works.
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const QString& path)
-        : name_(QFile::encodeName(path))
-    {
-        made_ = ::geteuid() == 0 ? setImmutable(true) : ::chmod(name_.constData(), 0444) == 0;
-    }
-    ~ReadOnlyFile()
-    {
-        if (made_ && ::geteuid() == 0)
-            setImmutable(false);
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-    bool made() const { return made_; }
-
-private:
-    bool setImmutable(bool on)
-    {
-        const int fd = ::open(name_.constData(), O_RDONLY);
-        int flags = 0;
-        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (done) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        if (fd >= 0)
-            ::close(fd);
-        return done;
-    }
-
-    QByteArray name_;
-    bool made_ = false;
-};
+using testsupport::ReadOnlyFile;
 
 class Files : public ::testing::Test
 {

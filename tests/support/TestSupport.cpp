@@ -168,10 +168,11 @@ QByteArray readFile(const QString& path)
 
 namespace {
 
-// Sets or clears the immutable attribute of a folder; false when the file system or the rights refuse.
+// Sets or clears the immutable attribute of a file or folder; false when the file system or the
+// rights refuse.
 bool setImmutable(const QString& path, bool on)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     int flags = 0;
@@ -216,6 +217,18 @@ void FolderLock::undo()
     else
         ::chmod(QFile::encodeName(path_).constData(), 0700);
     locked_ = false;
+}
+
+ReadOnlyFile::ReadOnlyFile(const QString& path)
+    : path_(path)
+{
+    made_ = ::geteuid() == 0 ? setImmutable(path, true) : ::chmod(QFile::encodeName(path).constData(), 0444) == 0;
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (made_ && ::geteuid() == 0)
+        setImmutable(path_, false);
 }
 
 FileSizeLimit::FileSizeLimit(long bytes)

@@ -120,6 +120,22 @@ private:
     bool immutable_ = false;
 };
 
+// Makes a file refuse writing while its folder takes new files: mode 0444 for an ordinary user, the
+// immutable attribute for root, who ignores modes. Undone when the object goes; made() is false where
+// neither works.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const QString& path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    bool made() const { return made_; }
+
+private:
+    QString path_;
+    bool made_ = false;
+};
+
 // Limits the size of every file this process writes (a full disk in miniature): writes beyond it fail
 // instead of raising a signal. The former limit comes back when the object goes.
 class FileSizeLimit {
