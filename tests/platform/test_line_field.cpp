@@ -111,41 +111,8 @@ QImage shot(fw::EditField* f)
     return f->widget()->grab().toImage();
 }
 
-// Leftmost and rightmost columns holding anything but the background colour, inside the border.
-std::pair<int, int> inkColumns(const QImage& image)
-{
-    const QRgb background = image.pixel(image.width() / 2, 3);
-    int left = image.width();
-    int right = -1;
-    for (int y = 3; y < image.height() - 3; ++y) {
-        for (int x = 3; x < image.width() - 3; ++x) {
-            if (image.pixel(x, y) != background) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-            }
-        }
-    }
-    return {left, right};
-}
-
-// The field as drawn shows its whole text: its first and its last character are in view, and the ink
-// inside the frame is as wide as the text in the field's font, so nothing is scrolled out or cut.
-testing::AssertionResult showsWhole(fw::EditField* f)
-{
-    const fw::TextPane* pane = f->textPane();
-    const auto [left, right] = inkColumns(shot(f));
-    const qreal needed = QFontMetricsF(pane->font()).tightBoundingRect(f->Text()).width();
-    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(f->textPane());
-    QAccessibleTextInterface* text = view ? view->textInterface() : nullptr;
-    if (!text)
-        return testing::AssertionFailure() << "no text interface";
-    const bool endsInView = !text->characterRect(0).isEmpty() && !text->characterRect(f->TextLength() - 1).isEmpty();
-    if (endsInView && right - left + 1 >= needed - 1.5)
-        return testing::AssertionSuccess();
-    return testing::AssertionFailure() << '"' << f->Text().toStdString() << "\" inks " << (right - left + 1)
-                                       << " px of " << needed << ", ends in view " << endsInView << ", font "
-                                       << pane->font().pixelSize() << " px at stretch " << pane->font().stretch();
-}
+using testsupport::inkColumns;
+using testsupport::showsWhole;
 
 // A font's width as a percentage of its family's normal width.
 int stretchOf(const QFont& font)
@@ -345,7 +312,7 @@ TEST_F(LineField, ANumberTooWideForItsFieldShowsWhole)
     const auto ownPixels = [hit] { return hit->font().size; };
     const auto check = [&](const char* step) {
         SCOPED_TRACE(testing::Message() << step << ": \"" << hit->Text().toStdString() << '"');
-        EXPECT_TRUE(showsWhole(hit));
+        EXPECT_TRUE(showsWhole(*hit));
         const QFont font = pane->font();
         QFont own = font;
         own.setPixelSize(ownPixels());

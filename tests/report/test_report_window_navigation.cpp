@@ -34,32 +34,7 @@ void wheelOver(fw::EditField& field, int deltaX, int deltaY)
     QApplication::instance()->notify(viewport, &event);
 }
 
-// The field as drawn shows its whole number: its first and last digit are in view, and the ink inside
-// its frame is as wide as the number in the field's font, so no digit is scrolled out or cut.
-testing::AssertionResult showsWhole(fw::EditField& field)
-{
-    const QImage image = field.widget()->grab().toImage();
-    const QRgb background = image.pixel(image.width() / 2, 3);
-    int left = image.width();
-    int right = -1;
-    for (int y = 3; y < image.height() - 3; ++y) {
-        for (int x = 3; x < image.width() - 3; ++x) {
-            if (image.pixel(x, y) != background) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-            }
-        }
-    }
-    const QFont font = field.textPane()->font();
-    const qreal needed = QFontMetricsF(font).tightBoundingRect(field.Text()).width();
-    QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(field.textPane())->textInterface();
-    const bool endsInView = !text->characterRect(0).isEmpty() && !text->characterRect(field.TextLength() - 1).isEmpty();
-    if (endsInView && right - left + 1 >= needed - 1.5)
-        return testing::AssertionSuccess();
-    return testing::AssertionFailure() << '"' << field.Text().toStdString() << "\" inks " << (right - left + 1)
-                                       << " px of " << needed << ", ends in view " << endsInView << ", font "
-                                       << font.pixelSize() << " px";
-}
+using testsupport::showsWhole;
 
 using Report = RW_reportOutputWindow;
 using Crit = std::shared_ptr<RC_searchCriteriaClass>;

@@ -3,11 +3,13 @@
 #include "platform/EditField.h"
 #include "report/RW_reportOutputWindow.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDirIterator>
 #include <QEvent>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QThread>
 
 #include <algorithm>
@@ -217,6 +219,39 @@ void FolderLock::undo()
     else
         ::chmod(QFile::encodeName(path_).constData(), 0700);
     locked_ = false;
+}
+
+std::pair<int, int> inkColumns(const QImage& image)
+{
+    const QRgb background = image.pixel(image.width() / 2, 3);
+    int left = image.width();
+    int right = -1;
+    for (int y = 3; y < image.height() - 3; ++y) {
+        for (int x = 3; x < image.width() - 3; ++x) {
+            if (image.pixel(x, y) != background) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    return {left, right};
+}
+
+testing::AssertionResult showsWhole(fw::EditField& field)
+{
+    const auto [left, right] = inkColumns(field.widget()->grab().toImage());
+    const QFont font = field.textPane()->font();
+    const qreal needed = QFontMetricsF(font).tightBoundingRect(field.Text()).width();
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(field.textPane());
+    QAccessibleTextInterface* text = view ? view->textInterface() : nullptr;
+    if (!text)
+        return testing::AssertionFailure() << "no text interface";
+    const bool endsInView = !text->characterRect(0).isEmpty() && !text->characterRect(field.TextLength() - 1).isEmpty();
+    if (endsInView && right - left + 1 >= needed - 1.5)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << '"' << field.Text().toStdString() << "\" inks " << (right - left + 1)
+                                       << " px of " << needed << ", ends in view " << endsInView << ", font "
+                                       << font.pixelSize() << " px at stretch " << font.stretch();
 }
 
 ReadOnlyFile::ReadOnlyFile(const QString& path)

@@ -1,15 +1,20 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "platform/EditField.h"
 #include "platform/Window.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <csignal>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 class RW_reportOutputWindow;
@@ -119,6 +124,14 @@ private:
     bool locked_ = false;
     bool immutable_ = false;
 };
+
+// Leftmost and rightmost columns holding anything but the background colour, inside the border of a
+// control's picture.
+std::pair<int, int> inkColumns(const QImage& image);
+
+// A one-line field as drawn shows its whole text: its first and last characters are in view, and the
+// ink inside its frame is as wide as the text in the field's font, so nothing is scrolled out or cut.
+testing::AssertionResult showsWhole(fw::EditField& field);
 
 // Makes a file refuse writing while its folder takes new files: mode 0444 for an ordinary user, the
 // immutable attribute for root, who ignores modes. Undone when the object goes; made() is false where
