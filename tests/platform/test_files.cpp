@@ -147,6 +147,12 @@ TEST_F(Files, FirstLineThatIsNotTextIsFound)
         {"sequence cut by a line end", "a\n\xE2\x82\nb", 2},
         {"sequence cut by the end", "a\n\xE2\x82", 2},
         {"first of several", "\xFF\n\xFF", 1},
+        // Long ASCII runs, read eight bytes at a time.
+        {"short lines in one word", "1\n2\n3\n4\n5\n6\n7\n8\n9\n\xE9", 10},
+        {"CRLF inside long lines", "0123456\r\n0123456789012\r\n012345\r\n\xE9", 4},
+        {"CR ends a word, LF starts the next", "0123456\r\n0123456\r\nX\xE9", 3},
+        {"CR alone in a long line", "0123456789\r0123456789abcdef\n\xE9", 3},
+        {"NUL in a long line", QByteArray("0123456789\n0123\0 56789\n", 22), 2},
     };
     for (const auto& c : cases) {
         writeBytes(m_dir.filePath("in.txt"), c.bytes);
