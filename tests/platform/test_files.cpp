@@ -439,28 +439,37 @@ private:
     bool mounted_ = false;
 };
 
+// How a write fails: a file size limit (which any user can set), a disk with no space left, an fsync
+// that fails, or a reservation of space that runs out after growing the file.
+enum class WriteFault { SizeLimit, FullDisk, SyncFails, ReservationFails };
+
 struct FailedWriteCase {
     const char* name;
-    bool fullDisk;  // a disk with no space left, else a file size limit (which any user can set)
+    WriteFault fault;
     bool inPlace;   // in a folder that takes no new file
     qsizetype size; // of the new text: small ones are written only at Close
+    int error;      // what the stream reports
 };
 
 TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
 {
+    using enum WriteFault;
     const FailedWriteCase cases[] = {
-        {"size limit, text written at Close", false, false, 60},
-        {"size limit, text written on the way", false, false, 1 << 20},
-        {"size limit, in place", false, true, 1 << 20},
-        {"full disk", true, false, 1 << 20},
-        {"full disk, in place", true, true, 1 << 16},
+        {"size limit, text written at Close", SizeLimit, false, 60, EFBIG},
+        {"size limit, text written on the way", SizeLimit, false, 1 << 20, EFBIG},
+        {"size limit, in place", SizeLimit, true, 1 << 20, EFBIG},
+        {"full disk", FullDisk, false, 1 << 20, ENOSPC},
+        {"full disk, in place", FullDisk, true, 1 << 16, ENOSPC},
+        {"sync fails", SyncFails, false, 100, EIO},
+        {"sync fails, in place", SyncFails, true, 100, EIO},
+        {"reservation runs out of space, in place", ReservationFails, true, 100, ENOSPC},
     };
     const QByteArray former = "old line 1\nold line 2\n";
     for (const FailedWriteCase& c : cases) {
         SCOPED_TRACE(c.name);
         const QString folder = m_dir.filePath(QString::fromLatin1(c.name));
         std::optional<SmallDisk> disk;
-        if (c.fullDisk) {
+        if (c.fault == FullDisk) {
             disk.emplace(folder, 64);
             if (!disk->mounted()) {
                 std::cerr << "skipped: no disk can be mounted here\n";
@@ -470,7 +479,7 @@ TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
         ASSERT_TRUE(QDir().mkpath(folder));
         const QString path = folder + "/keep.txt";
         writeBytes(path, former);
-        if (c.fullDisk) {
+        if (c.fault == FullDisk) {
             QFile filler(folder + "/filler");
             ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
             const QByteArray block(4096, 'f');
@@ -489,17 +498,27 @@ TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
         ASSERT_TRUE(out);
         EXPECT_EQ(out->writesInPlace(), c.inPlace);
         std::optional<testsupport::FileSizeLimit> limit;
-        if (!c.fullDisk)
+        if (c.fault == SizeLimit)
             limit.emplace(4);
         out->Write(QString(c.size, u'n'));
-        EXPECT_FALSE(out->Close());
+        reservationFills = c.fault == ReservationFails;
+        fsyncError = c.fault == SyncFails ? c.error : 0;
+        const bool closed = out->Close();
+        reservationFills = false;
+        fsyncError = 0;
         limit.reset();
+        EXPECT_FALSE(closed);
         // The system's reason, not "Unknown error"; the caller names the file.
-        EXPECT_EQ(out->errorString(), QString::fromLocal8Bit(std::strerror(c.fullDisk ? ENOSPC : EFBIG)));
-        EXPECT_EQ(readFile(path), former);
+        EXPECT_EQ(out->errorString(), QString::fromLocal8Bit(std::strerror(c.error)));
+        // The former file stays, its size too (a failed reservation gives back the room it took), but
+        // where a sync in place fails after the text went in.
+        if (c.fault != SyncFails || !c.inPlace) {
+            EXPECT_EQ(readFile(path), former);
+            EXPECT_EQ(QFileInfo(path).size(), former.size());
+        }
         lock.reset();
         EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-                  c.fullDisk ? QStringList({"filler", "keep.txt"}) : QStringList{"keep.txt"});
+                  c.fault == FullDisk ? QStringList({"filler", "keep.txt"}) : QStringList{"keep.txt"});
     }
 }
 
@@ -517,59 +536,6 @@ TEST_F(Files, AReadOnlyFileIsNotReplacedAndTheReasonSaysSo)
     EXPECT_FALSE(error.contains("folder")) << error.toStdString();
     EXPECT_EQ(readFile(path), "kept\n");
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"read-only.txt"});
-}
-
-struct DiskFailureCase {
-    const char* name;
-    bool inPlace;     // in a folder that takes no new file
-    bool reservation; // the reservation of space fails, else fsync does
-    int error;
-};
-
-TEST_F(Files, AFailedSyncOrReservationFailsTheWriteAndKeepsTheFormerSize)
-{
-    const DiskFailureCase cases[] = {
-        {"sync fails", false, false, EIO},
-        {"sync fails, in place", true, false, EIO},
-        {"reservation runs out of space, in place", true, true, ENOSPC},
-    };
-    const QByteArray former = "old line 1\nold line 2\n";
-    for (const DiskFailureCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString folder = m_dir.filePath(QString::fromLatin1(c.name));
-        ASSERT_TRUE(QDir().mkpath(folder));
-        const QString path = folder + "/keep.txt";
-        writeBytes(path, former);
-        std::optional<testsupport::FolderLock> lock;
-        if (c.inPlace) {
-            lock.emplace(folder);
-            if (!lock->locked()) {
-                std::cerr << "skipped: no folder can be locked here\n";
-                continue;
-            }
-        }
-        auto out = fw::FolderItem(path).CreateTextFile();
-        ASSERT_TRUE(out);
-        EXPECT_EQ(out->writesInPlace(), c.inPlace);
-        out->Write(QString(100, u'n'));
-        if (c.reservation)
-            reservationFills = true;
-        else
-            fsyncError = c.error;
-        const bool closed = out->Close();
-        reservationFills = false;
-        fsyncError = 0;
-        EXPECT_FALSE(closed);
-        EXPECT_EQ(out->errorString(), QString::fromLocal8Bit(std::strerror(c.error)));
-        // Through a temporary file the former file stays; in place, a failed reservation gives back
-        // the room it took before anything was written.
-        if (!c.inPlace || c.reservation) {
-            EXPECT_EQ(readFile(path), former);
-            EXPECT_EQ(QFileInfo(path).size(), former.size());
-        }
-        lock.reset();
-        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
-    }
 }
 
 TEST_F(Files, FailuresAreReportedWithAReason)
