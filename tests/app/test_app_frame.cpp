@@ -283,6 +283,19 @@ protected:
                && p.state() == QProcess::Running;
     }
 
+    // The second copy, started, is refused with one message and ends with 0; the first keeps running
+    // and keeps its lock.
+    void expectSecondRefused()
+    {
+        ASSERT_TRUE(second.waitForFinished(10000));
+        EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second.exitCode(), 0);
+        const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
+        EXPECT_EQ(refusal.count(QStringLiteral("The program is already open.")), 1) << refusal.toStdString();
+        EXPECT_EQ(first.state(), QProcess::Running);
+        EXPECT_TRUE(holdsLock(first.processId(), lockFile));
+    }
+
     QString released, driver;
     QString lockFile;
     QProcess first, second;
@@ -296,15 +309,7 @@ TEST_F(ProgramCopies, SecondCopyIsRefusedAndTheRunningCopyKeepsItsLock)
     ASSERT_TRUE(waitForGuard(first)) << first.readAllStandardError().toStdString();
 
     start(second);
-    ASSERT_TRUE(second.waitForFinished(10000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
-    const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
-    EXPECT_EQ(refusal.count(QStringLiteral("The program is already open.")), 1) << refusal.toStdString();
-
-    // The running copy is not disturbed.
-    EXPECT_EQ(first.state(), QProcess::Running);
-    EXPECT_TRUE(holdsLock(first.processId(), lockFile));
+    expectSecondRefused();
 }
 
 // One user, one running copy, whatever the environment of each: a copy started from a desktop session
@@ -330,12 +335,7 @@ TEST_F(ProgramCopies, CopiesStartedInDifferentEnvironmentsAreStillOne)
     for (const QString& name : variables)
         other.insert(name, elsewhere.filePath("b"));
     start(second, other, false, {QStringLiteral("XDG_RUNTIME_DIR")});
-    ASSERT_TRUE(second.waitForFinished(10000));
-    EXPECT_EQ(second.exitCode(), 0);
-    const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
-    EXPECT_EQ(refusal.count(QStringLiteral("The program is already open.")), 1) << refusal.toStdString();
-    EXPECT_EQ(first.state(), QProcess::Running);
-    EXPECT_TRUE(holdsLock(first.processId(), lockFile));
+    expectSecondRefused();
 }
 
 // The released program carries no test seam: nothing in its environment answers its message boxes,
