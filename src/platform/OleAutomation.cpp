@@ -70,21 +70,26 @@ bool is(const QString& name, const char* member)
 }
 
 // Where the word processor allows it, the text opens as a new untitled document, so that saving
-// asks for a name instead of writing into the temporary folder.
+// asks for a name instead of writing into the documents folder. Without a file (nothing to send) the
+// word processor starts on a new empty document.
 QStringList argumentsFor(const QString& program, const QString& file)
 {
     const QString base = QFileInfo(program).fileName();
-    if (base == QLatin1String("libreoffice") || base == QLatin1String("soffice"))
-        return {QStringLiteral("--writer"), QStringLiteral("-n"), file};
-    if (base == QLatin1String("lowriter"))
-        return {QStringLiteral("-n"), file};
-    return {file};
+    const bool office = base == QLatin1String("libreoffice") || base == QLatin1String("soffice");
+    QStringList arguments;
+    if (office)
+        arguments << QStringLiteral("--writer");
+    if (file.isEmpty())
+        return arguments;
+    if (office || base == QLatin1String("lowriter"))
+        arguments << QStringLiteral("-n"); // a template: it opens as a new untitled document
+    return arguments << file;
 }
 
 // What the watch of a documents folder has seen of one document since it was written.
 struct Document {
     QByteArray name;
-    bool empty = false;    // nothing to read: an open and a close is all that a reader can show
+    struct stat written {}; // the file as it was when written: anything else at its name is not ours
     int opens = 0;         // by other programs (opens at the same moment may count once)
     int closes = 0;
     bool accessed = false; // something was read
@@ -112,6 +117,7 @@ DocumentsFolder currentFolder;
 std::vector<DocumentsFolder> formerFolders;
 
 std::optional<int> settleOverride;
+std::optional<QStringList> placesOverride;
 
 // The watch of the documents folders: one inotify instance for all of them. Its events are taken in
 // as they come while the event loop runs (so that each is timed no earlier than it happened), and
@@ -223,14 +229,40 @@ void stopWatching()
         ::close(std::exchange(inotifyFd, -1));
 }
 
-// True once the word processor is done with the document: another program opened it, read it (an
-// empty one cannot be read) and closed every open, all of it seen, and nothing more for the settle
-// time. Opening it again afterwards is not needed: an open descriptor reads on after the removal.
+// True once the word processor is done with the document: another program opened it, read it and
+// closed every open, all of it seen, and nothing more for the settle time. Opening it again afterwards
+// is not needed: an open descriptor reads on after the removal.
 bool wasRead(const DocumentsFolder& folder, const Document& document, qint64 at)
 {
     const int settle = settleOverride.value_or(WordApplication::SettleTimeMs);
     return folder.watch >= 0 && !document.doubt && document.opens > 0 && document.closes >= document.opens
-           && (document.accessed || document.empty) && at - document.lastSeen >= settle;
+           && document.accessed && at - document.lastSeen >= settle;
+}
+
+bool operator==(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// True while the document's name in folder leads to the very file written, unchanged since: the same
+// file (a word processor saves by putting a new one in its place), the same size, and no time of a
+// write or change since (reading changes neither).
+bool isAsWritten(const DocumentsFolder& folder, const Document& document)
+{
+    struct stat now {};
+    const struct stat& was = document.written;
+    return ::fstatat(folder.fd, document.name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(now.st_mode)
+           && now.st_dev == was.st_dev && now.st_ino == was.st_ino && now.st_size == was.st_size
+           && now.st_mtim == was.st_mtim && now.st_ctim == was.st_ctim;
+}
+
+// True for a file that looks as this bridge left its documents: marked when written, with nothing
+// written into it since (a write sets the last-written and the last-change time alike).
+bool bearsWrittenMark(const struct stat& info)
+{
+    return info.st_mtim.tv_nsec == WordApplication::WrittenMarkNs
+           && (info.st_ctim.tv_sec > info.st_mtim.tv_sec
+               || (info.st_ctim.tv_sec == info.st_mtim.tv_sec && info.st_ctim.tv_nsec > info.st_mtim.tv_nsec));
 }
 
 // True while folder's path names the very folder made, still private.
@@ -242,16 +274,16 @@ bool isStillPrivate(const DocumentsFolder& folder)
            && isPrivateFolder(info);
 }
 
-// Removes the documents of folder that were read, through its descriptor, then the folder itself when
-// nothing is left in it and its path still names it (rmdir never follows a link and takes only an
-// empty folder), and closes it. Documents not read stay where they are.
+// Removes the documents of folder that were read and are still as written, through its descriptor,
+// then the folder itself when nothing is left in it and its path still names it (rmdir never follows
+// a link and takes only an empty folder), and closes it. Other documents stay where they are.
 void removeFolder(DocumentsFolder& folder, qint64 at)
 {
     if (folder.fd < 0)
         return;
     bool allGone = true;
     for (const Document& document : folder.documents) {
-        if (wasRead(folder, document, at))
+        if (wasRead(folder, document, at) && isAsWritten(folder, document))
             ::unlinkat(folder.fd, document.name.constData(), 0);
         else
             allGone = false;
@@ -325,6 +357,12 @@ QString writeDocument(const QString& text)
         throw OLEException(QStringLiteral("cannot write \"%1\": %2").arg(shown, systemError(errno)));
     const QByteArray bytes = text.toUtf8();
     int error = writeAll(fd, bytes);
+    // The mark lies in the past, so that the change of time that setting it makes comes after it. A
+    // document that cannot be marked (or looked at) is never taken for one as written: it stays.
+    const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 1, WordApplication::WrittenMarkNs}};
+    Document document;
+    if (error == 0 && ::futimens(fd, times) == 0)
+        ::fstat(fd, &document.written);
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error != 0) {
@@ -333,9 +371,7 @@ QString writeDocument(const QString& text)
     }
     // What the watch saw so far is this process's own writing: no one else knows the name yet.
     takeInEvents();
-    Document document;
     document.name = name;
-    document.empty = bytes.isEmpty();
     document.doubt = currentFolder.watch < 0;
     document.lastSeen = now();
     currentFolder.byName.insert(name, currentFolder.documents.size());
@@ -343,14 +379,14 @@ QString writeDocument(const QString& text)
     return shown;
 }
 
-// Writes a finished document where the word processor can read it and starts the word processor on
-// it, detached, so that it outlives the report window and the program.
+// Writes a finished document where the word processor can read it (an empty one needs no file) and
+// starts the word processor on it, detached, so that it outlives the report window and the program.
 void openInWordProcessor(ole::Node& document)
 {
     const QString program = WordApplication::wordProcessor();
     if (program.isEmpty())
         throw OLEException(QStringLiteral("no word processor is installed"));
-    const QString file = writeDocument(document.text);
+    const QString file = document.text.isEmpty() ? QString() : writeDocument(document.text);
     QString reason;
     if (!startDetached(program, argumentsFor(program, file), &reason))
         throw OLEException(QStringLiteral("cannot start \"%1\": %2").arg(program, reason));
@@ -431,8 +467,8 @@ void removeLeftIn(const QByteArray& place, time_t cutoff, const std::vector<std:
         for (const QByteArray& name : namesIn(fd)) {
             struct stat info {};
             if (isDocumentName(name.constData()) && ::fstatat(fd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
-                && S_ISREG(info.st_mode) && info.st_uid == ::getuid() && info.st_mtime <= cutoff
-                && ::unlinkat(fd, name.constData(), 0) == 0)
+                && S_ISREG(info.st_mode) && info.st_uid == ::getuid() && bearsWrittenMark(info)
+                && info.st_mtime <= cutoff && ::unlinkat(fd, name.constData(), 0) == 0)
                 continue;
             emptied = false;
         }
@@ -550,8 +586,15 @@ void WordApplication::setSettleTimeOverride(std::optional<int> ms)
     settleOverride = ms;
 }
 
+void WordApplication::setDocumentPlacesOverride(std::optional<QStringList> places)
+{
+    placesOverride = std::move(places);
+}
+
 QStringList WordApplication::documentPlaces()
 {
+    if (placesOverride)
+        return *placesOverride;
     const QByteArray candidates[] = {
         privateRuntimeFolder(),
         "/run/user/" + QByteArray::number(::getuid()),

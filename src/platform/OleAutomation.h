@@ -45,22 +45,31 @@ protected:
 
 // The automation server "Word.Application", bridged to the system's word processor: documents are
 // collected while they are built, and setting "Visible" to true opens each finished document in the
-// word processor, as a new untitled document where the word processor allows it. Creating the object
-// raises OLEException when no word processor can be found.
+// word processor, as a new untitled document where the word processor allows it (LibreOffice; AbiWord
+// opens the file itself). An empty document needs no file: the word processor starts on a new empty
+// document of its own. Creating the object raises OLEException when no word processor can be found.
 //
 // The text goes through a file of mode 0600 in a folder made for this process (mode 0700, in the
 // user's runtime folder when that is private, else in the temporary folder). The word processor is
 // started detached and reads the file when it is ready, which may be after the program has ended, so
 // a document is removed only once the word processor has read it: the folder is watched, and a
-// document counts as read once another program opened it, read it (or found it empty) and closed it
-// again, and nothing more of it was seen for a settle time (a reader may open a file twice: once to
-// tell its type, once to load it). Whatever was not seen whole (no watch, events lost) stays.
+// document counts as read once another program opened it, read it and closed it again, and nothing
+// more of it was seen for a settle time (a reader may open a file twice: once to tell its type, once
+// to load it). Whatever was not seen whole (no watch, events lost) stays. A reader that maps the file
+// into memory shows no read: its document stays too.
+//
+// A document that another program has written into, or put another file in place of (a word
+// processor that opened the file itself saves there), holds the user's work: it is never removed.
 class WordApplication : public OLEObject {
 public:
     // Nothing of a read document seen for this long: its reader is done with it.
     static constexpr int SettleTimeMs = 10'000;
     // A document left behind this long ago has been had by any reader that was going to read it.
     static constexpr qint64 LeftDocumentAgeSeconds = 24 * 60 * 60;
+    // A document as this bridge leaves it has these nanoseconds in its last-written time, which lies a
+    // second or more before its last change; whoever writes into it, or puts another file at its
+    // name, leaves other times, so that a later start can tell it from the user's work.
+    static constexpr long WrittenMarkNs = 777'777'777;
 
     WordApplication();
 
@@ -72,9 +81,10 @@ public:
     static void setSettleTimeOverride(std::optional<int> ms);
 
     // Ends this process's hold on its documents (the program's end; also when the application object
-    // goes). A document read as above is removed through its folder's open descriptor (never through
-    // a path that may lead elsewhere by now); any other stays in its folder for a later start to
-    // remove, and so does the folder. A folder left empty goes while its path still names it. A
+    // goes). A document read as above, and still the very file this bridge wrote, untouched since, is
+    // removed through its folder's open descriptor (never through a path that may lead elsewhere by
+    // now); any other stays in its folder (for a later start to remove, unless it is the user's), and
+    // so does the folder. A folder left empty goes while its path still names it. A
     // folder that stopped being private at its path was given up for a new one and goes the same way.
     // A later document makes a new folder.
     static void removeDocuments();
@@ -83,14 +93,15 @@ public:
 
     // Every folder in which a run may have made its documents folder, whatever its environment was:
     // the runtime folder named now and the user's usual one, the temporary folder named now and
-    // "/tmp"; only those that exist, each once.
+    // "/tmp"; only those that exist, each once. The test seam replaces the list (nullopt restores it).
     static QStringList documentPlaces();
+    static void setDocumentPlacesOverride(std::optional<QStringList> places);
     // Removes what earlier runs left behind in places: in each documents folder there that is private
-    // to the user, the documents (by their names, regular files of the user's) last written at least
-    // LeftDocumentAgeSeconds ago, through the folder's descriptor; then the folder itself when that
-    // left it empty and nothing had been added to it or taken from it for as long either. Nothing
-    // else is touched, and nothing is followed through a link. The folders of this process are left
-    // alone. Linear in the entries of the places and of the folders found.
+    // to the user, the documents (by their names, regular files of the user's, as this bridge left
+    // them) last written at least LeftDocumentAgeSeconds ago, through the folder's descriptor; then
+    // the folder itself when that left it empty and nothing had been added to it or taken from it for
+    // as long either. Nothing else is touched, and nothing is followed through a link. The folders of
+    // this process are left alone. Linear in the entries of the places and of the folders found.
     static void removeLeftDocuments(const QStringList& places = documentPlaces());
 };
 

@@ -8,6 +8,7 @@
 #include "numbers/RW_compoundNumberWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/Mutex.h"
+#include "platform/OleAutomation.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -151,11 +152,9 @@ TEST_F(AppFrame, RunsThroughTheSplashHandOverAndQuitsWhenTheLastWindowCloses)
 }
 
 // A start that passed the guard removes the documents that earlier runs handed to the word processor
-// and left behind long ago, wherever those runs made their folders; a refused start touches nothing.
+// and left behind long ago, in every place it looks; a refused start touches nothing.
 TEST_F(AppFrame, AStartRemovesTheDocumentsEarlierRunsLeftLongAgo)
 {
-    const std::pair<const char*, QByteArray> saved[] = {{"TMPDIR", qgetenv("TMPDIR")},
-                                                        {"XDG_RUNTIME_DIR", qgetenv("XDG_RUNTIME_DIR")}};
     QTemporaryDir places;
     ASSERT_TRUE(places.isValid());
     QStringList oldDocuments, youngDocuments;
@@ -169,13 +168,13 @@ TEST_F(AppFrame, AStartRemovesTheDocumentsEarlierRunsLeftLongAgo)
         const QString old = folder + "/Report 20250101-120000-1.txt";
         const QString young = folder + "/Report 20250101-120000-2.txt";
         ASSERT_TRUE(testsupport::writeFile(old, "old") && testsupport::writeFile(young, "young"));
-        const timespec longAgo[2] = {{::time(nullptr) - 2 * 24 * 3600, 0}, {::time(nullptr) - 2 * 24 * 3600, 0}};
+        const timespec longAgo[2] = {{::time(nullptr) - 2 * 24 * 3600, 0},
+                                     {::time(nullptr) - 2 * 24 * 3600, fw::WordApplication::WrittenMarkNs}};
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(old).constData(), longAgo, 0), 0);
         oldDocuments << old;
         youngDocuments << young;
     }
-    qputenv("TMPDIR", QFile::encodeName(places.filePath("tmp")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(places.filePath("run")));
+    fw::WordApplication::setDocumentPlacesOverride(QStringList{places.filePath("tmp"), places.filePath("run")});
 
     testsupport::MessageLog log;
     for (const bool refused : {true, false}) {
@@ -192,12 +191,7 @@ TEST_F(AppFrame, AStartRemovesTheDocumentsEarlierRunsLeftLongAgo)
         for (const QString& young : youngDocuments)
             EXPECT_TRUE(QFileInfo::exists(young)) << young.toStdString();
     }
-    for (const auto& [name, value] : saved) {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
+    fw::WordApplication::setDocumentPlacesOverride(QStringList());
 }
 
 // ---- real processes

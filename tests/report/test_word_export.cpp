@@ -106,14 +106,6 @@ TEST_F(WordExportTest, SendsThePaneTextAsANewDocumentPerPress)
     EXPECT_TRUE(log.shown.empty());
 }
 
-TEST_F(WordExportTest, EmptyReportSendsAnEmptyDocument)
-{
-    show(QString());
-    press("PB_openInWordLeft");
-    ASSERT_TRUE(testsupport::waitUntil([&] { return opened().size() == 1; }));
-    EXPECT_EQ(opened().value(0), QString());
-}
-
 TEST_F(WordExportTest, EmptyPageSendsNothing)
 {
     show(QStringLiteral("x\n"));
@@ -285,8 +277,10 @@ struct EndCase {
     const char* reader;
     const char* text;
     int settleMs;
-    bool busy;    // the program takes no event in until it ends (a long step, say)
-    bool removed; // the document goes at the end
+    bool busy; // the program takes no event in until it ends (a long step, say)
+    // "removed": the document goes at the end; "left": it stays, and a later start removes it once it
+    // is a day old; "kept": it holds the user's work and stays for good.
+    const char* fate;
 };
 
 class DocumentEndTest : public WordExportTest, public ::testing::WithParamInterface<EndCase> {};
@@ -320,43 +314,61 @@ TEST_P(DocumentEndTest, ADocumentGoesAtTheEndOnlyOnceTheWordProcessorHasReadIt)
         ASSERT_TRUE(testsupport::waitUntil(ended, 10000));
     }
     WordApplication::removeDocuments(); // the program ends
-    EXPECT_EQ(QFileInfo::exists(document), !c.removed);
-    EXPECT_EQ(QFileInfo::exists(folder), !c.removed);
-    if (!c.removed) {
+    const QString fate = QLatin1String(c.fate);
+    EXPECT_EQ(QFileInfo::exists(document), fate != "removed");
+    EXPECT_EQ(QFileInfo::exists(folder), fate != "removed");
+    if (fate == "left") {
         EXPECT_EQ(modeOf(folder), 0700);
         EXPECT_EQ(modeOf(document), 0600);
     }
 
     ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(notes + "/done"); }, 10000));
     EXPECT_EQ(QString::fromUtf8(testsupport::readFile(notes + "/copy")), text);
+    if (fate == "removed")
+        return;
+    // A day later (for the document's last write and the folder's last change) a start sweeps.
+    for (const QString& path : {document, folder}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        const timespec dayBefore[2] = {{0, UTIME_OMIT}, {info.st_mtim.tv_sec - 25 * 3600, info.st_mtim.tv_nsec}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), dayBefore, 0), 0);
+    }
+    WordApplication::removeLeftDocuments({QFileInfo(folder).path()});
+    EXPECT_EQ(QFileInfo::exists(document), fate == "kept");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Export, DocumentEndTest,
     ::testing::Values(
-        EndCase{"readBeforeTheEnd", "cp \"$f\" \"$d/copy\"; touch \"$d/end\" \"$d/done\"", "report\n", 0, false, true},
-        EndCase{"emptyOpenedAndClosedBeforeTheEnd", "cp \"$f\" \"$d/copy\"; touch \"$d/end\" \"$d/done\"", "", 0, false,
-                true},
+        EndCase{"readBeforeTheEnd", "cp \"$f\" \"$d/copy\"; touch \"$d/end\" \"$d/done\"", "report\n", 0, false,
+                "removed"},
         EndCase{"slowToStart", "touch \"$d/end\"; sleep 0.5; cp \"$f\" \"$d/copy\"; touch \"$d/done\"", "report\n", 0,
-                false, false},
+                false, "left"},
         // A first look tells the type, the load comes after: a read just seen is not trusted yet.
         EndCase{"typeToldThenLoaded",
                 "head -c 1 \"$f\" >/dev/null; touch \"$d/end\"; sleep 0.5; cp \"$f\" \"$d/copy\"; touch \"$d/done\"",
-                "report\n", 5000, false, false},
+                "report\n", 5000, false, "left"},
+        // Nothing read shows, as with a reader that maps the file into memory.
         EndCase{"openedNotRead", ": < \"$f\"; touch \"$d/end\"; sleep 0.3; cp \"$f\" \"$d/copy\"; touch \"$d/done\"",
-                "report\n", 0, false, false},
+                "report\n", 0, false, "left"},
         EndCase{"readAndHeldOpen",
                 "exec 3< \"$f\"; dd bs=1 count=1 <&3 >/dev/null 2>&1; touch \"$d/end\"; sleep 0.3; "
                 "cp \"$f\" \"$d/copy\"; touch \"$d/done\"",
-                "report\n", 0, false, false},
+                "report\n", 0, false, "left"},
+        // A word processor that opened the file itself saves the user's work there: in place, or
+        // through a new file put at its name.
         EndCase{"writtenIntoByAnother", "cp \"$f\" \"$d/copy\"; : >> \"$f\"; echo >> \"$f\"; touch \"$d/end\" \"$d/done\"",
-                "report\n", 0, false, false},
+                "report\n", 0, false, "kept"},
+        EndCase{"savedByRename",
+                "cp \"$f\" \"$d/copy\"; cp \"$f\" \"$f.new\"; echo mine >> \"$f.new\"; mv \"$f.new\" \"$f\"; "
+                "touch \"$d/end\" \"$d/done\"",
+                "report\n", 0, false, "kept"},
         // More opens than the watch's queue holds while the program is busy: what was missed may have
         // been anything.
         EndCase{"eventsLost",
                 "cp \"$f\" \"$d/copy\"; n=$(($(cat /proc/sys/fs/inotify/max_queued_events) / 2 + 100)); "
                 "while [ $n -gt 0 ]; do : < \"$f\"; n=$((n - 1)); done; touch \"$d/end\" \"$d/done\"",
-                "report\n", 0, true, false}),
+                "report\n", 0, true, "left"}),
     [](const ::testing::TestParamInfo<EndCase>& param) { return std::string(param.param.name); });
 
 // What a start removes of what earlier runs left in the places where documents folders are made.
@@ -367,7 +379,9 @@ struct LeftCase {
     // folder elsewhere)
     const char* folderKind;
     const char* entry;     // in the folder
-    const char* entryKind; // "file", or "link" (to a file elsewhere)
+    // "file" (as this program left it), "written" (written into by another program since), or "link"
+    // (to a file elsewhere)
+    const char* entryKind;
     int ageHours;          // since the entry was written and the folder last changed
     bool entryGoes;
     bool folderGoes;
@@ -375,10 +389,12 @@ struct LeftCase {
 
 class LeftDocumentTest : public WordExportTest, public ::testing::WithParamInterface<LeftCase> {};
 
-// Sets the time of the last change of path (a link itself, not what it leads to) hours ago.
-bool age(const QString& path, int hours)
+// Sets the time of the last change of path (a link itself, not what it leads to) hours ago, with the
+// mark of a document as this program writes it unless another program wrote it.
+bool age(const QString& path, int hours, bool writtenByAnother = false)
 {
-    const timespec when[2] = {{::time(nullptr) - hours * 3600, 0}, {::time(nullptr) - hours * 3600, 0}};
+    const long ns = writtenByAnother ? 0 : WordApplication::WrittenMarkNs;
+    const timespec when[2] = {{::time(nullptr) - hours * 3600, 0}, {::time(nullptr) - hours * 3600, ns}};
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), when, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
@@ -411,7 +427,7 @@ TEST_P(LeftDocumentTest, AStartRemovesOnlyOldDocumentsInPrivateFoldersOfOurs)
         ASSERT_TRUE(testsupport::writeFile(entry, "left"));
     if (kind == "others" && ::chown(QFile::encodeName(folder).constData(), ::getuid() == 65534 ? 65533 : 65534, gid_t(-1)) != 0)
         GTEST_SKIP() << "no folder can be given to another user here";
-    ASSERT_TRUE(age(entry, c.ageHours));
+    ASSERT_TRUE(age(entry, c.ageHours, QLatin1String(c.entryKind) == "written"));
     ASSERT_TRUE(age(folder, c.ageHours));
 
     WordApplication::removeLeftDocuments({place});
@@ -430,6 +446,8 @@ INSTANTIATE_TEST_SUITE_P(
                  25, true, true},
         LeftCase{"youngDocument", "numbers-as-words-documents-Ab12Cd", "private", "Report 20250101-120000-12.txt",
                  "file", 23, false, false},
+        LeftCase{"writtenIntoByAnother", "numbers-as-words-documents-Ab12Cd", "private",
+                 "Report 20250101-120000-1.txt", "written", 25, false, false},
         LeftCase{"notADocumentsName", "numbers-as-words-documents-Ab12Cd", "private", "Report 2025-1.txt", "file", 25,
                  false, false},
         LeftCase{"aLinkUnderADocumentsName", "numbers-as-words-documents-Ab12Cd", "private",
@@ -448,6 +466,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Each run may have had another environment: every usual place is looked in, each once.
 TEST_F(WordExportTest, AStartLooksInEveryPlaceADocumentsFolderMayHaveBeenMade)
 {
+    WordApplication::setDocumentPlacesOverride(std::nullopt);
     ASSERT_TRUE(QDir().mkpath(dir.filePath("run")));
     ::chmod(QFile::encodeName(dir.filePath("run")).constData(), 0700);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.filePath("run")));
@@ -465,6 +484,7 @@ TEST_F(WordExportTest, AStartLooksInEveryPlaceADocumentsFolderMayHaveBeenMade)
         expected << usualRuntime;
     expected << QStringLiteral("/tmp");
     EXPECT_EQ(WordApplication::documentPlaces(), expected);
+    WordApplication::setDocumentPlacesOverride(QStringList());
 }
 
 // The children of this process that have ended and wait to be reaped.
@@ -502,21 +522,47 @@ TEST_F(WordExportTest, TheWordProcessorFindsAFreshStartInASessionOfItsOwn)
     EXPECT_TRUE(testsupport::waitUntil([] { return zombieChildren() == 0; }));
 }
 
-TEST_F(WordExportTest, LibreOfficeOpensTheTextAsANewUntitledDocument)
+// Each word processor opens the text as a new untitled document where it can (LibreOffice, from the
+// file as a template), else the file itself; an empty text has no file: the word processor starts on
+// a new empty document.
+TEST_F(WordExportTest, EachWordProcessorGetsTheTextAsANewDocumentWhereItCan)
 {
-    // A stand-in under LibreOffice's name that notes its arguments.
+    struct Case {
+        const char* program; // a stand-in under this name notes its arguments, each followed by "|"
+        const char* text;
+        const char* arguments; // "<file>" for the document, which holds the text
+    };
+    const Case cases[] = {
+        {"soffice", "", "--writer|"},
+        {"lowriter", "", "|"},
+        {"abiword", "", "|"},
+        {"soffice", "x\n", "--writer|-n|<file>|"},
+        {"lowriter", "x\n", "-n|<file>|"},
+        {"abiword", "x\n", "<file>|"},
+    };
     ASSERT_TRUE(QDir().mkpath(dir.filePath("bin")));
-    const QString program = dir.filePath("bin/soffice");
-    ASSERT_TRUE(testsupport::writeScript(
-        program, QStringLiteral("printf '%s|' \"$@\" > '%1'.part && mv '%1'.part '%1'\n").arg(dir.filePath("args")).toUtf8()));
-    WordApplication::setWordProcessorOverride(program);
+    const QString args = dir.filePath("args");
     show(QStringLiteral("x\n"));
-    press("PB_openInWordLeft");
-    ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(dir.filePath("args")); }));
-    const QStringList args = QString::fromLocal8Bit(testsupport::readFile(dir.filePath("args"))).split('|');
-    ASSERT_EQ(args.size(), 4) << args.join(' ').toStdString();
-    EXPECT_EQ(args.mid(0, 2), (QStringList{"--writer", "-n"}));
-    EXPECT_TRUE(args[2].startsWith(WordApplication::documentsFolderPath() + '/')) << args[2].toStdString();
+    for (const Case& c : cases) {
+        const QString program = dir.filePath("bin/") + QLatin1String(c.program);
+        ASSERT_TRUE(testsupport::writeScript(
+            program, QStringLiteral("printf '%s|' \"$@\" > '%1'.part && mv '%1'.part '%1'\n").arg(args).toUtf8()));
+        WordApplication::setWordProcessorOverride(program);
+        QFile::remove(args);
+        window->control<EditField>(QStringLiteral("EF_mainResultsLeft"), 0)->setText(QString::fromUtf8(c.text));
+        press("PB_openInWordLeft");
+        ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(args); })) << c.program;
+        QStringList got = QString::fromLocal8Bit(testsupport::readFile(args)).split('|');
+        for (QString& arg : got) {
+            if (arg.startsWith(WordApplication::documentsFolderPath() + '/')) {
+                EXPECT_EQ(testsupport::readFile(arg), c.text) << c.program;
+                arg = QStringLiteral("<file>");
+            }
+        }
+        EXPECT_EQ(got.join('|'), QLatin1String(c.arguments)) << c.program << " given " << c.text;
+        EXPECT_EQ(WordApplication::documentsFolderPath().isEmpty(), !*c.text) << "a file only for a text";
+    }
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
 }
 
 TEST(OleAutomation, UnknownMembersRaiseTheBridgeException)

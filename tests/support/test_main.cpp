@@ -1,3 +1,5 @@
+#include "platform/OleAutomation.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -87,6 +89,9 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // A start sweeps for documents that earlier runs left: only in the folders a test names, never in
+    // this machine's own temporary and runtime folders.
+    fw::WordApplication::setDocumentPlacesOverride(QStringList());
     ::testing::InitGoogleTest(&argc, argv);
     if (watch)
         ::testing::UnitTest::GetInstance()->listeners().Append(new HangGuard(*watch)); // gtest owns it

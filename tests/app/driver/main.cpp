@@ -11,7 +11,8 @@
 //   "document <folder>" is written to standard output. The stand-in is done with a document once it
 //   closed it: no settling is waited for.
 // - NAW_DRIVER_HOME=<folder>: the single-instance lock is looked for there, as in the user's home
-//   folder, and in place of the shared temporary folder.
+//   folder, and in place of the shared temporary folder; the start looks for documents left by
+//   earlier runs there only.
 
 #include "app/App.h"
 #include "app/Startup.h"
@@ -73,8 +74,10 @@ void exportDocument()
 int main(int argc, char** argv)
 {
     QApplication qtApp(argc, argv);
-    if (const QByteArray home = qgetenv("NAW_DRIVER_HOME"); !home.isEmpty())
+    if (const QByteArray home = qgetenv("NAW_DRIVER_HOME"); !home.isEmpty()) {
         fw::Mutex::setPlacesOverride(fw::Mutex::Places{home, home});
+        fw::WordApplication::setDocumentPlacesOverride(QStringList{QFile::decodeName(home)});
+    }
     fw::ModalSeam::setMessageHandler([](const fw::MessageRequest& request) {
         std::fprintf(stderr, "%s\n", request.message.toLocal8Bit().constData());
         std::fflush(stderr);
