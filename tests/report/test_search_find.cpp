@@ -35,6 +35,28 @@ qint64 heapInUse()
 #endif
 }
 
+// True when a field is drawn as the style draws a disabled line edit: the disabled background inside its
+// frame, and any text in the disabled text colour (grey, its edges blended into the background), not in
+// the field's own colours.
+bool drawnDisabled(const fw::Control& field)
+{
+    const QPalette palette = QApplication::palette();
+    const QColor base = palette.color(QPalette::Disabled, QPalette::Base);
+    const int text = palette.color(QPalette::Disabled, QPalette::Text).lightness();
+    const QImage image = field.widget()->grab().toImage();
+    if (image.pixelColor(3, image.height() / 2) != base)
+        return false;
+    for (int y = 3; y < image.height() - 3; ++y) {
+        for (int x = 3; x < image.width() - 3; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 8
+                || c.lightness() < text - 8)
+                return false;
+        }
+    }
+    return true;
+}
+
 using Report = RW_reportOutputWindow;
 using Crit = std::shared_ptr<RC_searchCriteriaClass>;
 
@@ -503,6 +525,7 @@ TEST_F(SearchFindTest, ASmallerFindGivesBackTheMemoryOfTheLargerHitList)
 TEST_F(SearchFindTest, ActiveRowsLockTextSizesAndTheirHideButton)
 {
     setUpWith(Sample(3).text);
+    c<fw::EditField>("EF_fontLeft")->setText(QStringLiteral("12"));
     for (int k = 0; k <= 2; ++k)
         c<fw::PushButton>("PB_NewCriteria", k)->Push();
     ASSERT_TRUE(phrase(3)->Visible());
@@ -515,6 +538,13 @@ TEST_F(SearchFindTest, ActiveRowsLockTextSizesAndTheirHideButton)
     EXPECT_FALSE(hideEnabled(2));
     EXPECT_EQ(w->numActiveSearches, 2);
     EXPECT_TRUE(textSizeControlsEnabled(false));
+    // Disabled fields look disabled, as the desktop's line edits do: the locked text size, the active
+    // row's phrase in its row colour, an empty hit number.
+    for (fw::Control* field : {static_cast<fw::Control*>(c<fw::EditField>("EF_fontLeft")), static_cast<fw::Control*>(phrase(3)),
+                               static_cast<fw::Control*>(c<fw::EditField>("EF_searchInstanceRight", 1))}) {
+        EXPECT_FALSE(field->Enabled()) << field->Name().toStdString();
+        EXPECT_TRUE(drawnDisabled(*field)) << field->Name().toStdString();
+    }
 
     // The disabled "-" does not hide row 3.
     c<fw::PushButton>("PB_srchHide", 2)->Push();
@@ -528,6 +558,8 @@ TEST_F(SearchFindTest, ActiveRowsLockTextSizesAndTheirHideButton)
     resetButton(3)->Push();
     EXPECT_EQ(w->numActiveSearches, 0);
     EXPECT_TRUE(textSizeControlsEnabled(true));
+    EXPECT_FALSE(drawnDisabled(*c<fw::EditField>("EF_fontLeft")));
+    EXPECT_FALSE(drawnDisabled(*phrase(3)));
     EXPECT_TRUE(hideEnabled(2));
     EXPECT_TRUE(log.shown.empty());
 }
