@@ -303,7 +303,9 @@ void EditField::fitFont()
     if (showWhole_)
         pane_->setLineMargin(-1);
     use(own);
-    if (!showWhole_ || text.isEmpty() || text.size() > kLongestFittedText || width(pane_->lineRoom()) <= pane_->lineRoom())
+    if (!showWhole_ || text.isEmpty() || text.size() > kLongestFittedText)
+        return;
+    if (width(pane_->lineRoom()) <= pane_->lineRoom())
         return;
     pane_->setLineMargin(kWholeWidthMargin);
     const qreal room = pane_->lineRoom();

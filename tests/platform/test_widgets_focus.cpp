@@ -377,7 +377,8 @@ TEST_F(ReportFocus, CollapsedSearchRowsCanBeNeitherFocusedNorPressed)
 
     // Nor does a screen reader find them: every control of a collapsed row is invisible to it.
     const auto spoken = [](fw::Control* control) { return !accessible(control)->state().invisible; };
-    for (const char* array : {"EF_searchText", "EF_searchInstanceLeft", "ChB_applyColor", "PB_find", "ST_searchTotal"}) {
+    for (const char* array :
+         {"EF_searchText", "EF_searchInstanceLeft", "ChB_applyColor", "PB_find", "ST_searchTotal"}) {
         EXPECT_TRUE(spoken(c(array, 0))) << array;
         for (int k = 1; k <= 6; ++k)
             EXPECT_FALSE(spoken(c(array, k))) << array << ' ' << k;

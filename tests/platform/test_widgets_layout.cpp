@@ -499,7 +499,8 @@ TEST_F(WidgetLayout, StaticTextThatDoesNotFitIsDrawnSmallerWhole)
         const auto* pane = field->textPane();
         EXPECT_EQ(field->Text(), QString::fromLatin1(number));
         const int frame = pane->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-        EXPECT_LE(QFontMetricsF(pane->font()).horizontalAdvance(field->Text()), pane->viewport()->width() - 2 * frame - 3);
+        EXPECT_LE(QFontMetricsF(pane->font()).horizontalAdvance(field->Text()),
+                  pane->viewport()->width() - 2 * frame - 3);
         EXPECT_EQ(rectText(bounds(*field)), rectText(QRect(140, 200, 37, 23)));
         field->setText(QStringLiteral("7"));
         EXPECT_EQ(pane->font(), own);

@@ -540,8 +540,9 @@ TEST_F(SearchFindTest, ActiveRowsLockTextSizesAndTheirHideButton)
     EXPECT_TRUE(textSizeControlsEnabled(false));
     // Disabled fields look disabled, as the desktop's line edits do: the locked text size, the active
     // row's phrase in its row colour, an empty hit number.
-    for (fw::Control* field : {static_cast<fw::Control*>(c<fw::EditField>("EF_fontLeft")), static_cast<fw::Control*>(phrase(3)),
-                               static_cast<fw::Control*>(c<fw::EditField>("EF_searchInstanceRight", 1))}) {
+    const fw::EditField* locked[] = {c<fw::EditField>("EF_fontLeft"), phrase(3),
+                                     c<fw::EditField>("EF_searchInstanceRight", 1)};
+    for (const fw::EditField* field : locked) {
         EXPECT_FALSE(field->Enabled()) << field->Name().toStdString();
         EXPECT_TRUE(drawnDisabled(*field)) << field->Name().toStdString();
     }
