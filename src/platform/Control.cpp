@@ -114,8 +114,8 @@ void Control::applyGeometry()
     const int originX = parent_ ? parent_->left_ : 0;
     const int originY = parent_ ? parent_->top_ : 0;
     widget_->setGeometry(left_ - originX, top_ - originY, std::max(0, width_), std::max(0, height_));
-    // Nothing of a control outside its parent's rectangle can be seen: it is hidden, so that neither
-    // the keyboard nor an assistive tool finds it there.
+    // Nothing of a control of no size or outside its parent's rectangle can be seen: it is hidden, so
+    // that neither the keyboard nor an assistive tool finds it there.
     outsideParent_ = parent_
                      && !QRect(left_, top_, Width(), Height())
                              .intersects(QRect(parent_->left_, parent_->top_, parent_->Width(), parent_->Height()));
@@ -177,11 +177,6 @@ void Control::setHelpTag(const QString& tag)
 {
     if (widget_)
         widget_->setToolTip(tag);
-}
-
-QString Control::AccessibleName() const
-{
-    return widget_ ? widget_->accessibleName() : QString();
 }
 
 void Control::setAccessibleName(const QString& name)

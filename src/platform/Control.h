@@ -70,9 +70,10 @@ public:
     int locks() const { return locks_; }
     void setLocks(int locks) { locks_ = locks; }
 
-    // The control's own visibility and enabling, whatever its parents' state. A control that lies wholly
-    // outside its parent (a search row below the bottom of its shrunk group box) keeps its own visibility
-    // but is hidden from the screen and from assistive tools until its parent takes it in again.
+    // The control's own visibility and enabling, whatever its parents' state. A control that shows
+    // nothing of itself inside its parent (a search row below the bottom of its shrunk group box, a
+    // pane squeezed to no width) keeps its own visibility, but is hidden from the keyboard and from
+    // assistive tools until it shows inside its parent again.
     bool Visible() const;
     void setVisible(bool visible);
     bool Enabled() const;
@@ -82,7 +83,6 @@ public:
     void setHelpTag(const QString& tag);
     // The name assistive tools give the control: the label the user reads beside or above it. Controls
     // that show their own text (buttons, check boxes, labels) need none.
-    QString AccessibleName() const;
     void setAccessibleName(const QString& name);
 
     void setFont(const ControlFont& font);
