@@ -44,17 +44,14 @@ bool drawnDisabled(const fw::Control& field)
     const QColor base = palette.color(QPalette::Disabled, QPalette::Base);
     const int text = palette.color(QPalette::Disabled, QPalette::Text).lightness();
     const QImage image = field.widget()->grab().toImage();
-    if (image.pixelColor(3, image.height() / 2) != base)
-        return false;
+    bool grey = image.pixelColor(3, image.height() / 2) == base;
     for (int y = 3; y < image.height() - 3; ++y) {
         for (int x = 3; x < image.width() - 3; ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 8
-                || c.lightness() < text - 8)
-                return false;
+            grey = grey && c.hslSaturation() < 16 && c.lightness() >= text - 8;
         }
     }
-    return true;
+    return grey;
 }
 
 using Report = RW_reportOutputWindow;
