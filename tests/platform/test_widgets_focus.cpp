@@ -293,7 +293,8 @@ TEST_F(WidgetFocus, FieldsAreNamedByTheirLabels)
     } cases[] = {
         {numbers, "EF_rangeStart", -1, "Range From"},     {numbers, "EF_rangeEnd", -1, "Range To"},
         {numbers, "EF_CSV", -1, "Comma Separated List"},  {numbers, "LB_numberSelected", -1, "Test Numbers Selected"},
-        {report, "EF_fontRight", -1, "Text Size on Right"}, {report, "EF_searchInstanceLeft", 0, "Index on Left, row 1"},
+        {report, "EF_fontRight", -1, "Text Size on Right"},
+        {report, "EF_searchInstanceLeft", 0, "Index on Left, row 1"},
         {report, "EF_searchInstanceRight", 6, "Index on Right, row 7"},
         {report, "EF_searchText", 2, "Search Criteria, row 3"},
     };
