@@ -113,8 +113,11 @@ void RW_compoundNumberWindow::_CreateControls0()
     label(QStringLiteral("StaticText3"), 101, 186, 113, QStringLiteral("Range From"));
     label(QStringLiteral("StaticText4"), 254, 188, 27, QStringLiteral("To"));
     label(QStringLiteral("StaticText8"), 38, 225, 176, QStringLiteral("Comma Separated List"));
-    auto field = [&](const QString& name, int l, int wd, int t, const QString& mask, const QString& tag) {
+    // Assistive tools name each field by the label before it.
+    auto field = [&](const QString& name, const QString& spokenName, int l, int wd, int t, const QString& mask,
+                     const QString& tag) {
         auto* f = add(new EditField, name, l, t, wd, 24, LockLeft | LockTop, multiple);
+        f->setAccessibleName(spokenName);
         f->setBorder(true);
         f->setBackColor(Qt::white);
         f->setMask(mask);
@@ -124,17 +127,18 @@ void RW_compoundNumberWindow::_CreateControls0()
             f->setHelpTag(tag);
         return f;
     };
-    field(QStringLiteral("EF_rangeStart"), 226, 33, 182, kRangeMask,
+    field(QStringLiteral("EF_rangeStart"), QStringLiteral("Range From"), 226, 33, 182, kRangeMask,
           QStringLiteral("Lower bound of number range (number itself is added to list)"))
         ->TextChange = [this](EditField&) { EF_rangeStart_TextChange(); };
-    field(QStringLiteral("EF_rangeEnd"), 290, 35, 182, kRangeMask,
+    field(QStringLiteral("EF_rangeEnd"), QStringLiteral("Range To"), 290, 35, 182, kRangeMask,
           QStringLiteral("Upper bound of number range (number itself is added to list)"))
         ->TextChange = [this](EditField&) { EF_rangeEnd_TextChange(); };
     auto* addRange = makeButton(this, QStringLiteral("PB_addRange"), 345, 182, 106, 22, QStringLiteral("Add Range"),
                                 QStringLiteral("Add all numbers specified by the inclusive range at left"), multiple);
     addRange->setEnabled(false);
     addRange->Action = [this](PushButton&) { PB_addRange_Action(); };
-    field(QStringLiteral("EF_CSV"), 226, 99, 219, QString(), QString())->TextChange = [this](EditField&) {
+    field(QStringLiteral("EF_CSV"), QStringLiteral("Comma Separated List"), 226, 99, 219, QString(), QString())
+        ->TextChange = [this](EditField&) {
         EF_CSV_TextChange();
     };
     auto* addCsv = makeButton(this, QStringLiteral("PB_addCSV"), 345, 220, 106, 22, QStringLiteral("Add List"),
@@ -164,6 +168,7 @@ void RW_compoundNumberWindow::_CreateControls0()
     list->setModel(&entries);
     list->setSelectionType(1);
     list->setHelpTag(QStringLiteral("These are the numbers that will be fed to each number set in the report"));
+    list->setAccessibleName(QStringLiteral("Test Numbers Selected"));
     auto* casesLabel = add(new StaticText, QStringLiteral("StaticText13"), 500, 421, 77, 21, LockBottom, selected);
     casesLabel->setText(QStringLiteral("Test cases:"));
     casesLabel->setTextAlign(2);

@@ -51,7 +51,6 @@ void Control::attach(Window* window, const QString& name, int index, Control* pa
     if (widget_) {
         QWidget* container = parent_ ? parent_->childContainer(page_) : window->contentWidget();
         widget_->setParent(container);
-        widget_->show();
     }
     applyGeometry();
 }
@@ -115,19 +114,41 @@ void Control::applyGeometry()
     const int originX = parent_ ? parent_->left_ : 0;
     const int originY = parent_ ? parent_->top_ : 0;
     widget_->setGeometry(left_ - originX, top_ - originY, std::max(0, width_), std::max(0, height_));
+    // Nothing of a control of no size or outside its parent's rectangle can be seen: it is hidden, so
+    // that neither the keyboard nor an assistive tool finds it there.
+    outsideParent_ = parent_
+                     && !QRect(left_, top_, Width(), Height())
+                             .intersects(QRect(parent_->left_, parent_->top_, parent_->Width(), parent_->Height()));
+    applyShown();
+}
+
+void Control::applyShown()
+{
+    if (!widget_ || !window_)
+        return;
+    const bool show = shown_ && !outsideParent_;
+    if (widget_->isHidden() == !show)
+        return;
+    widget_->setVisible(show);
+    if (show)
+        window_->takeDeferredFocus();
 }
 
 bool Control::Visible() const
 {
-    return widget_ && !widget_->isHidden();
+    return widget_ && shown_;
 }
 
 void Control::setVisible(bool visible)
 {
     if (!widget_)
         return;
-    widget_->setVisible(visible);
-    if (visible && window_)
+    // Before the control is placed on a window, attaching it shows or hides it.
+    shown_ = visible;
+    if (!window_)
+        return;
+    applyShown();
+    if (visible)
         window_->takeDeferredFocus();
 }
 
@@ -158,6 +179,12 @@ void Control::setHelpTag(const QString& tag)
         widget_->setToolTip(tag);
 }
 
+void Control::setAccessibleName(const QString& name)
+{
+    if (widget_)
+        widget_->setAccessibleName(name);
+}
+
 void Control::setFont(const ControlFont& font)
 {
     font_ = font;
@@ -180,10 +207,13 @@ void Control::applyTextColor()
 {
     if (!widget_)
         return;
+    // A disabled control keeps the style's disabled colours, as the desktop's own controls do.
     QPalette palette = widget_->palette();
-    palette.setColor(QPalette::WindowText, textColor_);
-    palette.setColor(QPalette::Text, textColor_);
-    palette.setColor(QPalette::ButtonText, textColor_);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, textColor_);
+        palette.setColor(group, QPalette::Text, textColor_);
+        palette.setColor(group, QPalette::ButtonText, textColor_);
+    }
     widget_->setPalette(palette);
 }
 
@@ -222,7 +252,7 @@ void Control::SetFocus()
         return;
     }
     const bool hiddenAround = widget_->isEnabled() && (widget_->focusPolicy() & Qt::TabFocus) && width_ > 0
-                              && height_ > 0 && !widget_->isHidden();
+                              && height_ > 0 && shown_;
     if (hiddenAround)
         window_->deferFocus(this);
 }

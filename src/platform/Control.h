@@ -70,7 +70,10 @@ public:
     int locks() const { return locks_; }
     void setLocks(int locks) { locks_ = locks; }
 
-    // The control's own visibility and enabling, whatever its parents' state.
+    // The control's own visibility and enabling, whatever its parents' state. A control that shows
+    // nothing of itself inside its parent (a search row below the bottom of its shrunk group box, a
+    // pane squeezed to no width) keeps its own visibility, but is hidden from the keyboard and from
+    // assistive tools until it shows inside its parent again.
     bool Visible() const;
     void setVisible(bool visible);
     bool Enabled() const;
@@ -78,6 +81,9 @@ public:
 
     QString HelpTag() const;
     void setHelpTag(const QString& tag);
+    // The name assistive tools give the control: the label the user reads beside or above it. Controls
+    // that show their own text (buttons, check boxes, labels) need none.
+    void setAccessibleName(const QString& name);
 
     void setFont(const ControlFont& font);
     const ControlFont& font() const { return font_; }
@@ -133,6 +139,7 @@ private:
     void attach(Window* window, const QString& name, int index, Control* parent, int page);
     void followParent(int dx, int dy, int dw, int dh);
     void applyGeometry();
+    void applyShown();
 
     Window* window_ = nullptr;
     Control* parent_ = nullptr;
@@ -143,6 +150,8 @@ private:
     int page_ = -1;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     int locks_ = LockLeft | LockTop;
+    bool shown_ = true;
+    bool outsideParent_ = false;
     ControlFont font_;
     QColor textColor_ = Qt::black;
 };

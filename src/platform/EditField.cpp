@@ -16,6 +16,10 @@ namespace {
 // Longest text a field that shows its text whole fits by its font; a longer one scrolls.
 constexpr qsizetype kLongestFittedText = 64;
 
+// Margin of a text that takes the whole width inside the frame: a pixel, so that no digit touches the
+// frame's focus line.
+constexpr int kWholeWidthMargin = 1;
+
 bool isDecimalDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
@@ -36,6 +40,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        // A pane being destroyed is a TextPane no more, and its focus leaving then fits nothing.
+        if (!qobject_cast<const TextPane*>(static_cast<const QObject*>(owner_->pane_)))
+            return false;
         switch (event->type()) {
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
@@ -255,8 +262,10 @@ void EditField::setBorder(bool border)
 
 void EditField::setBackColor(QColor color)
 {
+    // Disabled, the field takes the style's disabled background, as the desktop's line edit does.
     QPalette palette = widget()->palette();
-    palette.setColor(QPalette::Base, color);
+    palette.setColor(QPalette::Active, QPalette::Base, color);
+    palette.setColor(QPalette::Inactive, QPalette::Base, color);
     widget()->setPalette(palette);
 }
 
@@ -276,11 +285,12 @@ void EditField::setShowWhole(bool whole)
     fitFont();
 }
 
-// The field's own font, or for a field that shows its text whole and a short text too wide for it,
-// the largest narrower font that fits: a narrower stretch of the same family first, then a smaller
-// size. Each try is measured by the pane as it lays the text out and scrolls it, so a text found to
-// fit is one the pane shows whole, from its first character, and one that fits in the field's own
-// font keeps it. A few tries for a text of at most kLongestFittedText units.
+// The field's own font with its standard margins, or for a field that shows its text whole and a short
+// text too wide for them, the whole width inside the frame (less kWholeWidthMargin), and where the text
+// is too wide for that too, the largest narrower font that fits it: a narrower stretch of the same family first, then a
+// smaller size. Each try is measured by the pane as it lays the text out and scrolls it, so a text
+// found to fit is one the pane shows whole, from its first character, and one that fits in the
+// field's own font keeps it. A few tries for a text of at most kLongestFittedText units.
 void EditField::fitFont()
 {
     const QFont own = qtFont(font(), QApplication::font());
@@ -288,15 +298,22 @@ void EditField::fitFont()
         if (pane_->font() != f)
             pane_->setFont(f);
     };
+    const auto width = [this](qreal room) { return pane_->lineTextWidth(room * kLongestFittedText); };
     const QString& text = pane_->text();
-    const qreal room = showWhole_ ? pane_->lineRoom() : 0;
-    if (room <= 0 || text.isEmpty() || text.size() > kLongestFittedText) {
-        use(own);
+    if (showWhole_)
+        pane_->setLineMargin(-1);
+    use(own);
+    if (!showWhole_ || text.isEmpty() || text.size() > kLongestFittedText)
         return;
-    }
+    if (width(pane_->lineRoom()) <= pane_->lineRoom())
+        return;
+    pane_->setLineMargin(kWholeWidthMargin);
+    const qreal room = pane_->lineRoom();
+    if (room <= 0)
+        return;
     use(narrowedToFit(own, [&](const QFont& f) {
         use(f);
-        return room / std::max<qreal>(pane_->lineTextWidth(room * kLongestFittedText), 1e-3);
+        return room / std::max<qreal>(width(room), 1e-3);
     }));
 }
 

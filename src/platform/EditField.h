@@ -59,10 +59,11 @@ public:
     void setAlignment(int alignment);
     void setBorder(bool border);
     void setBackColor(QColor color);
-    // Single-line fields: a short text (up to 64 UTF-16 units) too wide for the field is drawn whole,
-    // from its first character, in a narrower font of the same family, the largest that shows it (a
-    // narrower stretch down to half the width, then a smaller size), and in the field's own font again
-    // once it fits; the field keeps its place and size. This holds after every change of the text,
+    // Single-line fields: a short text (up to 64 UTF-16 units) too wide for the field's margins is
+    // drawn whole, from its first character, over the whole width inside the frame, and where that is
+    // too narrow, in a narrower font of the same family, the largest that shows it (a narrower stretch
+    // down to half the width, then a smaller size); it takes the field's own font and margins again
+    // once it fits them. The field keeps its place and size. This holds after every change of the text,
     // the font, the size and the focus. Longer texts scroll as in any field.
     void setShowWhole(bool whole);
 

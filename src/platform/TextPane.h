@@ -213,6 +213,9 @@ public:
     void setAlignment(Qt::Alignment alignment);
     // Single-line mode: whether the field draws a line edit's frame around its text (the default).
     void setLineFrame(bool frame);
+    // Single-line mode: the room between the frame and the text on each side, in pixels; -1 (the
+    // default) for the field's standard margin.
+    void setLineMargin(int margin);
     // Single-line mode: the most characters the field takes, told to input methods (the edit filter
     // enforces it); -1 for no limit.
     void setMaxLength(int maxLength) { maxLength_ = maxLength; }
@@ -523,6 +526,7 @@ private:
     bool caretShown_ = true;
     QRect caretRect_; // where the caret was last drawn
     bool lineFrame_ = true;
+    int lineMargin_ = -1;
     int maxLength_ = -1;
     // What an input method composes: drawn at the caret in place of the selection, which the commit
     // replaces; its formats and caret (UTF-16 in preedit_) as the input method sent them.

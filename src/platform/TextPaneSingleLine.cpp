@@ -45,6 +45,14 @@ void TextPane::setLineFrame(bool frame)
     revealInLine(caret_);
 }
 
+void TextPane::setLineMargin(int margin)
+{
+    if (margin == lineMargin_)
+        return;
+    lineMargin_ = margin;
+    revealInLine(caret_);
+}
+
 // The line edit's option for this field: focus, enabled and active state from the pane, which holds
 // the focus for its viewport.
 static void initLineEditOption(const TextPane& pane, bool frame, bool readOnly, QStyleOptionFrame& option)
@@ -124,7 +132,7 @@ int TextPane::originShowing(int unit, qreal width) const
 
 qreal TextPane::lineRoom() const
 {
-    return lineArea().width() - 2 * LeftMargin - CaretWidth;
+    return lineArea().width() - 2 * (lineMargin_ >= 0 ? lineMargin_ : LeftMargin) - CaretWidth;
 }
 
 // The same walk from the first unit that placing the line and revealing the caret make, so that a
@@ -145,7 +153,7 @@ qreal TextPane::availableWidth() const
 // own side.
 qreal TextPane::singleLineStart() const
 {
-    const qreal margin = lineArea().left() + LeftMargin;
+    const qreal margin = lineArea().left() + (lineMargin_ >= 0 ? lineMargin_ : LeftMargin);
     const qreal room = availableWidth();
     Qt::Alignment alignment = alignment_ == 0 ? Qt::Alignment(Qt::AlignLeft) : alignment_;
     if (rightToLeft_ && !(alignment & Qt::AlignHCenter))

@@ -43,9 +43,11 @@ void makeHeading(RW_reportOutputWindow* w, const char* name, const QString& text
     heading->setFont(font);
 }
 
-// A row's hit-number field: single line, centred, disabled until a search has hits in the pane.
-void styleHitNumberField(EditField* field, const QString& helpTag)
+// A row's hit-number field: single line, centred, disabled until a search has hits in the pane. Assistive
+// tools name it by its column heading, its side and its row.
+void styleHitNumberField(EditField* field, const QString& side, const QString& helpTag)
 {
+    field->setAccessibleName(QStringLiteral("Index on %1, row %2").arg(side).arg(field->Index() + 1));
     field->setAlignment(2);
     field->setBorder(true);
     field->setBackColor(kWhite);
@@ -122,7 +124,8 @@ void makeInstanceLeft(RW_reportOutputWindow* w, int k)
 {
     auto* e = addRowElement(w, new EF_searchInstanceLeft(k), "EF_searchInstanceLeft", 140, kRowTop[k] + 1, 37, 23,
                             LockLeft);
-    styleHitNumberField(e, QStringLiteral("Enter a specific number to find this occurance in the left-side text"));
+    styleHitNumberField(e, QStringLiteral("Left"),
+                        QStringLiteral("Enter a specific number to find this occurance in the left-side text"));
     e->TextChange = [w](EditField& s) { w->EF_searchInstanceLeft_TextChange(s); };
     e->MouseWheel = [w](EditField& s, int x, int y, int dx, int dy) {
         return w->EF_searchInstanceLeft_MouseWheel(s, x, y, dx, dy);
@@ -133,7 +136,8 @@ void makeInstanceRight(RW_reportOutputWindow* w, int k)
 {
     auto* e = addRowElement(w, new EF_searchInstanceRight(k), "EF_searchInstanceRight", 586, kRowTop[k], 37, 23,
                             LockRight);
-    styleHitNumberField(e, QStringLiteral("Enter a specific number to find this occurance in the right-side text"));
+    styleHitNumberField(e, QStringLiteral("Right"),
+                        QStringLiteral("Enter a specific number to find this occurance in the right-side text"));
     e->MouseWheel = [w](EditField& s, int x, int y, int dx, int dy) {
         return w->EF_searchInstanceRight_MouseWheel(s, x, y, dx, dy);
     };
@@ -149,6 +153,7 @@ void makeSearchText(RW_reportOutputWindow* w, int k)
     e->setFont(font);
     e->setBorder(true);
     e->setBackColor(kWhite);
+    e->setAccessibleName(QStringLiteral("Search Criteria, row %1").arg(k + 1));
     e->TextChange = [w](EditField& s) { w->EF_searchText_TextChange(s); };
     e->KeyDown = [w](EditField& s, const QString& key) { return w->EF_searchText_KeyDown(s, key); };
 }
@@ -331,7 +336,10 @@ void RW_reportOutputWindow::_CreateControls0()
     makeLabel(this, "ST_totalLineCountLeft", 308, 298, 64, 22, LockLeft | LockBottom, QStringLiteral("of 99999"), 0,
               QStringLiteral("Total number of lines on the left"));
 
-    auto styleSizeField = [](EditField* field, const QString& helpTag) {
+    // A size of three digits or more, set by the arrows, is drawn narrower so that it shows whole.
+    auto styleSizeField = [](EditField* field, const QString& side, const QString& helpTag) {
+        field->setAccessibleName(QStringLiteral("Text Size on ") + side);
+        field->setShowWhole(true);
         field->setMask(QStringLiteral("##"));
         field->setBorder(true);
         field->setReadOnly(false);
@@ -340,7 +348,7 @@ void RW_reportOutputWindow::_CreateControls0()
         field->setHelpTag(helpTag);
     };
     auto* sizeLeft = add(new EditField, QStringLiteral("EF_fontLeft"), 96, 298, 28, 22, LockLeft | LockBottom, report);
-    styleSizeField(sizeLeft, QStringLiteral("Enter text size of text on the left"));
+    styleSizeField(sizeLeft, QStringLiteral("Left"), QStringLiteral("Enter text size of text on the left"));
     sizeLeft->TextChange = [this](EditField&) { EF_fontLeft_TextChange(); };
 
     auto styleBookmarks = [](BevelButton* button) {
@@ -383,7 +391,7 @@ void RW_reportOutputWindow::_CreateControls0()
 
     auto* sizeRight = add(new EditField, QStringLiteral("EF_fontRight"), 646, 299, 28, 22, LockRight | LockBottom,
                           report);
-    styleSizeField(sizeRight, QStringLiteral("Enter text size of text on the right"));
+    styleSizeField(sizeRight, QStringLiteral("Right"), QStringLiteral("Enter text size of text on the right"));
     sizeRight->TextChange = [this](EditField&) { EF_fontRight_TextChange(); };
 
     auto* sizeArrowsRight = add(new UpDownArrows, QStringLiteral("UDA_fontSizeRight"), 674, 298, 14, 28,

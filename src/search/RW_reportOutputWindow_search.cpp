@@ -497,6 +497,8 @@ void RW_reportOutputWindow::executeFind(qint32 row)
     focusAfterSearch(Side::Left, ctl<PushButton>("PB_clearSearch", row));
 }
 
+// Painting the hits turns the bar indeterminate; the Find ends it empty and no longer busy, so that
+// the bar never shows work where none goes on.
 void RW_reportOutputWindow::PB_find_Action(PushButton& sender)
 {
     auto* progress = ctl<ProgressBar>("PrB_progressBar");
@@ -513,12 +515,15 @@ void RW_reportOutputWindow::EF_searchText_TextChange(EditField& sender)
         find->setEnabled(!sender.Text().isEmpty());
 }
 
-// Return and Enter start a Find of the row, also for an empty phrase (which finds nothing and says so);
-// the key is never consumed.
+// Return and Enter start a Find of the row as its button does, also for an empty phrase (which finds
+// nothing and says so); the key is never consumed.
 bool RW_reportOutputWindow::EF_searchText_KeyDown(EditField& sender, const QString& key)
 {
-    if (!key.isEmpty() && (key.at(0).unicode() == 13 || key.at(0).unicode() == 3))
-        executeFind(sender.Index());
+    if (key.isEmpty() || (key.at(0).unicode() != 13 && key.at(0).unicode() != 3))
+        return false;
+    // The button's Find, whether or not the button is enabled.
+    if (auto* find = ctl<PushButton>("PB_find", sender.Index()))
+        PB_find_Action(*find);
     return false;
 }
 

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
+#include <QStyle>
 #include <QTest>
 #include <QTextCharFormat>
 
@@ -361,12 +362,23 @@ TEST_F(LineField, ANumberTooWideForItsFieldShowsWhole)
     hit->setWidth(37);
     check("narrowed again");
 
-    // The longest text that fits the room, the field made exactly as wide as it needs: own font.
+    // A text too wide for the field's margins takes the whole width inside the frame, less a pixel each
+    // side, before it is narrowed: four digits keep the field's own font in the 37-pixel field.
     hit->setText(QStringLiteral("7"));
-    const qreal needed = QFontMetricsF(pane->font()).horizontalAdvance(QStringLiteral("1234"));
-    const int width = 37 + int(std::ceil(needed - pane->lineRoom()));
-    hit->setWidth(width);
+    const qreal standardRoom = pane->lineRoom();
     hit->setText(QStringLiteral("1234"));
+    check("four digits");
+    EXPECT_GT(pane->lineTextWidth(1e6), standardRoom);
+    EXPECT_EQ(stretchOf(pane->font()), 100) << "narrowed while the frame had room";
+    const qreal wholeRoom = pane->lineRoom();
+    EXPECT_GE(wholeRoom, 37 - 2 * pane->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) - 3);
+
+    // The longest text that fits that room, the field made exactly as wide as it needs: own font.
+    hit->setWidth(200);
+    hit->setText(QStringLiteral("1234567"));
+    const qreal needed = pane->lineTextWidth(1e6);
+    const int width = 37 + int(std::ceil(needed - wholeRoom));
+    hit->setWidth(width);
     EXPECT_LT(pane->lineRoom() - needed, 1);
     check("just fits");
     EXPECT_EQ(pane->font().pixelSize(), 12);
@@ -374,6 +386,7 @@ TEST_F(LineField, ANumberTooWideForItsFieldShowsWhole)
     hit->setWidth(width - 1);
     EXPECT_LT(stretchOf(pane->font()), 100) << "one pixel less";
     check("one pixel too narrow");
+    hit->setWidth(37);
 
     // A field that scrolls (the range bounds) keeps its own font whatever it holds.
     fw::EditField* range = addField(120, 33);

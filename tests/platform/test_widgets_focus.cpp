@@ -13,6 +13,7 @@
 #include "support/TestSupport.h"
 
 #include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QListView>
@@ -92,6 +93,11 @@ bool allEdgesDiffer(const std::vector<QRgb>& a, const std::vector<QRgb>& b)
             return false;
     }
     return true;
+}
+
+QAccessibleInterface* accessible(const fw::Control* c)
+{
+    return QAccessible::queryAccessibleInterface(c->widget());
 }
 
 class WidgetFocus : public ::testing::Test {
@@ -178,12 +184,15 @@ TEST_F(WidgetFocus, AControlThatGoesOutOfSightTakesNoKeyAndHandsTheFocusOn)
     inGroup->SetFocus();
     ASSERT_EQ(focused(*w), "PB_inGroup");
 
-    // The group box shrinks from its top, the way a search area hides a row: the button is clipped.
+    // The group box shrinks from its top, the way a search area hides a row: its buttons are clipped
+    // away, and the focused one hands the focus on at once to the next control in reading order,
+    // round to the first. Keys that still reach it move on from there: Shift alone changes nothing,
+    // Shift+Tab goes back round to the last control that takes the focus.
     w->FindControl(QStringLiteral("GB"))->setBounds(10, 190, 300, 20);
     inGroup->setTop(160);
-    // Shift alone changes nothing; Shift+Tab then moves backwards from where the focus was.
+    EXPECT_EQ(focused(*w), "PB_first");
     QTest::keyPress(inGroup->widget(), Qt::Key_Shift, Qt::ShiftModifier);
-    EXPECT_EQ(focused(*w), "PB_inGroup") << "a modifier alone moved the focus";
+    EXPECT_EQ(focused(*w), "PB_first") << "a modifier alone moved the focus";
     QTest::keyClick(inGroup->widget(), Qt::Key_Backtab, Qt::ShiftModifier);
     QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Shift);
     EXPECT_EQ(focused(*w), "CB_third");
@@ -271,6 +280,31 @@ TEST_F(WidgetFocus, NumberSelectionTabsInReadingOrder)
     EXPECT_EQ(tabThrough(*w, int(expected.size()), true), QStringList{expected.front()} + backwards);
 }
 
+// A screen reader names every field and list by the label the user reads beside or above it.
+TEST_F(WidgetFocus, FieldsAreNamedByTheirLabels)
+{
+    auto* numbers = RW_compoundNumberWindow::instance();
+    auto* report = fw::Window::New<RW_reportOutputWindow>();
+    const struct {
+        fw::Window* window;
+        const char* control;
+        int index;
+        const char* name;
+    } cases[] = {
+        {numbers, "EF_rangeStart", -1, "Range From"},     {numbers, "EF_rangeEnd", -1, "Range To"},
+        {numbers, "EF_CSV", -1, "Comma Separated List"},  {numbers, "LB_numberSelected", -1, "Test Numbers Selected"},
+        {report, "EF_fontRight", -1, "Text Size on Right"},
+        {report, "EF_searchInstanceLeft", 0, "Index on Left, row 1"},
+        {report, "EF_searchInstanceRight", 6, "Index on Right, row 7"},
+        {report, "EF_searchText", 2, "Search Criteria, row 3"},
+    };
+    for (const auto& c : cases) {
+        const fw::Control* control = c.window->FindControl(QLatin1String(c.control), c.index);
+        ASSERT_TRUE(control) << c.control;
+        EXPECT_EQ(accessible(control)->text(QAccessible::Name), QLatin1String(c.name)) << c.control;
+    }
+}
+
 TEST_F(WidgetFocus, GridOpensOnItsFirstControlAndEndsOnDone)
 {
     auto* w = RW_0to99CompoundNumberWindow::instance();
@@ -338,9 +372,21 @@ TEST_F(ReportFocus, CollapsedSearchRowsCanBeNeitherFocusedNorPressed)
     EXPECT_TRUE(c("PB_NewCriteria", 0)->Visible());
     EXPECT_TRUE(c("PB_srchHide", 5)->Visible());
 
-    // "+" brings row 1 into sight, and into the Tab order.
+    // Nor does a screen reader find them: every control of a collapsed row is invisible to it.
+    const auto spoken = [](fw::Control* control) { return !accessible(control)->state().invisible; };
+    for (const char* array :
+         {"EF_searchText", "EF_searchInstanceLeft", "ChB_applyColor", "PB_find", "ST_searchTotal"}) {
+        EXPECT_TRUE(spoken(c(array, 0))) << array;
+        for (int k = 1; k <= 6; ++k)
+            EXPECT_FALSE(spoken(c(array, k))) << array << ' ' << k;
+    }
+    EXPECT_FALSE(spoken(c("PB_srchHide", 5)));
+
+    // "+" brings row 1 into sight, into the Tab order and to the screen reader.
     static_cast<fw::PushButton*>(c("PB_NewCriteria", 0))->Push();
     EXPECT_TRUE(tabCycle(*w).contains("EF_searchText(1)"));
+    EXPECT_TRUE(spoken(c("EF_searchText", 1)));
+    EXPECT_FALSE(spoken(c("EF_searchText", 2)));
     c("EF_searchText", 1)->SetFocus();
     EXPECT_EQ(focused(*w), "EF_searchText(1)");
 }

@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPointer>
+#include <QStyle>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -485,7 +486,7 @@ TEST_F(WidgetLayout, StaticTextThatDoesNotFitIsDrawnSmallerWhole)
     EXPECT_EQ(label->widget()->font(), own);
 
     // So is a number in a field that shows its text whole (the hit-number fields), typed or set; the
-    // pane's text room is its viewport less a margin each side and the caret.
+    // pane's text room is its viewport less the frame, a pixel each side and the caret.
     for (const char* number : {"21465", "999999999", "7", "2147483647"}) {
         SCOPED_TRACE(number);
         auto* field = w->add(new fw::EditField, QStringLiteral("EF_hit"), 140, 200, 37, 23, LockLeft, nullptr, n++);
@@ -497,7 +498,9 @@ TEST_F(WidgetLayout, StaticTextThatDoesNotFitIsDrawnSmallerWhole)
         QTest::keyClicks(field->widget(), QString::fromLatin1(number).mid(1));
         const auto* pane = field->textPane();
         EXPECT_EQ(field->Text(), QString::fromLatin1(number));
-        EXPECT_LE(QFontMetricsF(pane->font()).horizontalAdvance(field->Text()), pane->viewport()->width() - 9);
+        const int frame = pane->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        EXPECT_LE(QFontMetricsF(pane->font()).horizontalAdvance(field->Text()),
+                  pane->viewport()->width() - 2 * frame - 3);
         EXPECT_EQ(rectText(bounds(*field)), rectText(QRect(140, 200, 37, 23)));
         field->setText(QStringLiteral("7"));
         EXPECT_EQ(pane->font(), own);

@@ -35,6 +35,25 @@ qint64 heapInUse()
 #endif
 }
 
+// True when a field is drawn as the style draws a disabled line edit: the disabled background inside its
+// frame, and any text in the disabled text colour (grey, its edges blended into the background), not in
+// the field's own colours.
+bool drawnDisabled(const fw::Control& field)
+{
+    const QPalette palette = QApplication::palette();
+    const QColor base = palette.color(QPalette::Disabled, QPalette::Base);
+    const int text = palette.color(QPalette::Disabled, QPalette::Text).lightness();
+    const QImage image = field.widget()->grab().toImage();
+    bool grey = image.pixelColor(3, image.height() / 2) == base;
+    for (int y = 3; y < image.height() - 3; ++y) {
+        for (int x = 3; x < image.width() - 3; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            grey = grey && c.hslSaturation() < 16 && c.lightness() >= text - 8;
+        }
+    }
+    return grey;
+}
+
 using Report = RW_reportOutputWindow;
 using Crit = std::shared_ptr<RC_searchCriteriaClass>;
 
@@ -266,7 +285,8 @@ TEST_F(SearchFindTest, FindIsOfferedOnlyForAPhrase)
     EXPECT_TRUE(log.shown.empty());
 }
 
-// Return and Enter run the Find without touching the progress bar, which painting leaves indeterminate.
+// Return and Enter run the Find as the button does: painting turns the progress bar indeterminate (busy,
+// animated) and the Find ends it empty and determinate, never left busy while nothing runs.
 TEST_F(SearchFindTest, ReturnAndEnterInThePhraseFieldFind)
 {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -281,8 +301,6 @@ TEST_F(SearchFindTest, ReturnAndEnterInThePhraseFieldFind)
         EXPECT_TRUE(log.shown.empty());
         EXPECT_EQ(total(0), QStringLiteral("3"));
         expectHitSelected(Left, 0, 0, sample.hitOffsets[0], QStringLiteral("hit"));
-        EXPECT_EQ(progress()->Maximum(), 0);
-        resetButton(0)->Push();
         expectEndsEmptyWithMaximum10();
     }
 }
@@ -504,6 +522,7 @@ TEST_F(SearchFindTest, ASmallerFindGivesBackTheMemoryOfTheLargerHitList)
 TEST_F(SearchFindTest, ActiveRowsLockTextSizesAndTheirHideButton)
 {
     setUpWith(Sample(3).text);
+    c<fw::EditField>("EF_fontLeft")->setText(QStringLiteral("12"));
     for (int k = 0; k <= 2; ++k)
         c<fw::PushButton>("PB_NewCriteria", k)->Push();
     ASSERT_TRUE(phrase(3)->Visible());
@@ -516,6 +535,14 @@ TEST_F(SearchFindTest, ActiveRowsLockTextSizesAndTheirHideButton)
     EXPECT_FALSE(hideEnabled(2));
     EXPECT_EQ(w->numActiveSearches, 2);
     EXPECT_TRUE(textSizeControlsEnabled(false));
+    // Disabled fields look disabled, as the desktop's line edits do: the locked text size, the active
+    // row's phrase in its row colour, an empty hit number.
+    const fw::EditField* locked[] = {c<fw::EditField>("EF_fontLeft"), phrase(3),
+                                     c<fw::EditField>("EF_searchInstanceRight", 1)};
+    for (const fw::EditField* field : locked) {
+        EXPECT_FALSE(field->Enabled()) << field->Name().toStdString();
+        EXPECT_TRUE(drawnDisabled(*field)) << field->Name().toStdString();
+    }
 
     // The disabled "-" does not hide row 3.
     c<fw::PushButton>("PB_srchHide", 2)->Push();
@@ -529,6 +556,8 @@ TEST_F(SearchFindTest, ActiveRowsLockTextSizesAndTheirHideButton)
     resetButton(3)->Push();
     EXPECT_EQ(w->numActiveSearches, 0);
     EXPECT_TRUE(textSizeControlsEnabled(true));
+    EXPECT_FALSE(drawnDisabled(*c<fw::EditField>("EF_fontLeft")));
+    EXPECT_FALSE(drawnDisabled(*phrase(3)));
     EXPECT_TRUE(hideEnabled(2));
     EXPECT_TRUE(log.shown.empty());
 }

@@ -85,7 +85,7 @@ TEST_F(PaneDisplayTest, ArrowsStepTheFieldAndTheFieldSizesThePanes)
         {"0", Down, "", "0", 0},     {"13", Down, "", "12", 12},  {"", Up, "", "1", 1},
         {"12", Up, "", "13", 13},    {"99", Up, "", "100", 100},  {"0", Up, "", "1", 1},
         {"", Typed, "0", "0", 1},    {"", Typed, "ab", "ab", 1},  {"9", Typed, "", "", 1},
-        {"", Typed, "7x", "7x", 7},  {"", Typed, "24", "24", 24},
+        {"", Typed, "7x", "7x", 7},  {"", Typed, "24", "24", 24}, {"999", Up, "", "1000", 1000},
     };
     const int untouched = 9;
     for (const auto& c : cases) {
@@ -105,6 +105,10 @@ TEST_F(PaneDisplayTest, ArrowsStepTheFieldAndTheFieldSizesThePanes)
             break;
         }
         EXPECT_EQ(sizeField("Left")->Text(), QLatin1String(c.after)) << qPrintable(label);
+        // Sizes of three digits and more, which only the arrows reach, show whole in the narrow field.
+        if (*c.after) {
+            EXPECT_TRUE(testsupport::showsWhole(*sizeField("Left"))) << qPrintable(label);
+        }
         EXPECT_EQ(pane("Left")->TextSize(), c.size ? c.size : untouched) << qPrintable(label);
         EXPECT_EQ(pane("Right")->TextSize(), untouched) << qPrintable(label) << ": the right side follows";
         EXPECT_EQ(sizeField("Right")->Text(), QString()) << qPrintable(label);
