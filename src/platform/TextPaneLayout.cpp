@@ -520,9 +520,7 @@ void TextPane::revealSelection(int anchor, int caret)
     const int value = h->value();
     if (left >= value && right <= value + width)
         return; // wholly in view: the view stays, so stepping from hit to hit never jumps back and forth
-    if (right - left > width) // too wide: as much as fits from its start, where the reading begins
-        h->setValue(int(std::floor(left)));
-    else if (left < value)
+    if (left < value || right - left > width) // one too wide shows as much as fits from its start
         h->setValue(int(std::floor(left)));
     else
         h->setValue(int(std::ceil(right)) - width);

@@ -351,6 +351,9 @@ TEST_F(BookmarkTest, ABookmarkNamedLikeASeparatorStaysABookmark)
 TEST_F(BookmarkTest, TheMenuOfALongNameKeepsToItsBound)
 {
     const QString longName = QStringLiteral("bookmark-") + QString(291, QLatin1Char('x'));
+    const auto cutName = [&longName](const QString& row) {
+        return row.endsWith(QChar(0x2026)) && longName.startsWith(row.chopped(1));
+    };
     struct Seen {
         QRect geometry;
         QStringList rows; // the texts shown, separators left out
@@ -393,8 +396,7 @@ TEST_F(BookmarkTest, TheMenuOfALongNameKeepsToItsBound)
         ASSERT_EQ(seen.rows.size(), 3);
         EXPECT_LE(seen.geometry.width(), bound);
         EXPECT_GT(seen.geometry.width(), bound * 9 / 10);
-        EXPECT_TRUE(seen.rows[0].endsWith(QChar(0x2026))) << seen.rows[0].toStdString();
-        EXPECT_TRUE(longName.startsWith(seen.rows[0].chopped(1))) << seen.rows[0].toStdString();
+        EXPECT_TRUE(cutName(seen.rows[0])) << seen.rows[0].toStdString();
         EXPECT_EQ(lists(side).popupRow.size(), 1u) << "closing the menu picked a row";
     }
 
@@ -412,8 +414,7 @@ TEST_F(BookmarkTest, TheMenuOfALongNameKeepsToItsBound)
     EXPECT_EQ(seen.columns.size(), 1);
     EXPECT_EQ(seen.rows.front(), QStringLiteral("Stop %1").arg(stops));
     EXPECT_EQ(seen.rows[stops - 2], QStringLiteral("tab here"));
-    EXPECT_TRUE(longName.startsWith(seen.rows[stops].chopped(1))) << seen.rows[stops].toStdString();
-    EXPECT_GT(seen.rows[stops].size(), 20);
+    EXPECT_TRUE(cutName(seen.rows[stops])) << seen.rows[stops].toStdString();
     EXPECT_EQ(seen.rows.mid(stops + 1), (QStringList{"Add New Bookmark", "Clear All Bookmarks"}));
     EXPECT_EQ(seen.upPicks, QStringLiteral("Clear All Bookmarks")) << "Up picks a row out of sight";
 }
