@@ -273,7 +273,7 @@ TEST_F(TextPaneTest, SelectingFromCodeScrollsTheSelectionIntoView)
     const int columns = int(width / cell); // a line of columns + 10 is a little wider than the view
     const int wide = 702; // scrolled into view by the first row that selects in it
     const int ending = 703;
-    enum : int { LeftEdge = -1, RightEdge = -2, Stays = -3, AtHitStart = -2 };
+    enum : int { LeftEdge = -1, RightEdge = -2, Stays = -3, AtHitStart = -4 };
     const struct {
         const char* label;
         int scrolledTo; // before, in pixels; -1: where the row before left it; AtHitStart: the hit's x
