@@ -76,6 +76,28 @@ QString fittedText(const QString& text, const QFontMetrics& metrics, int room)
     return shown;
 }
 
+// Up in a menu with no row active makes its last row active, and Qt scrolls a scrolling menu to that
+// row only when Up wraps around from the first: without this the last row would be picked out of
+// sight, and Return would take a row the user cannot see.
+class LastRowIntoView : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* menu = qobject_cast<QMenu*>(watched);
+        if (!menu || menu->activeAction() || event->type() != QEvent::KeyPress
+            || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Up)
+            return false;
+        const QList<QAction*> actions = menu->actions();
+        for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
+            if (!(*it)->isSeparator() && (*it)->isVisible() && (*it)->isEnabled()) {
+                menu->setActiveAction(*it);
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 // A push button as the framework has it. Return follows the window (see Window): a focused button
@@ -756,18 +778,32 @@ void BevelButton::clicked()
         return;
     }
     // The menu, its frame and the rows' own margins included, is as wide as the button, or a third of
-    // the screen where that is wider; a longer row is cut with "…" (the row keeps its whole text).
+    // the screen where that is wider; a longer row is cut with "…" (the row keeps its whole text). The
+    // rows stay in one column however many there are: a menu taller than the screen scrolls, as the
+    // desktop's menus do, where Qt would otherwise split it into columns that no width could hold.
+    LastRowIntoView lastRowIntoView;
     QMenu menu(button_);
+    // The menu takes the rule when its style changes, and only once it is polished.
+    menu.ensurePolished();
+    menu.setStyleSheet(QStringLiteral("QMenu { menu-scrollable: 1; }"));
+    menu.installEventFilter(&lastRowIntoView);
     const QScreen* screen = button_->screen();
     const int room = std::max(button_->width(), screen ? screen->availableGeometry().width() / 3 : 400);
     const QFontMetrics metrics(menu.font());
+    // A tab would start the menu's shortcut column: it shows as a blank. Only the part of the row that
+    // can show is looked at (see fittedText), so a long row costs the room, not its length.
+    const auto shown = [&metrics](const QString& text, int textRoom) {
+        QString head = text.left(2 * qsizetype(std::max(textRoom, 8)) + 1);
+        head.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        return shownAsTyped(fittedText(head, metrics, textRoom));
+    };
     std::vector<std::pair<QAction*, const QString*>> texts;
     for (int row = 0; row < int(menuRows_.size()); ++row) {
         if (isSeparator(row)) {
             menu.addSeparator();
             continue;
         }
-        QAction* action = menu.addAction(shownAsTyped(fittedText(menuRows_[size_t(row)].text, metrics, room)));
+        QAction* action = menu.addAction(shown(menuRows_[size_t(row)].text, room));
         action->setData(row);
         texts.emplace_back(action, &menuRows_[size_t(row)].text);
     }
@@ -776,7 +812,7 @@ void BevelButton::clicked()
     for (int textRoom = room, pass = 0; pass < 3 && menu.sizeHint().width() > room && textRoom > 0; ++pass) {
         textRoom -= menu.sizeHint().width() - room;
         for (const auto& [action, text] : texts)
-            action->setText(shownAsTyped(fittedText(*text, metrics, textRoom)));
+            action->setText(shown(*text, textRoom));
     }
     if (QAction* chosen = menu.exec(button_->mapToGlobal(QPoint(0, button_->height()))))
         Push(chosen->data().toInt());

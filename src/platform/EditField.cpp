@@ -328,6 +328,17 @@ void EditField::setScrollPosition(int line)
         pane_->setFirstVisibleLine(line);
 }
 
+int EditField::SideScroll() const
+{
+    return multiLine_ ? pane_->sideScroll() : 0;
+}
+
+void EditField::setSideScroll(int position)
+{
+    if (multiLine_)
+        pane_->setSideScroll(position);
+}
+
 int EditField::LineNumAtCharPos(int position) const
 {
     if (!multiLine_)

@@ -70,6 +70,9 @@ public:
     // Multi-line fields: first visible line, line of a character position, text size of the whole field.
     int ScrollPosition() const;
     void setScrollPosition(int line);
+    // Multi-line fields: how far the view is scrolled sideways (TextPane::sideScroll); 0 in a single-line field.
+    int SideScroll() const;
+    void setSideScroll(int position);
     int LineNumAtCharPos(int position) const;
     int TextSize() const;
     void setTextSize(int size);

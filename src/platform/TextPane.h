@@ -179,13 +179,19 @@ public:
     QString selectedText() const;
     // Moves the caret and the anchor (an empty selection when they are equal) and scrolls the caret,
     // and as much of the selection as fits, into view, as little as that needs: a selection already
-    // wholly in view moves the view neither down nor sideways.
+    // wholly in view moves the view neither down nor sideways. A selection on one line that is wider
+    // than the view shows its start instead of the caret.
     void setSelection(int anchorChar, int caretChar);
 
     int firstVisibleLine() const;
     void setFirstVisibleLine(int line);
     // Lines that fit wholly in the view (at least 1).
     int visibleLineCount() const;
+    // Multi-line mode: how far the view is scrolled sideways, in 64ths of a character cell (the width
+    // of "M" in the view's font), so that a kept position shows the same columns at any text size;
+    // setting it is clamped to the width of the lines.
+    int sideScroll() const;
+    void setSideScroll(int position);
 
     void setStyleRun(int charStart, int charLength, const TextStyle& style);
     // Character offsets, ascending, as a style layer holds them.

@@ -244,6 +244,16 @@ void TextPane::setFirstVisibleLine(int line)
     verticalScrollBar()->setValue(line);
 }
 
+int TextPane::sideScroll() const
+{
+    return int(std::min<qint64>(std::llround(qreal(horizontalScrollBar()->value()) * 64 / charWidth_), INT_MAX));
+}
+
+void TextPane::setSideScroll(int position)
+{
+    horizontalScrollBar()->setValue(int(std::min<qint64>(std::llround(position * charWidth_ / 64), INT_MAX)));
+}
+
 void TextPane::updateScrollBars()
 {
     scrollBarUpdatePending_ = false;
@@ -510,9 +520,7 @@ void TextPane::revealSelection(int anchor, int caret)
     const int value = h->value();
     if (left >= value && right <= value + width)
         return; // wholly in view: the view stays, so stepping from hit to hit never jumps back and forth
-    if (right - left > width) // too wide: the caret's end
-        h->setValue(caret >= anchor ? int(std::ceil(right)) - width : int(std::floor(left)));
-    else if (left < value)
+    if (left < value || right - left > width) // one too wide shows as much as fits from its start
         h->setValue(int(std::floor(left)));
     else
         h->setValue(int(std::ceil(right)) - width);

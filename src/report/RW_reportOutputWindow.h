@@ -65,6 +65,9 @@ public:
     std::vector<qint32> bookmark_scrollIndexRight;
     std::vector<qint32> bookmark_selLengthRight;
     std::vector<qint32> bookmark_selStartRight;
+    // Beside each side's four bookmark lists: the pane's sideways scroll position (EditField::SideScroll).
+    std::vector<qint32> bookmark_sideScrollLeft;
+    std::vector<qint32> bookmark_sideScrollRight;
     qint32 lastSliderValue = 0;
     bool initializationFinished = false;
     // While true the split slider moves nothing.

@@ -1,5 +1,5 @@
 // The report window's bookmarks: each pane's bevel button keeps named places (report, first visible
-// line, selection) of that pane only, newest first, for the life of the window.
+// line, selection, sideways scroll position) of that pane only, newest first, for the life of the window.
 
 #include "report/RW_reportOutputWindow.h"
 
@@ -48,6 +48,7 @@ struct BookmarkSide {
     std::vector<qint32>& scrollLines;
     std::vector<qint32>& selStarts;
     std::vector<qint32>& selLengths;
+    std::vector<qint32>& sideScrolls;
     const char* suffix;
     QString promptTitle;
     void (RW_reportOutputWindow::*refreshLineNumber)();
@@ -68,6 +69,7 @@ void clearBookmarks(const BookmarkSide& side)
     side.scrollLines.clear();
     side.selLengths.clear();
     side.selStarts.clear();
+    side.sideScrolls.clear();
     BevelButton* button = side.button();
     button->DeleteAllRows();
     button->setHasMenu(0);
@@ -76,7 +78,8 @@ void clearBookmarks(const BookmarkSide& side)
 }
 
 // Shows the bookmark's report (the popup's Change shows its page and focuses its pane), then puts back
-// the selection and, after it, the first visible line, and refreshes the side's line number.
+// the selection and, after it, the first visible line and the sideways position (the selection scrolls
+// itself into view, which the view kept must override), and refreshes the side's line number.
 void jumpToBookmark(const BookmarkSide& side, int m)
 {
     const qint32 row = side.popupRows[size_t(m)];
@@ -86,6 +89,7 @@ void jumpToBookmark(const BookmarkSide& side, int m)
         pane->setSelStart(side.selStarts[size_t(m)]);
         pane->setSelLength(side.selLengths[size_t(m)]);
         pane->setScrollPosition(side.scrollLines[size_t(m)]);
+        pane->setSideScroll(side.sideScrolls[size_t(m)]);
     }
     (side.window.*side.refreshLineNumber)();
 }
@@ -126,6 +130,7 @@ void addBookmark(const BookmarkSide& side)
     side.scrollLines.insert(side.scrollLines.begin(), pane->ScrollPosition());
     side.selStarts.insert(side.selStarts.begin(), pane->SelStart());
     side.selLengths.insert(side.selLengths.begin(), pane->SelLength());
+    side.sideScrolls.insert(side.sideScrolls.begin(), pane->SideScroll());
 
     BevelButton* button = side.button();
     button->InsertRow(0, name);
@@ -163,13 +168,13 @@ void bookmarkAction(const BookmarkSide& side)
 void RW_reportOutputWindow::BB_bookmarksLeft_Action()
 {
     bookmarkAction({*this, bookmark_PM_indexLeft, bookmark_scrollIndexLeft, bookmark_selStartLeft,
-                    bookmark_selLengthLeft, "Left", QStringLiteral("Add New Bookmark (left)"),
+                    bookmark_selLengthLeft, bookmark_sideScrollLeft, "Left", QStringLiteral("Add New Bookmark (left)"),
                     &RW_reportOutputWindow::updateLineNumberDisplayLeft});
 }
 
 void RW_reportOutputWindow::BB_bookmarksRight_Action()
 {
     bookmarkAction({*this, bookmark_PM_indexRight, bookmark_scrollIndexRight, bookmark_selStartRight,
-                    bookmark_selLengthRight, "Right", QStringLiteral("Add New Bookmark (right)"),
+                    bookmark_selLengthRight, bookmark_sideScrollRight, "Right", QStringLiteral("Add New Bookmark (right)"),
                     &RW_reportOutputWindow::updateLineNumberDisplayRight});
 }

@@ -273,10 +273,10 @@ TEST_F(TextPaneTest, SelectingFromCodeScrollsTheSelectionIntoView)
     const int columns = int(width / cell); // a line of columns + 10 is a little wider than the view
     const int wide = 702; // scrolled into view by the first row that selects in it
     const int ending = 703;
-    enum : int { LeftEdge = -1, RightEdge = -2, Stays = -3 };
+    enum : int { LeftEdge = -1, RightEdge = -2, Stays = -3, AtHitStart = -4 };
     const struct {
         const char* label;
-        int scrolledTo; // before, in pixels; -1: where the row before left it
+        int scrolledTo; // before, in pixels; -1: where the row before left it; AtHitStart: the hit's x
         int line, start, length;
         int expected; // in pixels, or LeftEdge, RightEdge (the selection's end at the view's edge), Stays
     } reveals[] = {
@@ -290,22 +290,31 @@ TEST_F(TextPaneTest, SelectingFromCodeScrollsTheSelectionIntoView)
         {"the hit before that, in view, on the line above: stays", -1, wide - 1, columns - 8, 1, Stays},
         {"a hit just right of the view: as far as its end", -1, ending, columns + 8, 2, RightEdge},
         {"a hit just left of the view: as far as its start", -1, ending, 2, 3, LeftEdge},
+        {"a hit starting exactly at the view's left edge: stays", AtHitStart, ending, 5, 3, Stays},
+        {"a hit wider than the view: its start at the left edge", 0, 700, 300, columns + 20, LeftEdge},
     };
     for (const auto& r : reveals) {
         SCOPED_TRACE(r.label);
         if (r.scrolledTo >= 0)
             pane->horizontalScrollBar()->setValue(r.scrolledTo);
+        int start = r.start;
+        if (r.scrolledTo == AtHitStart) {
+            // The first start from the row's on whose x is a whole pixel (advances are 64ths of one).
+            while (start * cell != std::floor(start * cell) && start < r.start + 64)
+                ++start;
+            pane->horizontalScrollBar()->setValue(int(start * cell));
+        }
         const int before = pane->horizontalScrollBar()->value();
         const int firstLine = field->ScrollPosition();
-        field->setSelStart(pane->lineStartChar(r.line) + r.start);
+        field->setSelStart(pane->lineStartChar(r.line) + start);
         field->setSelLength(r.length);
         const int h = pane->horizontalScrollBar()->value();
         if (r.expected >= 0)
             EXPECT_EQ(h, r.expected);
         else if (r.expected == RightEdge)
-            EXPECT_NEAR(h, (r.start + r.length) * cell - width, 2);
+            EXPECT_NEAR(h, (start + r.length) * cell - width, 2);
         else if (r.expected == LeftEdge)
-            EXPECT_NEAR(h, r.start * cell, 2);
+            EXPECT_NEAR(h, start * cell, 2);
         else
             EXPECT_EQ(h, before);
         if (r.expected == Stays) {

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -232,12 +233,18 @@ TEST_F(BookmarkTest, PromptRowRefusesToAdd)
 
 TEST_F(BookmarkTest, JumpRestoresReportSelectionScrollAndLineNumber)
 {
-    fw::EditField* second = addSecondLeftReport(numberedLines(QStringLiteral("second"), 200));
+    const QString wide = QStringLiteral("second ") + QString(300, QLatin1Char('w'));
+    fw::EditField* second = addSecondLeftReport(numberedLines(wide, 200));
 
-    // Bookmark 1 on the second report, bookmark 0 on "stdout".
+    // Bookmark 1 on the second report, bookmark 0 on "stdout". The second's is a hit at the end of a
+    // long line, in a view scrolled back sideways: the view kept, not the one the hit would scroll to.
     popup("Left")->setListIndex(2);
     ASSERT_EQ(pages("Left")->Value(), 2);
-    place(second, 1105, 3, 90);
+    const int hitStart = second->textPane()->lineStartChar(96) - 4;
+    place(second, hitStart, 3, 90);
+    second->setSideScroll(20 * 64); // 20 characters in
+    const int sideways = second->SideScroll();
+    ASSERT_NEAR(sideways, 20 * 64, 64);
     answers = {QStringLiteral("in second")};
     button("Left")->Push();
     ASSERT_EQ(prompts.back().proposed, QStringLiteral("Line 91:  second"));
@@ -246,7 +253,7 @@ TEST_F(BookmarkTest, JumpRestoresReportSelectionScrollAndLineNumber)
     place(pane("Left"), 30, 2, 5);
     answers = {QStringLiteral("in stdout")};
     button("Left")->Push(2);
-    ASSERT_EQ(lists("Left"), (Lists{{1, 2}, {5, 90}, {30, 1105}, {2, 3}}));
+    ASSERT_EQ(lists("Left"), (Lists{{1, 2}, {5, 90}, {30, hitStart}, {2, 3}}));
 
     // Elsewhere, with another text size: the jump brings back the very positions.
     place(pane("Left"), 3000, 0, 250);
@@ -255,10 +262,11 @@ TEST_F(BookmarkTest, JumpRestoresReportSelectionScrollAndLineNumber)
     EXPECT_EQ(popup("Left")->ListIndex(), 2);
     EXPECT_EQ(pages("Left")->Value(), 2);
     EXPECT_EQ(as<fw::StaticText>("ST_totalLineCount", "Left")->Text(), QStringLiteral("of 201"));
-    EXPECT_EQ(second->SelStart(), 1105);
+    EXPECT_EQ(second->SelStart(), hitStart);
     EXPECT_EQ(second->SelLength(), 3);
     EXPECT_EQ(second->ScrollPosition(), 90);
-    EXPECT_EQ(lineNumber("Left"), QString::number(second->LineNumAtCharPos(1105) + 1));
+    EXPECT_NEAR(second->SideScroll(), sideways, 8);
+    EXPECT_EQ(lineNumber("Left"), QString::number(second->LineNumAtCharPos(hitStart) + 1));
     EXPECT_EQ(button("Left")->Caption(), QStringLiteral("in second"));
     EXPECT_EQ(button("Left")->MenuValue(), 1);
     EXPECT_EQ(captionAlign("Left"), QStringLiteral("left"));
@@ -275,7 +283,7 @@ TEST_F(BookmarkTest, JumpRestoresReportSelectionScrollAndLineNumber)
     EXPECT_EQ(button("Left")->Caption(), QStringLiteral("in stdout"));
 
     // Jumps change neither lists nor rows, and the right side not at all.
-    EXPECT_EQ(lists("Left"), (Lists{{1, 2}, {5, 90}, {30, 1105}, {2, 3}}));
+    EXPECT_EQ(lists("Left"), (Lists{{1, 2}, {5, 90}, {30, hitStart}, {2, 3}}));
     EXPECT_EQ(rows("Left").size(), 5);
     EXPECT_EQ(lists("Right"), Lists{});
     EXPECT_TRUE(log.shown.empty());
@@ -301,6 +309,7 @@ TEST_F(BookmarkTest, ClearEmptiesOneSideAndTheNextClickAddsAtOnce)
 
     button("Left")->Push(4); // "Clear All Bookmarks"
     EXPECT_EQ(lists("Left"), Lists{});
+    EXPECT_TRUE(w->bookmark_sideScrollLeft.empty());
     EXPECT_EQ(button("Left")->MenuRowCount(), 0);
     EXPECT_EQ(button("Left")->HasMenu(), 0);
     EXPECT_EQ(button("Left")->Caption(), QStringLiteral("Click to Add Bookmark"));
@@ -337,9 +346,44 @@ TEST_F(BookmarkTest, ABookmarkNamedLikeASeparatorStaysABookmark)
 
 // The menu of a long name, its frame and the rows' margins included, is as wide as the button or a
 // third of the screen, whichever is wider, and no narrower than it needs: the name is cut to fit it.
+// However many bookmarks there are, the menu stays on the screen, in one column (it scrolls) whose
+// every row is readable; a tab in a name shows as a blank, not as the start of a shortcut column.
 TEST_F(BookmarkTest, TheMenuOfALongNameKeepsToItsBound)
 {
     const QString longName = QStringLiteral("bookmark-") + QString(291, QLatin1Char('x'));
+    const auto cutName = [&longName](const QString& row) {
+        return row.endsWith(QChar(0x2026)) && longName.startsWith(row.chopped(1));
+    };
+    struct Seen {
+        QRect geometry;
+        QStringList rows; // the texts shown, separators left out
+        QSet<int> columns; // the left edges of the rows
+        int rowsHeight = 0; // of all rows one below the other
+        QString upPicks; // the row that Up makes active, when it is in sight
+    };
+    const auto openMenu = [&](const char* side) {
+        Seen seen;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* action : menu->actions()) {
+                if (!action->isSeparator()) {
+                    seen.rows << action->text();
+                    seen.columns << menu->actionGeometry(action).left();
+                    seen.rowsHeight += menu->actionGeometry(action).height();
+                }
+            }
+            seen.geometry = menu->geometry();
+            QTest::keyClick(menu, Qt::Key_Up);
+            if (QAction* active = menu->activeAction(); active && menu->rect().contains(menu->actionGeometry(active)))
+                seen.upPicks = active->text();
+            menu->close();
+        });
+        QTest::mouseClick(button(side)->widget(), Qt::LeftButton);
+        EXPECT_TRUE(testsupport::waitUntil([&] { return seen.geometry.isValid(); }, 2000)) << "no menu opened";
+        return seen;
+    };
     for (const char* side : {"Left", "Right"}) {
         SCOPED_TRACE(side);
         answers = {longName};
@@ -348,24 +392,31 @@ TEST_F(BookmarkTest, TheMenuOfALongNameKeepsToItsBound)
         QWidget* widget = button(side)->widget();
         const int bound = std::max(widget->width(), widget->screen()->availableGeometry().width() / 3);
 
-        int width = 0;
-        QString shown;
-        QTimer::singleShot(0, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            width = menu->width();
-            shown = menu->actions().front()->text();
-            menu->close();
-        });
-        QTest::mouseClick(widget, Qt::LeftButton);
-        ASSERT_TRUE(testsupport::waitUntil([&] { return width > 0; }, 2000)) << "no menu opened";
-        EXPECT_LE(width, bound);
-        EXPECT_GT(width, bound * 9 / 10);
-        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
-        EXPECT_TRUE(longName.startsWith(shown.chopped(1))) << shown.toStdString();
+        const Seen seen = openMenu(side);
+        ASSERT_EQ(seen.rows.size(), 3);
+        EXPECT_LE(seen.geometry.width(), bound);
+        EXPECT_GT(seen.geometry.width(), bound * 9 / 10);
+        EXPECT_TRUE(cutName(seen.rows[0])) << seen.rows[0].toStdString();
         EXPECT_EQ(lists(side).popupRow.size(), 1u) << "closing the menu picked a row";
     }
+
+    // More bookmarks than the screen has room for, one of them with a tab.
+    const QRect screen = button("Left")->widget()->screen()->availableGeometry();
+    const int stops = screen.height() / 10;
+    for (int i = 1; i <= stops; ++i)
+        answers.push_back(i == 2 ? QStringLiteral("tab\there") : QStringLiteral("Stop %1").arg(i));
+    for (int i = 1; i <= stops; ++i)
+        button("Left")->Push(int(lists("Left").popupRow.size()) + 1);
+    const Seen seen = openMenu("Left");
+    ASSERT_EQ(seen.rows.size(), stops + 3);
+    ASSERT_GT(seen.rowsHeight, screen.height()) << "the rows fit the screen: nothing tried";
+    EXPECT_TRUE(screen.contains(seen.geometry)) << seen.geometry.height() << " of " << screen.height();
+    EXPECT_EQ(seen.columns.size(), 1);
+    EXPECT_EQ(seen.rows.front(), QStringLiteral("Stop %1").arg(stops));
+    EXPECT_EQ(seen.rows[stops - 2], QStringLiteral("tab here"));
+    EXPECT_TRUE(cutName(seen.rows[stops])) << seen.rows[stops].toStdString();
+    EXPECT_EQ(seen.rows.mid(stops + 1), (QStringList{"Add New Bookmark", "Clear All Bookmarks"}));
+    EXPECT_EQ(seen.upPicks, QStringLiteral("Clear All Bookmarks")) << "Up picks a row out of sight";
 }
 
 } // namespace
