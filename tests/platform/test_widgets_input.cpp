@@ -12,6 +12,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,7 +22,11 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QLineEdit>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -27,6 +34,9 @@
 
 #include <functional>
 #include <memory>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -350,6 +360,163 @@ TEST_F(WidgetInput, MessageBoxesShowMarkupAsTyped)
     dialog.ShowModal();
     ASSERT_TRUE(answered);
     EXPECT_EQ(formats, (QStringList{"plain", "plain", "Save && Go"}));
+}
+
+// The file dialogs as the user meets them: the framework's own dialog, shown for real. What the
+// dialog remembers goes into the test's own folder, not the user's settings.
+class FileDialogs : public WidgetInput {
+protected:
+    void SetUp() override
+    {
+        WidgetInput::SetUp();
+        ASSERT_TRUE(folder.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.filePath(QStringLiteral(".settings")));
+    }
+    void TearDown() override
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        WidgetInput::TearDown();
+    }
+
+    // Shows a save (or open) dialog on the folder and runs whileShown in it once it is up; returns
+    // the chosen path, "" when nothing was chosen.
+    QString choose(bool save, const std::function<void(QFileDialog&)>& whileShown)
+    {
+        QTimer::singleShot(0, [&] {
+            testsupport::waitUntil([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); }, 3000);
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                whileShown(*dialog);
+                if (dialog->isVisible())
+                    dialog->reject();
+            }
+        });
+        std::optional<fw::FolderItem> chosen;
+        if (save) {
+            fw::SaveAsDialog dialog;
+            dialog.InitialDirectory = fw::FolderItem(folder.path());
+            dialog.Filter = QStringLiteral("Number List (*.rcn)");
+            dialog.DefaultExtension = QStringLiteral("rcn");
+            chosen = dialog.ShowModal();
+        } else {
+            fw::OpenDialog dialog;
+            dialog.InitialDirectory = fw::FolderItem(folder.path());
+            dialog.Filter = QStringLiteral("Number List (*.rcn)");
+            chosen = dialog.ShowModal();
+        }
+        return chosen ? chosen->path() : QString();
+    }
+
+    QTemporaryDir folder;
+};
+
+// Types name into the dialog's file-name field and presses Return; each message box that comes up
+// is answered with its first button, and its text kept in boxes.
+void typeAndReturn(QFileDialog& dialog, const QString& name, QStringList& boxes)
+{
+    auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(field, nullptr);
+    // Typed as the user types: into the focused field (the dialog puts a file chosen in its list into
+    // the field only while the field has no focus).
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        dialog.activateWindow();
+        field->setFocus();
+        return field->hasFocus();
+    }));
+    field->setText(name);
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    const QPushButton* accept = buttons->button(QDialogButtonBox::Save) ? buttons->button(QDialogButtonBox::Save)
+                                                                        : buttons->button(QDialogButtonBox::Open);
+    boxes << (accept->isEnabled() ? "enabled" : "disabled");
+    QTimer::singleShot(0, [&boxes] {
+        while (testsupport::waitUntil([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }, 300)) {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            boxes << box->text();
+            box->buttons().front()->click();
+            testsupport::settle();
+        }
+    });
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+struct TypedNameCase {
+    const char* label;
+    bool save;
+    const char* typed;  // "<dir>/" stands for the dialog's folder
+    const char* there;  // a file in the folder before, or ""
+    const char* chosen; // file name chosen in the folder, or "" for none
+    QStringList boxes;  // the accept button's state, then each message box shown
+};
+
+// Quotes are part of a file name where one file is chosen: a typed name is the file chosen, never
+// the several-files syntax of the framework's dialog.
+TEST_F(FileDialogs, ATypedNameIsTheFileChosenQuotesAndAll)
+{
+    const TypedNameCase cases[] = {
+        {"save, quotes and two blanks", true, "it's \"my\"  list.rcn", "my.rcn", "it's \"my\"  list.rcn", {"enabled"}},
+        {"save, full path", true, "<dir>/it's \"my\"  list.rcn", "", "it's \"my\"  list.rcn", {"enabled"}},
+        {"save, the extension added", true, "\"a\" b", "", "\"a\" b.rcn", {"enabled"}},
+        {"save over a file, asked by its name", true, "\"q\".rcn", "\"q\".rcn", "\"q\".rcn",
+         {"enabled", "\"q\".rcn already exists.\nDo you want to replace it?"}},
+        {"save, a name without quotes", true, "plain", "", "plain.rcn", {"enabled"}},
+        {"open, quotes", false, "<dir>/it's \"my\"  list.rcn", "it's \"my\"  list.rcn", "it's \"my\"  list.rcn",
+         {"enabled"}},
+        {"open, quotes, no such file", false, "\"gone\".rcn", "gone.rcn", "",
+         {"enabled", "\"gone\".rcn\nFile not found.\nPlease verify the correct file name was given."}},
+    };
+    for (const TypedNameCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
+            QFile::remove(folder.filePath(name));
+        if (*c.there) {
+            ASSERT_TRUE(testsupport::writeFile(folder.filePath(QString::fromUtf8(c.there)), "1\n"));
+        }
+        QString typed = QString::fromUtf8(c.typed);
+        typed.replace(QStringLiteral("<dir>"), folder.path());
+        QStringList boxes;
+        const QString chosen = choose(c.save, [&](QFileDialog& dialog) { typeAndReturn(dialog, typed, boxes); });
+        EXPECT_EQ(chosen, *c.chosen ? folder.filePath(QString::fromUtf8(c.chosen)) : QString());
+        EXPECT_EQ(boxes, c.boxes);
+    }
+}
+
+// Icons and types are decided by name and kind: no file is opened to draw the dialog (reading the
+// kernel's log in /proc, or a file on a stalled disk, never returns).
+TEST_F(FileDialogs, NoFileIsOpenedToShowAFolder)
+{
+    for (const char* name : {"data", "list.rcn", "notes.txt"})
+        ASSERT_TRUE(testsupport::writeFile(folder.filePath(QLatin1String(name)), "%PDF-1.4\nsome text\n"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("pipe"))).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folder.path()).constData(), IN_OPEN | IN_ACCESS), 0);
+
+    // The list shows the folder and the number list; the dialog looks at every file all the same.
+    QStringList types;
+    for (const bool save : {true, false}) {
+        choose(save, [&](QFileDialog& dialog) {
+            auto* model = dialog.findChild<QFileSystemModel*>();
+            ASSERT_NE(model, nullptr);
+            ASSERT_TRUE(testsupport::waitUntil([&] { return model->rowCount(model->index(folder.path())) == 2; }));
+            testsupport::settle();
+            for (const char* name : {"list.rcn", "sub"})
+                types << model->type(model->index(folder.filePath(QLatin1String(name))));
+        });
+    }
+    QStringList opened;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            if (!(event->mask & IN_ISDIR))
+                opened << QString::fromUtf8(event->name);
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    EXPECT_EQ(opened, QStringList());
+    EXPECT_EQ(types, (QStringList{"rcn File", "Folder", "rcn File", "Folder"}));
 }
 
 // Once a bevel button has a menu it shows the platform's drop-down indicator.
