@@ -123,10 +123,10 @@ private:
     QMimeDatabase mimeTypes_;
 };
 
-// A file dialog that chooses one file. The framework's dialog reads quotes in the typed name as its
-// way of naming several files ("a" "b"), and so took it's "my"  list.rcn for the file my.rcn; where one
-// file is chosen, a quote is part of the name (as it may be), and a name that holds one is taken as
-// typed.
+// A file dialog that chooses one file. The framework's dialog reads quotes in a typed name as its way
+// of naming several files ("a" "b"), by which it's "my"  list.rcn would name my.rcn; where one file is
+// chosen a quote is part of the name, as file names may hold one, and a name that holds one is
+// taken as typed.
 class OneFileDialog : public QFileDialog
 {
 public:
@@ -178,7 +178,8 @@ protected:
                 && !ask(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(info.fileName()), true))
                 return;
         } else if (!info.exists()) {
-            ask(QStringLiteral("%1\nFile not found.\nPlease verify the correct file name was given.").arg(info.fileName()),
+            ask(QStringLiteral("%1\nFile not found.\nPlease verify the correct file name was given.")
+                    .arg(info.fileName()),
                 false);
             return;
         }

@@ -60,7 +60,9 @@ std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, 
     const QByteArray whole = encodePath(path);
     const qsizetype slash = whole.lastIndexOf('/');
     const QByteArray name = whole.mid(slash + 1);
-    const QString folderShown = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(path.lastIndexOf(u'/'));
+    const QString folderShown = slash < 0    ? QStringLiteral(".")
+                                : slash == 0 ? QStringLiteral("/")
+                                             : path.left(path.lastIndexOf(u'/'));
     if (name.isEmpty() || name == "." || name == "..")
         return refuse(kindOf(S_IFDIR));
 
@@ -108,7 +110,8 @@ std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, 
     for (int i = 0; temporary < 0 && i < TemporaryNameTries; ++i) {
         const QByteArray temporaryName = temporaryNameFor(name);
         do {
-            temporary = ::openat(folder, temporaryName.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
+            temporary = ::openat(folder, temporaryName.constData(),
+                                 O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
         } while (temporary < 0 && errno == EINTR);
         temporaryError = errno;
         if (temporary >= 0)
@@ -136,9 +139,11 @@ std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, 
             return refuse(systemError(problem));
         unkept = QStringLiteral("a new file cannot keep its owner and group (%1)").arg(systemError(problem));
     } else if (!exists) {
-        return refuse(QStringLiteral("the folder \"%1\" takes no new file (%2)").arg(folderShown, systemError(temporaryError)));
+        return refuse(
+            QStringLiteral("the folder \"%1\" takes no new file (%2)").arg(folderShown, systemError(temporaryError)));
     } else {
-        unkept = QStringLiteral("the folder \"%1\" takes no temporary file (%2)").arg(folderShown, systemError(temporaryError));
+        unkept = QStringLiteral("the folder \"%1\" takes no temporary file (%2)")
+                     .arg(folderShown, systemError(temporaryError));
     }
 
     // In place: opened for reading too, so that nothing is cut before Close.

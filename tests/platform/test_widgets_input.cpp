@@ -415,10 +415,10 @@ void typeAndReturn(QFileDialog& dialog, const QString& name, QStringList& shown)
     const auto* buttons = dialog.findChild<QDialogButtonBox*>();
     shown << (buttons->buttons().constFirst()->isEnabled() ? "enabled" : "disabled");
     QTimer::singleShot(0, [&shown] {
-        while (testsupport::waitUntil([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }, 300)) {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            shown << box->text();
-            box->buttons().constFirst()->click();
+        const auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
+        while (testsupport::waitUntil([&] { return box() != nullptr; }, 300)) {
+            shown << box()->text();
+            box()->buttons().constFirst()->click();
         }
     });
     QTest::keyClick(field, Qt::Key_Return);
@@ -486,9 +486,11 @@ TEST_F(FileDialogs, NoFileIsOpenedToShowAFolder)
     QStringList opened;
     alignas(inotify_event) char buffer[4096];
     for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
-        for (char* at = buffer; at < buffer + got; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len) {
-            if (!(reinterpret_cast<inotify_event*>(at)->mask & IN_ISDIR))
-                opened << QString::fromUtf8(reinterpret_cast<inotify_event*>(at)->name);
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (!(event->mask & IN_ISDIR))
+                opened << QString::fromUtf8(event->name);
+            at += ssize_t(sizeof(inotify_event) + event->len);
         }
     }
     ::close(watch);
