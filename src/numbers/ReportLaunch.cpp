@@ -41,9 +41,9 @@ void RW_compoundNumberWindow::PB_doneAndExit_Action()
 
     // The file is written through a temporary file that replaces "config.cfg" only when complete, so a
     // failed write never leaves a half-written list for the back-end. Without a configuration file
-    // there is no run: the user is told and keeps the list.
-    if (configFile->Exists())
-        configFile->Delete();
+    // there is no run: the user is told and keeps the list. Whatever holds the name goes first, a link
+    // too, whether or not it leads anywhere.
+    configFile->Delete();
     QString error;
     std::unique_ptr<TextOutputStream> out = configFile->CreateTextFile(&error);
     if (out) {

@@ -3,9 +3,13 @@
 #include "platform/Window.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -66,12 +70,152 @@ QString askMessage(const MessageRequest& request)
     return showMessageBox(request);
 }
 
+// Icons and type names of the file dialogs, decided by a file's name and kind only. The framework's
+// own provider reads a file's first bytes to guess its type, and some reads never return (the kernel
+// log in /proc waits for news), which froze the dialog for good; nothing here opens a file.
+class NameOnlyIconProvider : public QFileIconProvider
+{
+public:
+    NameOnlyIconProvider() { setOptions(DontUseCustomDirectoryIcons); }
+
+    QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+
+    QIcon icon(const QFileInfo& info) const override
+    {
+        if (info.isRoot())
+            return icon(Drive);
+        if (info.isDir())
+            return icon(Folder);
+        if (info.isFile()) {
+            const QMimeType type = typeByName(info);
+            if (!type.isDefault()) {
+                const QIcon themed = QIcon::fromTheme(type.iconName());
+                if (!themed.isNull())
+                    return themed;
+            }
+        }
+        return icon(File);
+    }
+
+    QString type(const QFileInfo& info) const override
+    {
+        if (info.isRoot())
+            return QStringLiteral("Drive");
+        if (info.isDir())
+            return QStringLiteral("Folder");
+        if (info.isFile()) {
+            const QMimeType type = typeByName(info);
+            if (!type.isDefault() && !type.comment().isEmpty())
+                return type.comment();
+            return info.suffix().isEmpty() ? QStringLiteral("File") : info.suffix() + QStringLiteral(" File");
+        }
+        if (info.isSymLink())
+            return QStringLiteral("Link");
+        return QStringLiteral("Special file");
+    }
+
+private:
+    QMimeType typeByName(const QFileInfo& info) const
+    {
+        return mimeTypes_.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    }
+
+    QMimeDatabase mimeTypes_;
+};
+
+// A file dialog that chooses one file. The framework's dialog reads quotes in a typed name as its way
+// of naming several files ("a" "b"), by which it's "my"  list.rcn would name my.rcn; where one file is
+// chosen a quote is part of the name, as file names may hold one, and a name that holds one is
+// taken as typed.
+class OneFileDialog : public QFileDialog
+{
+public:
+    // icons outlives the dialog (the dialog's file list asks it from a thread of its own).
+    OneFileDialog(QWidget* parent, const QString& title, const QString& folder, QAbstractFileIconProvider* icons)
+        : QFileDialog(parent, title, folder)
+    {
+        setOption(QFileDialog::DontUseNativeDialog, true);
+        setIconProvider(icons);
+        nameField_ = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        // After the dialog's own check of the name, which judges a quoted name as several files.
+        if (nameField_)
+            connect(nameField_, &QLineEdit::textChanged, this, [this](const QString& text) {
+                if (QPushButton* button = acceptButton(); button && text.contains(u'"'))
+                    button->setEnabled(true);
+            });
+    }
+
+    // The chosen file once the dialog was accepted.
+    QString chosen() const
+    {
+        if (!chosen_.isEmpty())
+            return chosen_;
+        const QStringList files = selectedFiles();
+        return files.isEmpty() ? QString() : files.first();
+    }
+
+protected:
+    void accept() override
+    {
+        const QString typed = nameField_ ? nameField_->text() : QString();
+        if (!typed.contains(u'"')) {
+            QFileDialog::accept();
+            return;
+        }
+        QString path = QDir::isAbsolutePath(typed) ? typed : directory().absolutePath() + u'/' + typed;
+        QFileInfo info(path);
+        if (info.isDir()) {
+            setDirectory(info.absoluteFilePath());
+            nameField_->clear();
+            return;
+        }
+        if (acceptMode() == AcceptSave) {
+            if (!defaultSuffix().isEmpty() && !info.fileName().contains(u'.')) {
+                path += u'.' + defaultSuffix();
+                info.setFile(path);
+            }
+            if ((info.exists() || info.isSymLink())
+                && !ask(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(info.fileName()), true))
+                return;
+        } else if (!info.exists()) {
+            ask(QStringLiteral("%1\nFile not found.\nPlease verify the correct file name was given.")
+                    .arg(info.fileName()),
+                false);
+            return;
+        }
+        chosen_ = path;
+        QDialog::accept();
+    }
+
+private:
+    QPushButton* acceptButton() const
+    {
+        auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        return buttons ? buttons->button(acceptMode() == AcceptOpen ? QDialogButtonBox::Open : QDialogButtonBox::Save)
+                       : nullptr;
+    }
+
+    // A warning over the dialog, the user's name in it shown as typed; with a question, true for "Yes".
+    bool ask(const QString& text, bool question)
+    {
+        QMessageBox box(QMessageBox::Warning, windowTitle(), text,
+                        question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        if (question)
+            box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
+
+    QLineEdit* nameField_ = nullptr;
+    QString chosen_;
+};
+
 QString askFile(const FileRequest& request)
 {
     if (seams().file)
         return seams().file(request);
-    QFileDialog dialog(QApplication::activeWindow(), request.title, request.initialFolder);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    NameOnlyIconProvider icons;
+    OneFileDialog dialog(QApplication::activeWindow(), request.title, request.initialFolder, &icons);
     dialog.setNameFilter(request.filter);
     if (request.save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -82,9 +226,9 @@ QString askFile(const FileRequest& request)
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles().first();
+    return dialog.chosen();
 }
 
 } // namespace

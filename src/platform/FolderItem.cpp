@@ -1,11 +1,16 @@
 #include "FolderItem.h"
 
+#include "SystemCalls.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace fw {
 
@@ -27,12 +32,39 @@ void setLastError(const QString& text, QString* error)
         *error = text;
 }
 
+// The bytes a link holds, or "" when path is no link that can be read.
+QByteArray linkContent(const char* path)
+{
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t got = ::readlink(path, buffer.data(), buffer.size());
+        if (got < 0)
+            return {};
+        if (size_t(got) < buffer.size())
+            return QByteArray(buffer.data(), got);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// The current folder by its bytes; "" when it cannot be had.
+QString currentFolder()
+{
+    std::vector<char> buffer(256);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    return decodePath(buffer.data());
+}
+
 } // namespace
 
 FolderItem::FolderItem(const QString& path)
 {
-    if (!path.isEmpty())
-        path_ = QDir::cleanPath(QDir().absoluteFilePath(path));
+    if (path.isEmpty())
+        return;
+    path_ = QDir::cleanPath(path.startsWith(u'/') ? path : currentFolder() + u'/' + path);
 }
 
 FolderItem FolderItem::applicationFolder()
@@ -42,6 +74,12 @@ FolderItem FolderItem::applicationFolder()
         if (!applicationFolderOverride().isEmpty())
             return FolderItem(applicationFolderOverride());
     }
+    // The system names the running file by its bytes, whatever they are; the framework's own answer
+    // is empty where the folder's name is not UTF-8.
+    const QByteArray program = linkContent("/proc/self/exe");
+    const qsizetype slash = program.lastIndexOf('/');
+    if (slash >= 0)
+        return FolderItem(slash == 0 ? QStringLiteral("/") : decodePath(QByteArrayView(program).first(slash)));
     return FolderItem(QCoreApplication::applicationDirPath());
 }
 
@@ -78,12 +116,14 @@ std::optional<FolderItem> FolderItem::Parent() const
 
 bool FolderItem::Exists() const
 {
-    return !isNull() && QFileInfo::exists(path_);
+    struct stat info {};
+    return !isNull() && ::stat(encodePath(path_).constData(), &info) == 0;
 }
 
 bool FolderItem::isFolder() const
 {
-    return !isNull() && QFileInfo(path_).isDir();
+    struct stat info {};
+    return !isNull() && ::stat(encodePath(path_).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool FolderItem::Delete() const
@@ -92,24 +132,19 @@ bool FolderItem::Delete() const
         setLastError(QStringLiteral("No file given"), nullptr);
         return false;
     }
-    const QFileInfo info(path_);
-    if (!info.exists() && !info.isSymLink())
+    const QByteArray name = encodePath(path_);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) != 0 && errno == ENOENT)
         return true; // already gone
-    bool removed = false;
-    QString reason;
-    if (info.isDir() && !info.isSymLink()) {
-        removed = QDir().rmdir(path_);
-        if (!removed)
-            reason = QStringLiteral("the folder is not empty or cannot be removed");
-    } else {
-        QFile file(path_);
-        removed = file.remove();
-        if (!removed)
-            reason = file.errorString();
-    }
-    if (!removed)
-        setLastError(reason, nullptr);
-    return removed;
+    // A link goes itself, whether or not it leads anywhere; what it leads to stays.
+    if (S_ISDIR(info.st_mode) ? ::rmdir(name.constData()) == 0 : ::unlink(name.constData()) == 0)
+        return true;
+    const int error = errno;
+    setLastError(S_ISDIR(info.st_mode) && (error == ENOTEMPTY || error == EEXIST)
+                     ? QStringLiteral("the folder is not empty or cannot be removed")
+                     : systemError(error),
+                 nullptr);
+    return false;
 }
 
 QString FolderItem::ShellPath() const

@@ -8,7 +8,8 @@
 
 namespace fw {
 
-// A file or folder named by an absolute path; it need not exist. A default-made item is null.
+// A file or folder named by an absolute path; it need not exist. A default-made item is null. The
+// path may name any bytes: a byte that is not part of UTF-8 text stands in it as decodePath keeps it.
 class FolderItem
 {
 public:
@@ -16,7 +17,8 @@ public:
     // A relative path is taken from the current folder; the path is cleaned ("a/./b/" -> "a/b").
     explicit FolderItem(const QString& path);
 
-    // The folder of the running executable, or the override when one is set.
+    // The folder of the running executable, whatever bytes its name holds, or the override when one
+    // is set.
     static FolderItem applicationFolder();
     // Test seam: makes applicationFolder() return this folder; the empty text clears it.
     static void setApplicationFolderOverride(const QString& path);

@@ -3,7 +3,6 @@
 #include "SystemCalls.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -109,10 +108,11 @@ enum class StartAs {
 int startClean(pid_t& pid, const QString& program, const QStringList& arguments, int output, StartAs role)
 {
     // Everything the child needs is made before it exists.
+    // Paths among them are handed over with the bytes they stand for (see decodePath).
     std::vector<QByteArray> words;
-    words.push_back(QFile::encodeName(program));
+    words.push_back(encodePath(program));
     for (const QString& argument : arguments)
-        words.push_back(argument.toLocal8Bit());
+        words.push_back(encodePath(argument));
     std::vector<char*> argv;
     for (QByteArray& word : words)
         argv.push_back(word.data());

@@ -31,4 +31,13 @@ bool isPrivateFolder(const struct stat& info);
 // $XDG_RUNTIME_DIR when it names a private folder by an absolute path, else empty.
 QByteArray privateRuntimeFolder();
 
+// A path is bytes, and need not be UTF-8; the layer carries it in a QString without loss. The
+// well-formed UTF-8 in it reads as text; each other byte (always 0x80 or above) as the lone surrogate
+// U+DC00 + byte, which no text holds, and which encodePath turns back into that byte. So
+// encodePath(decodePath(b)) == b for every path b, and a path that is UTF-8 text decodes as that text.
+// Linear in the length.
+QString decodePath(QByteArrayView bytes);
+// The bytes of a path; a lone surrogate that decodePath does not make encodes as U+FFFD.
+QByteArray encodePath(QStringView path);
+
 } // namespace fw

@@ -2,10 +2,8 @@
 
 #include "SystemCalls.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <bit>
 #include <cerrno>
@@ -14,6 +12,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace fw {
 
@@ -36,6 +36,18 @@ QString kindOf(mode_t mode)
     return QStringLiteral("it is not a regular file");
 }
 
+constexpr int TemporaryNameTries = 100;
+
+// A fresh name for a temporary file beside name: hidden, and within the system's limit for a name.
+QByteArray temporaryNameFor(const QByteArray& name)
+{
+    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray temporary = '.' + name.left(200) + '.';
+    for (int i = 0; i < 8; ++i)
+        temporary += Letters[QRandomGenerator::system()->bounded(int(sizeof Letters - 1))];
+    return temporary;
+}
+
 } // namespace
 
 std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, QString* error)
@@ -45,58 +57,126 @@ std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, 
             *error = reason;
         return nullptr;
     };
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info {};
-    const bool exists = ::stat(name.constData(), &info) == 0;
+    const QByteArray whole = encodePath(path);
+    const qsizetype slash = whole.lastIndexOf('/');
+    const QByteArray name = whole.mid(slash + 1);
+    const QString folderShown = slash < 0    ? QStringLiteral(".")
+                                : slash == 0 ? QStringLiteral("/")
+                                             : path.left(path.lastIndexOf(u'/'));
+    if (name.isEmpty() || name == "." || name == "..")
+        return refuse(kindOf(S_IFDIR));
+
+    // Everything below happens in the folder as it was found here, by its descriptor.
+    std::unique_ptr<TextOutputStream> stream(new TextOutputStream);
+    stream->name_ = name;
+    stream->folder_ = openRetrying(slash < 0 ? "." : slash == 0 ? "/" : whole.left(slash).constData(),
+                                   O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (stream->folder_ < 0)
+        return refuse(QStringLiteral("the folder \"%1\" cannot be reached (%2)").arg(folderShown, systemError(errno)));
+    const int folder = stream->folder_;
+
+    struct stat target {};
+    const bool exists = ::fstatat(folder, name.constData(), &target, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno != ENOENT)
+        return refuse(systemError(errno));
+    if (exists && S_ISLNK(target.st_mode)) {
+        std::vector<char> to(target.st_size > 0 ? size_t(target.st_size) + 1 : 4096);
+        const ssize_t got = ::readlinkat(folder, name.constData(), to.data(), to.size());
+        return refuse(QStringLiteral("it is a symbolic link to \"%1\", and a link is never written through: choose "
+                                     "the file it leads to, or another name")
+                          .arg(decodePath(QByteArrayView(to.data(), got > 0 ? got : 0))));
+    }
     // Replacing a device or pipe by a file, or writing into one, is never what saving means.
-    if (exists && !S_ISREG(info.st_mode))
-        return refuse(kindOf(info.st_mode));
+    if (exists && !S_ISREG(target.st_mode))
+        return refuse(kindOf(target.st_mode));
     // A file the user may not write is not replaced either, whatever its folder allows.
-    if (exists && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0) {
+    if (exists && ::faccessat(folder, name.constData(), W_OK, AT_EACCESS) != 0) {
         const int denied = errno;
         return refuse(denied == EROFS ? QStringLiteral("the file is on a read-only file system")
                                       : QStringLiteral("the file is read-only (%1)").arg(systemError(denied)));
     }
-    auto file = std::make_unique<QSaveFile>(path);
-    // Qt's own fallback writes the target in place from the first byte on, so an abandoned or failed
-    // write would leave it half-written; the in-place road below writes only once the text is whole.
-    file->setDirectWriteFallback(false);
-    if (file->open(QIODevice::WriteOnly))
-        return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(file), -1));
 
-    const QString replaceError = file->errorString();
-    const QFileInfo target(path);
-    if (exists) {
-        // Opened for reading too, so that nothing is cut before Close.
-        const int fd = openRetrying(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        const int openError = errno;
-        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-            return std::unique_ptr<TextOutputStream>(new TextOutputStream(nullptr, fd));
-        const QString reason = fd < 0 ? systemError(openError) : kindOf(info.st_mode);
-        if (fd >= 0)
-            ::close(fd);
-        return refuse(QStringLiteral("the folder \"%1\" takes no temporary file (%2), and the file itself cannot be "
-                                     "written (%3)")
-                          .arg(target.absolutePath(), replaceError, reason));
+    // The temporary file: without a name where the file system allows it, so that nothing is left
+    // behind whatever happens to this process; else under a fresh name of its own.
+    int temporary = -1;
+    do {
+        temporary = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    } while (temporary < 0 && errno == EINTR);
+    if (temporary >= 0 && ::faccessat(AT_FDCWD, "/proc/self/fd", X_OK, 0) != 0) {
+        ::close(temporary);
+        temporary = -1; // it could never be given a name
     }
-    if (target.absoluteDir().exists())
-        return refuse(QStringLiteral("the folder \"%1\" takes no new file (%2)").arg(target.absolutePath(), replaceError));
-    return refuse(replaceError);
-}
+    int temporaryError = 0;
+    for (int i = 0; temporary < 0 && i < TemporaryNameTries; ++i) {
+        const QByteArray temporaryName = temporaryNameFor(name);
+        do {
+            temporary = ::openat(folder, temporaryName.constData(),
+                                 O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
+        } while (temporary < 0 && errno == EINTR);
+        temporaryError = errno;
+        if (temporary >= 0)
+            stream->temporaryName_ = temporaryName;
+        else if (temporaryError != EEXIST)
+            break;
+    }
+    QString unkept;
+    if (temporary >= 0) {
+        stream->temporary_ = temporary;
+        // A new file gets the mode a file made here gets; one that replaces another gets that one's
+        // mode, owner and group. Until the commit only its writer may read it.
+        struct stat made {};
+        int problem = ::fstat(temporary, &made) == 0 ? 0 : errno;
+        stream->mode_ = unsigned(exists ? target.st_mode : made.st_mode) & 07777;
+        if (problem == 0 && exists && (made.st_uid != target.st_uid || made.st_gid != target.st_gid)
+            && ::fchown(temporary, target.st_uid, target.st_gid) != 0)
+            problem = errno;
+        if (problem == 0 && ::fchmod(temporary, 0600) != 0)
+            problem = errno;
+        if (problem == 0)
+            return stream;
+        stream->dropTemporary();
+        if (!exists)
+            return refuse(systemError(problem));
+        unkept = QStringLiteral("a new file cannot keep its owner and group (%1)").arg(systemError(problem));
+    } else if (!exists) {
+        return refuse(
+            QStringLiteral("the folder \"%1\" takes no new file (%2)").arg(folderShown, systemError(temporaryError)));
+    } else {
+        unkept = QStringLiteral("the folder \"%1\" takes no temporary file (%2)")
+                     .arg(folderShown, systemError(temporaryError));
+    }
 
-TextOutputStream::TextOutputStream(std::unique_ptr<QSaveFile> file, int inPlace)
-    : file_(std::move(file))
-    , inPlace_(inPlace)
-{
+    // In place: opened for reading too, so that nothing is cut before Close.
+    const int fd = ::openat(folder, name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+    const int openError = errno;
+    struct stat opened {};
+    if (fd >= 0 && ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)) {
+        stream->inPlace_ = fd;
+        return stream;
+    }
+    const QString reason = fd < 0 ? systemError(openError) : kindOf(opened.st_mode);
+    if (fd >= 0)
+        ::close(fd);
+    return refuse(QStringLiteral("%1, and the file itself cannot be written (%2)").arg(unkept, reason));
 }
 
 TextOutputStream::~TextOutputStream()
 {
-    if (file_ && !closed_)
-        file_->cancelWriting(); // the temporary file goes, the target stays as it was
+    dropTemporary(); // the target stays as it was
     // An in-place target has not been touched before Close.
     if (inPlace_ >= 0)
         ::close(inPlace_);
+    if (folder_ >= 0)
+        ::close(folder_);
+}
+
+void TextOutputStream::dropTemporary()
+{
+    if (temporary_ < 0)
+        return;
+    ::close(std::exchange(temporary_, -1));
+    if (!temporaryName_.isEmpty())
+        ::unlinkat(folder_, std::exchange(temporaryName_, QByteArray()).constData(), 0);
 }
 
 void TextOutputStream::fail(int error)
@@ -110,7 +190,7 @@ void TextOutputStream::Write(const QString& text)
     if (closed_ || failed_ || text.isEmpty())
         return;
     pending_ += text.toUtf8();
-    if (file_ && pending_.size() >= WriteChunk)
+    if (temporary_ >= 0 && pending_.size() >= WriteChunk)
         writePending();
 }
 
@@ -125,15 +205,13 @@ void TextOutputStream::WriteUtf8(QByteArrayView bytes)
     if (closed_ || failed_ || bytes.isEmpty())
         return;
     pending_.append(bytes);
-    if (file_ && pending_.size() >= WriteChunk)
+    if (temporary_ >= 0 && pending_.size() >= WriteChunk)
         writePending();
 }
 
-// Writes the pending text to the temporary file itself, so that a failure keeps the system's reason
-// (Qt's buffered writes lose it and say "Unknown error").
 bool TextOutputStream::writePending()
 {
-    const int error = writeAll(file_->handle(), pending_);
+    const int error = writeAll(temporary_, pending_);
     pending_.resize(0); // keeps its room for the next chunk
     if (error != 0)
         fail(error);
@@ -149,18 +227,45 @@ bool TextOutputStream::Close()
         return closeInPlace();
     // The text reaches the disk before the commit replaces the target: a disk that fills up only
     // when the data is flushed fails here, while the former target is still in place.
-    if (!failed_ && writePending() && ::fsync(file_->handle()) != 0 && errno != EINVAL)
+    if (!failed_ && writePending() && ::fsync(temporary_) != 0 && errno != EINVAL)
         fail(errno);
-    if (failed_) {
-        file_->cancelWriting();
-        file_->commit(); // only removes the temporary file after cancelWriting
+    if (!failed_)
+        commitTemporary();
+    dropTemporary();
+    return !failed_;
+}
+
+// Gives the temporary file its mode and the target's name, which it takes over whatever holds it
+// now (a link there is replaced, not followed).
+bool TextOutputStream::commitTemporary()
+{
+    if (::fchmod(temporary_, mode_) != 0) {
+        fail(errno);
         return false;
     }
-    if (!file_->commit()) {
-        failed_ = true;
-        error_ = file_->errorString();
+    if (temporaryName_.isEmpty()) {
+        const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(temporary_);
+        for (int i = 0; i < TemporaryNameTries; ++i) {
+            const QByteArray temporaryName = temporaryNameFor(name_);
+            if (::linkat(AT_FDCWD, unnamed.constData(), folder_, temporaryName.constData(), AT_SYMLINK_FOLLOW) == 0) {
+                temporaryName_ = temporaryName;
+                break;
+            }
+            if (errno != EEXIST) {
+                fail(errno);
+                return false;
+            }
+        }
+        if (temporaryName_.isEmpty()) {
+            fail(EEXIST);
+            return false;
+        }
+    }
+    if (::renameat(folder_, temporaryName_.constData(), folder_, name_.constData()) != 0) {
+        fail(errno);
         return false;
     }
+    temporaryName_.clear(); // the target's now
     return true;
 }
 

@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <memory>
 
-class QSaveFile;
-
 // The C library's EOF macro would turn every call of TextInputStream::EOF() into "(-1)()". <cstdio>
 // is included first so that it cannot bring the macro back later; C++ code uses
 // std::char_traits<char>::eof() instead.
@@ -21,17 +19,22 @@ namespace fw {
 
 // Writes a UTF-8 text file through a temporary file beside the target. The target is replaced only
 // when Close() commits the complete text, so a failed or abandoned write (including destroying the
-// stream without Close) leaves the former target untouched.
+// stream without Close) leaves the former target untouched. The temporary file has no name while it
+// is written where the file system allows that (else a name of its own, removed through the folder's
+// descriptor when the write is abandoned), and only its writer may read it until the commit.
 //
-// A folder that refuses new files (so no temporary file) may still hold a target the user can
-// write: then the stream keeps the text in memory and Close() writes it over the target in place,
-// once the space for the whole text is reserved, so that a full disk fails before any of the former
-// text is overwritten. An abandoned write leaves the target untouched; only a failure of the writing
-// itself can leave it cut short, and Close reports it.
+// A file that replaces another keeps its mode, owner and group. Where they cannot be kept (a file of
+// another owner, or of a group the user is not in, that the user may write), and where the folder
+// refuses new files, the stream keeps the text in memory and Close() writes it over the target in
+// place, once the space for the whole text is reserved, so that a full disk fails before any of the
+// former text is overwritten. An abandoned write leaves the target untouched; only a failure of the
+// writing itself can leave it cut short, and Close reports it.
 //
-// Only a regular file (after links), or a new one, is written: a folder, device, pipe or socket
-// is refused, and so is a file the user may not write (a read-only file is not replaced). Failures
-// give the reason only ("it is a folder", "No space left on device"): the caller names the file.
+// Only a regular file, or a new one, is written: a folder, device, pipe or socket is refused, and so
+// is a file the user may not write (a read-only file is not replaced). A link is never followed: a
+// link at the name is refused (the reason says where it leads), and whatever takes the name meanwhile
+// is replaced by the file, never written into. Failures give the reason only ("it is a folder", "No
+// space left on device"): the caller names the file.
 class TextOutputStream
 {
 public:
@@ -58,14 +61,20 @@ public:
     bool writesInPlace() const { return inPlace_ >= 0; }
 
 private:
-    TextOutputStream(std::unique_ptr<QSaveFile> file, int inPlace);
+    TextOutputStream() = default;
     bool writePending();
+    bool commitTemporary();
+    void dropTemporary();
     bool closeInPlace();
     void fail(int error);
 
-    std::unique_ptr<QSaveFile> file_;
-    int inPlace_ = -1;   // the target, opened to be written in place
-    QByteArray pending_; // text not written yet: all of it in place, a part of it otherwise
+    int folder_ = -1;          // the target's folder, where the temporary file is made and named
+    QByteArray name_;          // the target's name in it
+    int temporary_ = -1;       // the temporary file
+    QByteArray temporaryName_; // its name in the folder; empty while it has none
+    unsigned mode_ = 0;        // the mode bits the committed file gets
+    int inPlace_ = -1;         // the target, opened to be written in place
+    QByteArray pending_;       // text not written yet: all of it in place, a part of it otherwise
     QString delimiter_ = QStringLiteral("\n");
     QString error_;
     bool failed_ = false;

@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EditField.h"
 #include "platform/FolderItem.h"
+#include "platform/SystemCalls.h"
 #include "report/RW_reportOutputWindow.h"
 #include "support/TestSupport.h"
 
@@ -11,6 +12,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace fw;
 
@@ -122,6 +127,35 @@ TEST_F(ReportLaunchTest, FolderWithShellCharactersRunsOnlyTheBackEnd)
         EXPECT_TRUE(log.shown.empty());
         testsupport::closeAllWindows();
     }
+}
+
+// The program's folder is reached by its bytes, whatever they are; a link left where "config.cfg"
+// goes is removed, not written through, also when it leads nowhere.
+TEST_F(ReportLaunchTest, AFolderNamedInAnyBytesRunsAndALinkAtTheConfigurationIsNotFollowed)
+{
+    const QByteArray dir = QFile::encodeName(root.path()) + "/lat\xE9n";
+    const QByteArray outside = QFile::encodeName(root.path()) + "/outside.cfg";
+    const QByteArray script = "#!/bin/sh\nprintf '%s\\n' \"$#\"\ncp \"$1\" \"$1.seen\"\n";
+    ASSERT_EQ(::mkdir(dir.constData(), 0700), 0);
+    const int fd = ::open((dir + "/vantleReport").constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0700);
+    ASSERT_TRUE(fd >= 0 && ::write(fd, script.constData(), size_t(script.size())) == script.size());
+    ::close(fd);
+    ASSERT_EQ(::symlink(outside.constData(), (dir + "/config.cfg").constData()), 0);
+    FolderItem::setApplicationFolderOverride(decodePath(dir));
+
+    generate(windowWith({QStringLiteral("42"), QStringLiteral("x")}));
+    RW_reportOutputWindow* report = openReportWindow();
+    ASSERT_NE(report, nullptr);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return report->initializationFinished; }));
+    EXPECT_EQ(leftPaneText(report), QStringLiteral("1\n"));
+    QFile seen;
+    const int seenFd = ::open((dir + "/config.cfg.seen").constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_TRUE(seenFd >= 0 && seen.open(seenFd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    EXPECT_EQ(seen.readAll(), QByteArray("x\n42\n"));
+    struct stat info {};
+    EXPECT_NE(::lstat(outside.constData(), &info), 0) << "written through the link";
+    EXPECT_NE(::lstat((dir + "/config.cfg").constData(), &info), 0) << "the run removes its configuration file";
+    EXPECT_TRUE(log.shown.empty());
 }
 
 TEST_F(ReportLaunchTest, EmptyListAsksAndChangesNothing)

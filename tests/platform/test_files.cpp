@@ -1,6 +1,8 @@
 #include "platform/FolderItem.h"
+#include "platform/SystemCalls.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -8,13 +10,16 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
 #include <optional>
+#include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -538,6 +543,86 @@ TEST_F(Files, AReadOnlyFileIsNotReplacedAndTheReasonSaysSo)
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"read-only.txt"});
 }
 
+enum class AtTheName { Nothing, File, Link, DanglingLink };
+
+struct ReplaceCase {
+    const char* name;
+    AtTheName before;
+    mode_t mode;        // of the file there
+    uid_t owner;        // its owner and group; 0 for this user's
+    uid_t writer;       // the user who saves, where not this process's own
+    const char* refusal; // how the reason starts when the save is refused
+    bool inPlace;
+};
+
+TEST_F(Files, AReplacedFileKeepsItsModeOwnerAndGroupAndALinkIsNeverFollowed)
+{
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(m_dir.path()).constData(), 0711); // for the other user
+    const ReplaceCase cases[] = {
+        {"a new file", AtTheName::Nothing, 0666 & ~mask, 0, 0, "", false},
+        {"its mode", AtTheName::File, 0640, 0, 0, "", false},
+        {"read-only, saved by who may", AtTheName::File, 0444, 0, 0, "", false},
+        {"another user's", AtTheName::File, 0640, 1234, 0, "", false},
+        {"an owner a new file cannot have: in place", AtTheName::File, 0666, 1234, 4321, "", true},
+        {"a link", AtTheName::Link, 0644, 0, 0, "it is a symbolic link to \"target\"", false},
+        {"a dangling link", AtTheName::DanglingLink, 0644, 0, 0, "it is a symbolic link to \"target\"", false},
+    };
+    for (const ReplaceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (::geteuid() != 0 && (c.owner != 0 || c.writer != 0 || !(c.mode & 0200))) {
+            std::cerr << "skipped: only the superuser can save another user's or a read-only file\n";
+            continue;
+        }
+        const QString dir = m_dir.filePath(QString::fromLatin1(c.name));
+        ASSERT_TRUE(QDir().mkpath(dir) && ::chmod(QFile::encodeName(dir).constData(), 0777) == 0);
+        const QByteArray at = QFile::encodeName(dir + "/list.rcn");
+        if (c.before == AtTheName::File) {
+            writeBytes(dir + "/list.rcn", "old\n");
+            ASSERT_EQ(::chmod(at.constData(), c.mode), 0);
+            ASSERT_EQ(::chown(at.constData(), c.owner ? c.owner : ::getuid(), c.owner ? c.owner : ::getgid()), 0);
+        } else if (c.before != AtTheName::Nothing) {
+            if (c.before == AtTheName::Link)
+                writeBytes(dir + "/target", "old\n");
+            ASSERT_EQ(::symlink("target", at.constData()), 0);
+        }
+        struct stat before {};
+        ::lstat(at.constData(), &before);
+        if (c.writer) {
+            ::setfsgid(c.writer);
+            ::setfsuid(c.writer);
+        }
+        QString error;
+        auto out = fw::FolderItem(dir + "/list.rcn").CreateTextFile(&error);
+        if (out) {
+            EXPECT_EQ(out->writesInPlace(), c.inPlace);
+            out->WriteLine("new");
+            EXPECT_TRUE(out->Close()) << out->errorString().toStdString();
+        }
+        ::setfsuid(::getuid());
+        ::setfsgid(::getgid());
+        struct stat after {};
+        ASSERT_EQ(::lstat(at.constData(), &after), 0);
+        if (*c.refusal) {
+            EXPECT_EQ(out, nullptr);
+            EXPECT_TRUE(error.startsWith(QLatin1String(c.refusal))) << error.toStdString();
+            EXPECT_TRUE(S_ISLNK(after.st_mode));
+            EXPECT_EQ(readFile(dir + "/target"), c.before == AtTheName::Link ? "old\n" : "<missing>");
+            continue;
+        }
+        ASSERT_TRUE(out) << error.toStdString();
+        EXPECT_EQ(readFile(dir + "/list.rcn"), "new\n");
+        EXPECT_EQ(after.st_mode & 07777, c.mode);
+        EXPECT_EQ(after.st_uid, c.owner ? c.owner : ::getuid());
+        EXPECT_EQ(after.st_gid, c.owner ? c.owner : ::getgid());
+        if (c.before == AtTheName::File) {
+            EXPECT_EQ(after.st_ino == before.st_ino, c.inPlace);
+        }
+        EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"list.rcn"});
+    }
+}
+
 TEST_F(Files, FailuresAreReportedWithAReason)
 {
     const fw::FolderItem missingFolder = *folder().Child("no such folder");
@@ -600,6 +685,37 @@ TEST_F(Files, ExistsAndDelete)
     EXPECT_FALSE(file("sub").Delete()); // a folder with content stays
     EXPECT_FALSE(fw::FolderItem::lastError().isEmpty());
     EXPECT_TRUE(file("sub").Exists());
+}
+
+// A path is bytes, and comes back byte for byte from the text that holds it; UTF-8 reads as its text.
+TEST_F(Files, ANameThatIsNotUtf8IsKeptByteForByte)
+{
+    const QByteArray names[] = {"plain", "caf\xC3\xA9", "lat\xE9n", "\xFF\xFE", "\xED\xA0\x80", "\xC0\xAF",
+                                "\xF0\x9F\x98\x80", "\xF4\x90\x80\x80", "cut \xE2\x82", "\xE2\x82\xAC\xE9"};
+    for (const QByteArray& name : names) {
+        SCOPED_TRACE(name.toHex().toStdString());
+        EXPECT_EQ(fw::encodePath(fw::decodePath(name)), name);
+        EXPECT_EQ(fw::decodePath(name) == QString::fromUtf8(name), QString::fromUtf8(name).toUtf8() == name);
+    }
+}
+
+// The program's own folder, whatever bytes its name holds: this test binary, linked into such a
+// folder, runs this test there.
+TEST_F(Files, TheProgramFindsItsFolderWhateverItsNameHolds)
+{
+    if (const QByteArray expected = qgetenv("NAW_EXPECTED_FOLDER"); !expected.isEmpty()) {
+        EXPECT_EQ(fw::encodePath(fw::FolderItem::applicationFolder().path()), expected);
+        return;
+    }
+    const QByteArray dir = QFile::encodeName(m_dir.path()) + "/lat\xE9n";
+    const QByteArray self = dir + "/test_platform";
+    ASSERT_EQ(::mkdir(dir.constData(), 0700), 0);
+    if (::link(QFile::encodeName(QCoreApplication::applicationFilePath()).constData(), self.constData()) != 0)
+        GTEST_SKIP() << "the test binary cannot be linked here";
+    const QByteArray run = "NAW_EXPECTED_FOLDER='" + dir + "' '" + self
+                           + "' --gtest_filter=Files.TheProgramFindsItsFolderWhateverItsNameHolds >/dev/null";
+    const int status = std::system(run.constData());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 struct ChildCase {

@@ -12,6 +12,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,7 +22,11 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QLineEdit>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -27,6 +34,9 @@
 
 #include <functional>
 #include <memory>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -350,6 +360,142 @@ TEST_F(WidgetInput, MessageBoxesShowMarkupAsTyped)
     dialog.ShowModal();
     ASSERT_TRUE(answered);
     EXPECT_EQ(formats, (QStringList{"plain", "plain", "Save && Go"}));
+}
+
+// The file dialogs, shown for real; what they remember goes into the test's folder, not the user's.
+class FileDialogs : public WidgetInput {
+protected:
+    void SetUp() override
+    {
+        WidgetInput::SetUp();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.filePath(QStringLiteral(".settings")));
+    }
+    void TearDown() override
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        WidgetInput::TearDown();
+    }
+
+    // Shows a save or open dialog on the folder, runs whileShown once it is up; the chosen path.
+    QString choose(bool save, const std::function<void(QFileDialog&)>& whileShown)
+    {
+        QTimer::singleShot(0, [&] {
+            testsupport::waitUntil([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); }, 3000);
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                whileShown(*dialog);
+                if (dialog->isVisible())
+                    dialog->reject();
+            }
+        });
+        fw::SaveAsDialog saving;
+        fw::OpenDialog opening;
+        saving.InitialDirectory = opening.InitialDirectory = fw::FolderItem(folder.path());
+        saving.Filter = opening.Filter = QStringLiteral("Number List (*.rcn)");
+        saving.DefaultExtension = QStringLiteral("rcn");
+        const std::optional<fw::FolderItem> chosen = save ? saving.ShowModal() : opening.ShowModal();
+        return chosen ? chosen->path() : QString();
+    }
+
+    QTemporaryDir folder;
+};
+
+// Types name into the focused file-name field (the dialog overwrites the field only while it has no
+// focus) and presses Return. Keeps whether the accept button was enabled, then the text of each
+// message box, each answered with its first button.
+void typeAndReturn(QFileDialog& dialog, const QString& name, QStringList& shown)
+{
+    auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_TRUE(field && testsupport::waitUntil([&] {
+        dialog.activateWindow();
+        field->setFocus();
+        return field->hasFocus();
+    }));
+    field->setText(name);
+    const auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    shown << (buttons->buttons().constFirst()->isEnabled() ? "enabled" : "disabled");
+    QTimer::singleShot(0, [&shown] {
+        const auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
+        while (testsupport::waitUntil([&] { return box() != nullptr; }, 300)) {
+            shown << box()->text();
+            box()->buttons().constFirst()->click();
+        }
+    });
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+struct TypedNameCase {
+    const char* label;
+    bool save;
+    const char* typed;  // "<dir>" stands for the dialog's folder
+    const char* there;  // a file in the folder before (the one the quotes would choose, where any)
+    const char* chosen; // the file chosen in the folder, "" for none
+    QStringList shown;
+};
+
+// Quotes are part of a file name where one file is chosen, never the several-files syntax of the
+// framework's dialog: the typed name is the file chosen.
+TEST_F(FileDialogs, ATypedNameIsTheFileChosenQuotesAndAll)
+{
+    const TypedNameCase cases[] = {
+        {"save, quotes and two blanks", true, "it's \"my\"  list.rcn", "my.rcn", "it's \"my\"  list.rcn", {"enabled"}},
+        {"save, full path", true, "<dir>/it's \"my\"  list.rcn", "my.rcn", "it's \"my\"  list.rcn", {"enabled"}},
+        {"save, the extension added", true, "\"a\" b", "a.rcn", "\"a\" b.rcn", {"enabled"}},
+        {"save over a file, asked by its name", true, "\"q\".rcn", "\"q\".rcn", "\"q\".rcn",
+         {"enabled", "\"q\".rcn already exists.\nDo you want to replace it?"}},
+        {"save, no quotes", true, "plain", "other.rcn", "plain.rcn", {"enabled"}},
+        {"open, quotes", false, "<dir>/it's \"my\"  list.rcn", "it's \"my\"  list.rcn", "it's \"my\"  list.rcn",
+         {"enabled"}},
+        {"open, quotes, no such file", false, "\"gone\".rcn", "gone.rcn", "",
+         {"enabled", "\"gone\".rcn\nFile not found.\nPlease verify the correct file name was given."}},
+    };
+    for (const TypedNameCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
+            QFile::remove(folder.filePath(name));
+        ASSERT_TRUE(testsupport::writeFile(folder.filePath(QString::fromUtf8(c.there)), "1\n"));
+        const QString typed = QString::fromUtf8(c.typed).replace(QStringLiteral("<dir>"), folder.path());
+        QStringList shown;
+        const QString chosen = choose(c.save, [&](QFileDialog& dialog) { typeAndReturn(dialog, typed, shown); });
+        EXPECT_EQ(chosen, *c.chosen ? folder.filePath(QString::fromUtf8(c.chosen)) : QString());
+        EXPECT_EQ(shown, c.shown);
+    }
+}
+
+// Icons and types come from names and kinds: no file is opened to show a folder (a read of the
+// kernel's log in /proc never returns).
+TEST_F(FileDialogs, NoFileIsOpenedToShowAFolder)
+{
+    for (const char* name : {"data", "list.rcn"})
+        ASSERT_TRUE(testsupport::writeFile(folder.filePath(QLatin1String(name)), "%PDF-1.4\n"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("pipe"))).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folder.path()).constData(), IN_OPEN), 0);
+    QStringList types;
+    for (const bool save : {true, false}) {
+        choose(save, [&](QFileDialog& dialog) {
+            auto* model = dialog.findChild<QFileSystemModel*>();
+            // The list shows the folder and the number list; the dialog looks at every entry.
+            ASSERT_TRUE(testsupport::waitUntil([&] { return model->rowCount(model->index(folder.path())) == 2; }));
+            testsupport::settle();
+            for (const char* name : {"list.rcn", "sub"})
+                types << model->type(model->index(folder.filePath(QLatin1String(name))));
+        });
+    }
+    QStringList opened;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (!(event->mask & IN_ISDIR))
+                opened << QString::fromUtf8(event->name);
+            at += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    }
+    ::close(watch);
+    EXPECT_EQ(opened, QStringList());
+    EXPECT_EQ(types, (QStringList{"rcn File", "Folder", "rcn File", "Folder"}));
 }
 
 // Once a bevel button has a menu it shows the platform's drop-down indicator.
