@@ -255,8 +255,10 @@ TEST(SelectionList, MergesSortedEntriesAndWritesTheRowsBytes)
             missing += textSet.insert(text).second;
 
         std::vector<qint32> newNumbers(addedNumbers.begin(), addedNumbers.end());
-        std::vector<QString> newTexts(addedTexts.begin(), addedTexts.end());
-        EXPECT_EQ(list.missingOf(newNumbers, newTexts), missing);
+        TextEntries newTexts;
+        for (const QString& text : addedTexts)
+            newTexts.append(text.toUtf8());
+        EXPECT_EQ(list.growthOf(newNumbers, newTexts).entries, missing);
         EXPECT_EQ(list.addSorted(std::move(newNumbers), std::move(newTexts)), missing);
         EXPECT_EQ(list.numberList(), std::vector<qint32>(numbers.begin(), numbers.end()));
         EXPECT_EQ(list.numStringList(), std::vector<QString>(textSet.begin(), textSet.end()));
