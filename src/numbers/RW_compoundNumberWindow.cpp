@@ -492,7 +492,8 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
     if (!source)
         return;
     // The whole file is read and closed before any entry reaches the list; a refused file adds nothing.
-    NumberListContent content = readNumberList(*source);
+    NumberListContent content;
+    Window::runBusy([&content, &source] { content = readNumberList(*source); });
     if (content.refusal.isEmpty() && !entries.list().hasRoomFor(entries.list().growthOf(content.numbers, content.texts))) {
         content.refusal =
             QStringLiteral("Nothing was added from the number list file \"%1\": ").arg(source->path()) + listBoundsText();

@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,7 @@
 extern "C" ssize_t __real_read(int fd, void* buffer, size_t count);
 extern "C" int __real_fsync(int fd);
 namespace {
-enum class ReadFault { None, Fail, Grow, Shrink, Rewrite };
+enum class ReadFault { None, Fail, Grow, Shrink, Rewrite, Slow };
 std::atomic<ReadFault> readFault{ReadFault::None};
 dev_t faultDevice = 0;
 ino_t faultInode = 0;
@@ -91,6 +92,8 @@ extern "C" ssize_t __wrap_read(int fd, void* buffer, size_t count)
             (void)::truncate(faultPath.constData(), info.st_size / 4);
         if (fault == ReadFault::Rewrite && faultReads == 2)
             rewriteFile(info.st_size);
+        if (fault == ReadFault::Slow)
+            ::usleep(150'000);
     }
     return __real_read(fd, buffer, count);
 }
@@ -1209,6 +1212,29 @@ TEST_F(NumberWindowTest, AFileThatFailsWhileReadingAddsNothing)
         EXPECT_EQ(rows(), QStringList{"x"});
         EXPECT_TRUE(inStep());
     }
+}
+
+// A long read keeps the window drawn and busy, and what the user clicks meanwhile goes nowhere: not
+// to "Clear All Selections" once the read is over.
+TEST_F(NumberWindowTest, InputGivenDuringALongReadIsDropped)
+{
+    addList("x");
+    const QString path = writeFile(QStringLiteral("slow.rcn"), numberFile());
+    std::optional<Qt::CursorShape> cursor;
+    QTimer::singleShot(100, [this, &cursor] {
+        if (const QCursor* shown = QGuiApplication::overrideCursor())
+            cursor = shown->shape();
+        QTest::mouseClick(button("PB_clearNumbers")->widget(), Qt::LeftButton);
+    });
+    {
+        FileFault fault(path, ReadFault::Slow);
+        augmentFrom(path);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cursor, Qt::WaitCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
+    EXPECT_EQ(count(), "200002");
 }
 
 struct BoundsCase {
