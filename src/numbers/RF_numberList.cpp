@@ -406,6 +406,7 @@ const fw::FileType& RF_numberList::NumberList()
 
 NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBounds& bounds)
 {
+    returnLargeBlocksAtOnce();
     NumberListContent content;
     const QString path = file.path();
     const auto refuse = [&](const QString& reason) {

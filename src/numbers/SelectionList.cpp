@@ -197,6 +197,16 @@ void releaseFreedMemory()
 #endif
 }
 
+void returnLargeBlocksAtOnce()
+{
+#ifdef __GLIBC__
+    // A fixed threshold: the allocator's own one grows up to 32 MB, and the heap of another thread
+    // (a long read) then keeps up to twice that once freed, which no trim hands back.
+    static const bool set = ::mallopt(M_MMAP_THRESHOLD, 4 << 20) != 0;
+    Q_UNUSED(set);
+#endif
+}
+
 int compareUtf8(QByteArrayView a, QByteArrayView b)
 {
     const qsizetype common = std::min(a.size(), b.size());

@@ -60,6 +60,8 @@ private:
 // Hands the memory freed so far back to the system where the allocator keeps it (after a list was
 // cleared or a file refused); costs a pass over the free memory, not over the list.
 void releaseFreedMemory();
+// Makes every block of 4 MB or more go back to the system as soon as it is freed, in every thread.
+void returnLargeBlocksAtOnce();
 
 // Negative, zero or positive as a orders before, with or after b: code-point order for UTF-8.
 int compareUtf8(QByteArrayView a, QByteArrayView b);
