@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QListView>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -1316,6 +1317,7 @@ TEST_F(NumberWindowTest, ASavedListOfTenMillionReadsBackInBoundedMemory)
 #endif
     addRange("0", "9999999");
     ASSERT_EQ(count(), "10000000");
+    w->findChild<QListView*>()->doItemsLayout(); // the rows laid out, as the user sees them
     const QString path = folder.filePath("ten million.rcn");
     saveTo(path);
     ASSERT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
