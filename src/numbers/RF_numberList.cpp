@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include <sys/mman.h>
@@ -156,11 +159,25 @@ void sortByKey(Item* first, Item* last)
             first[next[b]++] = item;
         }
     }
-    std::size_t from = 0;
-    for (std::size_t b = 0; b < end.size(); ++b) {
-        std::sort(first + from, first + end[b], byKey);
-        from = end[b];
+    // The parts are sorted on up to four threads, each taking whole parts of about a quarter of the
+    // items.
+    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+    const auto sortParts = [&](std::size_t fromPart, std::size_t toPart) {
+        for (std::size_t b = fromPart; b < toPart; ++b)
+            std::sort(first + (b == 0 ? 0 : end[b - 1]), first + end[b], byKey);
+    };
+    std::vector<std::thread> helpers;
+    std::size_t fromPart = 0;
+    for (std::size_t t = 1; t < threads; ++t) {
+        std::size_t toPart = fromPart;
+        while (toPart < end.size() && end[toPart] < n * t / threads)
+            ++toPart;
+        helpers.emplace_back(sortParts, fromPart, toPart);
+        fromPart = toPart;
     }
+    sortParts(fromPart, end.size());
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 // Collects texts and holds each different one once, in UTF-8, with the sum of their bytes exact as
@@ -336,7 +353,7 @@ private:
         // At most seven tenths full, so that a probe stays short; growing needs no text again.
         if (10 * (std::size_t(index) + 1) > 7 * slotCount_) {
             const std::size_t formerCount = slotCount_;
-            const std::unique_ptr<quint64[]> former = std::exchange(slots_, newSlots(std::max<std::size_t>(1024, 2 * slotCount_)));
+            const SlotTable former = std::exchange(slots_, newSlots(std::max<std::size_t>(1024, 2 * slotCount_)));
             slotCount_ = std::max<std::size_t>(1024, 2 * slotCount_);
             mask_ = slotCount_ - 1;
             for (std::size_t i = 0; i < formerCount; ++i) {
@@ -361,10 +378,19 @@ private:
     std::vector<quint32> pendingEnds_;
     QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
     bool ascending_ = true;
-    // The table is probed at random: large pages spare most of the address translation misses.
-    static std::unique_ptr<quint64[]> newSlots(std::size_t count)
+    struct FreeSlots
     {
-        std::unique_ptr<quint64[]> table(new quint64[count]);
+        void operator()(quint64* table) const { std::free(table); }
+    };
+    using SlotTable = std::unique_ptr<quint64[], FreeSlots>;
+
+    // The table is probed at random: large pages spare most of the address translation misses. It
+    // comes zeroed from the system, untouched until used.
+    static SlotTable newSlots(std::size_t count)
+    {
+        SlotTable table(static_cast<quint64*>(std::calloc(count, sizeof(quint64))));
+        if (!table)
+            throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
         constexpr std::uintptr_t kLarge = std::uintptr_t(2) << 20;
         const auto start = (reinterpret_cast<std::uintptr_t>(table.get()) + kLarge - 1) & ~(kLarge - 1);
@@ -372,11 +398,10 @@ private:
         if (end > start)
             ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 #endif
-        std::fill(table.get(), table.get() + count, quint64(0));
         return table;
     }
 
-    std::unique_ptr<quint64[]> slots_; // the high half of a text's hash, and its index + 1; 0 when empty
+    SlotTable slots_; // the high half of a text's hash, and its index + 1; 0 when empty
     std::size_t slotCount_ = 0;
     std::size_t mask_ = 0;
 };
