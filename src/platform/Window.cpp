@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <exception>
 #include <thread>
 
 namespace fw {
@@ -569,8 +570,13 @@ void Window::runBusy(const std::function<void()>& work)
     InputDropper dropper;
     qApp->installEventFilter(&dropper);
     QEventLoop loop;
-    std::thread worker([&work, &loop] {
-        work();
+    std::exception_ptr failure;
+    std::thread worker([&work, &loop, &failure] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
@@ -579,6 +585,8 @@ void Window::runBusy(const std::function<void()>& work)
     QCoreApplication::processEvents();
     qApp->removeEventFilter(&dropper);
     QGuiApplication::restoreOverrideCursor();
+    if (failure)
+        std::rethrow_exception(failure); // on the thread that asked for the work, as if it had run there
 }
 
 } // namespace fw
