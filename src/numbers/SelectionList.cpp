@@ -13,18 +13,6 @@
 
 namespace {
 
-// Maps a UTF-16 unit so that unit order becomes code-point order: surrogates (U+D800-U+DFFF, which
-// encode code points above U+FFFF) move above U+E000-U+FFFF. Within one string a surrogate pair
-// compares by its lead first, which already orders code points correctly.
-char16_t codePointKey(char16_t unit)
-{
-    if (unit < 0xD800)
-        return unit;
-    if (unit >= 0xE000)
-        return static_cast<char16_t>(unit - 0x800);
-    return static_cast<char16_t>(unit + 0x2000);
-}
-
 // Merges the sorted, duplicate-free values into the sorted, duplicate-free target; returns how many
 // were new. Linear in the sizes of both; the values are left empty or moved from.
 template <typename T, typename Less>
@@ -298,20 +286,6 @@ std::vector<QString> TextEntries::toStrings() const
     for (qsizetype i = 0; i < size(); ++i)
         out.push_back(text(i));
     return out;
-}
-
-int compareByCodePoint(QStringView a, QStringView b)
-{
-    const qsizetype common = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        const char16_t ua = a[i].unicode();
-        const char16_t ub = b[i].unicode();
-        if (ua != ub)
-            return codePointKey(ua) < codePointKey(ub) ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
 }
 
 SelectionList::Position SelectionList::locateNumber(qint32 value) const

@@ -10,15 +10,6 @@
 #include <cstring>
 #include <vector>
 
-// Orders texts by Unicode code point (the same order as their UTF-8 bytes): negative, zero or positive.
-// UTF-16 unit order differs from it for characters above U+FFFF against U+E000-U+FFFF.
-int compareByCodePoint(QStringView a, QStringView b);
-
-struct CodePointLess
-{
-    bool operator()(const QString& a, const QString& b) const { return compareByCodePoint(a, b) < 0; }
-};
-
 // Distinct texts in code-point order, held as their UTF-8 bytes end to end in one block with the end
 // of each: a text costs its own bytes and four more, and UTF-8 byte order is code-point order. The
 // caller keeps the order; at most 4 GiB of text.
