@@ -186,6 +186,13 @@ void sortByKey(Item* first, Item* last)
 class DistinctTexts
 {
 public:
+    // For a file of the given size, of which at most maxEntries texts are held.
+    DistinctTexts(qint64 fileBytes, qint64 maxEntries)
+        : fileBytes_(fileBytes)
+        , maxEntries_(maxEntries)
+    {
+    }
+
     // Holds the text unless it is held already; false, holding nothing more, when its bytes would
     // make the held text pass maxBytes. Out of order, texts are looked up a few at a time (at most
     // kBatch texts or kBatchBytes bytes), so that the table's memory is fetched for all of them at
@@ -195,19 +202,28 @@ public:
         const qint64 length = utf8Length(text);
         if (length > maxBytes)
             return false;
-        utf8_.resize(qsizetype(length));
-        encoder_.appendToBuffer(utf8_.data(), text);
         if (ascending_) {
+            utf8_.resize(qsizetype(length));
+            encoder_.appendToBuffer(utf8_.data(), text);
             const int order = texts_.empty() ? -1 : compareUtf8(texts_.at(texts_.size() - 1), utf8_);
             if (order == 0)
                 return true;
             if (order < 0)
                 return hold(utf8_, maxBytes, 0);
             ascending_ = false;
+            // Room for half the texts the file would hold if its lines were like those so far, so
+            // that the table is built anew once at most, without holding much more than it needs.
+            const qint64 perLine = std::max<qint64>(2, (texts_.bytes() + texts_.size()) / std::max<qsizetype>(1, texts_.size()));
+            growSlots(std::size_t(std::min(fileBytes_ / perLine, maxEntries_) / 2));
             for (qsizetype i = 0; i < texts_.size(); ++i)
                 insertSlot(tagOf(texts_.at(i)), quint32(i));
+            pendingBytes_.append(utf8_);
+            utf8_ = QByteArray();
+        } else {
+            const qsizetype at = pendingBytes_.size();
+            pendingBytes_.resize(at + qsizetype(length));
+            encoder_.appendToBuffer(pendingBytes_.data() + at, text);
         }
-        pendingBytes_.append(utf8_);
         pendingEnds_.push_back(quint32(pendingBytes_.size()));
         if (pendingEnds_.size() >= kBatch || pendingBytes_.size() >= kBatchBytes)
             return flush(maxBytes);
@@ -350,18 +366,24 @@ private:
 
     void insertSlot(quint64 tag, quint32 index)
     {
-        // At most seven tenths full, so that a probe stays short; growing needs no text again.
-        if (10 * (std::size_t(index) + 1) > 7 * slotCount_) {
-            const std::size_t formerCount = slotCount_;
-            const SlotTable former = std::exchange(slots_, newSlots(std::max<std::size_t>(1024, 2 * slotCount_)));
-            slotCount_ = std::max<std::size_t>(1024, 2 * slotCount_);
-            mask_ = slotCount_ - 1;
-            for (std::size_t i = 0; i < formerCount; ++i) {
-                if (former[i] != 0)
-                    place(former[i]);
-            }
-        }
+        growSlots(std::size_t(index) + 1);
         place(tag | (quint64(index) + 1));
+    }
+
+    // Makes room for count texts, the table at most seven tenths full so that a probe stays short;
+    // growing needs no text again.
+    void growSlots(std::size_t count)
+    {
+        if (10 * count <= 7 * slotCount_)
+            return;
+        const std::size_t formerCount = slotCount_;
+        slotCount_ = std::max<std::size_t>({1024, 2 * slotCount_, std::bit_ceil(10 * count / 7 + 1)});
+        const SlotTable former = std::exchange(slots_, newSlots(slotCount_));
+        mask_ = slotCount_ - 1;
+        for (std::size_t i = 0; i < formerCount; ++i) {
+            if (former[i] != 0)
+                place(former[i]);
+        }
     }
 
     void place(quint64 slot)
@@ -372,8 +394,10 @@ private:
         slots_[at] = slot;
     }
 
+    const qint64 fileBytes_;
+    const qint64 maxEntries_;
     TextEntries texts_;
-    QByteArray utf8_; // the text being added
+    QByteArray utf8_; // the text being added while they ascend
     QByteArray pendingBytes_; // texts not looked up yet, end to end, and the end of each
     std::vector<quint32> pendingEnds_;
     QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
@@ -449,7 +473,7 @@ NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBou
     in->setLineLimit(bounds.textBytes);
 
     DistinctNumbers numbers;
-    DistinctTexts texts;
+    DistinctTexts texts(in->sizeAtOpen(), bounds.entries);
     // Reading stops at the first sign that the file is no text or exceeds a bound: nothing of it
     // will be added.
     bool tooManyEntries = false;
