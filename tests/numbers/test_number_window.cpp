@@ -30,6 +30,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <optional>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -1347,6 +1348,47 @@ TEST_F(NumberWindowTest, ASavedListOfTenMillionReadsBackInBoundedMemory)
         // The list itself is forty megabytes; reading adds at most a few times that.
         EXPECT_LT(peakMemoryKb(false) - before, 400 * 1024);
     }
+}
+
+// A file in any order reads as the same file in list order: texts with long common beginnings, of
+// every length and script, and numbers past the first compaction, each repeated, shuffled.
+TEST_F(NumberWindowTest, AFileInAnyOrderReadsAsTheSortedList)
+{
+    std::mt19937 random(104);
+    const QByteArray starts[] = {"x", "abcdefghijklmnop", "abcdefghijklmnoq", "abcdefgh", "\xC3\xA9", "\xF0\x9F\x98\x80", "\xEF\xBF\xBD"};
+    const QByteArray letters[] = {"a", "b", " ", "\xC3\xA9", "\xEF\xBF\xBD", "\xF0\x9F\x98\x80"};
+    std::vector<QByteArray> lines;
+    for (int i = 0; i < 120'000; ++i) {
+        QByteArray text = starts[random() % std::size(starts)];
+        for (int n = int(random() % 24); n > 0; --n)
+            text += letters[random() % std::size(letters)];
+        lines.push_back(text);
+    }
+    std::vector<QByteArray> texts = lines;
+    std::sort(texts.begin(), texts.end());
+    texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
+    ASSERT_GT(texts.size(), 1u << 16); // enough to be split before it is sorted
+    std::vector<qint32> numbers;
+    for (int i = 0; i < 1'100'000; ++i) // past the first compaction
+        numbers.push_back(qint32(random() % 2'000'000'000) - (i % 2) * 1'000'000'000);
+    for (const qint32 n : numbers)
+        lines.push_back(QByteArray::number(std::abs(n)));
+    lines.insert(lines.end(), lines.begin(), lines.begin() + 100'000); // repeats
+    std::shuffle(lines.begin(), lines.end(), random);
+    QByteArray bytes;
+    for (const QByteArray& line : lines)
+        bytes += line + '\n';
+    for (qint32& n : numbers)
+        n = std::abs(n);
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+
+    const NumberListContent content = readNumberList(fw::FolderItem(writeFile(QStringLiteral("shuffled.rcn"), bytes)));
+    EXPECT_EQ(content.refusal, QString());
+    EXPECT_EQ(content.numbers, numbers);
+    ASSERT_EQ(content.texts.size(), qsizetype(texts.size()));
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        ASSERT_EQ(content.texts.at(qsizetype(i)), texts[i]) << i;
 }
 
 // One bound for what the list holds and what a file may add: every way of adding says so where the
