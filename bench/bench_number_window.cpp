@@ -21,7 +21,10 @@
 #include <QPointer>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <chrono>
 #include <ctime>
+#include <random>
 
 #include <benchmark/benchmark.h>
 
@@ -327,6 +330,57 @@ void BM_AugmentFromTenMillionList(benchmark::State& state)
     }
 }
 
+// The lines of a number-list file: 10,000,000 text entries, 20,000,000 numbers, or both bounds at
+// once (10,000,000 numbers and 10,000,000 texts of ten bytes: 20,000,000 entries, 100,000,000 bytes
+// of text); in list order, or shuffled.
+QByteArray listFile(int kind, bool shuffled)
+{
+    std::vector<QByteArray> lines;
+    if (kind != 1) {
+        for (int i = 0; i < 10'000'000; ++i)
+            lines.push_back((kind == 0 ? QByteArray("t") : QByteArray("v")) + QByteArray::number(i).rightJustified(kind == 0 ? 7 : 9, '0'));
+    }
+    if (kind != 0) {
+        for (int i = 10; i < (kind == 1 ? 20'000'010 : 10'000'010); ++i)
+            lines.push_back(QByteArray::number(i));
+    }
+    if (shuffled)
+        std::shuffle(lines.begin(), lines.end(), std::mt19937(19));
+    QByteArray bytes;
+    bytes.reserve(200'000'000);
+    for (const QByteArray& line : lines)
+        bytes += line + '\n';
+    return bytes;
+}
+
+// "Augment List..." of one of those files into an empty list, in wall-clock time from the click
+// until the rows are in; the same file in list order and shuffled should cost about the same.
+void BM_AugmentInAnyOrder(benchmark::State& state)
+{
+    const int kind = int(state.range(0));
+    const bool shuffled = state.range(1) != 0;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.rcn"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(listFile(kind, shuffled)) < 0) {
+            state.SkipWithError("cannot write the list file");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        RW_compoundNumberWindow* w = openWindow();
+        chooseFile(path);
+        const auto start = std::chrono::steady_clock::now();
+        w->control<fw::PushButton>(QStringLiteral("PB_loadNumbers"))->Push();
+        QCoreApplication::processEvents();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (!expectRows(state, w, kind == 0 ? 10'000'000 : 20'000'000))
+            break;
+        closeWindow(w);
+    }
+}
+
 // "Generate Words" of the ten-million list, from the click until the back-end (a stand-in that ends at
 // once) has been started and the window has closed.
 void BM_GenerateWordsTenMillion(benchmark::State& state)
@@ -363,6 +417,12 @@ void BM_GenerateWordsTenMillion(benchmark::State& state)
     fw::FolderItem::setApplicationFolderOverride(QString());
 }
 
+BENCHMARK(BM_AugmentInAnyOrder)
+    ->ArgNames({"kind", "shuffled"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveTenMillionList)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AugmentFromTenMillionList)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenerateWordsTenMillion)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "numbers/SelectionList.h"
 #include "platform/Dialogs.h"
 
 #include <QString>
 
 #include <vector>
-
-class SelectionList;
 
 // The program's file types: the one member "Number List" (extension "rcn"), built once at start-up.
 class RF_numberList {
@@ -15,32 +14,30 @@ public:
     static const fw::FileType& NumberList();
 };
 
-// How much one number-list file may add to the list. Reading holds at most about twice this, so a
-// file of any size, or one still being written, never uses up the memory; one list built from two
-// full ranges still reads back.
+// How much one number-list file may add to the list: as much as the list may hold, so that every
+// saved list reads back.
 struct NumberListBounds
 {
-    static constexpr qint64 kEntries = 20'000'000;     // different entries
-    static constexpr qint64 kTextBytes = 100'000'000;  // UTF-8 bytes of the different text entries
-
-    qint64 entries = kEntries;
-    qint64 textBytes = kTextBytes;
+    qint64 entries = SelectionList::kMaxEntries;     // different entries
+    qint64 textBytes = SelectionList::kMaxTextBytes; // UTF-8 bytes of the different text entries
 };
 
 // The entries of a number-list file as "Augment List..." adds them, or why nothing may be added.
 struct NumberListContent
 {
     std::vector<qint32> numbers; // ascending, each once
-    std::vector<QString> texts;  // in code-point order, each once
+    TextEntries texts;           // in code-point order, each once
     QString refusal;             // the message for the user when the file is refused; empty otherwise
 };
 
 // Reads a number-list file: every line but comment lines ("#" first) and empty ones is an entry,
-// classified as the list classifies it. Only what the file held when it was opened is read. Each
-// different entry is held once while reading (a repeated line costs nothing), and reading stops as
-// soon as the file is found to exceed a bound, is not UTF-8 text, or cannot be read: the refusal then
-// names the file once and says why. Time linear in the file (n log n where its entries are out of
-// order), memory linear in its different entries within the bounds.
+// classified as the list classifies it. Only what the file held when it was opened is read, and a
+// file changed meanwhile is refused. Each different entry is held once while reading (a repeated line
+// costs nothing once seen), and its text is counted as it comes: reading stops as soon as what is
+// held passes a bound, or the file is found not to be UTF-8 text or cannot be read, and the refusal
+// then names the file once and says why. So memory stays within the bounds and a line, whatever the
+// order of the lines. Time linear in the file plus a sort of its different entries when they come
+// out of order (radix for numbers, by eight bytes at a time for texts).
 NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBounds& bounds = {});
 
 // Writes the rows of the list in row order, each followed by the stream's delimiter: the bytes

@@ -42,6 +42,15 @@ GroupBox* makeGroup(Window* w, const QString& name, int l, int t, int wd, int h,
     return g;
 }
 
+// The numbers from, from + step, ... up to to, in decimal.
+QStringList numbersFrom(int from, int to, int step)
+{
+    QStringList numbers;
+    for (int n = from; n <= to; n += step)
+        numbers << QString::number(n);
+    return numbers;
+}
+
 } // namespace
 
 WindowRecord RW_compoundNumberWindow::Layout()
@@ -209,6 +218,28 @@ void RW_compoundNumberWindow::addToListBox(const QString& entry)
         showNumberOfTests();
 }
 
+QString RW_compoundNumberWindow::listBoundsText()
+{
+    const QLocale english(QLocale::English);
+    return QStringLiteral("the list would hold more than %1 entries, or more than %2 bytes of text entries (those "
+                          "that are not whole numbers). A list holds at most that much, so that every saved list "
+                          "reads back.")
+        .arg(english.toString(SelectionList::kMaxEntries), english.toString(SelectionList::kMaxTextBytes));
+}
+
+bool RW_compoundNumberWindow::hasRoomFor(SelectionList::Growth growth)
+{
+    if (entries.list().hasRoomFor(growth))
+        return true;
+    MsgBox(QStringLiteral("Nothing was added: ") + listBoundsText());
+    return false;
+}
+
+bool RW_compoundNumberWindow::hasRoomForAll(const QStringList& adding)
+{
+    return hasRoomFor(entries.list().growthOf(adding));
+}
+
 void RW_compoundNumberWindow::dropfromListBox(const QString& entry)
 {
     entries.remove(entry);
@@ -222,6 +253,8 @@ void RW_compoundNumberWindow::showNumberOfTests()
 
 void RW_compoundNumberWindow::addEntries(const QStringList& lines)
 {
+    if (!hasRoomForAll(lines))
+        return;
     QStringList rest;
     rest.reserve(lines.size());
     for (const QString& line : lines) {
@@ -239,14 +272,18 @@ void RW_compoundNumberWindow::addEntries(const QStringList& lines)
 void RW_compoundNumberWindow::CB_0to10_Action(CB_0to10& box)
 {
     const QString digit = Str(box.Index());
-    if (box.Value())
+    if (!box.Value())
+        dropfromListBox(digit);
+    else if (hasRoomFor(entries.list().growthOf(digit)))
         addToListBox(digit);
     else
-        dropfromListBox(digit);
+        box.setValue(false); // a box is ticked only while its digit is listed
 }
 
 void RW_compoundNumberWindow::PB_checkAllRadio_Action()
 {
+    if (!hasRoomForAll(numbersFrom(0, numCheckBoxes - 1, 1)))
+        return;
     for (int i = 0; i < numCheckBoxes; ++i)
         digitBox(i)->setValue(true);
 }
@@ -332,6 +369,8 @@ void RW_compoundNumberWindow::PB_addRange_Action()
                    .arg(QLocale(QLocale::English).toString(kMaxRangeValues)));
         return;
     }
+    if (!hasRoomFor({entries.list().missingInRange(start.value, end.value), 0}))
+        return;
     for (qint32 d = start.value; d <= end.value && d < numCheckBoxes; ++d)
         digitBox(d)->setValue(true);
     if (end.value >= numCheckBoxes) {
@@ -353,20 +392,25 @@ void RW_compoundNumberWindow::PB_addCSV_Action()
 
 void RW_compoundNumberWindow::PB_addEvenTens_Action()
 {
-    for (int n = 10; n <= 90; n += 10)
-        addToListBox(Str(n));
+    addPreset(numbersFrom(10, 90, 10));
 }
 
 void RW_compoundNumberWindow::PB_addEH_Action()
 {
-    for (int n = 100; n <= 900; n += 100)
-        addToListBox(Str(n));
+    addPreset(numbersFrom(100, 900, 100));
 }
 
 void RW_compoundNumberWindow::PB_addET_Action()
 {
-    for (int n = 1000; n <= 99000; n += 1000)
-        addToListBox(Str(n));
+    addPreset(numbersFrom(1000, 99000, 1000));
+}
+
+void RW_compoundNumberWindow::addPreset(const QStringList& preset)
+{
+    if (!hasRoomForAll(preset))
+        return;
+    for (const QString& entry : preset)
+        addToListBox(entry);
 }
 
 // ---- the 0-to-99 grid
@@ -393,10 +437,13 @@ void RW_compoundNumberWindow::PB_add0to99_Action()
         return;
     const IntListRef answer = transport->getIntArray();
     bool inAnswer[100] = {};
+    QStringList adding;
     for (qint32 v : *answer) {
-        if (v >= 0 && v <= 99)
-            inAnswer[v] = true;
+        if (v >= 0 && v <= 99 && !std::exchange(inAnswer[v], true))
+            adding << Str(v);
     }
+    if (!hasRoomForAll(adding))
+        return;
     for (int n = 0; n <= 99; ++n) {
         if (n < numCheckBoxes)
             digitBox(n)->setValue(inAnswer[n]);
@@ -450,9 +497,17 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
     if (!source)
         return;
     // The whole file is read and closed before any entry reaches the list; a refused file adds nothing.
-    NumberListContent content = readNumberList(*source);
+    NumberListContent content;
+    Window::runBusy([&content, &source] { content = readNumberList(*source); });
+    if (content.refusal.isEmpty() && !entries.list().hasRoomFor(entries.list().growthOf(content.numbers, content.texts))) {
+        content.refusal =
+            QStringLiteral("Nothing was added from the number list file \"%1\": ").arg(source->path()) + listBoundsText();
+    }
     if (!content.refusal.isEmpty()) {
-        MsgBox(content.refusal);
+        const QString refusal = content.refusal;
+        content = {};
+        releaseFreedMemory();
+        MsgBox(refusal);
         return;
     }
     // Digits enter through their boxes; the merge then finds them present.

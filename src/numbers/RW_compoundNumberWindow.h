@@ -32,7 +32,7 @@ public:
 
     const int numCheckBoxes = 10;
     const std::vector<qint32>& numberList() const { return entries.list().numberList(); }
-    const std::vector<QString>& numStringList() const { return entries.list().numStringList(); }
+    std::vector<QString> numStringList() const { return entries.list().numStringList(); }
     const SelectionListModel& selection() const { return entries; }
 
     void addToListBox(const QString& entry);
@@ -72,6 +72,12 @@ private:
     // Adds many entries at once: digits through their boxes, everything else in one pass over the list.
     void addEntries(const QStringList& entries);
     void updateRangeButton();
+    void addPreset(const QStringList& preset);
+    // Whether the list has room for what an addition would add; if not, the user is told why.
+    bool hasRoomFor(SelectionList::Growth growth);
+    bool hasRoomForAll(const QStringList& adding);
+    // Why an addition was refused for want of room.
+    static QString listBoundsText();
 
     SelectionListModel entries;
 };

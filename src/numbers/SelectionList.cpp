@@ -7,19 +7,11 @@
 #include <cstring>
 #include <iterator>
 
-namespace {
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
-// Maps a UTF-16 unit so that unit order becomes code-point order: surrogates (U+D800-U+DFFF, which
-// encode code points above U+FFFF) move above U+E000-U+FFFF. Within one string a surrogate pair
-// compares by its lead first, which already orders code points correctly.
-char16_t codePointKey(char16_t unit)
-{
-    if (unit < 0xD800)
-        return unit;
-    if (unit >= 0xE000)
-        return static_cast<char16_t>(unit - 0x800);
-    return static_cast<char16_t>(unit + 0x2000);
-}
+namespace {
 
 // Merges the sorted, duplicate-free values into the sorted, duplicate-free target; returns how many
 // were new. Linear in the sizes of both; the values are left empty or moved from.
@@ -95,34 +87,205 @@ void sortUnique(std::vector<T>& values, Less less)
     values.erase(std::unique(values.begin(), values.end()), values.end());
 }
 
-// Splits entries into their sorted, duplicate-free numbers and texts.
-void classifyAll(const QStringList& entries, std::vector<qint32>& numbers, std::vector<QString>& texts)
+// Merges the sorted, duplicate-free texts into the sorted, duplicate-free target in one pass; returns
+// how many were new. The texts are left empty.
+qint64 mergeTexts(TextEntries& target, TextEntries& texts)
 {
+    if (texts.empty())
+        return 0;
+    const qsizetype count = texts.size();
+    if (target.empty()) {
+        std::swap(target, texts);
+        return count;
+    }
+    if (compareUtf8(target.at(target.size() - 1), texts.at(0)) < 0) {
+        target.appendRange(texts, 0, count);
+        texts.clear();
+        return count;
+    }
+    TextEntries merged;
+    merged.reserve(target.size() + count, target.bytes() + texts.bytes());
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < target.size() && j < count) {
+        const int order = compareUtf8(target.at(i), texts.at(j));
+        if (order <= 0) {
+            merged.append(target.at(i++));
+            j += order == 0;
+        } else {
+            merged.append(texts.at(j++));
+        }
+    }
+    merged.appendRange(target, i, target.size());
+    merged.appendRange(texts, j, count);
+    const qint64 added = merged.size() - target.size();
+    std::swap(target, merged);
+    texts.clear();
+    return added;
+}
+
+// The texts of the sorted, duplicate-free values that the sorted target lacks: how many, and their bytes.
+SelectionList::Growth missingTexts(const TextEntries& target, const TextEntries& texts)
+{
+    SelectionList::Growth missing;
+    const auto count = [&](qsizetype j) {
+        ++missing.entries;
+        missing.textBytes += texts.at(j).size();
+    };
+    if (target.empty() || texts.empty() || compareUtf8(target.at(target.size() - 1), texts.at(0)) < 0
+        || compareUtf8(texts.at(texts.size() - 1), target.at(0)) < 0) {
+        return {texts.size(), texts.bytes()};
+    }
+    if (texts.size() < target.size() / 32) {
+        for (qsizetype j = 0; j < texts.size(); ++j) {
+            const qsizetype at = target.lowerBound(texts.at(j));
+            if (at == target.size() || target.at(at) != texts.at(j))
+                count(j);
+        }
+        return missing;
+    }
+    qsizetype have = 0;
+    for (qsizetype j = 0; j < texts.size(); ++j) {
+        int order = -1;
+        while (have < target.size() && (order = compareUtf8(target.at(have), texts.at(j))) < 0)
+            ++have;
+        if (have == target.size() || order > 0)
+            count(j);
+    }
+    return missing;
+}
+
+// Splits entries into their sorted, duplicate-free numbers and texts.
+void classifyAll(const QStringList& entries, std::vector<qint32>& numbers, TextEntries& texts)
+{
+    std::vector<QByteArray> utf8;
     for (const QString& entry : entries) {
         const EntryKind kind = classifyEntry(entry);
         if (kind.kind == EntryKind::Number)
             numbers.push_back(kind.value);
         else
-            texts.push_back(entry);
+            utf8.push_back(entry.toUtf8());
     }
     sortUnique(numbers, std::less<qint32>());
-    sortUnique(texts, CodePointLess());
+    sortUnique(utf8, [](const QByteArray& a, const QByteArray& b) { return compareUtf8(a, b) < 0; });
+    qint64 bytes = 0;
+    for (const QByteArray& text : utf8)
+        bytes += text.size();
+    texts.reserve(qsizetype(utf8.size()), bytes);
+    for (const QByteArray& text : utf8)
+        texts.append(text);
 }
 
 } // namespace
 
-int compareByCodePoint(QStringView a, QStringView b)
+void releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
+}
+
+void returnLargeBlocksAtOnce()
+{
+#ifdef __GLIBC__
+    // A fixed threshold: the allocator's own one grows up to 32 MB, and the heap of another thread
+    // (a long read) then keeps up to twice that once freed, which no trim hands back.
+    static const bool set = ::mallopt(M_MMAP_THRESHOLD, 4 << 20) != 0;
+    Q_UNUSED(set);
+#endif
+}
+
+int compareUtf8(QByteArrayView a, QByteArrayView b)
 {
     const qsizetype common = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        const char16_t ua = a[i].unicode();
-        const char16_t ub = b[i].unicode();
-        if (ua != ub)
-            return codePointKey(ua) < codePointKey(ub) ? -1 : 1;
+    if (common > 0) {
+        if (const int order = std::memcmp(a.data(), b.data(), std::size_t(common)))
+            return order;
     }
     if (a.size() == b.size())
         return 0;
     return a.size() < b.size() ? -1 : 1;
+}
+
+qsizetype TextEntries::lowerBound(QByteArrayView text) const
+{
+    qsizetype low = 0;
+    qsizetype count = size();
+    while (count > 0) {
+        const qsizetype half = count / 2;
+        if (compareUtf8(at(low + half), text) < 0) {
+            low += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return low;
+}
+
+void TextEntries::reserve(qsizetype count, qint64 bytes)
+{
+    ends_.reserve(std::size_t(count));
+    bytes_.reserve(qsizetype(bytes));
+}
+
+void TextEntries::append(QByteArrayView text)
+{
+    bytes_.append(text);
+    ends_.push_back(quint32(bytes_.size()));
+}
+
+void TextEntries::appendRange(const TextEntries& other, qsizetype from, qsizetype to)
+{
+    if (from >= to)
+        return;
+    const quint32 start = from == 0 ? 0 : other.ends_[std::size_t(from) - 1];
+    const quint32 shift = quint32(bytes_.size()) - start;
+    bytes_.append(other.bytes_.constData() + start, other.ends_[std::size_t(to) - 1] - start);
+    ends_.reserve(ends_.size() + std::size_t(to - from));
+    for (qsizetype i = from; i < to; ++i)
+        ends_.push_back(other.ends_[std::size_t(i)] + shift);
+}
+
+void TextEntries::insert(qsizetype i, QByteArrayView text)
+{
+    const quint32 at = i == 0 ? 0 : ends_[std::size_t(i) - 1];
+    const auto length = quint32(text.size());
+    bytes_.insert(at, text);
+    ends_.insert(ends_.begin() + i, at);
+    for (auto it = ends_.begin() + i; it != ends_.end(); ++it)
+        *it += length;
+}
+
+void TextEntries::erase(qsizetype i)
+{
+    const quint32 from = i == 0 ? 0 : ends_[std::size_t(i) - 1];
+    const quint32 length = ends_[std::size_t(i)] - from;
+    bytes_.remove(from, length);
+    ends_.erase(ends_.begin() + i);
+    for (auto it = ends_.begin() + i; it != ends_.end(); ++it)
+        *it -= length;
+}
+
+void TextEntries::clear()
+{
+    bytes_ = QByteArray();
+    ends_ = std::vector<quint32>();
+}
+
+void TextEntries::squeeze()
+{
+    bytes_.squeeze();
+    ends_.shrink_to_fit();
+}
+
+std::vector<QString> TextEntries::toStrings() const
+{
+    std::vector<QString> out;
+    out.reserve(std::size_t(size()));
+    for (qsizetype i = 0; i < size(); ++i)
+        out.push_back(text(i));
+    return out;
 }
 
 SelectionList::Position SelectionList::locateNumber(qint32 value) const
@@ -134,8 +297,17 @@ SelectionList::Position SelectionList::locateNumber(qint32 value) const
 
 SelectionList::Position SelectionList::locateText(const QString& text) const
 {
-    const auto it = std::lower_bound(m_texts.begin(), m_texts.end(), text, CodePointLess());
-    return {static_cast<int>(it - m_texts.begin()), it != m_texts.end() && *it == text};
+    const QByteArray utf8 = text.toUtf8();
+    const qsizetype at = m_texts.lowerBound(utf8);
+    return {static_cast<int>(at), at != m_texts.size() && m_texts.at(at) == utf8};
+}
+
+SelectionList::Growth SelectionList::growthOf(const QString& entry) const
+{
+    const EntryKind kind = classifyEntry(entry);
+    if (kind.kind == EntryKind::Number)
+        return {containsNumber(kind.value) ? 0 : 1, 0};
+    return locateText(entry).present ? Growth() : Growth{1, entry.toUtf8().size()};
 }
 
 SelectionList::Position SelectionList::locate(const QString& entry) const
@@ -165,7 +337,7 @@ int SelectionList::rowOfText(const QString& text) const
 bool SelectionList::addNumber(qint32 value)
 {
     const auto it = std::lower_bound(m_numbers.begin(), m_numbers.end(), value);
-    if (it != m_numbers.end() && *it == value)
+    if ((it != m_numbers.end() && *it == value) || !hasRoomFor({1, 0}))
         return false;
     m_numbers.insert(it, value);
     return true;
@@ -185,10 +357,11 @@ bool SelectionList::add(const QString& entry)
     const EntryKind kind = classifyEntry(entry);
     if (kind.kind == EntryKind::Number)
         return addNumber(kind.value);
-    const auto it = std::lower_bound(m_texts.begin(), m_texts.end(), entry, CodePointLess());
-    if (it != m_texts.end() && *it == entry)
+    const QByteArray utf8 = entry.toUtf8();
+    const qsizetype at = m_texts.lowerBound(utf8);
+    if ((at != m_texts.size() && m_texts.at(at) == utf8) || !hasRoomFor({1, utf8.size()}))
         return false;
-    m_texts.insert(it, entry);
+    m_texts.insert(at, utf8);
     return true;
 }
 
@@ -197,10 +370,11 @@ bool SelectionList::remove(const QString& entry)
     const EntryKind kind = classifyEntry(entry);
     if (kind.kind == EntryKind::Number)
         return removeNumber(kind.value);
-    const auto it = std::lower_bound(m_texts.begin(), m_texts.end(), entry, CodePointLess());
-    if (it == m_texts.end() || *it != entry)
+    const QByteArray utf8 = entry.toUtf8();
+    const qsizetype at = m_texts.lowerBound(utf8);
+    if (at == m_texts.size() || m_texts.at(at) != utf8)
         return false;
-    m_texts.erase(it);
+    m_texts.erase(at);
     return true;
 }
 
@@ -209,7 +383,7 @@ QString SelectionList::rowText(int row) const
     if (row < 0 || row >= rowCount())
         return {};
     if (row < textCount())
-        return m_texts[row];
+        return m_texts.text(row);
     return QString::number(m_numbers[row - textCount()]);
 }
 
@@ -237,6 +411,8 @@ qint64 SelectionList::addRange(qint32 start, qint32 end)
     const qint64 added = size - (hi - lo);
     if (added == 0)
         return 0;
+    if (!hasRoomFor({added, 0}))
+        return -1;
 
     const qsizetype first = lo - m_numbers.begin();
     const qsizetype tailFrom = hi - m_numbers.begin();
@@ -252,20 +428,31 @@ qint64 SelectionList::addRange(qint32 start, qint32 end)
 int SelectionList::addEntries(const QStringList& entries)
 {
     std::vector<qint32> numbers;
-    std::vector<QString> texts;
+    TextEntries texts;
     classifyAll(entries, numbers, texts);
-    return static_cast<int>(mergeSorted(m_numbers, numbers, std::less<qint32>())
-                            + mergeSorted(m_texts, texts, CodePointLess()));
+    return static_cast<int>(addSorted(std::move(numbers), std::move(texts)));
 }
 
-qint64 SelectionList::addSorted(std::vector<qint32>&& numbers, std::vector<QString>&& texts)
+SelectionList::Growth SelectionList::growthOf(const QStringList& entries) const
 {
-    return mergeSorted(m_numbers, numbers, std::less<qint32>()) + mergeSorted(m_texts, texts, CodePointLess());
+    std::vector<qint32> numbers;
+    TextEntries texts;
+    classifyAll(entries, numbers, texts);
+    return growthOf(numbers, texts);
 }
 
-qint64 SelectionList::missingOf(const std::vector<qint32>& numbers, const std::vector<QString>& texts) const
+qint64 SelectionList::addSorted(std::vector<qint32>&& numbers, TextEntries&& texts)
 {
-    return countMissing(m_numbers, numbers, std::less<qint32>()) + countMissing(m_texts, texts, CodePointLess());
+    if (!hasRoomFor(growthOf(numbers, texts)))
+        return -1;
+    return mergeSorted(m_numbers, numbers, std::less<qint32>()) + mergeTexts(m_texts, texts);
+}
+
+SelectionList::Growth SelectionList::growthOf(const std::vector<qint32>& numbers, const TextEntries& texts) const
+{
+    Growth growth = missingTexts(m_texts, texts);
+    growth.entries += countMissing(m_numbers, numbers, std::less<qint32>());
+    return growth;
 }
 
 int SelectionList::appendRowsUtf8(int row, QByteArray& out, QByteArrayView lineEnd, qsizetype until) const
@@ -274,7 +461,7 @@ int SelectionList::appendRowsUtf8(int row, QByteArray& out, QByteArrayView lineE
     const int rows = rowCount();
     row = std::max(row, 0);
     for (; row < texts && out.size() < until; ++row) {
-        out += m_texts[std::size_t(row)].toUtf8();
+        out += m_texts.at(row);
         out += lineEnd;
     }
     if (row < texts || row >= rows || out.size() >= until)
@@ -301,10 +488,21 @@ int SelectionList::appendRowsUtf8(int row, QByteArray& out, QByteArrayView lineE
 int SelectionList::removeEntries(const QStringList& entries)
 {
     std::vector<qint32> numbers;
-    std::vector<QString> texts;
+    TextEntries texts;
     classifyAll(entries, numbers, texts);
-    return static_cast<int>(eraseSorted(m_numbers, numbers, std::less<qint32>())
-                            + eraseSorted(m_texts, texts, CodePointLess()));
+    qint64 removed = eraseSorted(m_numbers, numbers, std::less<qint32>());
+    if (!texts.empty()) {
+        const qsizetype before = m_texts.size();
+        qsizetype probe = 0;
+        m_texts.keepIf([&](qsizetype, QByteArrayView text) {
+            int order = 1;
+            while (probe < texts.size() && (order = compareUtf8(texts.at(probe), text)) < 0)
+                ++probe;
+            return probe == texts.size() || order != 0;
+        });
+        removed += before - m_texts.size();
+    }
+    return static_cast<int>(removed);
 }
 
 std::vector<int> SelectionList::normalizedRows(std::vector<int> rows) const
@@ -342,7 +540,16 @@ std::vector<int> SelectionList::removeRowsAt(std::vector<int> rows)
         }
         values.erase(values.begin() + std::ptrdiff_t(write), values.end());
     };
-    compact(m_texts, rows.begin(), firstNumberRow, 0);
+    if (rows.begin() != firstNumberRow) {
+        auto next = rows.begin();
+        m_texts.keepIf([&](qsizetype i, QByteArrayView) {
+            if (next != firstNumberRow && *next == i) {
+                ++next;
+                return false;
+            }
+            return true;
+        });
+    }
     compact(m_numbers, firstNumberRow, rows.end(), texts);
     return rows;
 }
@@ -352,5 +559,4 @@ void SelectionList::clear()
     m_numbers.clear();
     m_numbers.shrink_to_fit();
     m_texts.clear();
-    m_texts.shrink_to_fit();
 }

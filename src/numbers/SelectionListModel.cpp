@@ -23,7 +23,7 @@ QVariant SelectionListModel::data(const QModelIndex& index, int role) const
 
 bool SelectionListModel::insertAt(SelectionList::Position pos, const std::function<bool()>& change)
 {
-    if (pos.present)
+    if (pos.present || !m_list.hasRoomFor({1, 0}))
         return false;
     beginInsertRows({}, pos.row, pos.row);
     const bool changed = change();
@@ -43,6 +43,8 @@ bool SelectionListModel::removeAt(SelectionList::Position pos, const std::functi
 
 bool SelectionListModel::add(const QString& entry)
 {
+    if (!m_list.hasRoomFor(m_list.growthOf(entry)))
+        return false;
     return insertAt(m_list.locate(entry), [&] { return m_list.add(entry); });
 }
 
@@ -65,8 +67,11 @@ qint64 SelectionListModel::addRange(qint32 start, qint32 end)
 {
     if (rangeSize(start, end) > kMaxRangeValues)
         return -1;
-    if (m_list.missingInRange(start, end) == 0)
+    const qint64 missing = m_list.missingInRange(start, end);
+    if (missing == 0)
         return 0;
+    if (!m_list.hasRoomFor({missing, 0}))
+        return -1;
     beginResetModel();
     const qint64 added = m_list.addRange(start, end);
     endResetModel();
@@ -75,18 +80,24 @@ qint64 SelectionListModel::addRange(qint32 start, qint32 end)
 
 int SelectionListModel::addEntries(const QStringList& entries)
 {
-    if (std::all_of(entries.begin(), entries.end(), [this](const QString& e) { return m_list.contains(e); }))
+    const SelectionList::Growth growth = m_list.growthOf(entries);
+    if (growth.entries == 0)
         return 0;
+    if (!m_list.hasRoomFor(growth))
+        return -1;
     beginResetModel();
     const int added = m_list.addEntries(entries);
     endResetModel();
     return added;
 }
 
-qint64 SelectionListModel::addSorted(std::vector<qint32>&& numbers, std::vector<QString>&& texts)
+qint64 SelectionListModel::addSorted(std::vector<qint32>&& numbers, TextEntries&& texts)
 {
-    if (m_list.missingOf(numbers, texts) == 0)
+    const SelectionList::Growth growth = m_list.growthOf(numbers, texts);
+    if (growth.entries == 0)
         return 0;
+    if (!m_list.hasRoomFor(growth))
+        return -1;
     beginResetModel();
     const qint64 added = m_list.addSorted(std::move(numbers), std::move(texts));
     endResetModel();
@@ -128,4 +139,5 @@ void SelectionListModel::clear()
     beginResetModel();
     m_list.clear();
     endResetModel();
+    releaseFreedMemory();
 }

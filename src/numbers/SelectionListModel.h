@@ -30,7 +30,7 @@ public:
     bool removeNumber(qint32 value);
     qint64 addRange(qint32 start, qint32 end);
     int addEntries(const QStringList& entries);
-    qint64 addSorted(std::vector<qint32>&& numbers, std::vector<QString>&& texts);
+    qint64 addSorted(std::vector<qint32>&& numbers, TextEntries&& texts);
     int removeEntries(const QStringList& entries);
     // One run of consecutive rows is announced as a removal, anything else as a reset.
     std::vector<int> removeRowsAt(std::vector<int> rows);

@@ -101,6 +101,14 @@ void Listbox::setModel(QAbstractItemModel* model)
     const auto mode = view_->selectionMode();
     view_->setModel(model ? model : ownRows_);
     view_->setSelectionMode(mode);
+    // The view keeps the room of its row layout, a few bytes a row, after the rows are gone; laid
+    // out anew, an emptied list gives it back.
+    QObject::connect(view_->model(), &QAbstractItemModel::modelReset, view_, [view = view_] {
+        if (view->model()->rowCount() == 0) {
+            view->setViewMode(QListView::IconMode);
+            view->setViewMode(QListView::ListMode);
+        }
+    });
 }
 
 QAbstractItemModel* Listbox::model() const

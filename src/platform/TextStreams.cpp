@@ -329,6 +329,8 @@ std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QStr
     std::unique_ptr<TextInputStream> stream(new TextInputStream);
     stream->fd_ = fd;
     stream->sizeAtOpen_ = stream->unread_ = qint64(info.st_size);
+    stream->modifiedAtOpen_ = info.st_mtim;
+    stream->changedAtOpen_ = info.st_ctim;
     return stream;
 }
 
@@ -445,6 +447,8 @@ void TextInputStream::fill()
             readError_ = systemError(errno);
         else if (got == 0)
             readError_ = QStringLiteral("the file became shorter while it was read");
+    } else if (fd_ >= 0) {
+        checkUnchanged(); // an empty file
     }
     QString text;
     if (got <= 0) {
@@ -465,6 +469,7 @@ void TextInputStream::fill()
             if (unread_ == 0) {
                 fileDone_ = true;
                 checkTextAtEnd();
+                checkUnchanged();
                 text += decoder_.finish();
             }
         }
@@ -553,6 +558,20 @@ qsizetype TextInputStream::checkText(QByteArrayView bytes)
         }
     }
     return -1;
+}
+
+void TextInputStream::checkUnchanged()
+{
+    struct stat now {};
+    if (::fstat(fd_, &now) != 0) {
+        readError_ = systemError(errno);
+        return;
+    }
+    const auto same = [](const struct timespec& a, const struct timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    if (qint64(now.st_size) != sizeAtOpen_ || !same(now.st_mtim, modifiedAtOpen_) || !same(now.st_ctim, changedAtOpen_))
+        readError_ = QStringLiteral("the file changed while it was read");
 }
 
 void TextInputStream::checkTextAtEnd()

@@ -7,6 +7,7 @@
 #include <QStringView>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 
 // The C library's EOF macro would turn every call of TextInputStream::EOF() into "(-1)()". <cstdio>
 // is included first so that it cannot bring the macro back later; C++ code uses
@@ -86,9 +87,11 @@ private:
 // as one empty line, and a final line end does not start another line ("a\n" is the one line "a").
 // A leading byte order mark is skipped.
 //
-// The stream reads what the file held when it was opened and never more, however the file grows
-// meanwhile (a file still being written reads as far as it was). A file that becomes shorter while
-// it is read is a read error. A line may be bounded (setLineLimit): reading then stops at a longer
+// The stream reads what the file held when it was opened and never more. A file that changes while
+// it is read is a read error once the last line is handed out: one that becomes shorter, and one
+// whose size, modification or change time differ then from what they were at open (appended to,
+// or rewritten in place at the same size), so that a half old, half new text is never taken for
+// the file. A line may be bounded (setLineLimit): reading then stops at a longer
 // line instead of holding it, so memory stays bounded whatever the file holds.
 //
 // A file is text when it is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
@@ -140,9 +143,12 @@ private:
     // The offset in bytes of the first byte that makes the file not text, or -1.
     qsizetype checkText(QByteArrayView bytes);
     void checkTextAtEnd();
+    void checkUnchanged();
 
     int fd_ = -1;
     qint64 sizeAtOpen_ = 0;
+    struct timespec modifiedAtOpen_ {};
+    struct timespec changedAtOpen_ {};
     qint64 unread_ = 0; // bytes of the size at open not read yet
     Utf8Decoder decoder_;
     QString buffer_;

@@ -16,6 +16,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 namespace fw {
 
@@ -526,6 +528,65 @@ QString keyText(const QKeyEvent* event)
         return QString(event->modifiers() & Qt::ShiftModifier ? letter.toUpper() : letter);
     }
     return {};
+}
+
+namespace {
+
+// Drops the user's input to every window while installed.
+class InputDropper : public QObject
+{
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::Drop:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+void Window::runBusy(const std::function<void()>& work)
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    InputDropper dropper;
+    qApp->installEventFilter(&dropper);
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::thread worker([&work, &loop, &failure] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    // Input that reached the program while work ran but is not handled yet goes too.
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(&dropper);
+    QGuiApplication::restoreOverrideCursor();
+    if (failure)
+        std::rethrow_exception(failure); // on the thread that asked for the work, as if it had run there
 }
 
 } // namespace fw

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <typeinfo>
 #include <vector>
@@ -134,6 +135,12 @@ public:
 
     // Picture drawn over the whole content area behind the controls.
     void setBackdrop(const QPixmap& picture);
+
+    // Runs work on a thread of its own while every window stays drawn and shows it is busy: the busy
+    // cursor, and no input taken. Clicks, keys, wheel turns and close requests given meanwhile are
+    // dropped as they come, never delivered afterwards to a control the user could not see. Returns
+    // once work has returned; work must touch no widget.
+    static void runBusy(const std::function<void()>& work);
 
     // Default and cancel buttons answer Return and Escape (see the class comment).
     void setDefaultButton(class PushButton* button);
