@@ -62,6 +62,11 @@ void RW_reportOutputWindow::focusShownPane(Side side)
 
 void RW_reportOutputWindow::initialize(const QString& text)
 {
+    initialize(text, RC_outputDataClass::countLines(text));
+}
+
+void RW_reportOutputWindow::initialize(const QString& text, qint32 lines)
+{
     // A window closed while its back-end still ran is only waiting to be deleted.
     if (isClosed())
         return;
@@ -88,7 +93,6 @@ void RW_reportOutputWindow::initialize(const QString& text)
 
     // One record per side for the report "stdout". The records share the text (no copy); the panes
     // already hold it from the run's last refresh and are not rewritten.
-    const qint32 lines = RC_outputDataClass::countLines(text);
     for (Side side : {Side::Left, Side::Right}) {
         auto record = std::make_shared<RC_outputDataClass>();
         record->displayableText = text;
