@@ -360,6 +360,7 @@ struct SignalCase {
     const char* name;
     int signal;
     bool ignoredAtStart; // the program was started with the signal ignored (nohup, a background job)
+    bool blockedAtStart = false; // ... with SIGTERM, SIGINT and SIGHUP blocked by its parent
 };
 
 class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<SignalCase> {};
@@ -389,8 +390,17 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
     env.insert(QStringLiteral("NAW_DRIVER_RUN"), backEnd);
     env.insert(QStringLiteral("NAW_DRIVER_CONFIG"), config);
     env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), wordProcessor);
-    if (c.ignoredAtStart)
-        first.setChildProcessModifier([signal = c.signal] { ::signal(signal, SIG_IGN); });
+    first.setChildProcessModifier([c] {
+        if (c.ignoredAtStart)
+            ::signal(c.signal, SIG_IGN);
+        if (c.blockedAtStart) {
+            sigset_t blocked;
+            sigemptyset(&blocked);
+            for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+                sigaddset(&blocked, signal);
+            ::sigprocmask(SIG_BLOCK, &blocked, nullptr);
+        }
+    });
     start(first, env);
     const QStringList said = waitUntilUp(first);
     ASSERT_TRUE(said.contains(QStringLiteral("up"))) << said.join('|').toStdString()
@@ -469,7 +479,9 @@ TEST_F(ProgramCopies, RunsEndUnderAnIgnoredSIGCHLDAndTheBackEndFindsAFreshStart)
 INSTANTIATE_TEST_SUITE_P(App, EndedBySignal,
                          ::testing::Values(SignalCase{"TERM", SIGTERM, false}, SignalCase{"INT", SIGINT, false},
                                            SignalCase{"HUP", SIGHUP, false}, SignalCase{"INTIgnored", SIGINT, true},
-                                           SignalCase{"HUPIgnored", SIGHUP, true}),
+                                           SignalCase{"HUPIgnored", SIGHUP, true},
+                                           SignalCase{"TERMBlocked", SIGTERM, false, true},
+                                           SignalCase{"INTIgnoredAndBlocked", SIGINT, true, true}),
                          [](const ::testing::TestParamInfo<SignalCase>& param) { return std::string(param.param.name); });
 
 } // namespace
