@@ -101,6 +101,43 @@ TEST_F(AppFrame, RefusedCopyShowsOnlyOneMessageQuitsWithZeroAndLeavesTheHoldersL
     EXPECT_FALSE(third.TryEnter());
 }
 
+// Where no private folder for the lock can be had (another account took its name in the shared
+// temporary folder of a user without a home), nothing keeps a second copy out: the user is told so,
+// and why, and the program runs on.
+TEST_F(AppFrame, ALockThatCannotBeTakenIsToldAndTheProgramRunsOn)
+{
+    const QString taken = runtime.filePath(QStringLiteral("numbers-as-words-%1").arg(::getuid()));
+    ASSERT_TRUE(testsupport::writeFile(taken, "x"));
+    fw::Mutex::setPlacesOverride(fw::Mutex::Places{QByteArray(), QFile::encodeName(runtime.path())});
+    testsupport::MessageLog log;
+    bool ranOn = false;
+    int code = -1;
+    {
+        App app;
+        QPointer<splashScreen> splash = splashScreen::instance();
+        QTimer whenUp;
+        whenUp.setInterval(5);
+        QObject::connect(&whenUp, &QTimer::timeout, [&] {
+            if (!app.AutoQuit())
+                return;
+            ranOn = splash && !splash->isClosed();
+            app.Quit(0);
+        });
+        whenUp.start();
+        Watchdog watchdog(5000);
+        code = app.Run();
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(ranOn);
+    ASSERT_EQ(log.messages().size(), 1);
+    const QString message = log.messages().front();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("This copy of the program cannot make sure that it is the only one "
+                                                  "running.")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(taken + QStringLiteral(" is not a folder"))) << message.toStdString();
+    EXPECT_EQ(testsupport::readFile(taken), "x");
+}
+
 TEST_F(AppFrame, WindowTitlesShowExactlyAsGiven)
 {
     // The platform appends an application display name, when one is set, to every window title.
