@@ -23,11 +23,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -45,7 +49,7 @@ protected:
     }
     void TearDown() override
     {
-        fw::Mutex::setPlacesOverride(std::nullopt);
+        fw::Mutex::setPlacesOverride(testsupport::lockPlaces());
         fw::ModalSeam::reset();
         testsupport::closeAllWindows();
     }
@@ -376,20 +380,55 @@ TEST_F(ProgramCopies, CopiesStartedInDifferentEnvironmentsAreStillOne)
 }
 
 // The released program carries no test seam: nothing in its environment answers its message boxes,
-// nor moves its lock. The lock is the real one of this user, held here (or by someone else) for the
-// moment of the test.
+// nor moves its lock. It finds the lock from the user database alone, so it runs in a mount
+// namespace of its own where the test's folder stands for the user's home: it meets the lock held
+// here, never the user's real one.
 TEST_F(ProgramCopies, TheReleasedProgramAnswersNoMessageBoxByItself)
 {
     fw::Mutex::setPlacesOverride(std::nullopt);
-    fw::Mutex real(QString::fromLatin1(App::mutexName));
-    if (!real.TryEnter() && !real.heldElsewhere())
-        GTEST_SKIP() << "this user has no place for the lock: " << real.errorString().toStdString();
+    const QByteArray home = fw::Mutex::places().home;
+    fw::Mutex::setPlacesOverride(fw::Mutex::Places{QFile::encodeName(runtime.path()), QFile::encodeName(runtime.path())});
+    if (!home.startsWith('/'))
+        GTEST_SKIP() << "this user has no home folder for the test's folder to stand for";
+    if (QFile::encodeName(released).startsWith(home + '/'))
+        GTEST_SKIP() << "the program lies in the home folder, which the test's folder would hide";
+    fw::Mutex held(QString::fromLatin1(App::mutexName));
+    ASSERT_TRUE(held.TryEnter()) << held.errorString().toStdString();
+
+    // In the started child, before the program: 77 when no mount namespace can be had.
+    second.setChildProcessModifier([home, stand = QFile::encodeName(runtime.path()), uid = ::getuid(),
+                                    gid = ::getgid()] {
+        bool own = ::unshare(CLONE_NEWNS) == 0;
+        if (!own && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0) {
+            // The same user and group inside as outside.
+            const auto put = [](const char* file, const char* text) {
+                const int fd = ::open(file, O_WRONLY);
+                const bool done = fd >= 0 && ::write(fd, text, std::strlen(text)) == ssize_t(std::strlen(text));
+                if (fd >= 0)
+                    ::close(fd);
+                return done;
+            };
+            char uidMap[64], gidMap[64];
+            std::snprintf(uidMap, sizeof uidMap, "%u %u 1\n", unsigned(uid), unsigned(uid));
+            std::snprintf(gidMap, sizeof gidMap, "%u %u 1\n", unsigned(gid), unsigned(gid));
+            own = put("/proc/self/setgroups", "deny") && put("/proc/self/uid_map", uidMap)
+                  && put("/proc/self/gid_map", gidMap);
+        }
+        if (!own || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || ::mount(stand.constData(), home.constData(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(77);
+    });
     QProcessEnvironment seam;
     seam.insert(QStringLiteral("NAW_AUTO_ANSWER"), QStringLiteral("1"));
     start(second, seam, true);
     // Refused, it waits for the user to dismiss "The program is already open." instead of quitting.
-    EXPECT_FALSE(second.waitForFinished(1000));
+    if (second.waitForFinished(1000)) {
+        if (second.exitCode() == 77)
+            GTEST_SKIP() << "no mount namespace can be had here";
+        ADD_FAILURE() << "the released program ended: " << second.readAllStandardError().toStdString();
+    }
     EXPECT_EQ(second.state(), QProcess::Running);
+    EXPECT_FALSE(holdsLock(second.processId(), lockFile));
     EXPECT_FALSE(QString::fromLocal8Bit(second.readAllStandardError()).contains(QStringLiteral("already open")));
 }
 

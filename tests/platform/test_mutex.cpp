@@ -108,7 +108,7 @@ protected:
                                                        QFile::encodeName(m_places.filePath("tmp"))});
         ASSERT_TRUE(QDir().mkpath(m_places.filePath("home")) && QDir().mkpath(m_places.filePath("tmp")));
     }
-    void TearDown() override { fw::Mutex::setPlacesOverride(std::nullopt); }
+    void TearDown() override { fw::Mutex::setPlacesOverride(testsupport::lockPlaces()); }
     const QString& uniqueName(const char* what)
     {
         return m_name = QStringLiteral("naw test/%1 %2").arg(QString::fromUtf8(what)).arg(::getpid());
@@ -198,6 +198,7 @@ TEST(MutexPlaces, TheRealPlacesComeFromTheUserNotTheEnvironment)
     qputenv("TMPDIR", "/nonexistent/tmp");
     fw::Mutex::setPlacesOverride(std::nullopt);
     const fw::Mutex::Places places = fw::Mutex::places();
+    fw::Mutex::setPlacesOverride(testsupport::lockPlaces());
     for (const auto& [name, value] : saved) {
         if (value.isNull())
             qunsetenv(name);
@@ -245,7 +246,7 @@ protected:
     }
     void TearDown() override
     {
-        fw::Mutex::setPlacesOverride(std::nullopt);
+        fw::Mutex::setPlacesOverride(testsupport::lockPlaces());
         ::umask(m_umask);
         for (const auto& [name, value] : m_saved) {
             if (value.isNull())

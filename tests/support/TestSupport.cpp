@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFontMetricsF>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -27,6 +28,13 @@ void PrintTo(const QString& text, std::ostream* os)
 }
 
 namespace testsupport {
+
+fw::Mutex::Places lockPlaces()
+{
+    static const QTemporaryDir folder;
+    const QByteArray path = QFile::encodeName(folder.path());
+    return {path, path};
+}
 
 int timeBudgetMs(int ms)
 {

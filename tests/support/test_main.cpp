@@ -1,3 +1,5 @@
+#include "support/TestSupport.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -87,6 +89,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    fw::Mutex::setPlacesOverride(testsupport::lockPlaces());
     ::testing::InitGoogleTest(&argc, argv);
     if (watch)
         ::testing::UnitTest::GetInstance()->listeners().Append(new HangGuard(*watch)); // gtest owns it
