@@ -126,16 +126,6 @@ void Listbox::AddRow(const QString& text)
     ownRows_->setData(ownRows_->index(row, 0), text);
 }
 
-void Listbox::setList(int row, const QString& text)
-{
-    ownRows_->setData(ownRows_->index(row, 0), text);
-}
-
-void Listbox::RemoveRow(int row)
-{
-    ownRows_->removeRows(row, 1);
-}
-
 void Listbox::DeleteAllRows()
 {
     ownRows_->setStringList({});

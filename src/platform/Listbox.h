@@ -37,8 +37,6 @@ public:
     QString List(int row) const;
     // Own rows only (no outside model).
     void AddRow(const QString& text);
-    void setList(int row, const QString& text);
-    void RemoveRow(int row);
     void DeleteAllRows();
 
     // 0 single, 1 multiple rows at once.

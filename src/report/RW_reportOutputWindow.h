@@ -170,7 +170,6 @@ private:
     std::shared_ptr<RC_outputDataClass> reportRecord(Side side, int row) const;
     // The pane of the page the side's page panel shows; nullptr while it shows the empty page.
     fw::EditField* shownPane(Side side) const;
-    void focusShownPane(Side side);
     // Focus after a search action: the side's shown pane, else the other side's, else inRow.
     void focusAfterSearch(Side side, fw::Control* inRow);
     void reportChoiceChanged(Side side);

@@ -52,12 +52,6 @@ EditField* RW_reportOutputWindow::shownPane(Side side) const
     return sideCtl<EditField>("EF_mainResults", side, pages->Value() - 1);
 }
 
-void RW_reportOutputWindow::focusShownPane(Side side)
-{
-    if (EditField* pane = shownPane(side))
-        pane->SetFocus();
-}
-
 // ---- set-up
 
 void RW_reportOutputWindow::initialize(const QString& text)
