@@ -103,11 +103,6 @@ void Listbox::setModel(QAbstractItemModel* model)
     view_->setSelectionMode(mode);
 }
 
-QAbstractItemModel* Listbox::model() const
-{
-    return view_->model();
-}
-
 int Listbox::ListCount() const
 {
     return view_->model()->rowCount();
@@ -126,19 +121,9 @@ void Listbox::AddRow(const QString& text)
     ownRows_->setData(ownRows_->index(row, 0), text);
 }
 
-void Listbox::DeleteAllRows()
-{
-    ownRows_->setStringList({});
-}
-
 void Listbox::setSelectionType(int type)
 {
     view_->setSelectionMode(type == 1 ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
-}
-
-bool Listbox::Selected(int row) const
-{
-    return view_->selectionModel()->isRowSelected(row, QModelIndex());
 }
 
 void Listbox::setSelected(int row, bool selected)
