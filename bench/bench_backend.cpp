@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstddef>
 #include <string>
 
 namespace {
@@ -17,10 +18,10 @@ std::string longNumber(int shape, std::size_t digits)
     std::string text(digits, '7');
     switch (shape) {
     case 1:
-        text.insert(0, "-");
+        text.insert(text.begin(), '-');
         break;
     case 2:
-        text.insert(digits / 2, ".");
+        text.insert(text.begin() + std::ptrdiff_t(digits / 2), '.');
         break;
     case 3:
         text += "e5";

@@ -10,9 +10,11 @@
 void App::Open()
 {
     mMutex = std::make_unique<fw::Mutex>(QString::fromLatin1(mutexName));
-    // Only another running copy refuses the start; a lock that cannot be made at all (no usable
-    // runtime folder) must not keep the program from running.
-    if (!mMutex->TryEnter() && mMutex->heldElsewhere()) {
+    // Only another running copy refuses the start; a lock that cannot be taken at all (no private
+    // folder for it) must not keep the program from running, but the user learns that nothing
+    // keeps a second copy out, and why.
+    const bool entered = mMutex->TryEnter();
+    if (!entered && mMutex->heldElsewhere()) {
         // The refused copy shows nothing but the message: its splash goes first, so that it cannot
         // hand over to a number selection behind the message.
         for (fw::Window* window : std::vector<fw::Window*>(fw::Window::openWindows()))
@@ -20,6 +22,11 @@ void App::Open()
         fw::MsgBox(QStringLiteral("The program is already open."));
         Quit(0);
     } else {
+        if (!entered) {
+            fw::MsgBox(QStringLiteral("This copy of the program cannot make sure that it is the only one "
+                                      "running.\n\n%1.\n\nIt runs on; another copy may be open already.")
+                           .arg(mMutex->errorString()));
+        }
         // Documents that an earlier run handed to the word processor and left behind unread at its
         // end; any reader has had them by the time they are old enough to go.
         fw::WordApplication::removeLeftDocuments();

@@ -77,11 +77,16 @@ int Application::Run()
     // Close cleans up; the exit status is then 128 + the signal's number. The handlers stay until
     // Close has run, so a second signal cannot cut the clean-up short. A signal that the program was
     // started with ignored (nohup, a background job) stays ignored: whoever started it so meant it.
+    // One that it was started with blocked (a mask inherited from the parent) is unblocked once its
+    // handler is in place, else the program could be ended by SIGKILL only; the threads started
+    // before keep the inherited mask, so the signal comes to this one.
     if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         signalPipe[0] = signalPipe[1] = -1;
     std::array<struct sigaction, TerminationSignals.size()> previous{};
     std::array<bool, TerminationSignals.size()> installed{};
     std::unique_ptr<QSocketNotifier> signalNotifier;
+    sigset_t handled;
+    sigemptyset(&handled);
     if (signalPipe[0] >= 0) {
         signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
         QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, this, [this] {
@@ -99,13 +104,19 @@ int Application::Run()
             installed[i] = ::sigaction(TerminationSignals[i], nullptr, &previous[i]) == 0
                            && previous[i].sa_handler != SIG_IGN
                            && ::sigaction(TerminationSignals[i], &action, nullptr) == 0;
+            if (installed[i])
+                sigaddset(&handled, TerminationSignals[i]);
         }
     }
+    sigset_t formerMask;
+    const bool maskChanged = ::pthread_sigmask(SIG_UNBLOCK, &handled, &formerMask) == 0;
 
     QTimer::singleShot(0, this, [this] { Open(); });
     const int code = QCoreApplication::exec();
     Close();
 
+    if (maskChanged)
+        ::pthread_sigmask(SIG_SETMASK, &formerMask, nullptr);
     for (std::size_t i = 0; i < TerminationSignals.size(); ++i) {
         if (installed[i])
             ::sigaction(TerminationSignals[i], &previous[i], nullptr);

@@ -7,7 +7,8 @@ namespace fw {
 // The application object: raises Open once the event loop runs and Close when the program quits.
 // With AutoQuit on, the program quits as soon as no window remains open on screen. SIGTERM, SIGINT
 // and SIGHUP quit the program the same way while Run runs: Close is raised, and Run returns
-// 128 + the signal's number. One of them that the process was started with ignored stays ignored.
+// 128 + the signal's number. One of them that the process was started with ignored stays ignored;
+// one it was started with blocked is unblocked in the calling thread while Run runs.
 class Application : public QObject {
     Q_OBJECT
 public:

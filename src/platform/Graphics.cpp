@@ -25,19 +25,6 @@ void Graphics::FillRect(int x, int y, int width, int height)
     painter_.fillRect(x, y, width, height, foreColor_);
 }
 
-void Graphics::DrawRect(int x, int y, int width, int height)
-{
-    painter_.setPen(foreColor_);
-    painter_.setBrush(Qt::NoBrush);
-    painter_.drawRect(x, y, width - 1, height - 1);
-}
-
-void Graphics::DrawLine(int x1, int y1, int x2, int y2)
-{
-    painter_.setPen(foreColor_);
-    painter_.drawLine(x1, y1, x2, y2);
-}
-
 void Graphics::DrawPicture(const Picture& picture, int x, int y)
 {
     if (!picture.isNull())

@@ -35,12 +35,9 @@ public:
 
     int Width() const { return width_; }
     int Height() const { return height_; }
-    QColor ForeColor() const { return foreColor_; }
     void setForeColor(QColor color) { foreColor_ = color; }
 
     void FillRect(int x, int y, int width, int height);
-    void DrawRect(int x, int y, int width, int height);
-    void DrawLine(int x1, int y1, int x2, int y2);
     // Draws the picture at its own size.
     void DrawPicture(const Picture& picture, int x, int y);
     // Draws the source rectangle of the picture scaled into the destination rectangle.

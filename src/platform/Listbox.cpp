@@ -111,11 +111,6 @@ void Listbox::setModel(QAbstractItemModel* model)
     });
 }
 
-QAbstractItemModel* Listbox::model() const
-{
-    return view_->model();
-}
-
 int Listbox::ListCount() const
 {
     return view_->model()->rowCount();
@@ -134,29 +129,9 @@ void Listbox::AddRow(const QString& text)
     ownRows_->setData(ownRows_->index(row, 0), text);
 }
 
-void Listbox::setList(int row, const QString& text)
-{
-    ownRows_->setData(ownRows_->index(row, 0), text);
-}
-
-void Listbox::RemoveRow(int row)
-{
-    ownRows_->removeRows(row, 1);
-}
-
-void Listbox::DeleteAllRows()
-{
-    ownRows_->setStringList({});
-}
-
 void Listbox::setSelectionType(int type)
 {
     view_->setSelectionMode(type == 1 ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
-}
-
-bool Listbox::Selected(int row) const
-{
-    return view_->selectionModel()->isRowSelected(row, QModelIndex());
 }
 
 void Listbox::setSelected(int row, bool selected)

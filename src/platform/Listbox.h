@@ -31,19 +31,14 @@ public:
 
     // Rows from an outside model (kept by the caller); nullptr returns to the own row list.
     void setModel(QAbstractItemModel* model);
-    QAbstractItemModel* model() const;
 
     int ListCount() const;
     QString List(int row) const;
     // Own rows only (no outside model).
     void AddRow(const QString& text);
-    void setList(int row, const QString& text);
-    void RemoveRow(int row);
-    void DeleteAllRows();
 
     // 0 single, 1 multiple rows at once.
     void setSelectionType(int type);
-    bool Selected(int row) const;
     void setSelected(int row, bool selected);
     // Selected rows, ascending; costs the number of selected ranges plus selected rows.
     std::vector<int> selectedRows() const;

@@ -21,12 +21,27 @@ constexpr int MaxNameLength = 80;
 
 std::optional<Mutex::Places> placesOverride;
 
-// Makes path as a folder of mode 0700 unless it is there; true when it is then private.
-bool makePrivateFolder(const QByteArray& path)
+// Makes path as a folder of mode 0700 unless it is there; "" when it is then private, else why not,
+// in words for the user ("/tmp/x is a symbolic link").
+QString makePrivateFolder(const QByteArray& path)
 {
+    const QString name = QFile::decodeName(path);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        return false;
-    return isPrivateFolder(path);
+        return QStringLiteral("%1 cannot be made: %2").arg(name, systemError(errno));
+    if (isPrivateFolder(path))
+        return {};
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0)
+        return QStringLiteral("%1 cannot be read: %2").arg(name, systemError(errno));
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("%1 is a symbolic link").arg(name);
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("%1 is not a folder").arg(name);
+    if (info.st_uid != ::getuid())
+        return QStringLiteral("%1 belongs to another user").arg(name);
+    if (info.st_mode & 077)
+        return QStringLiteral("%1 is open to other users (mode %2)").arg(name).arg(info.st_mode & 07777, 4, 8, QChar(u'0'));
+    return QStringLiteral("%1 cannot be written").arg(name);
 }
 
 // This user's home folder as the user database gives it; "" when it gives none.
@@ -53,23 +68,21 @@ QByteArray homeFromUserDatabase()
 QString lockFolder(QString& error)
 {
     const Mutex::Places where = Mutex::places();
-    QByteArray own;
+    QString homeProblem = QStringLiteral("the user has no home folder");
     if (where.home.startsWith('/')) {
         // The folders on the way are made as the user's own when missing; what is there stays as it is.
         ::mkdir((where.home + "/.local").constData(), 0700);
         ::mkdir((where.home + "/.local/state").constData(), 0700);
-        own = where.home + "/.local/state/numbers-as-words";
-        if (makePrivateFolder(own))
+        const QByteArray own = where.home + "/.local/state/numbers-as-words";
+        homeProblem = makePrivateFolder(own);
+        if (homeProblem.isEmpty())
             return QFile::decodeName(own);
     }
     const QByteArray shared = where.sharedTemp + "/numbers-as-words-" + QByteArray::number(::getuid());
-    if (makePrivateFolder(shared))
+    const QString sharedProblem = makePrivateFolder(shared);
+    if (sharedProblem.isEmpty())
         return QFile::decodeName(shared);
-    error = own.isEmpty() ? QStringLiteral("No private folder for lock files: the user has no home folder, and %1 "
-                                           "is not private")
-                                .arg(QFile::decodeName(shared))
-                          : QStringLiteral("No private folder for lock files: neither %1 nor %2 is private")
-                                .arg(QFile::decodeName(own), QFile::decodeName(shared));
+    error = QStringLiteral("No private folder for the lock file: %1, and %2").arg(homeProblem, sharedProblem);
     return {};
 }
 

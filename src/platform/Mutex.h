@@ -15,7 +15,8 @@ namespace fw {
 // found from the user's identity alone: <home>/.local/state/numbers-as-words, with the home folder
 // from the user database (not $HOME); when that is not private or cannot be made (no home, a
 // read-only home, something else at that name), /tmp/numbers-as-words-<uid> (not $TMPDIR). Where
-// neither is private, no lock is taken (errorString() says why). No other user can make either
+// neither is private, no lock is taken (errorString() says why, for each folder: a link, not a
+// folder, another user's, open to others). No other user can make either
 // folder: a home folder is the user's own, and a name in /tmp that someone else took is passed over.
 //
 // The lock is held through an open descriptor: the system releases it when the holder ends in any

@@ -379,7 +379,6 @@ QString Utf8Decoder::finish()
 void Utf8Decoder::reset()
 {
     m_carry.clear();
-    m_invalid = false;
     m_decoder.resetState();
 }
 
@@ -388,10 +387,8 @@ QString Utf8Decoder::convert(QByteArrayView bytes)
     if (bytes.isEmpty())
         return {};
     QString text = m_decoder(bytes);
-    if (m_decoder.hasError()) {
-        m_invalid = true;
+    if (m_decoder.hasError())
         m_decoder.resetState();
-    }
     return text;
 }
 

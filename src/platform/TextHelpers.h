@@ -47,7 +47,6 @@ public:
     int toUtf16(int charPos) const; // clamped to [0, utf16 length]
     int toChar(int utf16Pos) const; // clamped; inside a pair gives that pair's character
     int charLength() const { return m_utf16Length - int(m_pairs.size()); }
-    int utf16Length() const { return m_utf16Length; }
 
 private:
     std::vector<int> m_pairs; // UTF-16 position of the high surrogate of each pair
@@ -67,15 +66,14 @@ QString shellEscape(const QString& path);
 std::optional<QStringList> splitShellWords(const QString& text);
 
 // Decodes UTF-8 that arrives in pieces. A character cut between two pieces is completed by the
-// next piece; finish() turns a still incomplete sequence into U+FFFD. Invalid bytes become U+FFFD
-// and are remembered. A byte order mark is kept as U+FEFF.
+// next piece; finish() turns a still incomplete sequence into U+FFFD. Invalid bytes become U+FFFD.
+// A byte order mark is kept as U+FEFF.
 class Utf8Decoder
 {
 public:
     Utf8Decoder();
     QString decode(QByteArrayView bytes);
     QString finish();
-    bool hadInvalid() const { return m_invalid; }
     void reset();
 
 private:
@@ -83,7 +81,6 @@ private:
 
     QStringDecoder m_decoder;
     QByteArray m_carry; // start of a multi-byte sequence still waiting for its end
-    bool m_invalid = false;
 };
 
 } // namespace fw

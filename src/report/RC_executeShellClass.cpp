@@ -109,7 +109,7 @@ void RC_executeShellClass::Completed()
     incrementalAddToLeft();
     releaseConfigFile(true);
     if (keepsOutput()) {
-        outputWindow->initialize(stdoutCache->text());
+        outputWindow->initialize(stdoutCache->text(), lineCount());
         if (outputCut)
             tellTooLarge();
     }
@@ -189,7 +189,7 @@ void RC_executeShellClass::stopTooLarge()
     Close();
     releaseConfigFile(true);
     if (keepsOutput()) {
-        outputWindow->initialize(stdoutCache->text());
+        outputWindow->initialize(stdoutCache->text(), lineCount());
         tellTooLarge();
     }
     ended = true;

@@ -123,7 +123,10 @@ public:
 
     // ---- methods
     // Sets the window up from the back-end's complete output; called once, when the run completes.
-    // Harmless on a window that has already been closed.
+    // Harmless on a window that has already been closed. `lines` is the text's line count as
+    // RC_outputDataClass::countLines gives it: the run knows it, so the set-up takes no time in the
+    // length of the report. Without it the text is counted.
+    void initialize(const QString& text, qint32 lines);
     void initialize(const QString& text);
     void updateLineNumberDisplayLeft();
     qint32 locateSearchPhrase(const std::shared_ptr<RC_searchCriteriaClass>& crit, const QString& text);
@@ -170,7 +173,6 @@ private:
     std::shared_ptr<RC_outputDataClass> reportRecord(Side side, int row) const;
     // The pane of the page the side's page panel shows; nullptr while it shows the empty page.
     fw::EditField* shownPane(Side side) const;
-    void focusShownPane(Side side);
     // Focus after a search action: the side's shown pane, else the other side's, else inRow.
     void focusAfterSearch(Side side, fw::Control* inRow);
     void reportChoiceChanged(Side side);

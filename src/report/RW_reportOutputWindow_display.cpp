@@ -52,15 +52,14 @@ EditField* RW_reportOutputWindow::shownPane(Side side) const
     return sideCtl<EditField>("EF_mainResults", side, pages->Value() - 1);
 }
 
-void RW_reportOutputWindow::focusShownPane(Side side)
-{
-    if (EditField* pane = shownPane(side))
-        pane->SetFocus();
-}
-
 // ---- set-up
 
 void RW_reportOutputWindow::initialize(const QString& text)
+{
+    initialize(text, RC_outputDataClass::countLines(text));
+}
+
+void RW_reportOutputWindow::initialize(const QString& text, qint32 lines)
 {
     // A window closed while its back-end still ran is only waiting to be deleted.
     if (isClosed())
@@ -88,7 +87,6 @@ void RW_reportOutputWindow::initialize(const QString& text)
 
     // One record per side for the report "stdout". The records share the text (no copy); the panes
     // already hold it from the run's last refresh and are not rewritten.
-    const qint32 lines = RC_outputDataClass::countLines(text);
     for (Side side : {Side::Left, Side::Right}) {
         auto record = std::make_shared<RC_outputDataClass>();
         record->displayableText = text;

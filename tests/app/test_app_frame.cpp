@@ -24,11 +24,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -46,7 +50,7 @@ protected:
     }
     void TearDown() override
     {
-        fw::Mutex::setPlacesOverride(std::nullopt);
+        fw::Mutex::setPlacesOverride(testsupport::lockPlaces());
         fw::ModalSeam::reset();
         testsupport::closeAllWindows();
     }
@@ -100,6 +104,43 @@ TEST_F(AppFrame, RefusedCopyShowsOnlyOneMessageQuitsWithZeroAndLeavesTheHoldersL
     EXPECT_TRUE(running.isHeld());
     fw::Mutex third(QString::fromLatin1(App::mutexName));
     EXPECT_FALSE(third.TryEnter());
+}
+
+// Where no private folder for the lock can be had (another account took its name in the shared
+// temporary folder of a user without a home), nothing keeps a second copy out: the user is told so,
+// and why, and the program runs on.
+TEST_F(AppFrame, ALockThatCannotBeTakenIsToldAndTheProgramRunsOn)
+{
+    const QString taken = runtime.filePath(QStringLiteral("numbers-as-words-%1").arg(::getuid()));
+    ASSERT_TRUE(testsupport::writeFile(taken, "x"));
+    fw::Mutex::setPlacesOverride(fw::Mutex::Places{QByteArray(), QFile::encodeName(runtime.path())});
+    testsupport::MessageLog log;
+    bool ranOn = false;
+    int code = -1;
+    {
+        App app;
+        QPointer<splashScreen> splash = splashScreen::instance();
+        QTimer whenUp;
+        whenUp.setInterval(5);
+        QObject::connect(&whenUp, &QTimer::timeout, [&] {
+            if (!app.AutoQuit())
+                return;
+            ranOn = splash && !splash->isClosed();
+            app.Quit(0);
+        });
+        whenUp.start();
+        Watchdog watchdog(5000);
+        code = app.Run();
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(ranOn);
+    ASSERT_EQ(log.messages().size(), 1);
+    const QString message = log.messages().front();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("This copy of the program cannot make sure that it is the only one "
+                                                  "running.")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(taken + QStringLiteral(" is not a folder"))) << message.toStdString();
+    EXPECT_EQ(testsupport::readFile(taken), "x");
 }
 
 TEST_F(AppFrame, WindowTitlesShowExactlyAsGiven)
@@ -333,20 +374,55 @@ TEST_F(ProgramCopies, CopiesStartedInDifferentEnvironmentsAreStillOne)
 }
 
 // The released program carries no test seam: nothing in its environment answers its message boxes,
-// nor moves its lock. The lock is the real one of this user, held here (or by someone else) for the
-// moment of the test.
+// nor moves its lock. It finds the lock from the user database alone, so it runs in a mount
+// namespace of its own where the test's folder stands for the user's home: it meets the lock held
+// here, never the user's real one.
 TEST_F(ProgramCopies, TheReleasedProgramAnswersNoMessageBoxByItself)
 {
     fw::Mutex::setPlacesOverride(std::nullopt);
-    fw::Mutex real(QString::fromLatin1(App::mutexName));
-    if (!real.TryEnter() && !real.heldElsewhere())
-        GTEST_SKIP() << "this user has no place for the lock: " << real.errorString().toStdString();
+    const QByteArray home = fw::Mutex::places().home;
+    fw::Mutex::setPlacesOverride(fw::Mutex::Places{QFile::encodeName(runtime.path()), QFile::encodeName(runtime.path())});
+    if (!home.startsWith('/'))
+        GTEST_SKIP() << "this user has no home folder for the test's folder to stand for";
+    if (QFile::encodeName(released).startsWith(home + '/'))
+        GTEST_SKIP() << "the program lies in the home folder, which the test's folder would hide";
+    fw::Mutex held(QString::fromLatin1(App::mutexName));
+    ASSERT_TRUE(held.TryEnter()) << held.errorString().toStdString();
+
+    // In the started child, before the program: 77 when no mount namespace can be had.
+    second.setChildProcessModifier([home, stand = QFile::encodeName(runtime.path()), uid = ::getuid(),
+                                    gid = ::getgid()] {
+        bool own = ::unshare(CLONE_NEWNS) == 0;
+        if (!own && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0) {
+            // The same user and group inside as outside.
+            const auto put = [](const char* file, const char* text) {
+                const int fd = ::open(file, O_WRONLY);
+                const bool done = fd >= 0 && ::write(fd, text, std::strlen(text)) == ssize_t(std::strlen(text));
+                if (fd >= 0)
+                    ::close(fd);
+                return done;
+            };
+            char uidMap[64], gidMap[64];
+            std::snprintf(uidMap, sizeof uidMap, "%u %u 1\n", unsigned(uid), unsigned(uid));
+            std::snprintf(gidMap, sizeof gidMap, "%u %u 1\n", unsigned(gid), unsigned(gid));
+            own = put("/proc/self/setgroups", "deny") && put("/proc/self/uid_map", uidMap)
+                  && put("/proc/self/gid_map", gidMap);
+        }
+        if (!own || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || ::mount(stand.constData(), home.constData(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(77);
+    });
     QProcessEnvironment seam;
     seam.insert(QStringLiteral("NAW_AUTO_ANSWER"), QStringLiteral("1"));
     start(second, seam, true);
     // Refused, it waits for the user to dismiss "The program is already open." instead of quitting.
-    EXPECT_FALSE(second.waitForFinished(1000));
+    if (second.waitForFinished(1000)) {
+        if (second.exitCode() == 77)
+            GTEST_SKIP() << "no mount namespace can be had here";
+        ADD_FAILURE() << "the released program ended: " << second.readAllStandardError().toStdString();
+    }
     EXPECT_EQ(second.state(), QProcess::Running);
+    EXPECT_FALSE(holdsLock(second.processId(), lockFile));
     EXPECT_FALSE(QString::fromLocal8Bit(second.readAllStandardError()).contains(QStringLiteral("already open")));
 }
 
@@ -354,6 +430,7 @@ struct SignalCase {
     const char* name;
     int signal;
     bool ignoredAtStart; // the program was started with the signal ignored (nohup, a background job)
+    bool blockedAtStart = false; // ... with SIGTERM, SIGINT and SIGHUP blocked by its parent
 };
 
 class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<SignalCase> {};
@@ -383,8 +460,17 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
     env.insert(QStringLiteral("NAW_DRIVER_RUN"), backEnd);
     env.insert(QStringLiteral("NAW_DRIVER_CONFIG"), config);
     env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), wordProcessor);
-    if (c.ignoredAtStart)
-        first.setChildProcessModifier([signal = c.signal] { ::signal(signal, SIG_IGN); });
+    first.setChildProcessModifier([c] {
+        if (c.ignoredAtStart)
+            ::signal(c.signal, SIG_IGN);
+        if (c.blockedAtStart) {
+            sigset_t blocked;
+            sigemptyset(&blocked);
+            for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+                sigaddset(&blocked, signal);
+            ::sigprocmask(SIG_BLOCK, &blocked, nullptr);
+        }
+    });
     start(first, env);
     const QStringList said = waitUntilUp(first);
     ASSERT_TRUE(said.contains(QStringLiteral("up"))) << said.join('|').toStdString()
@@ -463,7 +549,9 @@ TEST_F(ProgramCopies, RunsEndUnderAnIgnoredSIGCHLDAndTheBackEndFindsAFreshStart)
 INSTANTIATE_TEST_SUITE_P(App, EndedBySignal,
                          ::testing::Values(SignalCase{"TERM", SIGTERM, false}, SignalCase{"INT", SIGINT, false},
                                            SignalCase{"HUP", SIGHUP, false}, SignalCase{"INTIgnored", SIGINT, true},
-                                           SignalCase{"HUPIgnored", SIGHUP, true}),
+                                           SignalCase{"HUPIgnored", SIGHUP, true},
+                                           SignalCase{"TERMBlocked", SIGTERM, false, true},
+                                           SignalCase{"INTIgnoredAndBlocked", SIGINT, true, true}),
                          [](const ::testing::TestParamInfo<SignalCase>& param) { return std::string(param.param.name); });
 
 } // namespace

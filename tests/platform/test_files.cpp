@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
-#include <iostream>
 #include <optional>
 #include <sys/fsuid.h>
 #include <sys/mount.h>
@@ -478,6 +477,7 @@ TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
         {"reservation runs out of space, in place", ReservationFails, true, 100, ENOSPC},
     };
     const QByteArray former = "old line 1\nold line 2\n";
+    std::string notRun; // the cases that need what this machine does not give
     for (const FailedWriteCase& c : cases) {
         SCOPED_TRACE(c.name);
         const QString folder = m_dir.filePath(QString::fromLatin1(c.name));
@@ -485,7 +485,7 @@ TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
         if (c.fault == FullDisk) {
             disk.emplace(folder, 64);
             if (!disk->mounted()) {
-                std::cerr << "skipped: no disk can be mounted here\n";
+                notRun += std::string(" \"") + c.name + "\" (no disk can be mounted here)";
                 continue;
             }
         }
@@ -503,7 +503,7 @@ TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
         if (c.inPlace) {
             lock.emplace(folder);
             if (!lock->locked()) {
-                std::cerr << "skipped: no folder can be locked here\n";
+                notRun += std::string(" \"") + c.name + "\" (no folder can be locked here)";
                 continue;
             }
         }
@@ -533,6 +533,8 @@ TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
         EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
                   c.fault == FullDisk ? QStringList({"filler", "keep.txt"}) : QStringList{"keep.txt"});
     }
+    if (!notRun.empty())
+        GTEST_SKIP() << "not run:" << notRun;
 }
 
 TEST_F(Files, AReadOnlyFileIsNotReplacedAndTheReasonSaysSo)

@@ -108,7 +108,7 @@ protected:
                                                        QFile::encodeName(m_places.filePath("tmp"))});
         ASSERT_TRUE(QDir().mkpath(m_places.filePath("home")) && QDir().mkpath(m_places.filePath("tmp")));
     }
-    void TearDown() override { fw::Mutex::setPlacesOverride(std::nullopt); }
+    void TearDown() override { fw::Mutex::setPlacesOverride(testsupport::lockPlaces()); }
     const QString& uniqueName(const char* what)
     {
         return m_name = QStringLiteral("naw test/%1 %2").arg(QString::fromUtf8(what)).arg(::getpid());
@@ -198,6 +198,7 @@ TEST(MutexPlaces, TheRealPlacesComeFromTheUserNotTheEnvironment)
     qputenv("TMPDIR", "/nonexistent/tmp");
     fw::Mutex::setPlacesOverride(std::nullopt);
     const fw::Mutex::Places places = fw::Mutex::places();
+    fw::Mutex::setPlacesOverride(testsupport::lockPlaces());
     for (const auto& [name, value] : saved) {
         if (value.isNull())
             qunsetenv(name);
@@ -216,12 +217,14 @@ struct FallbackCase {
     const char* name;
     bool homeKnown; // the user database gives a home folder
     // What stands where a lock folder belongs, at home/.local/state/numbers-as-words and at
-    // tmp/numbers-as-words-<uid>: "", "link" (to a private folder), "open" (mode 0755), "file",
-    // "others" (a folder of mode 0700 that another user owns), "lockLink" (a private folder whose lock
-    // file is a link into "real")
+    // tmp/numbers-as-words-<uid>: "", "link" (to a private folder), "open" (mode 0755), a folder of
+    // the user's with the mode given in octal ("0703"), "file", "others" (a folder of mode 0700 that
+    // another user owns), "lockLink" (a private folder whose lock file is a link into "real")
     const char* plantedAtHome;
     const char* plantedInTmp;
     const char* expectedFolder; // relative to the test folder, <uid> replaced; "" when no lock is taken
+    std::vector<const char*> reasons = {}; // what the error tells when no lock is taken
+    bool homeRelative = false; // the user database gives the home folder as a relative path
 };
 
 class MutexFallback : public ::testing::TestWithParam<FallbackCase> {
@@ -243,7 +246,7 @@ protected:
     }
     void TearDown() override
     {
-        fw::Mutex::setPlacesOverride(std::nullopt);
+        fw::Mutex::setPlacesOverride(testsupport::lockPlaces());
         ::umask(m_umask);
         for (const auto& [name, value] : m_saved) {
             if (value.isNull())
@@ -259,9 +262,9 @@ protected:
     {
         if (kind == "link") {
             ASSERT_TRUE(QFile::link(path("real"), at));
-        } else if (kind == "open") {
+        } else if (kind == "open" || kind.startsWith(u'0')) {
             ASSERT_TRUE(QDir().mkpath(at));
-            ::chmod(QFile::encodeName(at).constData(), 0755);
+            ::chmod(QFile::encodeName(at).constData(), kind == "open" ? 0755 : kind.toUInt(nullptr, 8));
         } else if (kind == "file") {
             ASSERT_TRUE(testsupport::writeFile(at, "x"));
         } else if (kind == "others") {
@@ -285,8 +288,13 @@ TEST_P(MutexFallback, TheLockLivesOnlyInAFolderPrivateToTheUser)
 {
     const FallbackCase& c = GetParam();
     const QString uid = QString::number(::getuid());
-    fw::Mutex::setPlacesOverride(
-        fw::Mutex::Places{c.homeKnown ? QFile::encodeName(path("home")) : QByteArray(), QFile::encodeName(path("tmp"))});
+    QByteArray home = c.homeKnown ? QFile::encodeName(path("home")) : QByteArray();
+    if (c.homeRelative) {
+        // One that would lead from the working folder to a usable home.
+        home = QFile::encodeName(QDir::current().relativeFilePath(path("home")));
+        ASSERT_FALSE(home.startsWith('/'));
+    }
+    fw::Mutex::setPlacesOverride(fw::Mutex::Places{home, QFile::encodeName(path("tmp"))});
     plant(path("home/.local/state/numbers-as-words"), QLatin1String(c.plantedAtHome));
     plant(path("tmp/numbers-as-words-" + uid), QLatin1String(c.plantedInTmp));
     if (IsSkipped())
@@ -298,6 +306,9 @@ TEST_P(MutexFallback, TheLockLivesOnlyInAFolderPrivateToTheUser)
         EXPECT_FALSE(mine.TryEnter());
         EXPECT_FALSE(mine.heldElsewhere());
         EXPECT_FALSE(mine.errorString().isEmpty());
+        for (const char* reason : c.reasons)
+            EXPECT_TRUE(mine.errorString().contains(QString::fromUtf8(reason).replace("<uid>", uid)))
+                << mine.errorString().toStdString() << " lacks " << reason;
         if (!mine.lockFilePath().isEmpty()) {
             EXPECT_TRUE(mine.errorString().contains(mine.lockFilePath())) << mine.errorString().toStdString();
         }
@@ -336,8 +347,16 @@ INSTANTIATE_TEST_SUITE_P(
                       FallbackCase{"openFolderAtHome", true, "open", "", "tmp/numbers-as-words-<uid>"},
                       FallbackCase{"fileAtHome", true, "file", "", "tmp/numbers-as-words-<uid>"},
                       FallbackCase{"othersFolderAtHome", true, "others", "", "tmp/numbers-as-words-<uid>"},
-                      FallbackCase{"noHomeAndLinkInTmp", false, "", "link", ""},
-                      FallbackCase{"othersFolderAtHomeAndInTmp", true, "others", "others", ""},
+                      FallbackCase{"othersMayWriteAtHome", true, "0703", "", "tmp/numbers-as-words-<uid>"},
+                      FallbackCase{"relativeHome", true, "", "", "tmp/numbers-as-words-<uid>", {}, true},
+                      FallbackCase{"noHomeAndLinkInTmp", false, "", "link", "",
+                                   {"no home folder", "numbers-as-words-<uid> is a symbolic link"}},
+                      FallbackCase{"noHomeAndFileInTmp", false, "", "file", "", {"<uid> is not a folder"}},
+                      FallbackCase{"noHomeAndOthersMayWriteInTmp", false, "", "0707", "",
+                                   {"<uid> is open to other users (mode 0707)"}},
+                      FallbackCase{"othersFolderAtHomeAndInTmp", true, "others", "others", "",
+                                   {"numbers-as-words belongs to another user",
+                                    "numbers-as-words-<uid> belongs to another user"}},
                       FallbackCase{"lockFileLinked", true, "lockLink", "", ""}),
     [](const ::testing::TestParamInfo<FallbackCase>& param) { return std::string(param.param.name); });
 

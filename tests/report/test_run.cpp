@@ -8,6 +8,7 @@
 #include "report/RW_reportOutputWindow.h"
 #include "support/TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -16,7 +17,9 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -164,12 +167,21 @@ public:
     }
 
     int outputEvents = 0;
+    // Time spent in the last Completed of any run (the run is gone once it has completed).
+    static inline qint64 completedNs = 0;
 
 protected:
     void DataAvailable() override
     {
         RC_executeShellClass::DataAvailable();
         ++outputEvents;
+    }
+    void Completed() override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        RC_executeShellClass::Completed();
+        completedNs = timer.nsecsElapsed();
     }
     qsizetype maxOutputUnits() const override { return maxUnits_; }
 
@@ -388,6 +400,32 @@ TEST_F(RunTest, OutputForAClosedWindowIsNotKept)
     ASSERT_TRUE(waitUntil([&] { return run && run->outputEvents >= seen + 5; }, RunTimeoutMs));
     EXPECT_TRUE(run->getStdoutCache().isEmpty()) << "output collected for a closed window";
     EXPECT_TRUE(exists(config.path())) << "the run is still going";
+}
+
+// The window freezes while the run completes: the completion takes no time in the length of the
+// report (the run counted its lines as they came), here less than half of one look at its text.
+TEST_F(RunTest, CompletionTakesNoPassOverTheReport)
+{
+    auto* window = newWindow();
+    const fw::FolderItem config = writeConfig("1\n");
+    const QString script = path("long.sh");
+    ASSERT_TRUE(testsupport::writeScript(script, "yes \"$(printf '%01023d' 0)\" | head -c 67108864\n"));
+    const QPointer<ProbedRun> run = launch(window, config, fw::FolderItem(script).ShellPath(), QString());
+    ASSERT_TRUE(waitUntil([&] { return run.isNull(); }, RunTimeoutMs));
+    const auto record = window->reportRecordLeft(1);
+    ASSERT_TRUE(record);
+    ASSERT_EQ(record->displayableText.size(), 1 << 26);
+    EXPECT_EQ(record->totalLineCount, (1 << 16) + 1);
+
+    qint64 lookNs = std::numeric_limits<qint64>::max();
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const qsizetype lineEnds = record->displayableText.count(u'\n');
+        lookNs = std::min(lookNs, timer.nsecsElapsed());
+        ASSERT_EQ(lineEnds, 1 << 16);
+    }
+    EXPECT_LT(ProbedRun::completedNs, lookNs / 2) << "one look at the text takes " << lookNs / 1000 << " us";
 }
 
 // A report larger than the limit: the back-end is ended, the window shows what fits and the user is

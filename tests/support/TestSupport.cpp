@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QPainterPath>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -28,6 +29,13 @@ void PrintTo(const QString& text, std::ostream* os)
 }
 
 namespace testsupport {
+
+fw::Mutex::Places lockPlaces()
+{
+    static const QTemporaryDir folder;
+    const QByteArray path = QFile::encodeName(folder.path());
+    return {path, path};
+}
 
 int timeBudgetMs(int ms)
 {

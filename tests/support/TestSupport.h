@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/EditField.h"
+#include "platform/Mutex.h"
 #include "platform/Window.h"
 
 #include <QByteArray>
@@ -39,6 +40,11 @@ void settle();
 
 // Folder of the built executables (the program and its back-end).
 QString binDir();
+
+// The lock folders of a test binary: a private folder of the run's own stands for both the user's
+// home and the shared temporary folder, so that no test takes or meets the user's real lock. The
+// test main puts every fw::Mutex there; a test that moves the folders puts them back here.
+fw::Mutex::Places lockPlaces();
 
 // The stand-in for a started program that tells what it found at its start (support/child_probe.cpp).
 QString childProbe();

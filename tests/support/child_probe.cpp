@@ -40,8 +40,10 @@ std::string findings()
         }
         ::closedir(dir);
         std::sort(fds.begin(), fds.end());
-        for (const int fd : fds)
-            out += " " + std::to_string(fd);
+        for (const int fd : fds) {
+            out += ' ';
+            out += std::to_string(fd);
+        }
     }
     out += "\n";
 

@@ -1,4 +1,5 @@
 #include "platform/OleAutomation.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -92,6 +93,7 @@ int main(int argc, char** argv)
     // A start sweeps for documents that earlier runs left: only in the folders a test names, never in
     // this machine's own temporary and runtime folders.
     fw::WordApplication::setDocumentPlacesOverride(QStringList());
+    fw::Mutex::setPlacesOverride(testsupport::lockPlaces());
     ::testing::InitGoogleTest(&argc, argv);
     if (watch)
         ::testing::UnitTest::GetInstance()->listeners().Append(new HangGuard(*watch)); // gtest owns it
