@@ -168,11 +168,6 @@ void Control::setEnabled(bool enabled)
         widget_->setEnabled(enabled);
 }
 
-QString Control::HelpTag() const
-{
-    return widget_ ? widget_->toolTip() : QString();
-}
-
 void Control::setHelpTag(const QString& tag)
 {
     if (widget_)

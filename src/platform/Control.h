@@ -79,7 +79,6 @@ public:
     bool Enabled() const;
     void setEnabled(bool enabled);
 
-    QString HelpTag() const;
     void setHelpTag(const QString& tag);
     // The name assistive tools give the control: the label the user reads beside or above it. Controls
     // that show their own text (buttons, check boxes, labels) need none.

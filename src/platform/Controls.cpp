@@ -373,11 +373,6 @@ Canvas::Canvas()
     widget()->setFocusPolicy(Qt::NoFocus);
 }
 
-void Canvas::Invalidate()
-{
-    widget()->update();
-}
-
 void Canvas::Paint(Graphics& g)
 {
     if (onPaint)
@@ -502,14 +497,6 @@ void PopupMenu::AddRow(const QString& text)
     combo_->addItem(text);
     settingValue_ = false;
     tags_.emplace_back();
-}
-
-void PopupMenu::DeleteAllRows()
-{
-    settingValue_ = true;
-    combo_->clear();
-    settingValue_ = false;
-    tags_.clear();
 }
 
 int PopupMenu::ListCount() const

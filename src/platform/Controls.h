@@ -96,7 +96,6 @@ private:
 class Canvas : public Control {
 public:
     Canvas();
-    void Invalidate();
     virtual void Paint(Graphics& g);
 
     std::function<void(Canvas&, Graphics&)> onPaint;
@@ -148,7 +147,6 @@ class PopupMenu : public Control {
 public:
     PopupMenu();
     void AddRow(const QString& text);
-    void DeleteAllRows();
     int ListCount() const;
     QString List(int row) const;
     QString Text() const;

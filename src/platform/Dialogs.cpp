@@ -253,16 +253,6 @@ void ModalSeam::reset()
     seams() = Seams{};
 }
 
-const ModalSeam::MessageHandler& ModalSeam::messageHandler()
-{
-    return seams().message;
-}
-
-const ModalSeam::FileHandler& ModalSeam::fileHandler()
-{
-    return seams().file;
-}
-
 void ModalSeam::windowShown(Window* window)
 {
     if (!seams().window)

@@ -48,8 +48,6 @@ public:
     static void setWindowHandler(WindowHandler handler);
     static void reset();
 
-    static const MessageHandler& messageHandler();
-    static const FileHandler& fileHandler();
     // Called by Window::ShowModal once the window shows.
     static void windowShown(Window* window);
 };

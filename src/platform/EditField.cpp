@@ -377,8 +377,4 @@ void EditField::detachStyleLayers(const TextPane::Offsets* starts)
         pane_->detachStyleLayers(starts);
 }
 
-void EditField::setWrap(bool)
-{
-}
-
 } // namespace fw

@@ -28,8 +28,6 @@ public:
     explicit EditField(bool multiLine = false);
     ~EditField() override;
 
-    bool MultiLine() const { return multiLine_; }
-
     QString Text() const;
     // Raises TextChange, whatever the mask allows for typing.
     void setText(const QString& text);
@@ -83,8 +81,6 @@ public:
     void addStyleLayer(std::shared_ptr<const TextPane::Offsets> starts, int length, const TextStyle& style);
     // Before the owner of such a list changes it (TextPane::detachStyleLayers).
     void detachStyleLayers(const TextPane::Offsets* starts);
-    // Single-line fields never wrap; multi-line fields do not wrap either: the call changes nothing.
-    void setWrap(bool wrap);
 
     std::function<void(EditField&)> TextChange;
     std::function<bool(EditField&, const QString& key)> KeyDown;

@@ -104,26 +104,10 @@ std::optional<FolderItem> FolderItem::Child(const QString& name) const
     return child;
 }
 
-std::optional<FolderItem> FolderItem::Parent() const
-{
-    if (isNull() || path_ == u"/")
-        return std::nullopt;
-    const qsizetype slash = path_.lastIndexOf(u'/');
-    FolderItem parent;
-    parent.path_ = slash <= 0 ? QStringLiteral("/") : path_.left(slash);
-    return parent;
-}
-
 bool FolderItem::Exists() const
 {
     struct stat info {};
     return !isNull() && ::stat(encodePath(path_).constData(), &info) == 0;
-}
-
-bool FolderItem::isFolder() const
-{
-    struct stat info {};
-    return !isNull() && ::stat(encodePath(path_).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool FolderItem::Delete() const

@@ -30,10 +30,8 @@ public:
     // The item called name inside this folder; nullopt when this item is null or name is not a
     // single plain component ("", ".", "..", or holding '/' or NUL).
     std::optional<FolderItem> Child(const QString& name) const;
-    std::optional<FolderItem> Parent() const; // nullopt for "/" and the null item
 
     bool Exists() const;      // file or folder; a dangling symbolic link does not exist
-    bool isFolder() const;
     bool Delete() const;      // a file (or link, or empty folder); true when it is gone now
     QString ShellPath() const; // the path escaped for a command line
 

@@ -209,12 +209,10 @@ public:
     // The runs set one by one and the offsets of every layer that is not plain.
     qint64 styleRunCount() const;
 
-    bool isReadOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
 
     // See the class comment; set once, before the pane holds text.
     void setSingleLine(bool singleLine);
-    bool isSingleLine() const { return singleLine_; }
     // Single-line mode: where a line that fits the view stands (Qt::AlignLeft, AlignHCenter, AlignRight).
     void setAlignment(Qt::Alignment alignment);
     // Single-line mode: whether the field draws a line edit's frame around its text (the default).
