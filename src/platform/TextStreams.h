@@ -92,11 +92,13 @@ private:
 // meanwhile is not read, and is no error. A file whose bytes change while it is read is a read error
 // once the last line is handed out: one that becomes shorter, and one whose first sizeAtOpen() bytes
 // read differently at the end than they did as they were handed out (rewritten in place, whether it
-// also grew or not), so that a half old, half new text is never taken for the file. The bytes read
-// are hashed as they go; only when the file's size, modification or change time differ at the end
-// from what they were at open are they read once more and compared, so an unchanged file costs no
-// second read. A line may be bounded (setLineLimit): reading then stops at a longer line instead of
-// holding it, so memory stays bounded whatever the file holds.
+// also grew or not), so that a half old, half new text is never taken for the file: what is handed
+// out is what those bytes hold at the end. The bytes read are hashed as they go; only when the
+// file's size, modification or change time differ at the end from what they were at open are they
+// read once more and compared, so an unchanged file costs no second read.
+//
+// A line may be bounded (setLineLimit): reading then stops at a longer line instead of holding it,
+// so memory stays bounded whatever the file holds.
 //
 // A file is text when it is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
 // U+10FFFF, no sequence cut off by the end) without a NUL byte. The stream checks the bytes as it

@@ -699,6 +699,7 @@ TEST_F(Files, ExistsAndDelete)
 }
 
 // A path is bytes, and comes back byte for byte from the text that holds it; UTF-8 reads as its text.
+// A text file of that name is written and read back there.
 TEST_F(Files, ANameThatIsNotUtf8IsKeptByteForByte)
 {
     const QByteArray names[] = {"plain", "caf\xC3\xA9", "lat\xE9n", "\xFF\xFE", "\xED\xA0\x80", "\xC0\xAF",
@@ -707,6 +708,13 @@ TEST_F(Files, ANameThatIsNotUtf8IsKeptByteForByte)
         SCOPED_TRACE(name.toHex().toStdString());
         EXPECT_EQ(fw::encodePath(fw::decodePath(name)), name);
         EXPECT_EQ(fw::decodePath(name) == QString::fromUtf8(name), QString::fromUtf8(name).toUtf8() == name);
+        const QByteArray path = QFile::encodeName(m_dir.path()) + '/' + name;
+        auto out = fw::TextOutputStream::create(fw::decodePath(path));
+        ASSERT_TRUE(out);
+        out->Write(QStringLiteral("x"));
+        ASSERT_TRUE(out->Close());
+        EXPECT_EQ(::access(path.constData(), F_OK), 0);
+        EXPECT_EQ(readLines(fw::FolderItem(fw::decodePath(path))), QStringList{"x"});
     }
 }
 
