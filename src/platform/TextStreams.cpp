@@ -310,7 +310,7 @@ std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QStr
             *error = reason;
         return nullptr;
     };
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = encodePath(path);
     // Looked at before opening, since opening a device or a pipe may block or act on it; and checked
     // again on the descriptor, for whatever took the name's place meanwhile.
     struct stat info {};
@@ -458,6 +458,7 @@ void TextInputStream::fill()
     } else {
         unread_ -= got;
         chunk.truncate(got);
+        readHash_.add(chunk.constData(), got);
         const qsizetype nonText = checkText(chunk);
         if (nonText >= 0) {
             chunk.truncate(nonText); // nothing beyond the byte that makes the file not text is read
@@ -570,8 +571,93 @@ void TextInputStream::checkUnchanged()
     const auto same = [](const struct timespec& a, const struct timespec& b) {
         return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
     };
-    if (qint64(now.st_size) != sizeAtOpen_ || !same(now.st_mtim, modifiedAtOpen_) || !same(now.st_ctim, changedAtOpen_))
+    if (qint64(now.st_size) == sizeAtOpen_ && same(now.st_mtim, modifiedAtOpen_) && same(now.st_ctim, changedAtOpen_))
+        return;
+    if (qint64(now.st_size) < sizeAtOpen_)
+        readError_ = QStringLiteral("the file became shorter while it was read");
+    else if (!readsAsBefore() && readError_.isEmpty())
         readError_ = QStringLiteral("the file changed while it was read");
+}
+
+bool TextInputStream::readsAsBefore()
+{
+    ByteHash again;
+    QByteArray chunk(qsizetype(std::min(ReadChunk, sizeAtOpen_)), Qt::Uninitialized);
+    for (qint64 at = 0; at < sizeAtOpen_;) {
+        const qint64 want = std::min(ReadChunk, sizeAtOpen_ - at);
+        qint64 got = 0;
+        do {
+            got = ::pread(fd_, chunk.data(), size_t(want), off_t(at));
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            readError_ = systemError(errno);
+            return false;
+        }
+        if (got == 0) {
+            readError_ = QStringLiteral("the file became shorter while it was read");
+            return false;
+        }
+        again.add(chunk.constData(), got);
+        at += got;
+    }
+    return again.value() == readHash_.value();
+}
+
+namespace {
+
+constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87;
+constexpr std::uint64_t kPrime2 = 0xC2B2AE3D27D4EB4F;
+constexpr std::uint64_t kPrime3 = 0x165667B19E3779F9;
+
+std::uint64_t mixed(std::uint64_t lane, std::uint64_t word)
+{
+    return std::rotl(lane + word * kPrime2, 31) * kPrime1;
+}
+
+} // namespace
+
+void TextInputStream::ByteHash::addBlock(const char* block)
+{
+    for (int i = 0; i < 4; ++i) {
+        std::uint64_t word;
+        std::memcpy(&word, block + 8 * i, sizeof word);
+        lanes_[i] = mixed(lanes_[i], word);
+    }
+}
+
+void TextInputStream::ByteHash::add(const char* bytes, qsizetype size)
+{
+    length_ += std::uint64_t(size);
+    if (pendingSize_ > 0) {
+        const qsizetype take = std::min(kBlock - pendingSize_, size);
+        std::memcpy(pending_ + pendingSize_, bytes, size_t(take));
+        pendingSize_ += take;
+        bytes += take;
+        size -= take;
+        if (pendingSize_ < kBlock)
+            return;
+        addBlock(pending_);
+        pendingSize_ = 0;
+    }
+    for (; size >= kBlock; bytes += kBlock, size -= kBlock)
+        addBlock(bytes);
+    std::memcpy(pending_, bytes, size_t(size));
+    pendingSize_ = size;
+}
+
+std::uint64_t TextInputStream::ByteHash::value() const
+{
+    std::uint64_t hash = length_ * kPrime3;
+    for (const std::uint64_t lane : lanes_)
+        hash = mixed(hash, lane);
+    char tail[kBlock] {};
+    std::memcpy(tail, pending_, size_t(pendingSize_));
+    for (int i = 0; i < kBlock; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, tail + i, sizeof word);
+        hash = mixed(hash, word);
+    }
+    return hash ^ (hash >> 29);
 }
 
 void TextInputStream::checkTextAtEnd()

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <sys/stat.h>
@@ -87,12 +88,17 @@ private:
 // as one empty line, and a final line end does not start another line ("a\n" is the one line "a").
 // A leading byte order mark is skipped.
 //
-// The stream reads what the file held when it was opened and never more. A file that changes while
-// it is read is a read error once the last line is handed out: one that becomes shorter, and one
-// whose size, modification or change time differ then from what they were at open (appended to,
-// or rewritten in place at the same size), so that a half old, half new text is never taken for
-// the file. A line may be bounded (setLineLimit): reading then stops at a longer
-// line instead of holding it, so memory stays bounded whatever the file holds.
+// The stream reads what the file held when it was opened and never more: what a writer appends
+// meanwhile is not read, and is no error. A file whose bytes change while it is read is a read error
+// once the last line is handed out: one that becomes shorter, and one whose first sizeAtOpen() bytes
+// read differently at the end than they did as they were handed out (rewritten in place, whether it
+// also grew or not), so that a half old, half new text is never taken for the file: what is handed
+// out is what those bytes hold at the end. The bytes read are hashed as they go; only when the
+// file's size, modification or change time differ at the end from what they were at open are they
+// read once more and compared, so an unchanged file costs no second read.
+//
+// A line may be bounded (setLineLimit): reading then stops at a longer line instead of holding it,
+// so memory stays bounded whatever the file holds.
 //
 // A file is text when it is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
 // U+10FFFF, no sequence cut off by the end) without a NUL byte. The stream checks the bytes as it
@@ -136,6 +142,23 @@ public:
     QString errorString() const { return readError_; }
 
 private:
+    // A cheap hash of bytes, the same however they are split into pieces: four lanes of 64-bit words,
+    // each mixed by a multiply and a rotation. It tells a change apart, not a crafted collision.
+    class ByteHash
+    {
+    public:
+        void add(const char* bytes, qsizetype size);
+        std::uint64_t value() const;
+
+    private:
+        static constexpr qsizetype kBlock = 32;
+        void addBlock(const char* block);
+        std::uint64_t lanes_[4] = {0x60EA27EEADC0B5D6, 0xC2B2AE3D27D4EB4F, 0, 0x61C8864E7A143579};
+        char pending_[kBlock] {}; // the bytes of a block not complete yet
+        qsizetype pendingSize_ = 0;
+        std::uint64_t length_ = 0;
+    };
+
     TextInputStream() = default;
     void fill();
     void fillIfDrained();
@@ -144,12 +167,15 @@ private:
     qsizetype checkText(QByteArrayView bytes);
     void checkTextAtEnd();
     void checkUnchanged();
+    // Reads the first sizeAtOpen_ bytes again and tells whether they hash as they did when read.
+    bool readsAsBefore();
 
     int fd_ = -1;
     qint64 sizeAtOpen_ = 0;
     struct timespec modifiedAtOpen_ {};
     struct timespec changedAtOpen_ {};
     qint64 unread_ = 0; // bytes of the size at open not read yet
+    ByteHash readHash_; // of the bytes read so far
     Utf8Decoder decoder_;
     QString buffer_;
     QString held_; // the buffer the last line view points into, kept until the next read
