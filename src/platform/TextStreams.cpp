@@ -2,7 +2,6 @@
 
 #include "SystemCalls.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <bit>
