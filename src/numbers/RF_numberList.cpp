@@ -507,7 +507,7 @@ NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBou
     const QString moreText = QStringLiteral(" A list holds at most that much text, so that every saved list reads back.");
     if (overlongLine != 0)
         return refuse(QStringLiteral("line %1 is longer than %2 bytes.").arg(overlongLine).arg(grouped(bounds.textBytes)) + moreText);
-    if (!tooManyEntries && !tooMuchText && nonTextLine == 0 && overlongLine == 0) {
+    if (!tooManyEntries && !tooMuchText) {
         tooMuchText = !texts.flush(bounds.textBytes);
         numbers.compact();
         tooManyEntries = numbers.distinct() + texts.count() > bounds.entries;

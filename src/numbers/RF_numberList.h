@@ -31,8 +31,8 @@ struct NumberListContent
 };
 
 // Reads a number-list file: every line but comment lines ("#" first) and empty ones is an entry,
-// classified as the list classifies it. Only what the file held when it was opened is read, and a
-// file changed meanwhile is refused. Each different entry is held once while reading (a repeated line
+// classified as the list classifies it. Only what the file held when it was opened is read; a file
+// cut short or rewritten meanwhile is refused. Each different entry is held once while reading (a repeated line
 // costs nothing once seen), and its text is counted as it comes: reading stops as soon as what is
 // held passes a bound, or the file is found not to be UTF-8 text or cannot be read, and the refusal
 // then names the file once and says why. So memory stays within the bounds and a line, whatever the

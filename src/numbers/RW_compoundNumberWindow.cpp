@@ -499,7 +499,12 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
     // The whole file is read and closed before any entry reaches the list; a refused file adds nothing.
     NumberListContent content;
     Window::runBusy([&content, &source] { content = readNumberList(*source); });
-    if (content.refusal.isEmpty() && !entries.list().hasRoomFor(entries.list().growthOf(content.numbers, content.texts))) {
+    // The digits' boxes are ticked once the merge has added them, so that their events find them present.
+    std::vector<int> digits;
+    const auto& numbers = content.numbers;
+    for (auto it = std::lower_bound(numbers.begin(), numbers.end(), 0); it != numbers.end() && *it < numCheckBoxes; ++it)
+        digits.push_back(*it);
+    if (content.refusal.isEmpty() && entries.addSorted(std::move(content.numbers), std::move(content.texts)) < 0) {
         content.refusal =
             QStringLiteral("Nothing was added from the number list file \"%1\": ").arg(source->path()) + listBoundsText();
     }
@@ -510,10 +515,7 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
         MsgBox(refusal);
         return;
     }
-    // Digits enter through their boxes; the merge then finds them present.
-    const auto& numbers = content.numbers;
-    for (auto it = std::lower_bound(numbers.begin(), numbers.end(), 0); it != numbers.end() && *it < numCheckBoxes; ++it)
-        digitBox(*it)->setValue(true);
-    entries.addSorted(std::move(content.numbers), std::move(content.texts));
+    for (const int digit : digits)
+        digitBox(digit)->setValue(true);
     showNumberOfTests();
 }

@@ -443,7 +443,13 @@ SelectionList::Growth SelectionList::growthOf(const QStringList& entries) const
 
 qint64 SelectionList::addSorted(std::vector<qint32>&& numbers, TextEntries&& texts)
 {
-    if (!hasRoomFor(growthOf(numbers, texts)))
+    const Growth growth = growthOf(numbers, texts);
+    return addSorted(std::move(numbers), std::move(texts), growth);
+}
+
+qint64 SelectionList::addSorted(std::vector<qint32>&& numbers, TextEntries&& texts, Growth growth)
+{
+    if (!hasRoomFor(growth))
         return -1;
     return mergeSorted(m_numbers, numbers, std::less<qint32>()) + mergeTexts(m_texts, texts);
 }

@@ -160,8 +160,9 @@ public:
     // file reader collects them. addSorted merges them in, linear in the list and the entries, and
     // takes their memory; it returns how many were new, or -1 (nothing added) when there is no room.
     // growthOf counts those not in the list yet, linear too, or a binary search each when they are
-    // few against a long list.
+    // few against a long list; a caller that has just counted them hands the count on.
     qint64 addSorted(std::vector<qint32>&& numbers, TextEntries&& texts);
+    qint64 addSorted(std::vector<qint32>&& numbers, TextEntries&& texts, Growth growth);
     Growth growthOf(const std::vector<qint32>& numbers, const TextEntries& texts) const;
 
     // Appends the rows from row on, each as its text in UTF-8 followed by lineEnd, until out has grown

@@ -99,7 +99,7 @@ qint64 SelectionListModel::addSorted(std::vector<qint32>&& numbers, TextEntries&
     if (!m_list.hasRoomFor(growth))
         return -1;
     beginResetModel();
-    const qint64 added = m_list.addSorted(std::move(numbers), std::move(texts));
+    const qint64 added = m_list.addSorted(std::move(numbers), std::move(texts), growth);
     endResetModel();
     return added;
 }
