@@ -2,7 +2,6 @@
 
 #include "SystemCalls.h"
 
-#include <QFile>
 
 #include <cerrno>
 #include <vector>
@@ -25,7 +24,7 @@ std::optional<Mutex::Places> placesOverride;
 // in words for the user ("/tmp/x is a symbolic link").
 QString makePrivateFolder(const QByteArray& path)
 {
-    const QString name = QFile::decodeName(path);
+    const QString name = decodePath(path);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
         return QStringLiteral("%1 cannot be made: %2").arg(name, systemError(errno));
     if (isPrivateFolder(path))
@@ -76,12 +75,12 @@ QString lockFolder(QString& error)
         const QByteArray own = where.home + "/.local/state/numbers-as-words";
         homeProblem = makePrivateFolder(own);
         if (homeProblem.isEmpty())
-            return QFile::decodeName(own);
+            return decodePath(own);
     }
     const QByteArray shared = where.sharedTemp + "/numbers-as-words-" + QByteArray::number(::getuid());
     const QString sharedProblem = makePrivateFolder(shared);
     if (sharedProblem.isEmpty())
-        return QFile::decodeName(shared);
+        return decodePath(shared);
     error = QStringLiteral("No private folder for the lock file: %1, and %2").arg(homeProblem, sharedProblem);
     return {};
 }
@@ -139,7 +138,7 @@ bool Mutex::TryEnter()
         return true;
     if (lockFile_.isEmpty())
         return false; // error_ says why
-    const QByteArray path = QFile::encodeName(lockFile_);
+    const QByteArray path = encodePath(lockFile_);
     const int fd = openRetrying(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         error_ = QStringLiteral("Cannot open %1: %2").arg(lockFile_, systemError(errno));

@@ -310,7 +310,7 @@ DocumentsFolder makeDocumentsFolder()
     folder.path = base + '/' + DocumentsFolderPrefix + "XXXXXX";
     if (!::mkdtemp(folder.path.data())) {
         throw OLEException(QStringLiteral("cannot create a folder for the document in \"%1\": %2")
-                               .arg(QFile::decodeName(base), systemError(errno)));
+                               .arg(decodePath(base), systemError(errno)));
     }
     folder.fd = ::open(folder.path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat info {};
@@ -320,7 +320,7 @@ DocumentsFolder makeDocumentsFolder()
         ::fchmod(folder.fd, 0700); // mkdtemp's mode, unless a umask took the owner's bits too
     }
     if (!isStillPrivate(folder)) {
-        const QString shown = QFile::decodeName(folder.path);
+        const QString shown = decodePath(folder.path);
         // What was made goes again; a folder that the path names but that is not this user's stays.
         if (folder.fd < 0)
             ::rmdir(folder.path.constData());
@@ -349,7 +349,7 @@ QString writeDocument(const QString& text)
     }
     const QByteArray name = "Report " + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1()
                             + '-' + QByteArray::number(++sent) + ".txt";
-    const QString shown = QFile::decodeName(currentFolder.path + '/' + name);
+    const QString shown = decodePath(currentFolder.path + '/' + name);
     // Never an entry that is there already, be it a file or a link.
     const int fd = ::openat(currentFolder.fd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                             0600);
@@ -573,7 +573,7 @@ void WordApplication::removeDocuments()
 
 QString WordApplication::documentsFolderPath()
 {
-    return QFile::decodeName(currentFolder.path);
+    return decodePath(currentFolder.path);
 }
 
 void WordApplication::setWordProcessorOverride(std::optional<QString> program)
@@ -611,7 +611,7 @@ QStringList WordApplication::documentPlaces()
         if (std::find(seen.begin(), seen.end(), id) != seen.end())
             continue;
         seen.push_back(id);
-        places.append(QFile::decodeName(candidate));
+        places.append(decodePath(candidate));
     }
     return places;
 }
@@ -622,7 +622,7 @@ void WordApplication::removeLeftDocuments(const QStringList& places)
     std::vector<std::pair<dev_t, ino_t>> own;
     forEachFolder([&own](const DocumentsFolder& folder) { own.emplace_back(folder.device, folder.inode); });
     for (const QString& place : places)
-        removeLeftIn(QFile::encodeName(place), cutoff, own);
+        removeLeftIn(encodePath(place), cutoff, own);
 }
 
 } // namespace fw
