@@ -1,5 +1,6 @@
 #include "platform/Dialogs.h"
 
+#include "platform/SystemCalls.h"
 #include "platform/Window.h"
 
 #include <QApplication>
@@ -12,7 +13,12 @@
 #include <QMimeDatabase>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fw {
 
@@ -123,20 +129,94 @@ private:
     QMimeDatabase mimeTypes_;
 };
 
-// A file dialog that chooses one file. The framework's dialog reads quotes in a typed name as its way
-// of naming several files ("a" "b"), by which it's "my"  list.rcn would name my.rcn; where one file is
-// chosen a quote is part of the name, as file names may hold one, and a name that holds one is
-// taken as typed.
+// Where the file dialogs start. The framework names files by UTF-8 text only and alters every other
+// byte of a name, so a folder whose path is no such text cannot be shown by its path; it is shown
+// through the name the system gives a descriptor open on it (/proc/self/fd/N) for as long as this
+// object lives, and a path chosen in it is given back under the folder's own path.
+class StartFolder
+{
+public:
+    explicit StartFolder(const QString& path) : path_(path)
+    {
+        const QByteArray bytes = encodePath(path);
+        if (path.isEmpty() || QFile::encodeName(path) == bytes)
+            return;
+        fd_ = openRetrying(bytes.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ >= 0)
+            shown_ = QStringLiteral("/proc/self/fd/%1").arg(fd_);
+    }
+    ~StartFolder()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    StartFolder(const StartFolder&) = delete;
+    StartFolder& operator=(const StartFolder&) = delete;
+
+    // The path to give the dialog.
+    QString shown() const { return shown_.isEmpty() ? path_ : shown_; }
+
+    // What to show instead of the folder a dialog entered: the system's folder of descriptors is
+    // only the way up from the alias, which leads to the folder's own parent where the framework
+    // can show that; "" for no change.
+    QString instead(const QString& entered) const
+    {
+        if (shown_.isEmpty() || entered != shown_.left(shown_.lastIndexOf(u'/')))
+            return {};
+        const QString parent = path_.left(std::max<qsizetype>(path_.lastIndexOf(u'/'), 1));
+        return QFile::encodeName(parent) == encodePath(parent) ? parent : shown_;
+    }
+
+    // A path the dialog gave, with the folder's own path for the name it was shown by.
+    QString real(const QString& chosen) const
+    {
+        if (shown_.isEmpty() || !chosen.startsWith(shown_))
+            return chosen;
+        if (chosen.size() == shown_.size())
+            return path_;
+        return chosen.at(shown_.size()) == u'/' ? path_ + chosen.mid(shown_.size()) : chosen;
+    }
+
+private:
+    QString path_;
+    QString shown_;
+    int fd_ = -1;
+};
+
+// The framework's file dialog keeps the user's history, last folder, sidebar places and view in a
+// settings file, reads them when made and writes them when it goes; the program keeps nothing but
+// the user's lists, and each dialog starts in the folder it is given. Settings are sent under
+// /dev/null, which is no folder: nothing can be read there, and nothing (no file, lock or folder) be
+// made. Nothing else in the program keeps settings.
+void keepNoSettings()
+{
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(format, scope, QStringLiteral("/dev/null"));
+    }
+}
+
+// A file dialog that chooses one file by the name typed, as the user means it: the name of a file in
+// the folder shown (or the path typed, when absolute), judged in that folder and never in the
+// working folder. The name of a folder, with or without a trailing '/', opens that folder; the
+// default suffix is added to a name without a '.' that is no folder. The framework's dialog reads
+// quotes as its way of naming several files ("a" "b"), by which it's "my"  list.rcn would name
+// my.rcn; here a quote is part of the name, as file names may hold one.
 class OneFileDialog : public QFileDialog
 {
 public:
-    // icons outlives the dialog (the dialog's file list asks it from a thread of its own).
-    OneFileDialog(QWidget* parent, const QString& title, const QString& folder, QAbstractFileIconProvider* icons)
-        : QFileDialog(parent, title, folder)
+    // icons outlives the dialog (the dialog's file list asks it from a thread of its own), and so
+    // does start.
+    OneFileDialog(QWidget* parent, const QString& title, const StartFolder& start, QAbstractFileIconProvider* icons)
+        : QFileDialog(parent, title, start.shown()), start_(start)
     {
         setOption(QFileDialog::DontUseNativeDialog, true);
         setIconProvider(icons);
         nameField_ = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        connect(this, &QFileDialog::directoryEntered, this, [this](const QString& entered) {
+            if (const QString other = start_.instead(entered); !other.isEmpty())
+                setDirectory(other);
+        });
         // After the dialog's own check of the name, which judges a quoted name as several files.
         if (nameField_)
             connect(nameField_, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -149,31 +229,38 @@ public:
     QString chosen() const
     {
         if (!chosen_.isEmpty())
-            return chosen_;
+            return start_.real(chosen_);
         const QStringList files = selectedFiles();
-        return files.isEmpty() ? QString() : files.first();
+        return files.isEmpty() ? QString() : start_.real(files.first());
     }
 
 protected:
     void accept() override
     {
         const QString typed = nameField_ ? nameField_->text() : QString();
-        if (!typed.contains(u'"')) {
+        // An empty field leaves the choice to the list; ".." is the framework's way up a folder.
+        if (typed.isEmpty() || typed == u"..") {
             QFileDialog::accept();
             return;
         }
-        QString path = QDir::isAbsolutePath(typed) ? typed : directory().absolutePath() + u'/' + typed;
+        QString path = pathOf(typed);
         QFileInfo info(path);
+        if (!info.isDir() && acceptMode() == AcceptSave && !defaultSuffix().isEmpty()
+            && !typed.endsWith(u'/') && !info.fileName().contains(u'.')) {
+            path += u'.' + defaultSuffix();
+            info.setFile(path);
+        }
         if (info.isDir()) {
             setDirectory(info.absoluteFilePath());
             nameField_->clear();
             return;
         }
+        if (typed.endsWith(u'/')) {
+            ask(QStringLiteral("%1\nFolder not found.\nPlease verify the correct folder name was given.").arg(typed),
+                false);
+            return;
+        }
         if (acceptMode() == AcceptSave) {
-            if (!defaultSuffix().isEmpty() && !info.fileName().contains(u'.')) {
-                path += u'.' + defaultSuffix();
-                info.setFile(path);
-            }
             if ((info.exists() || info.isSymLink())
                 && !ask(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(info.fileName()), true))
                 return;
@@ -188,6 +275,20 @@ protected:
     }
 
 private:
+    // The path a typed name stands for: an absolute path as typed; "~" and "~/..." in the home
+    // folder, as the framework's dialog takes them, unless the folder shown holds an entry of that
+    // name; any other name in the folder shown.
+    QString pathOf(const QString& typed) const
+    {
+        if (QDir::isAbsolutePath(typed))
+            return typed;
+        const QString here = directory().absolutePath();
+        const QString inHere = here.endsWith(u'/') ? here + typed : here + u'/' + typed;
+        if ((typed == u"~" || typed.startsWith(u"~/")) && !QFileInfo::exists(inHere))
+            return QDir::homePath() + typed.mid(1);
+        return inHere;
+    }
+
     QPushButton* acceptButton() const
     {
         auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
@@ -206,6 +307,7 @@ private:
         return box.exec() == QMessageBox::Yes;
     }
 
+    const StartFolder& start_;
     QLineEdit* nameField_ = nullptr;
     QString chosen_;
 };
@@ -214,8 +316,10 @@ QString askFile(const FileRequest& request)
 {
     if (seams().file)
         return seams().file(request);
+    keepNoSettings();
     NameOnlyIconProvider icons;
-    OneFileDialog dialog(QApplication::activeWindow(), request.title, request.initialFolder, &icons);
+    const StartFolder start(request.initialFolder);
+    OneFileDialog dialog(QApplication::activeWindow(), request.title, start, &icons);
     dialog.setNameFilter(request.filter);
     if (request.save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);

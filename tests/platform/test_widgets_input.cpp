@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/EditField.h"
+#include "platform/SystemCalls.h"
 #include "platform/Window.h"
 #include "report/RW_reportOutputWindow.h"
 #include "support/TestSupport.h"
@@ -11,6 +12,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QDirIterator>
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -23,19 +25,23 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScreen>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -362,23 +368,12 @@ TEST_F(WidgetInput, MessageBoxesShowMarkupAsTyped)
     EXPECT_EQ(formats, (QStringList{"plain", "plain", "Save && Go"}));
 }
 
-// The file dialogs, shown for real; what they remember goes into the test's folder, not the user's.
+// The file dialogs, shown for real.
 class FileDialogs : public WidgetInput {
 protected:
-    void SetUp() override
-    {
-        WidgetInput::SetUp();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.filePath(QStringLiteral(".settings")));
-    }
-    void TearDown() override
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
-        WidgetInput::TearDown();
-    }
-
-    // Shows a save or open dialog on the folder, runs whileShown once it is up; the chosen path.
-    QString choose(bool save, const std::function<void(QFileDialog&)>& whileShown)
+    // Shows a save or open dialog on start (else the folder), runs whileShown once it is up; the
+    // chosen path.
+    QString choose(bool save, const std::function<void(QFileDialog&)>& whileShown, const QString& start = {})
     {
         QTimer::singleShot(0, [&] {
             testsupport::waitUntil([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); }, 3000);
@@ -390,7 +385,7 @@ protected:
         });
         fw::SaveAsDialog saving;
         fw::OpenDialog opening;
-        saving.InitialDirectory = opening.InitialDirectory = fw::FolderItem(folder.path());
+        saving.InitialDirectory = opening.InitialDirectory = fw::FolderItem(start.isEmpty() ? folder.path() : start);
         saving.Filter = opening.Filter = QStringLiteral("Number List (*.rcn)");
         saving.DefaultExtension = QStringLiteral("rcn");
         const std::optional<fw::FolderItem> chosen = save ? saving.ShowModal() : opening.ShowModal();
@@ -431,10 +426,12 @@ struct TypedNameCase {
     const char* there;  // a file in the folder before (the one the quotes would choose, where any)
     const char* chosen; // the file chosen in the folder, "" for none
     QStringList shown;
+    const char* shows = ""; // the folder the dialog shows then, within its first one
 };
 
-// Quotes are part of a file name where one file is chosen, never the several-files syntax of the
-// framework's dialog: the typed name is the file chosen.
+// A typed name is the file of that name in the folder shown, quotes and all (never the several-files
+// syntax of the framework's dialog), judged there and not in the working folder, which holds a folder
+// "bin"; the name of a folder there, "sub", opens it.
 TEST_F(FileDialogs, ATypedNameIsTheFileChosenQuotesAndAll)
 {
     const TypedNameCase cases[] = {
@@ -448,7 +445,17 @@ TEST_F(FileDialogs, ATypedNameIsTheFileChosenQuotesAndAll)
          {"enabled"}},
         {"open, quotes, no such file", false, "\"gone\".rcn", "gone.rcn", "",
          {"enabled", "\"gone\".rcn\nFile not found.\nPlease verify the correct file name was given."}},
+        {"save, a folder's name opens it", true, "sub", "sub.rcn", "", {"enabled"}, "sub"},
+        {"save, a folder's name and a slash open it", true, "sub/", "other.rcn", "", {"enabled"}, "sub"},
+        {"open, a folder's name and a slash open it", false, "sub/", "other.rcn", "", {"enabled"}, "sub"},
+        {"save, a folder's name elsewhere is a file here", true, "bin", "other.rcn", "bin.rcn", {"enabled"}},
     };
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QDir(elsewhere.path()).mkdir(QStringLiteral("bin")));
+    const QString working = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    const auto back = qScopeGuard([&] { QDir::setCurrent(working); });
     for (const TypedNameCase& c : cases) {
         SCOPED_TRACE(c.label);
         for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
@@ -456,10 +463,98 @@ TEST_F(FileDialogs, ATypedNameIsTheFileChosenQuotesAndAll)
         ASSERT_TRUE(testsupport::writeFile(folder.filePath(QString::fromUtf8(c.there)), "1\n"));
         const QString typed = QString::fromUtf8(c.typed).replace(QStringLiteral("<dir>"), folder.path());
         QStringList shown;
-        const QString chosen = choose(c.save, [&](QFileDialog& dialog) { typeAndReturn(dialog, typed, shown); });
+        QString shows;
+        const QString chosen = choose(c.save, [&](QFileDialog& dialog) {
+            typeAndReturn(dialog, typed, shown);
+            shows = dialog.directory().absolutePath();
+        });
         EXPECT_EQ(chosen, *c.chosen ? folder.filePath(QString::fromUtf8(c.chosen)) : QString());
         EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(shows, QDir::cleanPath(folder.filePath(QString::fromUtf8(c.shows))));
     }
+}
+
+// Each dialog starts in the program's folder whatever bytes its name holds, and keeps nothing: what
+// the user's settings file holds for file dialogs (a last folder, a history, a sidebar place) goes
+// unused, and no settings file is written. This test binary, linked into a folder whose name is not
+// UTF-8, runs this test there, from another working folder, with a home and settings of its own.
+TEST_F(FileDialogs, EachStartsInTheProgramsFolderAndKeepsNothing)
+{
+    if (const QString other = qEnvironmentVariable("NAW_OTHER_FOLDER"); !other.isEmpty()) {
+        const QString program = fw::FolderItem::applicationFolder().path();
+        for (const bool save : {true, false}) {
+            SCOPED_TRACE(save ? "save" : "open");
+            QStringList shown;
+            QStringList remembered;
+            const QString chosen = choose(
+                save,
+                [&](QFileDialog& dialog) {
+                    auto* model = dialog.findChild<QFileSystemModel*>();
+                    ASSERT_TRUE(testsupport::waitUntil([&] {
+                        return model->index(dialog.directory().filePath(QStringLiteral("here.rcn"))).isValid();
+                    })) << dialog.directory().absolutePath().toStdString();
+                    remembered = dialog.history();
+                    for (const QUrl& place : dialog.sidebarUrls())
+                        remembered << place.toLocalFile();
+                    typeAndReturn(dialog, save ? QStringLiteral("new") : QStringLiteral("here.rcn"), shown);
+                },
+                program);
+            EXPECT_EQ(fw::encodePath(chosen), fw::encodePath(program) + (save ? "/new.rcn" : "/here.rcn"));
+            EXPECT_FALSE(remembered.contains(other)) << remembered.join(u' ').toStdString();
+        }
+        // Up from there is its own parent, the working folder.
+        QString up;
+        choose(
+            true,
+            [&](QFileDialog& dialog) {
+                dialog.findChild<QToolButton*>(QStringLiteral("toParentButton"))->click();
+                up = dialog.directory().absolutePath();
+            },
+            program);
+        EXPECT_EQ(up, QDir::currentPath());
+        return;
+    }
+    const QByteArray base = QFile::encodeName(folder.path());
+    const QByteArray dir = base + "/lat\xE9n";
+    ASSERT_EQ(::mkdir(dir.constData(), 0700), 0);
+    // The framework cannot remove what it cannot name.
+    const auto removeDir = qScopeGuard([&] {
+        for (const char* name : {"/test", "/here.rcn", "/new.rcn"})
+            ::unlink((dir + name).constData());
+        ::rmdir(dir.constData());
+    });
+    const QString self = QCoreApplication::applicationFilePath();
+    const QString copy = folder.filePath(QStringLiteral("test"));
+    if (::link(QFile::encodeName(self).constData(), (dir + "/test").constData()) != 0
+        && !(QFile::copy(self, copy) && ::rename(QFile::encodeName(copy).constData(), (dir + "/test").constData()) == 0))
+        GTEST_SKIP() << "the test binary cannot be put there";
+    ASSERT_EQ(::close(::open((dir + "/here.rcn").constData(), O_CREAT | O_WRONLY, 0600)), 0);
+    const QString other = folder.filePath(QStringLiteral("other"));
+    const QByteArray url = "file://" + other.toUtf8();
+    const QByteArray settings = "[FileDialog]\nhistory=" + url + "\nlastVisited=" + url + "\nshortcuts=" + url
+                                + "\nsidebarWidth=90\nviewMode=Detail\n";
+    for (const char* place : {"other/here.rcn", "home/.config/QtProject.conf", "config/QtProject.conf"})
+        ASSERT_TRUE(QDir(folder.path()).mkpath(QFileInfo(QLatin1String(place)).path())
+                    && testsupport::writeFile(folder.filePath(QLatin1String(place)), settings));
+    const QByteArray run = "cd '" + base + "' && HOME='" + base + "/home' XDG_CONFIG_HOME='" + base
+                           + "/config' NAW_OTHER_FOLDER='" + QFile::encodeName(other) + "' '" + dir
+                           + "/test' --gtest_filter=FileDialogs.EachStartsInTheProgramsFolderAndKeepsNothing >'" + base
+                           + "/out' 2>&1";
+    const int status = std::system(run.constData());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << testsupport::readFile(folder.filePath(QStringLiteral("out"))).toStdString();
+    QStringList kept;
+    for (const char* place : {"home", "config"}) {
+        for (QDirIterator it(folder.filePath(QLatin1String(place)),
+                             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+             it.hasNext();)
+            kept << it.next().mid(folder.path().size() + 1);
+    }
+    kept.sort();
+    EXPECT_EQ(kept, (QStringList{"config/QtProject.conf", "home/.config", "home/.config/QtProject.conf"}));
+    for (const QString& file : kept.filter(QStringLiteral("QtProject.conf")))
+        EXPECT_EQ(testsupport::readFile(folder.filePath(file)), settings) << file.toStdString();
 }
 
 // Icons and types come from names and kinds: no file is opened to show a folder (a read of the
