@@ -118,6 +118,7 @@ std::vector<DocumentsFolder> formerFolders;
 
 std::optional<int> settleOverride;
 std::optional<QStringList> placesOverride;
+std::optional<qint64> sweepClockAheadOverride;
 
 // The watch of the documents folders: one inotify instance for all of them. Its events are taken in
 // as they come while the event loop runs (so that each is timed no earlier than it happened), and
@@ -591,6 +592,11 @@ void WordApplication::setDocumentPlacesOverride(std::optional<QStringList> place
     placesOverride = std::move(places);
 }
 
+void WordApplication::setSweepClockAheadOverride(std::optional<qint64> seconds)
+{
+    sweepClockAheadOverride = seconds;
+}
+
 QStringList WordApplication::documentPlaces()
 {
     if (placesOverride)
@@ -618,7 +624,7 @@ QStringList WordApplication::documentPlaces()
 
 void WordApplication::removeLeftDocuments(const QStringList& places)
 {
-    const time_t cutoff = ::time(nullptr) - time_t(LeftDocumentAgeSeconds);
+    const time_t cutoff = ::time(nullptr) + time_t(sweepClockAheadOverride.value_or(0)) - time_t(LeftDocumentAgeSeconds);
     std::vector<std::pair<dev_t, ino_t>> own;
     forEachFolder([&own](const DocumentsFolder& folder) { own.emplace_back(folder.device, folder.inode); });
     for (const QString& place : places)

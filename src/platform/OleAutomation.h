@@ -96,6 +96,9 @@ public:
     // "/tmp"; only those that exist, each once. The test seam replaces the list (nullopt restores it).
     static QStringList documentPlaces();
     static void setDocumentPlacesOverride(std::optional<QStringList> places);
+    // Test seam: removeLeftDocuments takes the time as this many seconds later than the clock tells
+    // (a later start); nullopt restores the clock.
+    static void setSweepClockAheadOverride(std::optional<qint64> seconds);
     // Removes what earlier runs left behind in places: in each documents folder there that is private
     // to the user, the documents (by their names, regular files of the user's, as this bridge left
     // them) last written at least LeftDocumentAgeSeconds ago, through the folder's descriptor; then
