@@ -90,9 +90,9 @@ public:
     // held by no process (open or mapped, as far as every process that can be looked into shows
     // within half a second) is removed through its folder's open descriptor (never through a path
     // that may lead elsewhere by now); any other stays in its folder (for a later start to remove,
-    // unless it is the user's), and so does the folder. A folder left empty goes while its path still names it. A
-    // folder that stopped being private at its path was given up for a new one and goes the same way.
-    // A later document makes a new folder.
+    // unless it is the user's), and so does the folder. A folder left empty goes while its path still
+    // names it. A folder that stopped being private at its path was given up for a new one and goes
+    // the same way. A later document makes a new folder.
     static void removeDocuments();
     // The documents folder; "" while there is none.
     static QString documentsFolderPath();
