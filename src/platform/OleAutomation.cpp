@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QHash>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <algorithm>
 #include <cctype>
@@ -26,6 +28,7 @@
 #include <stdlib.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace fw {
@@ -69,27 +72,47 @@ bool is(const QString& name, const char* member)
     throw OLEException(QStringLiteral("Unknown name \"%1\"").arg(name));
 }
 
+bool isOffice(const QString& program)
+{
+    const QString base = QFileInfo(program).fileName();
+    return base == QLatin1String("libreoffice") || base == QLatin1String("soffice");
+}
+
+// True for a word processor that makes a new untitled document of the file it is given: once it has
+// read the file, it needs it no more. Any other opens the file itself, as its document.
+bool takesCopy(const QString& program)
+{
+    return isOffice(program) || QFileInfo(program).fileName() == QLatin1String("lowriter");
+}
+
 // Where the word processor allows it, the text opens as a new untitled document, so that saving
 // asks for a name instead of writing into the documents folder. Without a file (nothing to send) the
 // word processor starts on a new empty document.
 QStringList argumentsFor(const QString& program, const QString& file)
 {
-    const QString base = QFileInfo(program).fileName();
-    const bool office = base == QLatin1String("libreoffice") || base == QLatin1String("soffice");
     QStringList arguments;
-    if (office)
+    if (isOffice(program))
         arguments << QStringLiteral("--writer");
     if (file.isEmpty())
         return arguments;
-    if (office || base == QLatin1String("lowriter"))
+    if (takesCopy(program))
         arguments << QStringLiteral("-n"); // a template: it opens as a new untitled document
     return arguments << file;
 }
 
-// What the watch of a documents folder has seen of one document since it was written.
+// What was seen of one document since it was written: by the watch of its folder, and in the
+// word processor's processes.
 struct Document {
     QByteArray name;
     struct stat written {}; // the file as it was when written: anything else at its name is not ours
+    // The word processor started on it: the leader of a session of its own, so that the session's
+    // processes are the word processor and what it started (no other process can join a session).
+    // 0 while there is none.
+    pid_t reader = 0;
+    bool readerGone = false;  // no process of the reader's session was left at a look
+    bool takesCopy = false;   // the reader makes a new document of the text (the file is not its document)
+    bool readerHeld = false;  // a process of the reader's session was seen holding the file
+    bool mayGo = false;       // at the end: read, as written, and held by no process
     int opens = 0;         // by other programs (opens at the same moment may count once)
     int closes = 0;
     bool accessed = false; // something was read
@@ -118,12 +141,23 @@ std::vector<DocumentsFolder> formerFolders;
 
 std::optional<int> settleOverride;
 std::optional<QStringList> placesOverride;
+std::optional<qint64> sweepClockAheadOverride;
 
 // The watch of the documents folders: one inotify instance for all of them. Its events are taken in
 // as they come while the event loop runs (so that each is timed no earlier than it happened), and
-// once more before a decision.
+// once more before a decision. An open or a read of a document whose reader was not seen yet has the
+// reader's processes looked through (at most once per ReaderLookIntervalMs): the watch tells that
+// someone opened or read the file, never who.
 int inotifyFd = -1;
 QSocketNotifier* inotifyNotifier = nullptr;
+QTimer* readerLookTimer = nullptr; // a look put off to keep to the interval
+QElapsedTimer lastReaderLook;
+
+constexpr int ReaderLookIntervalMs = 50;
+// The longest a look through the processes may take, while the program runs and at its end; past it,
+// what was not looked at is unknown (at the end: every document stays).
+constexpr int ReaderLookMs = 200;
+constexpr int EndLookMs = 500;
 
 qint64 now()
 {
@@ -142,7 +176,265 @@ void forEachFolder(F&& f)
         f(currentFolder);
 }
 
-void takeInEvent(const inotify_event& event, qint64 at)
+// The names in the folder open at fd, read through a descriptor of their own.
+std::vector<QByteArray> namesIn(int fd)
+{
+    std::vector<QByteArray> names;
+    const int listFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return names;
+    }
+    ::rewinddir(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+// A file looked for in the processes: a document, by its identity and its name in its folder.
+struct Target {
+    dev_t device;
+    ino_t inode;
+    QByteArray name;
+};
+
+Target targetOf(const Document& document)
+{
+    return {document.written.st_dev, document.written.st_ino, document.name};
+}
+
+// What one look through the processes found.
+struct ProcessLook {
+    bool complete = true;                             // every process there was looked at
+    std::vector<pid_t> sessionsSeen;                  // of the sessions asked for, each that has a process
+    std::vector<std::pair<pid_t, std::size_t>> holds; // a holder's session (-1: not asked) and the target's index
+};
+
+// The whole of a file under /proc (opened relative to dirFd); empty when it cannot be read.
+QByteArray readProcFile(int dirFd, const char* name)
+{
+    QByteArray bytes;
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return bytes;
+    char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// The session of a process from its /proc/<pid>/stat; -1 when it does not tell.
+pid_t sessionIn(const QByteArray& stat)
+{
+    // "pid (name) state parent group session ...": the name may hold anything, up to the last ')'.
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0)
+        return -1;
+    const QList<QByteArray> fields = stat.mid(close + 1, 64).trimmed().split(' ');
+    bool ok = false;
+    const pid_t session = fields.size() > 3 ? pid_t(fields[3].toLong(&ok)) : -1;
+    return ok ? session : -1;
+}
+
+// Where the targets are found by the name a holder's path ends in, and by inode number.
+struct TargetIndex {
+    QMultiHash<QByteArray, std::size_t> byName;
+    QMultiHash<quint64, std::size_t> byInode;
+};
+
+// Calls found(index) for each target that the process whose /proc folder is open at pidFd has open.
+// Only a descriptor whose path ends in a target's name is looked at further (by its file's identity),
+// so that no other file is ever reached (one on a file system that does not answer, say).
+template <class F>
+void findInDescriptors(int pidFd, const std::vector<Target>& targets, const TargetIndex& index, F&& found)
+{
+    const int fdDir = ::openat(pidFd, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fdDir < 0)
+        return; // another user's process, or gone
+    for (const QByteArray& entry : namesIn(fdDir)) {
+        char link[4096 + 64];
+        const ssize_t length = ::readlinkat(fdDir, entry.constData(), link, sizeof link);
+        if (length <= 0 || std::size_t(length) == sizeof link)
+            continue;
+        QByteArrayView path(link, length);
+        if (path.endsWith(" (deleted)"))
+            path.chop(10);
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash < 0)
+            continue; // a pipe, a socket...
+        const auto [first, last] = index.byName.equal_range(path.sliced(slash + 1).toByteArray());
+        struct stat info {};
+        if (first == last || ::fstatat(fdDir, entry.constData(), &info, 0) != 0)
+            continue;
+        for (auto it = first; it != last; ++it) {
+            if (info.st_dev == targets[*it].device && info.st_ino == targets[*it].inode)
+                found(*it);
+        }
+    }
+    ::close(fdDir);
+}
+
+// Calls found(index) for each target that the process whose /proc folder is open at pidFd has mapped.
+// A mapping names the file's device and inode, though on some file systems (stacked ones, subvolumes)
+// another device than the file's own: then the inode and the name must agree.
+template <class F>
+void findInMappings(int pidFd, const std::vector<Target>& targets, const TargetIndex& index, F&& found)
+{
+    const QByteArray maps = readProcFile(pidFd, "maps");
+    // Each line: "start-end perms offset major:minor inode", then the path after spaces (it may
+    // hold spaces itself).
+    const auto field = [](QByteArrayView& rest) {
+        while (rest.startsWith(' '))
+            rest = rest.sliced(1);
+        qsizetype length = rest.indexOf(' ');
+        if (length < 0)
+            length = rest.size();
+        const QByteArrayView taken = rest.first(length);
+        rest = rest.sliced(length);
+        return taken;
+    };
+    for (qsizetype start = 0; start < maps.size();) {
+        qsizetype end = maps.indexOf('\n', start);
+        if (end < 0)
+            end = maps.size();
+        QByteArrayView rest = QByteArrayView(maps).sliced(start, end - start);
+        start = end + 1;
+        field(rest);
+        field(rest);
+        field(rest);
+        const QByteArrayView device = field(rest);
+        bool ok = false;
+        const quint64 inode = field(rest).toULongLong(&ok);
+        if (!ok || inode == 0 || !index.byInode.contains(inode))
+            continue;
+        const qsizetype colon = device.indexOf(':');
+        const unsigned deviceMajor = colon > 0 ? device.first(colon).toUInt(nullptr, 16) : ~0u;
+        const unsigned deviceMinor = colon > 0 ? device.sliced(colon + 1).toUInt(nullptr, 16) : ~0u;
+        QByteArrayView path = rest.trimmed();
+        if (path.endsWith(" (deleted)"))
+            path.chop(10);
+        for (auto it = index.byInode.constFind(inode); it != index.byInode.cend() && it.key() == inode; ++it) {
+            const Target& target = targets[*it];
+            if ((deviceMajor == major(target.device) && deviceMinor == minor(target.device))
+                || path.endsWith('/' + target.name))
+                found(*it);
+        }
+    }
+}
+
+// Looks through the processes for those that hold a target (an open descriptor or a mapping): every
+// process, or when sessions is not empty, only the processes of those sessions. A process whose
+// folder cannot be read (another user's) is passed over. Past the deadline the look stops incomplete.
+// Linear in the processes, their descriptors and their mappings.
+ProcessLook lookThroughProcesses(const std::vector<Target>& targets, const std::vector<pid_t>& sessions,
+                                 const QDeadlineTimer& deadline)
+{
+    ProcessLook look;
+    TargetIndex index;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        index.byName.insert(targets[i].name, i);
+        index.byInode.insert(quint64(targets[i].inode), i);
+    }
+    const int procFd = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (procFd < 0) {
+        look.complete = false;
+        return look;
+    }
+    for (const QByteArray& name : namesIn(procFd)) {
+        if (deadline.hasExpired()) {
+            look.complete = false;
+            break;
+        }
+        if (name.isEmpty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        const int pidFd = ::openat(procFd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (pidFd < 0)
+            continue; // ended meanwhile
+        pid_t session = -1;
+        if (!sessions.empty()) {
+            session = sessionIn(readProcFile(pidFd, "stat"));
+            if (std::find(sessions.begin(), sessions.end(), session) == sessions.end()) {
+                ::close(pidFd);
+                continue;
+            }
+            if (std::find(look.sessionsSeen.begin(), look.sessionsSeen.end(), session) == look.sessionsSeen.end())
+                look.sessionsSeen.push_back(session);
+        }
+        const auto found = [&look, session](std::size_t i) { look.holds.emplace_back(session, i); };
+        findInDescriptors(pidFd, targets, index, found);
+        findInMappings(pidFd, targets, index, found);
+        ::close(pidFd);
+    }
+    ::close(procFd);
+    return look;
+}
+
+// True for a document whose reader is still to be seen holding it, while that can still be seen.
+bool awaitsReader(const Document& document)
+{
+    return document.reader > 0 && !document.readerHeld && !document.readerGone && !document.doubt;
+}
+
+// Looks through the processes of the readers still awaited for what they hold.
+void lookForReaders()
+{
+    std::vector<Target> targets;
+    std::vector<Document*> awaited;
+    std::vector<pid_t> sessions;
+    forEachFolder([&](DocumentsFolder& folder) {
+        for (Document& document : folder.documents) {
+            if (!awaitsReader(document))
+                continue;
+            targets.push_back(targetOf(document));
+            awaited.push_back(&document);
+            if (std::find(sessions.begin(), sessions.end(), document.reader) == sessions.end())
+                sessions.push_back(document.reader);
+        }
+    });
+    if (awaited.empty())
+        return;
+    lastReaderLook.start();
+    const ProcessLook look = lookThroughProcesses(targets, sessions, QDeadlineTimer(ReaderLookMs));
+    for (const auto& [session, i] : look.holds) {
+        if (session == awaited[i]->reader)
+            awaited[i]->readerHeld = true;
+    }
+    // A session that has no process left gets none again: its reader has done whatever it did.
+    if (look.complete) {
+        for (Document* document : awaited) {
+            const auto& seen = look.sessionsSeen;
+            if (std::find(seen.begin(), seen.end(), document->reader) == seen.end())
+                document->readerGone = true;
+        }
+    }
+}
+
+// Looks for the readers now, or as soon as the interval allows.
+void lookForReadersSoon()
+{
+    if (!readerLookTimer || readerLookTimer->isActive())
+        return;
+    const qint64 since = lastReaderLook.isValid() ? lastReaderLook.elapsed() : ReaderLookIntervalMs;
+    if (since >= ReaderLookIntervalMs)
+        lookForReaders();
+    else
+        readerLookTimer->start(int(ReaderLookIntervalMs - since));
+}
+
+// Takes in one event; true when it may be a reader at work on a document whose reader is awaited.
+bool takeInEvent(const inotify_event& event, qint64 at)
 {
     if (event.mask & IN_Q_OVERFLOW) {
         // Events were lost: nothing written so far can be judged any more.
@@ -150,7 +442,7 @@ void takeInEvent(const inotify_event& event, qint64 at)
             for (Document& document : folder.documents)
                 document.doubt = true;
         });
-        return;
+        return false;
     }
     DocumentsFolder* folder = nullptr;
     forEachFolder([&](DocumentsFolder& candidate) {
@@ -158,19 +450,19 @@ void takeInEvent(const inotify_event& event, qint64 at)
             folder = &candidate;
     });
     if (!folder)
-        return;
+        return false;
     if (event.mask & IN_IGNORED) {
         // The watch is gone (the folder was removed, or its file system went): nothing more is seen.
         folder->watch = -1;
         for (Document& document : folder->documents)
             document.doubt = true;
-        return;
+        return false;
     }
     if (event.len == 0)
-        return; // the folder itself
+        return false; // the folder itself
     const auto it = folder->byName.constFind(QByteArray(event.name));
     if (it == folder->byName.cend())
-        return; // not a document of ours (a word processor's lock file, say)
+        return false; // not a document of ours (a word processor's lock file, say)
     Document& document = folder->documents[*it];
     if (event.mask & IN_OPEN)
         ++document.opens;
@@ -181,24 +473,26 @@ void takeInEvent(const inotify_event& event, qint64 at)
     if (event.mask & IN_MODIFY)
         document.doubt = true; // someone else writes into it: it is no longer just our text
     document.lastSeen = at;
+    return (event.mask & (IN_OPEN | IN_ACCESS)) && awaitsReader(document);
 }
 
-// Takes in every event queued so far.
-void takeInEvents()
+// Takes in every event queued so far; true when a reader may have been at work (see takeInEvent).
+bool takeInEvents()
 {
+    bool readerMayWork = false;
     if (inotifyFd < 0)
-        return;
+        return readerMayWork;
     alignas(inotify_event) char buffer[16 * 1024];
     for (;;) {
         const ssize_t got = ::read(inotifyFd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
-            return; // EAGAIN: the queue is empty
+            return readerMayWork; // EAGAIN: the queue is empty
         const qint64 at = now();
         for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-            takeInEvent(*event, at);
+            readerMayWork = takeInEvent(*event, at) || readerMayWork;
             offset += ssize_t(sizeof(inotify_event) + event->len);
         }
     }
@@ -213,7 +507,13 @@ int watchFolder(int fd)
             return -1;
         if (QCoreApplication::instance()) {
             inotifyNotifier = new QSocketNotifier(inotifyFd, QSocketNotifier::Read);
-            QObject::connect(inotifyNotifier, &QSocketNotifier::activated, inotifyNotifier, [] { takeInEvents(); });
+            QObject::connect(inotifyNotifier, &QSocketNotifier::activated, inotifyNotifier, [] {
+                if (takeInEvents())
+                    lookForReadersSoon();
+            });
+            readerLookTimer = new QTimer;
+            readerLookTimer->setSingleShot(true);
+            QObject::connect(readerLookTimer, &QTimer::timeout, readerLookTimer, &lookForReaders);
         }
     }
     // Through the descriptor: the watch lands on the very folder made, wherever its path leads now.
@@ -225,18 +525,22 @@ int watchFolder(int fd)
 void stopWatching()
 {
     delete std::exchange(inotifyNotifier, nullptr);
+    delete std::exchange(readerLookTimer, nullptr);
     if (inotifyFd >= 0)
         ::close(std::exchange(inotifyFd, -1));
 }
 
-// True once the word processor is done with the document: another program opened it, read it and
-// closed every open, all of it seen, and nothing more for the settle time. Opening it again afterwards
-// is not needed: an open descriptor reads on after the removal.
+// True once the word processor is known to be done with the document: it makes a new document of the
+// text, a process of its own was seen holding the file, and every open that the watch saw was closed
+// again after something was read, all of it seen, with nothing more for the settle time. That anyone
+// else read the file tells nothing (an indexer's read is no word processor's). Whether a process still
+// holds the file is for the caller to look at.
 bool wasRead(const DocumentsFolder& folder, const Document& document, qint64 at)
 {
     const int settle = settleOverride.value_or(WordApplication::SettleTimeMs);
-    return folder.watch >= 0 && !document.doubt && document.opens > 0 && document.closes >= document.opens
-           && document.accessed && at - document.lastSeen >= settle;
+    return folder.watch >= 0 && !document.doubt && document.takesCopy && document.readerHeld
+           && document.opens > 0 && document.closes >= document.opens && document.accessed
+           && at - document.lastSeen >= settle;
 }
 
 bool operator==(const timespec& a, const timespec& b)
@@ -274,16 +578,16 @@ bool isStillPrivate(const DocumentsFolder& folder)
            && isPrivateFolder(info);
 }
 
-// Removes the documents of folder that were read and are still as written, through its descriptor,
+// Removes the documents of folder that may go and are still as written, through its descriptor,
 // then the folder itself when nothing is left in it and its path still names it (rmdir never follows
 // a link and takes only an empty folder), and closes it. Other documents stay where they are.
-void removeFolder(DocumentsFolder& folder, qint64 at)
+void removeFolder(DocumentsFolder& folder)
 {
     if (folder.fd < 0)
         return;
     bool allGone = true;
     for (const Document& document : folder.documents) {
-        if (wasRead(folder, document, at) && isAsWritten(folder, document))
+        if (document.mayGo && isAsWritten(folder, document))
             ::unlinkat(folder.fd, document.name.constData(), 0);
         else
             allGone = false;
@@ -325,7 +629,7 @@ DocumentsFolder makeDocumentsFolder()
         if (folder.fd < 0)
             ::rmdir(folder.path.constData());
         else if (info.st_uid == ::getuid())
-            removeFolder(folder, now());
+            removeFolder(folder);
         else
             ::close(folder.fd);
         throw OLEException(QStringLiteral("the folder \"%1\" is not private").arg(shown));
@@ -388,8 +692,14 @@ void openInWordProcessor(ole::Node& document)
         throw OLEException(QStringLiteral("no word processor is installed"));
     const QString file = document.text.isEmpty() ? QString() : writeDocument(document.text);
     QString reason;
-    if (!startDetached(program, argumentsFor(program, file), &reason))
+    pid_t reader = 0;
+    if (!startDetached(program, argumentsFor(program, file), &reason, &reader))
         throw OLEException(QStringLiteral("cannot start \"%1\": %2").arg(program, reason));
+    if (!file.isEmpty()) {
+        Document& written = currentFolder.documents.back();
+        written.reader = reader;
+        written.takesCopy = takesCopy(program);
+    }
 }
 
 // True for a name that mkdtemp gave a documents folder.
@@ -423,26 +733,6 @@ bool isDocumentName(const char* name)
     if (!digits(8, 8) || *c++ != '-' || !digits(6, 6) || *c++ != '-' || !digits(1, 10))
         return false;
     return std::strcmp(c, ".txt") == 0;
-}
-
-// The names in the folder open at fd, read through a descriptor of their own.
-std::vector<QByteArray> namesIn(int fd)
-{
-    std::vector<QByteArray> names;
-    const int listFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
-    if (!dir) {
-        if (listFd >= 0)
-            ::close(listFd);
-        return names;
-    }
-    ::rewinddir(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            names.emplace_back(entry->d_name);
-    }
-    ::closedir(dir);
-    return names;
 }
 
 // Removes what earlier runs left in one documents folder (see removeLeftDocuments).
@@ -564,10 +854,31 @@ void WordApplication::removeDocuments()
 {
     takeInEvents();
     const qint64 at = now();
+    // What the word processor has done with may go, unless some process still has it open or mapped.
+    std::vector<Target> targets;
+    std::vector<Document*> candidates;
+    forEachFolder([&](DocumentsFolder& folder) {
+        for (Document& document : folder.documents) {
+            document.mayGo = false;
+            if (wasRead(folder, document, at) && isAsWritten(folder, document)) {
+                targets.push_back(targetOf(document));
+                candidates.push_back(&document);
+            }
+        }
+    });
+    if (!candidates.empty()) {
+        const ProcessLook look = lookThroughProcesses(targets, {}, QDeadlineTimer(EndLookMs));
+        if (look.complete) {
+            for (Document* document : candidates)
+                document->mayGo = true;
+            for (const auto& hold : look.holds)
+                candidates[hold.second]->mayGo = false;
+        }
+    }
     for (DocumentsFolder& folder : formerFolders)
-        removeFolder(folder, at);
+        removeFolder(folder);
     formerFolders.clear();
-    removeFolder(currentFolder, at);
+    removeFolder(currentFolder);
     stopWatching();
 }
 
@@ -589,6 +900,11 @@ void WordApplication::setSettleTimeOverride(std::optional<int> ms)
 void WordApplication::setDocumentPlacesOverride(std::optional<QStringList> places)
 {
     placesOverride = std::move(places);
+}
+
+void WordApplication::setSweepClockAheadOverride(std::optional<qint64> seconds)
+{
+    sweepClockAheadOverride = seconds;
 }
 
 QStringList WordApplication::documentPlaces()
@@ -618,7 +934,8 @@ QStringList WordApplication::documentPlaces()
 
 void WordApplication::removeLeftDocuments(const QStringList& places)
 {
-    const time_t cutoff = ::time(nullptr) - time_t(LeftDocumentAgeSeconds);
+    const time_t cutoff
+        = ::time(nullptr) + time_t(sweepClockAheadOverride.value_or(0)) - time_t(LeftDocumentAgeSeconds);
     std::vector<std::pair<dev_t, ino_t>> own;
     forEachFolder([&own](const DocumentsFolder& folder) { own.emplace_back(folder.device, folder.inode); });
     for (const QString& place : places)

@@ -51,12 +51,17 @@ protected:
 //
 // The text goes through a file of mode 0600 in a folder made for this process (mode 0700, in the
 // user's runtime folder when that is private, else in the temporary folder). The word processor is
-// started detached and reads the file when it is ready, which may be after the program has ended, so
-// a document is removed only once the word processor has read it: the folder is watched, and a
-// document counts as read once another program opened it, read it and closed it again, and nothing
-// more of it was seen for a settle time (a reader may open a file twice: once to tell its type, once
-// to load it). Whatever was not seen whole (no watch, events lost) stays. A reader that maps the file
-// into memory shows no read: its document stays too.
+// started detached, in a session of its own, and reads the file when it is ready, which may be after
+// the program has ended, so a document is removed only once it is known that the word processor has
+// read it. The folder is watched, which tells that someone opened or read a document but never who:
+// on each open or read the processes of the word processor's session (it and what it started) are
+// looked through for one holding the document, open or mapped. A document counts as read once such a
+// process was seen holding it, every open seen was closed again after a read, and nothing more of it
+// was seen for a settle time (a reader may open a file twice: once to tell its type, once to load
+// it). Another program's read counts for nothing (an indexer, a virus scanner, a word processor
+// already running that takes the file over from the one started). Whatever cannot be told (no watch,
+// events lost, a read too quick to be seen) stays. Only a word processor that makes a new document of
+// the file is done with it then; one that opens the file itself keeps it as its document.
 //
 // A document that another program has written into, or put another file in place of (a word
 // processor that opened the file itself saves there), holds the user's work: it is never removed.
@@ -81,12 +86,13 @@ public:
     static void setSettleTimeOverride(std::optional<int> ms);
 
     // Ends this process's hold on its documents (the program's end; also when the application object
-    // goes). A document read as above, and still the very file this bridge wrote, untouched since, is
-    // removed through its folder's open descriptor (never through a path that may lead elsewhere by
-    // now); any other stays in its folder (for a later start to remove, unless it is the user's), and
-    // so does the folder. A folder left empty goes while its path still names it. A
-    // folder that stopped being private at its path was given up for a new one and goes the same way.
-    // A later document makes a new folder.
+    // goes). A document read as above, still the very file this bridge wrote, untouched since, and
+    // held by no process (open or mapped, as far as every process that can be looked into shows
+    // within half a second) is removed through its folder's open descriptor (never through a path
+    // that may lead elsewhere by now); any other stays in its folder (for a later start to remove,
+    // unless it is the user's), and so does the folder. A folder left empty goes while its path still
+    // names it. A folder that stopped being private at its path was given up for a new one and goes
+    // the same way. A later document makes a new folder.
     static void removeDocuments();
     // The documents folder; "" while there is none.
     static QString documentsFolderPath();
@@ -96,6 +102,9 @@ public:
     // "/tmp"; only those that exist, each once. The test seam replaces the list (nullopt restores it).
     static QStringList documentPlaces();
     static void setDocumentPlacesOverride(std::optional<QStringList> places);
+    // Test seam: removeLeftDocuments takes the time as this many seconds later than the clock tells
+    // (a later start); nullopt restores the clock.
+    static void setSweepClockAheadOverride(std::optional<qint64> seconds);
     // Removes what earlier runs left behind in places: in each documents folder there that is private
     // to the user, the documents (by their names, regular files of the user's, as this bridge left
     // them) last written at least LeftDocumentAgeSeconds ago, through the folder's descriptor; then

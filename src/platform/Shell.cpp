@@ -576,7 +576,7 @@ void Shell::dropPipes()
     m_readBuffer = QByteArray(); // a pipe-full may be large: not kept between runs
 }
 
-bool startDetached(const QString& program, const QStringList& arguments, QString* error)
+bool startDetached(const QString& program, const QStringList& arguments, QString* error, pid_t* started)
 {
     pid_t pid = -1;
     if (const int result = startClean(pid, program, arguments, -1, StartAs::SessionLeader); result != 0) {
@@ -584,6 +584,8 @@ bool startDetached(const QString& program, const QStringList& arguments, QString
             *error = systemError(result);
         return false;
     }
+    if (started)
+        *started = pid;
     reapWhenEnded(pid);
     return true;
 }

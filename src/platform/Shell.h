@@ -127,7 +127,9 @@ private:
 // Shell run gets, except that standard output and error go to /dev/null and the program leads a
 // session of its own (no terminal's hang-up or Ctrl+C reaches it, and no run's end). A program
 // without '/' is looked for on PATH. While this process runs, the program is reaped once it ends.
-// False, with the system's reason in error, when it could not be started.
-bool startDetached(const QString& program, const QStringList& arguments, QString* error = nullptr);
+// False, with the system's reason in error, when it could not be started. started, when given, gets
+// the program's process number, which is also the number of its session.
+bool startDetached(const QString& program, const QStringList& arguments, QString* error = nullptr,
+                   pid_t* started = nullptr);
 
 } // namespace fw

@@ -450,11 +450,12 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
     ASSERT_TRUE(work.isValid());
     const QString backEnd = work.filePath(QStringLiteral("vantleReport"));
     ASSERT_TRUE(testsupport::writeScript(backEnd, "echo $$ > \"$(dirname \"$0\")/backend.pid\"\nsleep 300\n"));
-    // The word processor reads its document at once.
-    const QString wordProcessor = work.filePath(QStringLiteral("writer"));
+    // The word processor, one that makes a new document of the file, reads its document at once
+    // (holding it open for long enough to be seen doing so).
+    const QString wordProcessor = work.filePath(QStringLiteral("lowriter"));
     ASSERT_TRUE(testsupport::writeScript(
-        wordProcessor, "for f; do :; done; cp \"$f\" \"$(dirname \"$0\")/read.part\" && "
-                       "mv \"$(dirname \"$0\")/read.part\" \"$(dirname \"$0\")/read\"\n"));
+        wordProcessor, "for f; do :; done; exec 3< \"$f\"; sleep 0.3; cat <&3 > \"$(dirname \"$0\")/read.part\"; "
+                       "exec 3<&-; mv \"$(dirname \"$0\")/read.part\" \"$(dirname \"$0\")/read\"\n"));
     const QString config = work.filePath(QStringLiteral("config.cfg"));
     QProcessEnvironment env;
     env.insert(QStringLiteral("NAW_DRIVER_RUN"), backEnd);

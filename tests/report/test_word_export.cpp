@@ -15,8 +15,10 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,11 +38,14 @@ protected:
         ASSERT_TRUE(QDir().mkpath(dir.filePath("tmp")));
         qputenv("TMPDIR", QFile::encodeName(dir.filePath("tmp")));
         qunsetenv("XDG_RUNTIME_DIR");
-        // The stand-in notes the path it is given and copies the document into the record folder.
-        const QString script = dir.path() + QStringLiteral("/writer");
+        // The stand-in, a word processor that makes a new document of the file (its last argument),
+        // notes the path it is given, holds the file open for long enough to be seen doing so, and
+        // copies it into the record folder.
+        const QString script = dir.path() + QStringLiteral("/lowriter");
         ASSERT_TRUE(testsupport::writeScript(
-            script, QStringLiteral("echo \"$1\" >> '%1'/paths\n"
-                                   "b=$(basename \"$1\")\ncp \"$1\" '%1'/\"$b.part\" && mv '%1'/\"$b.part\" '%1'/\"$b\"\n")
+            script, QStringLiteral("for f; do :; done\necho \"$f\" >> '%1'/paths\nb=$(basename \"$f\")\n"
+                                   "exec 3< \"$f\"; sleep 0.3; cat <&3 > '%1'/\"$b.part\"; exec 3<&-\n"
+                                   "mv '%1'/\"$b.part\" '%1'/\"$b\"\n")
                         .arg(dir.path() + QStringLiteral("/opened"))
                         .toUtf8()));
         ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/opened")));
@@ -57,6 +62,7 @@ protected:
         WordApplication::removeDocuments();
         WordApplication::setWordProcessorOverride(std::nullopt);
         WordApplication::setSettleTimeOverride(std::nullopt);
+        WordApplication::setSweepClockAheadOverride(std::nullopt);
         for (const auto& [name, value] : {std::pair{"TMPDIR", saved.first}, std::pair{"XDG_RUNTIME_DIR", saved.second}}) {
             if (value.isEmpty())
                 qunsetenv(name);
@@ -267,13 +273,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{"secondNameAtTheNextName", "", "", "tmp", "fileAhead"}),
     [](const ::testing::TestParamInfo<FolderCase>& param) { return std::string(param.param.name); });
 
-// What a word processor may do with its document by the time the program ends, and whether the
-// document may go then. Whatever stays, the word processor still gets it whole afterwards.
+// What a word processor, and other programs, may do with its document by the time the program ends,
+// and whether the document may go then. Whatever stays, the word processor still gets it whole
+// afterwards.
 struct EndCase {
     const char* name;
     // The word processor, a sh script: "$f" is the document, "$d" a folder for its notes. It touches
     // "$d/end" when the program is to end, and "$d/done" when it is done; it copies the document into
-    // "$d/copy" as it loads it.
+    // "$d/copy" as it loads it. waitOther waits until the other program has done its part.
     const char* reader;
     const char* text;
     int settleMs;
@@ -281,6 +288,13 @@ struct EndCase {
     // "removed": the document goes at the end; "left": it stays, and a later start removes it once it
     // is a day old; "kept": it holds the user's work and stays for good.
     const char* fate;
+    // What another program (an indexer, say) does to the document right after it is written: "read"
+    // (open, read through, close); "hold" or "map" (keep it open, or mapped, till the end, and read it
+    // through once more meanwhile: the watch may count the two opens as one).
+    const char* other = "";
+    // The word processor's name: lowriter makes a new document of the file; abiword opens the file
+    // itself.
+    const char* program = "lowriter";
 };
 
 class DocumentEndTest : public WordExportTest, public ::testing::WithParamInterface<EndCase> {};
@@ -290,9 +304,13 @@ TEST_P(DocumentEndTest, ADocumentGoesAtTheEndOnlyOnceTheWordProcessorHasReadIt)
     const EndCase& c = GetParam();
     const QString notes = dir.filePath("notes");
     ASSERT_TRUE(QDir().mkpath(notes));
-    const QString reader = dir.filePath("reader");
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("bin")));
+    const QString reader = dir.filePath("bin/") + QLatin1String(c.program);
     ASSERT_TRUE(testsupport::writeScript(
-        reader, QStringLiteral("for f; do :; done\nd='%1'\n%2\n").arg(notes, QLatin1String(c.reader)).toUtf8()));
+        reader, QStringLiteral("for f; do :; done\nd='%1'\n"
+                               "waitOther() { until [ -e \"$d/other\" ]; do sleep 0.02; done; }\n%2\n")
+                    .arg(notes, QLatin1String(c.reader))
+                    .toUtf8()));
     WordApplication::setWordProcessorOverride(reader);
     WordApplication::setSettleTimeOverride(c.settleMs);
     const QString text = QString::fromUtf8(c.text);
@@ -303,6 +321,22 @@ TEST_P(DocumentEndTest, ADocumentGoesAtTheEndOnlyOnceTheWordProcessorHasReadIt)
     const QStringList documents = QDir(folder).entryList(QDir::Files);
     ASSERT_EQ(documents.size(), 1);
     const QString document = folder + '/' + documents[0];
+    const QString other = QLatin1String(c.other);
+    int held = -1;
+    void* mapped = MAP_FAILED;
+    if (other == "hold" || other == "map") {
+        held = ::open(QFile::encodeName(document).constData(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(held, 0);
+        if (other == "map") {
+            mapped = ::mmap(nullptr, std::strlen(c.text), PROT_READ, MAP_SHARED, held, 0);
+            ::close(std::exchange(held, -1));
+            ASSERT_NE(mapped, MAP_FAILED);
+        }
+    }
+    if (!other.isEmpty()) {
+        ASSERT_EQ(testsupport::readFile(document), c.text);
+    }
+    ASSERT_TRUE(testsupport::writeFile(notes + "/other", ""));
 
     const auto ended = [&] { return QFileInfo::exists(notes + "/end"); };
     if (c.busy) {
@@ -321,18 +355,17 @@ TEST_P(DocumentEndTest, ADocumentGoesAtTheEndOnlyOnceTheWordProcessorHasReadIt)
         EXPECT_EQ(modeOf(folder), 0700);
         EXPECT_EQ(modeOf(document), 0600);
     }
+    if (held >= 0)
+        ::close(held);
+    if (mapped != MAP_FAILED)
+        ::munmap(mapped, std::strlen(c.text));
 
     ASSERT_TRUE(testsupport::waitUntil([&] { return QFileInfo::exists(notes + "/done"); }, 10000));
     EXPECT_EQ(QString::fromUtf8(testsupport::readFile(notes + "/copy")), text);
     if (fate == "removed")
         return;
-    // A day later (for the document's last write and the folder's last change) a start sweeps.
-    for (const QString& path : {document, folder}) {
-        struct stat info {};
-        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
-        const timespec dayBefore[2] = {{0, UTIME_OMIT}, {info.st_mtim.tv_sec - 25 * 3600, info.st_mtim.tv_nsec}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), dayBefore, 0), 0);
-    }
+    // A day later a start sweeps, and finds the document with the times its writer gave it.
+    WordApplication::setSweepClockAheadOverride(25 * 3600);
     WordApplication::removeLeftDocuments({QFileInfo(folder).path()});
     EXPECT_EQ(QFileInfo::exists(document), fate == "kept");
 }
@@ -340,8 +373,33 @@ TEST_P(DocumentEndTest, ADocumentGoesAtTheEndOnlyOnceTheWordProcessorHasReadIt)
 INSTANTIATE_TEST_SUITE_P(
     Export, DocumentEndTest,
     ::testing::Values(
-        EndCase{"readBeforeTheEnd", "cp \"$f\" \"$d/copy\"; touch \"$d/end\" \"$d/done\"", "report\n", 0, false,
-                "removed"},
+        EndCase{"readBeforeTheEnd",
+                "exec 3< \"$f\"; sleep 0.3; cat <&3 > \"$d/copy\"; exec 3<&-; touch \"$d/end\" \"$d/done\"",
+                "report\n", 0, false, "removed"},
+        // Another program's read is no word processor's: who read is not known.
+        EndCase{"readByAnotherProgram",
+                "waitOther; touch \"$d/end\"; sleep 0.3; cp \"$f\" \"$d/copy\"; touch \"$d/done\"", "report\n", 0,
+                false, "left", "read"},
+        // A word processor already running takes the file through its pipe: no process of the one
+        // started reads it.
+        EndCase{"readByARunningInstance",
+                "setsid sh -c 'exec 3< \"$1\"; sleep 0.3; cat <&3 > \"$2/copy\"; exec 3<&-; touch \"$2/end\" "
+                "\"$2/done\"' sh \"$f\" \"$d\" &",
+                "report\n", 0, false, "left"},
+        // Read and closed by the word processor, but still open, or mapped, in another program.
+        EndCase{"heldOpenByAnotherProgram",
+                "waitOther; exec 3< \"$f\"; sleep 0.3; cat <&3 > \"$d/copy\"; exec 3<&-; "
+                "touch \"$d/end\" \"$d/done\"",
+                "report\n", 0, false, "left", "hold"},
+        EndCase{"mappedByAnotherProgram",
+                "waitOther; exec 3< \"$f\"; sleep 0.3; cat <&3 > \"$d/copy\"; exec 3<&-; "
+                "touch \"$d/end\" \"$d/done\"",
+                "report\n", 0, false, "left", "map"},
+        // A word processor that opens the file itself keeps it as its document (its Save writes there).
+        EndCase{"openedByItsWordProcessor",
+                "exec 3< \"$f\"; sleep 0.3; cat <&3 > \"$d/copy\"; exec 3<&-; touch \"$d/end\"; sleep 0.3; "
+                "touch \"$d/done\"",
+                "report\n", 0, false, "left", "", "abiword"},
         EndCase{"slowToStart", "touch \"$d/end\"; sleep 0.5; cp \"$f\" \"$d/copy\"; touch \"$d/done\"", "report\n", 0,
                 false, "left"},
         // A first look tells the type, the load comes after: a read just seen is not trusted yet.
