@@ -811,6 +811,7 @@ TEST_F(Files, ANameThatIsNotUtf8IsKeptByteForByte)
         ASSERT_TRUE(out->Close());
         EXPECT_EQ(::access(path.constData(), F_OK), 0);
         EXPECT_EQ(readLines(fw::FolderItem(fw::decodePath(path))), QStringList{"x"});
+        ::unlink(path.constData()); // a name the temporary folder's own removal cannot spell
     }
 }
 
@@ -830,6 +831,8 @@ TEST_F(Files, TheProgramFindsItsFolderWhateverItsNameHolds)
     const QByteArray run = "NAW_EXPECTED_FOLDER='" + dir + "' '" + self
                            + "' --gtest_filter=Files.TheProgramFindsItsFolderWhateverItsNameHolds >/dev/null";
     const int status = std::system(run.constData());
+    ::unlink(self.constData());
+    ::rmdir(dir.constData());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
