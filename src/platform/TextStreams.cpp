@@ -101,6 +101,36 @@ int copyRange(int from, int to, off_t size)
     return 0;
 }
 
+// A file made with O_TMPFILE in folder, or -1; only one that can be given a name later counts.
+int makeUnnamed(int folder, int flags, mode_t mode)
+{
+    int fd = -1;
+    do {
+        fd = ::openat(folder, ".", O_TMPFILE | flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 && ::faccessat(AT_FDCWD, "/proc/self/fd", X_OK, 0) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Gives the unnamed file fd a fresh name in folder, made by nameFor from base: 0 or the error number.
+int giveName(int fd, int folder, QByteArray (*nameFor)(const QByteArray&), const QByteArray& base, QByteArray& name)
+{
+    const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int i = 0; i < TemporaryNameTries; ++i) {
+        const QByteArray candidate = nameFor(base);
+        if (::linkat(AT_FDCWD, unnamed.constData(), folder, candidate.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            name = candidate;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+
 } // namespace
 
 std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, QString* error)
@@ -185,11 +215,7 @@ QString TextOutputStream::findTarget(const QString& path)
 // behind whatever happens to this process; else under a fresh name of its own. 0 or why none was made.
 int TextOutputStream::makeTemporary()
 {
-    do {
-        temporary_ = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    } while (temporary_ < 0 && errno == EINTR);
-    if (temporary_ >= 0 && ::faccessat(AT_FDCWD, "/proc/self/fd", X_OK, 0) != 0)
-        ::close(std::exchange(temporary_, -1)); // it could never be given a name
+    temporary_ = makeUnnamed(folder_, O_WRONLY, 0666);
     int error = 0;
     for (int i = 0; temporary_ < 0 && i < TemporaryNameTries; ++i) {
         const QByteArray temporaryName = temporaryNameFor(name_);
@@ -332,20 +358,8 @@ bool TextOutputStream::commitTemporary()
         return false;
     }
     if (temporaryName_.isEmpty()) {
-        const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(temporary_);
-        for (int i = 0; i < TemporaryNameTries; ++i) {
-            const QByteArray temporaryName = temporaryNameFor(name_);
-            if (::linkat(AT_FDCWD, unnamed.constData(), folder_, temporaryName.constData(), AT_SYMLINK_FOLLOW) == 0) {
-                temporaryName_ = temporaryName;
-                break;
-            }
-            if (errno != EEXIST) {
-                fail(errno);
-                return false;
-            }
-        }
-        if (temporaryName_.isEmpty()) {
-            fail(EEXIST);
+        if (const int error = giveName(temporary_, folder_, temporaryNameFor, name_, temporaryName_)) {
+            fail(error);
             return false;
         }
     }
@@ -463,11 +477,12 @@ QString TextOutputStream::keepCopy(int fd, off_t size, KeptCopy& copy)
 }
 
 // Makes a copy of the first size bytes of fd in folder, on the disk before anything is overwritten;
-// true when made, else false with error set and nothing left behind.
+// true when made, else false with error set and nothing left behind. The copy has no name until it
+// is complete where the file system allows that, so that a copy cut short is never left.
 bool TextOutputStream::makeCopyIn(int folder, int fd, off_t size, KeptCopy& copy, int& error)
 {
     QByteArray name;
-    int made = -1;
+    int made = makeUnnamed(folder, O_RDWR, 0600);
     for (int i = 0; made < 0 && i < TemporaryNameTries; ++i) {
         name = keptNameFor(name_);
         do {
@@ -482,9 +497,12 @@ bool TextOutputStream::makeCopyIn(int folder, int fd, off_t size, KeptCopy& copy
     error = copyRange(fd, made, size);
     if (error == 0 && ::fsync(made) != 0 && errno != EINVAL)
         error = errno;
+    if (error == 0 && name.isEmpty())
+        error = giveName(made, folder, keptNameFor, name_, name);
     if (error != 0) {
         ::close(made);
-        ::unlinkat(folder, name.constData(), 0);
+        if (!name.isEmpty())
+            ::unlinkat(folder, name.constData(), 0);
         return false;
     }
     // Its name reaches the disk too, where the folder can be synced.

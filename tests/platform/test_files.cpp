@@ -575,7 +575,8 @@ TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
             struct stat target {};
             ::stat(at.constData(), &target);
             reservation = c.fault == ReservationFails ? Reservation::Fills : c.reserved;
-            fsyncError = c.fault == SyncFails || c.fault == TargetSyncFailsOnce || c.fault == TargetSyncFails ? c.error : 0;
+            const bool syncFails = c.fault == SyncFails || c.fault == TargetSyncFailsOnce || c.fault == TargetSyncFails;
+            fsyncError = syncFails ? c.error : 0;
             fsyncFile = c.fault == SyncFails ? 0 : target.st_ino;
             fsyncFailures = c.fault == TargetSyncFailsOnce ? 1 : -1;
             closed = out->Close();
