@@ -66,17 +66,11 @@ QByteArray homeFromUserDatabase()
 // copy of the program finds the same folder.
 QString lockFolder(QString& error)
 {
+    QString homeProblem;
+    const QByteArray own = Mutex::stateFolder(&homeProblem);
+    if (!own.isEmpty())
+        return decodePath(own);
     const Mutex::Places where = Mutex::places();
-    QString homeProblem = QStringLiteral("the user has no home folder");
-    if (where.home.startsWith('/')) {
-        // The folders on the way are made as the user's own when missing; what is there stays as it is.
-        ::mkdir((where.home + "/.local").constData(), 0700);
-        ::mkdir((where.home + "/.local/state").constData(), 0700);
-        const QByteArray own = where.home + "/.local/state/numbers-as-words";
-        homeProblem = makePrivateFolder(own);
-        if (homeProblem.isEmpty())
-            return decodePath(own);
-    }
     const QByteArray shared = where.sharedTemp + "/numbers-as-words-" + QByteArray::number(::getuid());
     const QString sharedProblem = makePrivateFolder(shared);
     if (sharedProblem.isEmpty())
@@ -86,6 +80,24 @@ QString lockFolder(QString& error)
 }
 
 } // namespace
+
+QByteArray Mutex::stateFolder(QString* error)
+{
+    const Places where = places();
+    QString problem = QStringLiteral("the user has no home folder");
+    if (where.home.startsWith('/')) {
+        // The folders on the way are made as the user's own when missing; what is there stays as it is.
+        ::mkdir((where.home + "/.local").constData(), 0700);
+        ::mkdir((where.home + "/.local/state").constData(), 0700);
+        const QByteArray own = where.home + "/.local/state/numbers-as-words";
+        problem = makePrivateFolder(own);
+        if (problem.isEmpty())
+            return own;
+    }
+    if (error)
+        *error = problem;
+    return {};
+}
 
 Mutex::Places Mutex::places()
 {

@@ -54,6 +54,10 @@ public:
     // The places in use: the user database's home folder of this user and "/tmp", unless a test
     // put them elsewhere.
     static Places places();
+    // The program's private folder in the user's state folder, <home>/.local/state/numbers-as-words of
+    // places(), made when missing; "" when it is not private or cannot be made (error then says why).
+    // Files kept there stay when the program ends.
+    static QByteArray stateFolder(QString* error = nullptr);
     // Test seam: lock folders in other places from the next Mutex on; nullopt restores the real ones.
     static void setPlacesOverride(std::optional<Places> places);
 

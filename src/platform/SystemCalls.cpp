@@ -1,5 +1,7 @@
 #include "SystemCalls.h"
 
+#include "TextHelpers.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -49,20 +51,25 @@ int openRetrying(const char* path, int flags, mode_t mode)
     return fd;
 }
 
-int writeAll(int fd, QByteArrayView bytes, off_t offset)
+int writeAll(int fd, QByteArrayView bytes, off_t offset, qsizetype* written)
 {
     qsizetype done = 0;
+    int error = 0;
     while (done < bytes.size()) {
         const size_t count = size_t(bytes.size() - done);
         const ssize_t n = offset < 0 ? ::write(fd, bytes.data() + done, count)
                                      : ::pwrite(fd, bytes.data() + done, count, offset + off_t(done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
         done += n;
     }
-    return 0;
+    if (written)
+        *written = done;
+    return error;
 }
 
 QByteArray privateRuntimeFolder()
@@ -76,44 +83,22 @@ namespace {
 constexpr char16_t EscapedByteBase = 0xDC00; // + a byte from 0x80 to 0xFF
 
 // The length of the well-formed UTF-8 sequence at the start of bytes (1 to 4) and its code point
-// through codePoint, or 0 when the first byte starts none: no overlong form, no surrogate, nothing
-// above U+10FFFF, nothing cut off.
+// through codePoint, or 0 when the first byte starts none.
 int utf8Sequence(QByteArrayView bytes, char32_t& codePoint)
 {
     const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    }
-    int length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        codePoint = lead & 0x0F;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        codePoint = lead & 0x07;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
+    const Utf8Lead lead = utf8Lead(byte(0));
+    if (lead.length == 0 || bytes.size() < lead.length)
         return 0;
-    }
-    if (bytes.size() < length)
-        return 0;
-    for (int i = 1; i < length; ++i) {
+    // The lead byte's own bits: all of an ASCII byte, then 5, 4 or 3 bits.
+    codePoint = byte(0) & (lead.length == 1 ? 0x7F : 0x7F >> lead.length);
+    for (int i = 1; i < lead.length; ++i) {
         const unsigned char next = byte(i);
-        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF))
+        if (next < (i == 1 ? lead.low : 0x80) || next > (i == 1 ? lead.high : 0xBF))
             return 0;
         codePoint = (codePoint << 6) | (next & 0x3F);
     }
-    return length;
+    return lead.length;
 }
 
 } // namespace

@@ -18,8 +18,9 @@ QString systemError(int error);
 int openRetrying(const char* path, int flags, mode_t mode = 0);
 
 // Writes all of bytes at offset (or at the file position when offset is negative), going on after
-// interruptions and short writes; 0 or the error number.
-int writeAll(int fd, QByteArrayView bytes, off_t offset = -1);
+// interruptions and short writes; 0 or the error number. written, when given, receives how many
+// bytes were written, also when the writing failed.
+int writeAll(int fd, QByteArrayView bytes, off_t offset = -1, qsizetype* written = nullptr);
 
 // A folder only this user can reach: a real folder (not a link), owned by the user, closed to
 // everyone else (no group or other bits, so no access list either), which the user can write and

@@ -65,6 +65,17 @@ QString shellEscape(const QString& path);
 // a line continuation. nullopt on an unterminated quote or a trailing backslash.
 std::optional<QStringList> splitShellWords(const QString& text);
 
+// The rules of well-formed UTF-8, in one place for every check of it (path names, text files): what a
+// byte that starts a sequence allows after it. The range of the second byte excludes overlong forms,
+// surrogates and code points above U+10FFFF; a third and fourth byte lie in 80 to BF.
+struct Utf8Lead {
+    int length;         // of the whole sequence, 1 to 4; 0 for a byte that starts none (a continuation
+                        // byte, C0, C1, F5 to FF)
+    unsigned char low;  // the range of the second byte
+    unsigned char high;
+};
+Utf8Lead utf8Lead(unsigned char byte);
+
 // Decodes UTF-8 that arrives in pieces. A character cut between two pieces is completed by the
 // next piece; finish() turns a still incomplete sequence into U+FFFD. Invalid bytes become U+FFFD.
 // A byte order mark is kept as U+FEFF.

@@ -1,5 +1,6 @@
 #include "TextStreams.h"
 
+#include "Mutex.h"
 #include "SystemCalls.h"
 
 #include <QRandomGenerator>
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -37,14 +39,96 @@ QString kindOf(mode_t mode)
 
 constexpr int TemporaryNameTries = 100;
 
-// A fresh name for a temporary file beside name: hidden, and within the system's limit for a name.
-QByteArray temporaryNameFor(const QByteArray& name)
+// Eight random letters and digits, for a name no one else uses.
+QByteArray randomLetters()
 {
     static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray temporary = '.' + name.left(200) + '.';
+    QByteArray letters;
     for (int i = 0; i < 8; ++i)
-        temporary += Letters[QRandomGenerator::system()->bounded(int(sizeof Letters - 1))];
-    return temporary;
+        letters += Letters[QRandomGenerator::system()->bounded(int(sizeof Letters - 1))];
+    return letters;
+}
+
+// Names beside the file called name, within the system's limit for a name: a temporary file (hidden)
+// and a copy kept of its former content while it is written in place.
+QByteArray temporaryNameFor(const QByteArray& name)
+{
+    return '.' + name.left(200) + '.' + randomLetters();
+}
+QByteArray keptNameFor(const QByteArray& name)
+{
+    return name.left(200) + ".kept-" + randomLetters();
+}
+
+// A file system that keeps no modes (FAT through FUSE, some network shares) answers a change of mode
+// so; the file is then written as it keeps files.
+bool keepsNoModes(int error)
+{
+    return error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+// Copies the bytes [0, size) of one file to the same place in another: 0, or the error number (EIO
+// when the source ends before size).
+int copyRange(int from, int to, off_t size)
+{
+    off_t done = 0;
+    bool plain = false; // copy_file_range is not offered between these two
+    std::vector<char> buffer;
+    while (done < size) {
+        ssize_t n = -1;
+        if (!plain) {
+            off_t in = done;
+            off_t out = done;
+            n = ::copy_file_range(from, &in, to, &out, size_t(size - done), 0);
+            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                plain = true;
+                continue;
+            }
+        } else {
+            buffer.resize(size_t(std::min<off_t>(ReadChunk, size - done)));
+            n = ::pread(from, buffer.data(), buffer.size(), done);
+            if (n > 0) {
+                if (const int error = writeAll(to, QByteArrayView(buffer.data(), n), done))
+                    return error;
+            }
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += n;
+    }
+    return 0;
+}
+
+// A file made with O_TMPFILE in folder, or -1; only one that can be given a name later counts.
+int makeUnnamed(int folder, int flags, mode_t mode)
+{
+    int fd = -1;
+    do {
+        fd = ::openat(folder, ".", O_TMPFILE | flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 && ::faccessat(AT_FDCWD, "/proc/self/fd", X_OK, 0) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Gives the unnamed file fd a fresh name in folder, made by nameFor from base: 0 or the error number.
+int giveName(int fd, int folder, QByteArray (*nameFor)(const QByteArray&), const QByteArray& base, QByteArray& name)
+{
+    const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int i = 0; i < TemporaryNameTries; ++i) {
+        const QByteArray candidate = nameFor(base);
+        if (::linkat(AT_FDCWD, unnamed.constData(), folder, candidate.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            name = candidate;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
 }
 
 } // namespace
@@ -56,107 +140,131 @@ std::unique_ptr<TextOutputStream> TextOutputStream::create(const QString& path, 
             *error = reason;
         return nullptr;
     };
-    const QByteArray whole = encodePath(path);
-    const qsizetype slash = whole.lastIndexOf('/');
-    const QByteArray name = whole.mid(slash + 1);
-    const QString folderShown = slash < 0    ? QStringLiteral(".")
-                                : slash == 0 ? QStringLiteral("/")
-                                             : path.left(path.lastIndexOf(u'/'));
-    if (name.isEmpty() || name == "." || name == "..")
-        return refuse(kindOf(S_IFDIR));
-
-    // Everything below happens in the folder as it was found here, by its descriptor.
     std::unique_ptr<TextOutputStream> stream(new TextOutputStream);
-    stream->name_ = name;
-    stream->folder_ = openRetrying(slash < 0 ? "." : slash == 0 ? "/" : whole.left(slash).constData(),
-                                   O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (stream->folder_ < 0)
-        return refuse(QStringLiteral("the folder \"%1\" cannot be reached (%2)").arg(folderShown, systemError(errno)));
-    const int folder = stream->folder_;
+    if (const QString refusal = stream->findTarget(path); !refusal.isEmpty())
+        return refuse(refusal);
 
-    struct stat target {};
-    const bool exists = ::fstatat(folder, name.constData(), &target, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!exists && errno != ENOENT)
-        return refuse(systemError(errno));
-    if (exists && S_ISLNK(target.st_mode)) {
-        std::vector<char> to(target.st_size > 0 ? size_t(target.st_size) + 1 : 4096);
-        const ssize_t got = ::readlinkat(folder, name.constData(), to.data(), to.size());
-        return refuse(QStringLiteral("it is a symbolic link to \"%1\", and a link is never written through: choose "
-                                     "the file it leads to, or another name")
-                          .arg(decodePath(QByteArrayView(to.data(), got > 0 ? got : 0))));
-    }
-    // Replacing a device or pipe by a file, or writing into one, is never what saving means.
-    if (exists && !S_ISREG(target.st_mode))
-        return refuse(kindOf(target.st_mode));
-    // A file the user may not write is not replaced either, whatever its folder allows.
-    if (exists && ::faccessat(folder, name.constData(), W_OK, AT_EACCESS) != 0) {
-        const int denied = errno;
-        return refuse(denied == EROFS ? QStringLiteral("the file is on a read-only file system")
-                                      : QStringLiteral("the file is read-only (%1)").arg(systemError(denied)));
-    }
-
-    // The temporary file: without a name where the file system allows it, so that nothing is left
-    // behind whatever happens to this process; else under a fresh name of its own.
-    int temporary = -1;
-    do {
-        temporary = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    } while (temporary < 0 && errno == EINTR);
-    if (temporary >= 0 && ::faccessat(AT_FDCWD, "/proc/self/fd", X_OK, 0) != 0) {
-        ::close(temporary);
-        temporary = -1; // it could never be given a name
-    }
-    int temporaryError = 0;
-    for (int i = 0; temporary < 0 && i < TemporaryNameTries; ++i) {
-        const QByteArray temporaryName = temporaryNameFor(name);
-        do {
-            temporary = ::openat(folder, temporaryName.constData(),
-                                 O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
-        } while (temporary < 0 && errno == EINTR);
-        temporaryError = errno;
-        if (temporary >= 0)
-            stream->temporaryName_ = temporaryName;
-        else if (temporaryError != EEXIST)
-            break;
-    }
-    QString unkept;
-    if (temporary >= 0) {
-        stream->temporary_ = temporary;
-        // A new file gets the mode a file made here gets; one that replaces another gets that one's
-        // mode, owner and group. Until the commit only its writer may read it.
-        struct stat made {};
-        int problem = ::fstat(temporary, &made) == 0 ? 0 : errno;
-        stream->mode_ = unsigned(exists ? target.st_mode : made.st_mode) & 07777;
-        if (problem == 0 && exists && (made.st_uid != target.st_uid || made.st_gid != target.st_gid)
-            && ::fchown(temporary, target.st_uid, target.st_gid) != 0)
-            problem = errno;
-        if (problem == 0 && ::fchmod(temporary, 0600) != 0)
-            problem = errno;
+    QString whyInPlace;
+    if (const int temporaryError = stream->makeTemporary(); temporaryError == 0) {
+        const int problem = stream->takeOverTarget();
         if (problem == 0)
             return stream;
         stream->dropTemporary();
-        if (!exists)
+        if (!stream->exists_)
             return refuse(systemError(problem));
-        unkept = QStringLiteral("a new file cannot keep its owner and group (%1)").arg(systemError(problem));
-    } else if (!exists) {
-        return refuse(
-            QStringLiteral("the folder \"%1\" takes no new file (%2)").arg(folderShown, systemError(temporaryError)));
+        whyInPlace = QStringLiteral("a new file cannot keep its owner and group (%1)").arg(systemError(problem));
+    } else if (temporaryError == ENOSPC || temporaryError == EDQUOT) {
+        // Written in place, the file would be as short of room as a new one.
+        return refuse(QStringLiteral("the folder \"%1\" takes no new file, its disk is full (%2)")
+                          .arg(stream->folderShown_, systemError(temporaryError)));
+    } else if (!stream->exists_) {
+        return refuse(QStringLiteral("the folder \"%1\" takes no new file (%2)")
+                          .arg(stream->folderShown_, systemError(temporaryError)));
     } else {
-        unkept = QStringLiteral("the folder \"%1\" takes no temporary file (%2)")
-                     .arg(folderShown, systemError(temporaryError));
+        whyInPlace = QStringLiteral("the folder \"%1\" takes no temporary file (%2)")
+                         .arg(stream->folderShown_, systemError(temporaryError));
     }
+    if (const QString refusal = stream->openInPlace(whyInPlace); !refusal.isEmpty())
+        return refuse(refusal);
+    return stream;
+}
 
-    // In place: opened for reading too, so that nothing is cut before Close.
-    const int fd = ::openat(folder, name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+// Opens the target's folder, which everything else goes through by its descriptor, and looks at
+// what holds the name: a link, anything but a regular file and a file the user may not write are
+// refused.
+QString TextOutputStream::findTarget(const QString& path)
+{
+    const QByteArray whole = encodePath(path);
+    const qsizetype slash = whole.lastIndexOf('/');
+    name_ = whole.mid(slash + 1);
+    folderShown_ = slash < 0    ? QStringLiteral(".")
+                   : slash == 0 ? QStringLiteral("/")
+                                : path.left(path.lastIndexOf(u'/'));
+    if (name_.isEmpty() || name_ == "." || name_ == "..")
+        return kindOf(S_IFDIR);
+    folder_ = openRetrying(slash < 0 ? "." : slash == 0 ? "/" : whole.left(slash).constData(),
+                           O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0)
+        return QStringLiteral("the folder \"%1\" cannot be reached (%2)").arg(folderShown_, systemError(errno));
+
+    exists_ = ::fstatat(folder_, name_.constData(), &target_, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists_ && errno != ENOENT)
+        return systemError(errno);
+    if (!exists_)
+        return {};
+    if (S_ISLNK(target_.st_mode)) {
+        std::vector<char> to(target_.st_size > 0 ? size_t(target_.st_size) + 1 : 4096);
+        const ssize_t got = ::readlinkat(folder_, name_.constData(), to.data(), to.size());
+        return QStringLiteral("it is a symbolic link to \"%1\", and a link is never written through: choose the "
+                              "file it leads to, or another name")
+            .arg(decodePath(QByteArrayView(to.data(), got > 0 ? got : 0)));
+    }
+    // Replacing a device or pipe by a file, or writing into one, is never what saving means.
+    if (!S_ISREG(target_.st_mode))
+        return kindOf(target_.st_mode);
+    // A file the user may not write is not replaced either, whatever its folder allows.
+    if (::faccessat(folder_, name_.constData(), W_OK, AT_EACCESS) != 0) {
+        const int denied = errno;
+        return denied == EROFS ? QStringLiteral("the file is on a read-only file system")
+                               : QStringLiteral("the file is read-only (%1)").arg(systemError(denied));
+    }
+    return {};
+}
+
+// The temporary file: without a name where the file system allows it, so that nothing is left
+// behind whatever happens to this process; else under a fresh name of its own. 0 or why none was made.
+int TextOutputStream::makeTemporary()
+{
+    temporary_ = makeUnnamed(folder_, O_WRONLY, 0666);
+    int error = 0;
+    for (int i = 0; temporary_ < 0 && i < TemporaryNameTries; ++i) {
+        const QByteArray temporaryName = temporaryNameFor(name_);
+        do {
+            temporary_ = ::openat(folder_, temporaryName.constData(),
+                                  O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
+        } while (temporary_ < 0 && errno == EINTR);
+        error = errno;
+        if (temporary_ >= 0)
+            temporaryName_ = temporaryName;
+        else if (error != EEXIST)
+            break;
+    }
+    return temporary_ >= 0 ? 0 : error;
+}
+
+// A new file gets the mode a file made here gets; one that replaces another gets that one's mode,
+// owner and group. Until the commit only its writer may read it. 0 or why the owner and group
+// cannot be kept.
+int TextOutputStream::takeOverTarget()
+{
+    struct stat made {};
+    if (::fstat(temporary_, &made) != 0)
+        return errno;
+    mode_ = unsigned(exists_ ? target_.st_mode : made.st_mode) & 07777;
+    if (exists_ && (made.st_uid != target_.st_uid || made.st_gid != target_.st_gid)
+        && ::fchown(temporary_, target_.st_uid, target_.st_gid) != 0)
+        return errno;
+    if (::fchmod(temporary_, 0600) != 0 && !keepsNoModes(errno))
+        return errno;
+    return 0;
+}
+
+// In place: opened for reading too, so that nothing is cut before Close, and so that the former
+// content can be copied then.
+QString TextOutputStream::openInPlace(const QString& whyInPlace)
+{
+    whyInPlace_ = whyInPlace;
+    const int fd = ::openat(folder_, name_.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
     const int openError = errno;
     struct stat opened {};
     if (fd >= 0 && ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)) {
-        stream->inPlace_ = fd;
-        return stream;
+        inPlace_ = fd;
+        return {};
     }
     const QString reason = fd < 0 ? systemError(openError) : kindOf(opened.st_mode);
     if (fd >= 0)
         ::close(fd);
-    return refuse(QStringLiteral("%1, and the file itself cannot be written (%2)").arg(unkept, reason));
+    return QStringLiteral("%1, and the file itself cannot be written (%2)").arg(whyInPlace, reason);
 }
 
 TextOutputStream::~TextOutputStream()
@@ -222,8 +330,15 @@ bool TextOutputStream::Close()
     if (closed_)
         return !failed_;
     closed_ = true;
-    if (inPlace_ >= 0)
-        return closeInPlace();
+    if (inPlace_ >= 0 ? closeInPlace() : closeTemporary())
+        return true;
+    if (!formerKeptElsewhere_)
+        error_ += exists_ ? QStringLiteral("; the file is unchanged") : QStringLiteral("; no file was made");
+    return false;
+}
+
+bool TextOutputStream::closeTemporary()
+{
     // The text reaches the disk before the commit replaces the target: a disk that fills up only
     // when the data is flushed fails here, while the former target is still in place.
     if (!failed_ && writePending() && ::fsync(temporary_) != 0 && errno != EINVAL)
@@ -238,25 +353,13 @@ bool TextOutputStream::Close()
 // now (a link there is replaced, not followed).
 bool TextOutputStream::commitTemporary()
 {
-    if (::fchmod(temporary_, mode_) != 0) {
+    if (::fchmod(temporary_, mode_) != 0 && !keepsNoModes(errno)) {
         fail(errno);
         return false;
     }
     if (temporaryName_.isEmpty()) {
-        const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(temporary_);
-        for (int i = 0; i < TemporaryNameTries; ++i) {
-            const QByteArray temporaryName = temporaryNameFor(name_);
-            if (::linkat(AT_FDCWD, unnamed.constData(), folder_, temporaryName.constData(), AT_SYMLINK_FOLLOW) == 0) {
-                temporaryName_ = temporaryName;
-                break;
-            }
-            if (errno != EEXIST) {
-                fail(errno);
-                return false;
-            }
-        }
-        if (temporaryName_.isEmpty()) {
-            fail(EEXIST);
+        if (const int error = giveName(temporary_, folder_, temporaryNameFor, name_, temporaryName_)) {
+            fail(error);
             return false;
         }
     }
@@ -268,38 +371,159 @@ bool TextOutputStream::commitTemporary()
     return true;
 }
 
+// Keeps a copy of the former content, writes the text over it, and puts the former content back
+// when that fails: the target then holds either the whole text or its former bytes.
 bool TextOutputStream::closeInPlace()
 {
     const int fd = std::exchange(inPlace_, -1);
     const QByteArray text = std::exchange(pending_, QByteArray());
     struct stat info {};
-    int error = ::fstat(fd, &info) == 0 ? 0 : errno;
+    if (::fstat(fd, &info) != 0) {
+        fail(errno);
+        ::close(fd);
+        return false;
+    }
     const off_t formerSize = info.st_size;
+    KeptCopy copy;
+    if (const QString noCopy = keepCopy(fd, formerSize, copy); !noCopy.isEmpty()) {
+        ::close(fd);
+        failed_ = true;
+        error_ = noCopy;
+        return false;
+    }
+    off_t touched = 0;
+    const int error = overwrite(fd, text, touched);
+    if (error == 0) {
+        // The text is on the disk: what close may still report changes nothing of it.
+        ::close(fd);
+        dropCopy(copy);
+        return true;
+    }
+    fail(error);
+    // The size first, so that room the text took is given back before the former bytes go back.
+    int putBack = ::ftruncate(fd, formerSize) == 0 ? 0 : errno;
+    if (putBack == 0)
+        putBack = copyRange(copy.fd, fd, std::min(touched, formerSize));
+    if (putBack == 0 && ::fsync(fd) != 0 && errno != EINVAL)
+        putBack = errno;
+    ::close(fd);
+    if (putBack == 0) {
+        dropCopy(copy);
+        return false;
+    }
+    error_ += QStringLiteral("; the file could not be put back as it was (%1): its former content is kept in \"%2\"")
+                  .arg(systemError(putBack), copy.shown);
+    formerKeptElsewhere_ = true;
+    ::close(copy.fd);
+    if (copy.folder != folder_)
+        ::close(copy.folder);
+    return false;
+}
+
+// Writes text over the file from its start and cuts it to the text's length: 0 or the error number.
+// touched tells how far the former content may have been overwritten by then.
+int TextOutputStream::overwrite(int fd, const QByteArray& text, off_t& touched)
+{
     // The space for the whole text first: where the disk cannot give it, nothing of the former text
     // has been overwritten yet. A file system that cannot reserve is written as it is.
-    if (error == 0 && !text.isEmpty()) {
-        error = ::posix_fallocate(fd, 0, off_t(text.size()));
-        if (error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
-            error = 0;
-        } else if (error != 0) {
-            struct stat now {};
-            if (::fstat(fd, &now) == 0 && now.st_size != formerSize)
-                ::ftruncate(fd, formerSize); // a reservation that ran out of space may have grown it
-        }
+    if (!text.isEmpty()) {
+        const int error = ::posix_fallocate(fd, 0, off_t(text.size()));
+        if (error != 0 && error != EOPNOTSUPP && error != ENOSYS && error != EINVAL)
+            return error;
     }
-    // Written from the start, then cut to the new length: the target never holds less than the new
-    // text unless a write fails, which is reported.
-    if (error == 0)
-        error = writeAll(fd, text, 0);
-    if (error == 0 && ::ftruncate(fd, off_t(text.size())) != 0)
-        error = errno;
-    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL)
-        error = errno;
-    if (::close(fd) != 0 && error == 0 && errno != EINTR)
-        error = errno;
+    qsizetype written = 0;
+    const int error = writeAll(fd, text, 0, &written);
+    touched = off_t(written);
     if (error != 0)
-        fail(error);
-    return error == 0;
+        return error;
+    touched = std::numeric_limits<off_t>::max(); // a cut or a failed sync may concern any of it
+    if (::ftruncate(fd, off_t(text.size())) != 0)
+        return errno;
+    if (::fsync(fd) != 0 && errno != EINVAL)
+        return errno;
+    return 0;
+}
+
+// Keeps a copy of the first size bytes of fd: beside the target, else in the state folder. "" when
+// one is kept, else why none can be.
+QString TextOutputStream::keepCopy(int fd, off_t size, KeptCopy& copy)
+{
+    int besideError = 0;
+    if (makeCopyIn(folder_, fd, size, copy, besideError)) {
+        copy.shown = (folderShown_.endsWith(u'/') ? folderShown_ : folderShown_ + u'/') + decodePath(copy.name);
+        return {};
+    }
+    QString stateProblem;
+    const QByteArray state = Mutex::stateFolder(&stateProblem);
+    if (!state.isEmpty()) {
+        const int stateFolder = openRetrying(state.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat info {};
+        int stateError = 0;
+        if (stateFolder < 0)
+            stateError = errno;
+        else if (::fstat(stateFolder, &info) != 0 || !isPrivateFolder(info))
+            stateError = EACCES;
+        else if (makeCopyIn(stateFolder, fd, size, copy, stateError)) {
+            copy.shown = decodePath(state + '/' + copy.name);
+            return {};
+        }
+        if (stateFolder >= 0)
+            ::close(stateFolder);
+        stateProblem = QStringLiteral("\"%1\": %2").arg(decodePath(state), systemError(stateError));
+    }
+    return QStringLiteral("%1, so it would be written over in place, and no copy of its content can be kept to "
+                          "put it back should that fail (beside it: %2; %3)")
+        .arg(whyInPlace_, systemError(besideError), stateProblem);
+}
+
+// Makes a copy of the first size bytes of fd in folder, on the disk before anything is overwritten;
+// true when made, else false with error set and nothing left behind. The copy has no name until it
+// is complete where the file system allows that, so that a copy cut short is never left.
+bool TextOutputStream::makeCopyIn(int folder, int fd, off_t size, KeptCopy& copy, int& error)
+{
+    QByteArray name;
+    int made = makeUnnamed(folder, O_RDWR, 0600);
+    for (int i = 0; made < 0 && i < TemporaryNameTries; ++i) {
+        name = keptNameFor(name_);
+        do {
+            made = ::openat(folder, name.constData(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+        } while (made < 0 && errno == EINTR);
+        error = errno;
+        if (made < 0 && error != EEXIST)
+            return false;
+    }
+    if (made < 0)
+        return false;
+    error = copyRange(fd, made, size);
+    if (error == 0 && ::fsync(made) != 0 && errno != EINVAL)
+        error = errno;
+    if (error == 0 && name.isEmpty())
+        error = giveName(made, folder, keptNameFor, name_, name);
+    if (error != 0) {
+        ::close(made);
+        if (!name.isEmpty())
+            ::unlinkat(folder, name.constData(), 0);
+        return false;
+    }
+    // Its name reaches the disk too, where the folder can be synced.
+    const int synced = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (synced >= 0) {
+        ::fsync(synced);
+        ::close(synced);
+    }
+    copy.fd = made;
+    copy.folder = folder;
+    copy.name = name;
+    return true;
+}
+
+void TextOutputStream::dropCopy(KeptCopy& copy)
+{
+    ::close(copy.fd);
+    ::unlinkat(copy.folder, copy.name.constData(), 0);
+    if (copy.folder != folder_)
+        ::close(copy.folder);
+    copy = {};
 }
 
 std::unique_ptr<TextInputStream> TextInputStream::open(const QString& path, QString* error)
@@ -536,26 +760,14 @@ qsizetype TextInputStream::checkText(QByteArrayView bytes)
             continue;
         }
         checkAfterCr_ = false;
-        // The lead byte fixes the length and, for E0, ED, F0 and F4, a narrower range for the second
-        // byte, which excludes overlong forms, surrogates and code points above U+10FFFF.
-        if (b >= 0xC2 && b <= 0xDF) {
-            checkNeed_ = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            checkNeed_ = 2;
-            if (b == 0xE0)
-                checkLow_ = 0xA0;
-            else if (b == 0xED)
-                checkHigh_ = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            checkNeed_ = 3;
-            if (b == 0xF0)
-                checkLow_ = 0x90;
-            else if (b == 0xF4)
-                checkHigh_ = 0x8F;
-        } else {
-            firstNonTextLine_ = checkLine_; // a stray continuation byte, C0, C1 or F5 to FF
+        const Utf8Lead lead = utf8Lead(b);
+        if (lead.length == 0) {
+            firstNonTextLine_ = checkLine_;
             return i;
         }
+        checkNeed_ = lead.length - 1;
+        checkLow_ = lead.low;
+        checkHigh_ = lead.high;
     }
     return -1;
 }

@@ -23,25 +23,32 @@ namespace fw {
 // when Close() commits the complete text, so a failed or abandoned write (including destroying the
 // stream without Close) leaves the former target untouched. The temporary file has no name while it
 // is written where the file system allows that (else a name of its own, removed through the folder's
-// descriptor when the write is abandoned), and only its writer may read it until the commit.
+// descriptor when the write is abandoned), and only its writer may read it until the commit, where
+// the file system keeps modes at all (one that keeps none is no reason to refuse).
 //
 // A file that replaces another keeps its mode, owner and group. Where they cannot be kept (a file of
 // another owner, or of a group the user is not in, that the user may write), and where the folder
-// refuses new files, the stream keeps the text in memory and Close() writes it over the target in
-// place, once the space for the whole text is reserved, so that a full disk fails before any of the
-// former text is overwritten. An abandoned write leaves the target untouched; only a failure of the
-// writing itself can leave it cut short, and Close reports it.
+// refuses new files for want of permission, the stream keeps the text in memory and Close() writes
+// it over the target in place. Before it does, a copy of the former content is kept: beside the
+// target where the folder takes a new file, else in the program's private state folder
+// (Mutex::stateFolder), under the target's name followed by ".kept-" and eight letters and digits.
+// A write that fails part-way puts the former content back from the copy, byte for byte, and the copy
+// goes; where no copy can be kept, nothing is written. Only if the former content cannot be put back
+// either, or the program ends during the write, does the copy stay, and the failure names it. A
+// folder that takes no new file because its disk (or quota) is full is refused as such, never
+// written in place.
 //
 // Only a regular file, or a new one, is written: a folder, device, pipe or socket is refused, and so
 // is a file the user may not write (a read-only file is not replaced). A link is never followed: a
 // link at the name is refused (the reason says where it leads), and whatever takes the name meanwhile
 // is replaced by the file, never written into. Failures give the reason only ("it is a folder", "No
-// space left on device"): the caller names the file.
+// space left on device"): the caller names the file. A failed Close also says what became of the
+// file ("the file is unchanged", "no file was made", or where its former content is kept).
 class TextOutputStream
 {
 public:
     // nullptr when neither a temporary file can be made nor an existing target be written (missing
-    // folder, no permission...); error then receives the reason.
+    // folder, no permission, a full disk...); error then receives the reason.
     static std::unique_ptr<TextOutputStream> create(const QString& path, QString* error = nullptr);
     ~TextOutputStream();
     TextOutputStream(const TextOutputStream&) = delete;
@@ -54,8 +61,8 @@ public:
     QString Delimiter() const { return delimiter_; }
     void setDelimiter(const QString& delimiter) { delimiter_ = delimiter; }
 
-    // Commits; false when any write or the commit failed (errorString() tells why), in which case
-    // the target is as it was. Writing after Close is ignored.
+    // Commits; false when any write or the commit failed (errorString() tells why, and what became of
+    // the file). Writing after Close is ignored.
     bool Close();
     QString errorString() const { return error_; }
 
@@ -63,23 +70,47 @@ public:
     bool writesInPlace() const { return inPlace_ >= 0; }
 
 private:
+    // The former content of a target written in place, in a file of its own.
+    struct KeptCopy {
+        int fd = -1;
+        int folder = -1;     // where it is named: folder_, or a descriptor of the state folder
+        QByteArray name;     // its name there
+        QString shown;       // its path, for the user
+    };
+
     TextOutputStream() = default;
+    // The steps of create, one case each: "" when the step succeeded, else why not.
+    QString findTarget(const QString& path);
+    int makeTemporary();
+    int takeOverTarget();
+    QString openInPlace(const QString& whyInPlace);
+
     bool writePending();
+    bool closeTemporary();
     bool commitTemporary();
     void dropTemporary();
     bool closeInPlace();
+    QString keepCopy(int fd, off_t size, KeptCopy& copy);
+    bool makeCopyIn(int folder, int fd, off_t size, KeptCopy& copy, int& error);
+    void dropCopy(KeptCopy& copy);
+    int overwrite(int fd, const QByteArray& text, off_t& touched);
     void fail(int error);
 
     int folder_ = -1;          // the target's folder, where the temporary file is made and named
     QByteArray name_;          // the target's name in it
+    QString folderShown_;      // the folder as the caller named it
+    bool exists_ = false;      // whether the target was there at create
+    struct stat target_ {};    // what was there then
     int temporary_ = -1;       // the temporary file
     QByteArray temporaryName_; // its name in the folder; empty while it has none
     unsigned mode_ = 0;        // the mode bits the committed file gets
     int inPlace_ = -1;         // the target, opened to be written in place
+    QString whyInPlace_;       // why it is not replaced instead
     QByteArray pending_;       // text not written yet: all of it in place, a part of it otherwise
     QString delimiter_ = QStringLiteral("\n");
     QString error_;
     bool failed_ = false;
+    bool formerKeptElsewhere_ = false; // a failed Close left the former content in a kept copy only
     bool closed_ = false;
 };
 

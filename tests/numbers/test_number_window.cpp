@@ -1167,8 +1167,9 @@ TEST_F(NumberWindowTest, ASaveThatFailsToCommitIsReportedAndKeepsTheFormerFile)
             fsyncError = 0;
         }
         ASSERT_EQ(log.shown.size(), 1u);
-        EXPECT_EQ(log.shown[0].message, QStringLiteral("Could not save the number list file \"%1\": %2")
-                                            .arg(path, QString::fromLocal8Bit(std::strerror(c.error))));
+        EXPECT_EQ(log.shown[0].message,
+                  QStringLiteral("Could not save the number list file \"%1\": %2; the file is unchanged")
+                      .arg(path, QString::fromLocal8Bit(std::strerror(c.error))));
         EXPECT_EQ(testsupport::readFile(path), "old\n");
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"list.rcn"});
     }

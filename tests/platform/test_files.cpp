@@ -1,4 +1,5 @@
 #include "platform/FolderItem.h"
+#include "platform/Mutex.h"
 #include "platform/SystemCalls.h"
 #include "support/TestSupport.h"
 
@@ -23,17 +24,28 @@
 #include <unistd.h>
 #include <utility>
 
-// The area links with --wrap=fsync and --wrap=posix_fallocate: the project's own calls come here, so
-// a test can make the disk fail where no real disk can be made to.
+// The area links with --wrap=fsync, --wrap=posix_fallocate and --wrap=fchmod: the project's own calls
+// come here, so a test can make the disk fail where no real disk can be made to.
 extern "C" int __real_fsync(int fd);
 extern "C" int __real_posix_fallocate(int fd, off_t offset, off_t length);
+extern "C" int __real_fchmod(int fd, mode_t mode);
 namespace {
-std::atomic<int> fsyncError{0};          // while not 0, fsync fails with this error
-std::atomic<bool> reservationFills{false}; // while true, a reservation grows the file, then finds no space
+std::atomic<int> fsyncError{0};      // while not 0, fsync fails with this error
+std::atomic<ino_t> fsyncFile{0};     // and, while not 0, only for this file
+std::atomic<int> fsyncFailures{-1};  // as many times (-1: every time)
+enum class Reservation { Real, Fills, HoldsNothing };
+// Fills: the file grows, then the space is not there, as on a disk that runs out part way.
+// HoldsNothing: it succeeds and holds nothing, as on a file system that copies on write.
+std::atomic<Reservation> reservation{Reservation::Real};
+std::atomic<int> fchmodError{0};     // while not 0, fchmod fails with this error
 }
 extern "C" int __wrap_fsync(int fd)
 {
-    if (const int error = fsyncError.load()) {
+    struct stat info {};
+    const int error = fsyncError.load();
+    if (error && fsyncFailures != 0 && (fsyncFile == 0 || (::fstat(fd, &info) == 0 && info.st_ino == fsyncFile))) {
+        if (fsyncFailures > 0)
+            --fsyncFailures;
         errno = error;
         return -1;
     }
@@ -41,13 +53,19 @@ extern "C" int __wrap_fsync(int fd)
 }
 extern "C" int __wrap_posix_fallocate(int fd, off_t offset, off_t length)
 {
-    if (reservationFills) {
-        // As a disk that runs out part way: the file has grown, yet the space is not there.
-        if (::ftruncate(fd, offset + length) != 0)
-            return errno;
-        return ENOSPC;
-    }
+    if (reservation == Reservation::Fills)
+        return ::ftruncate(fd, offset + length) != 0 ? errno : ENOSPC;
+    if (reservation == Reservation::HoldsNothing)
+        return 0;
     return __real_posix_fallocate(fd, offset, length);
+}
+extern "C" int __wrap_fchmod(int fd, mode_t mode)
+{
+    if (const int error = fchmodError.load()) {
+        errno = error;
+        return -1;
+    }
+    return __real_fchmod(fd, mode);
 }
 
 namespace {
@@ -416,27 +434,29 @@ TEST_F(Files, AFolderThatTakesNoNewFileIsWrittenInPlace)
     EXPECT_EQ(fw::FolderItem(m_dir.filePath("locked/new.txt")).CreateTextFile(&error), nullptr);
     EXPECT_TRUE(error.contains(m_dir.filePath("locked") + "\"")) << error.toStdString();
 
-    // Writing in place that fails at Close is reported.
+    // Writing in place that fails at Close is reported, and says that the file is as it was.
     {
         testsupport::FileSizeLimit full(4);
         auto failing = target.CreateTextFile();
         ASSERT_TRUE(failing);
         failing->WriteLine("more than four bytes");
         EXPECT_FALSE(failing->Close());
-        EXPECT_EQ(failing->errorString(), QString::fromLocal8Bit(std::strerror(EFBIG)));
+        EXPECT_TRUE(failing->errorString().endsWith("; the file is unchanged")) << failing->errorString().toStdString();
     }
+    EXPECT_EQ(readFile(path), "new \xC3\xBC\n");
 }
 
 // A small disk of its own for a test, mounted where the rights allow it (root), unmounted afterwards.
+// files bounds the number of files it holds, its root folder counted, where not 0.
 class SmallDisk {
 public:
-    SmallDisk(const QString& at, int kilobytes)
+    SmallDisk(const QString& at, int kilobytes, int files = 0)
         : at_(QFile::encodeName(at))
     {
-        mounted_ = QDir().mkpath(at)
-                   && ::mount("tmpfs", at_.constData(), "tmpfs", 0,
-                              QByteArray("size=" + QByteArray::number(kilobytes) + "k,mode=0700").constData())
-                          == 0;
+        QByteArray options = "size=" + QByteArray::number(kilobytes) + "k,mode=0700";
+        if (files > 0)
+            options += ",nr_inodes=" + QByteArray::number(files);
+        mounted_ = QDir().mkpath(at) && ::mount("tmpfs", at_.constData(), "tmpfs", 0, options.constData()) == 0;
     }
     ~SmallDisk()
     {
@@ -452,47 +472,82 @@ private:
     bool mounted_ = false;
 };
 
-// How a write fails: a file size limit (which any user can set), a disk with no space left, an fsync
-// that fails, or a reservation of space that runs out after growing the file.
-enum class WriteFault { SizeLimit, FullDisk, SyncFails, ReservationFails };
+// How a write fails: a file size limit (which any user can set), a disk with no space left, one with
+// no room for another file, an fsync that fails (of every file, or of the target only, once or every
+// time), or a reservation of space that runs out after growing the file.
+enum class WriteFault { SizeLimit, FullDisk, NoRoomForAFile, SyncFails, TargetSyncFailsOnce, TargetSyncFails,
+                        ReservationFails };
+// What the save leaves: the former file and a reason that says so; that, having found no copy of the
+// file could be kept before writing in place; a refusal before anything is written; or a file that
+// could not be put back, whose former content the reason says is kept in a copy.
+enum class Outcome { Unchanged, NoCopyKept, Refused, CopyKept };
 
 struct FailedWriteCase {
     const char* name;
     WriteFault fault;
-    bool inPlace;   // in a folder that takes no new file
+    bool inPlace;   // the folder takes no new file
     qsizetype size; // of the new text: small ones are written only at Close
     int error;      // what the stream reports
+    Outcome outcome = Outcome::Unchanged;
+    Reservation reserved = Reservation::Real;
+    long limit = 4;          // the size limit, in bytes
+    bool otherOwner = false; // the file is another user's, which a new file cannot keep: written in place
 };
 
 TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
 {
     using enum WriteFault;
+    using enum Outcome;
     const FailedWriteCase cases[] = {
         {"size limit, text written at Close", SizeLimit, false, 60, EFBIG},
         {"size limit, text written on the way", SizeLimit, false, 1 << 20, EFBIG},
-        {"size limit, in place", SizeLimit, true, 1 << 20, EFBIG},
+        {"size limit, in place: no copy fits", SizeLimit, true, 1 << 20, EFBIG, NoCopyKept},
+        {"size limit past a reservation that holds nothing, in place", SizeLimit, true, 1 << 20, EFBIG, Unchanged,
+         Reservation::HoldsNothing, 4096},
+        {"the same, another user's file with the copy beside it", SizeLimit, false, 1 << 20, EFBIG, Unchanged,
+         Reservation::HoldsNothing, 4096, true},
         {"full disk", FullDisk, false, 1 << 20, ENOSPC},
         {"full disk, in place", FullDisk, true, 1 << 16, ENOSPC},
+        {"full disk past a reservation that holds nothing, in place", FullDisk, true, 1 << 20, ENOSPC, Unchanged,
+         Reservation::HoldsNothing},
+        {"no room for a temporary file: refused, not written in place", NoRoomForAFile, false, 100, ENOSPC, Refused},
         {"sync fails", SyncFails, false, 100, EIO},
-        {"sync fails, in place", SyncFails, true, 100, EIO},
+        {"sync fails, in place: no copy is sure", SyncFails, true, 100, EIO, NoCopyKept},
+        {"sync of the file fails once, in place", TargetSyncFailsOnce, true, 100, EIO},
+        {"sync of the file fails again as it is put back", TargetSyncFails, true, 100, EIO, CopyKept},
         {"reservation runs out of space, in place", ReservationFails, true, 100, ENOSPC},
     };
     const QByteArray former = "old line 1\nold line 2\n";
+    const QString state = fw::decodePath(fw::Mutex::stateFolder());
+    ASSERT_FALSE(state.isEmpty());
+    ::chmod(QFile::encodeName(m_dir.path()).constData(), 0711); // for the other user
     std::string notRun; // the cases that need what this machine does not give
     for (const FailedWriteCase& c : cases) {
         SCOPED_TRACE(c.name);
         const QString folder = m_dir.filePath(QString::fromLatin1(c.name));
         std::optional<SmallDisk> disk;
-        if (c.fault == FullDisk) {
-            disk.emplace(folder, 64);
+        if (c.fault == FullDisk || c.fault == NoRoomForAFile) {
+            disk.emplace(folder, 64, c.fault == NoRoomForAFile ? 2 : 0);
             if (!disk->mounted()) {
                 notRun += std::string(" \"") + c.name + "\" (no disk can be mounted here)";
                 continue;
             }
         }
+        if (c.otherOwner && ::geteuid() != 0) {
+            notRun += std::string(" \"") + c.name + "\" (only the superuser can save another user's file)";
+            continue;
+        }
         ASSERT_TRUE(QDir().mkpath(folder));
         const QString path = folder + "/keep.txt";
+        const QByteArray at = QFile::encodeName(path);
         writeBytes(path, former);
+        if (c.otherOwner) {
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+            ASSERT_EQ(::chmod(at.constData(), 0666), 0);
+            ASSERT_EQ(::chown(at.constData(), 1234, 1234), 0);
+            ::setfsgid(4321);
+            ::setfsuid(4321);
+        }
         if (c.fault == FullDisk) {
             QFile filler(folder + "/filler");
             ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
@@ -508,27 +563,61 @@ TEST_F(Files, AWriteThatFailsToCommitIsReportedAndKeepsTheFormerFile)
                 continue;
             }
         }
-        auto out = fw::FolderItem(path).CreateTextFile();
-        ASSERT_TRUE(out);
-        EXPECT_EQ(out->writesInPlace(), c.inPlace);
-        std::optional<testsupport::FileSizeLimit> limit;
-        if (c.fault == SizeLimit)
-            limit.emplace(4);
-        out->Write(QString(c.size, u'n'));
-        reservationFills = c.fault == ReservationFails;
-        fsyncError = c.fault == SyncFails ? c.error : 0;
-        const bool closed = out->Close();
-        reservationFills = false;
-        fsyncError = 0;
-        limit.reset();
+        QString error;
+        auto out = fw::FolderItem(path).CreateTextFile(&error);
+        bool closed = false;
+        if (out) {
+            EXPECT_EQ(out->writesInPlace(), c.inPlace || c.otherOwner);
+            std::optional<testsupport::FileSizeLimit> limit;
+            if (c.fault == SizeLimit)
+                limit.emplace(c.limit);
+            out->Write(QString(c.size, u'n'));
+            struct stat target {};
+            ::stat(at.constData(), &target);
+            reservation = c.fault == ReservationFails ? Reservation::Fills : c.reserved;
+            const bool syncFails = c.fault == SyncFails || c.fault == TargetSyncFailsOnce || c.fault == TargetSyncFails;
+            fsyncError = syncFails ? c.error : 0;
+            fsyncFile = c.fault == SyncFails ? 0 : target.st_ino;
+            fsyncFailures = c.fault == TargetSyncFailsOnce ? 1 : -1;
+            closed = out->Close();
+            error = out->errorString();
+            reservation = Reservation::Real;
+            fsyncError = 0;
+        }
+        ::setfsuid(::getuid());
+        ::setfsgid(::getgid());
         EXPECT_FALSE(closed);
-        // The system's reason, not "Unknown error"; the caller names the file.
-        EXPECT_EQ(out->errorString(), QString::fromLocal8Bit(std::strerror(c.error)));
-        // The former file stays, its size too (a failed reservation gives back the room it took), but
-        // where a sync in place fails after the text went in.
-        if (c.fault != SyncFails || !c.inPlace) {
-            EXPECT_EQ(readFile(path), former);
-            EXPECT_EQ(QFileInfo(path).size(), former.size());
+        EXPECT_EQ(out == nullptr, c.outcome == Refused);
+        // The system's reason, not "Unknown error", and what became of the file; the caller names it.
+        const QString reason = QString::fromLocal8Bit(std::strerror(c.error));
+        const QStringList kept = QDir(state).entryList({"keep.txt.kept-*"}, QDir::Files | QDir::Hidden);
+        switch (c.outcome) {
+        case Unchanged:
+            EXPECT_EQ(error, reason + "; the file is unchanged");
+            break;
+        case NoCopyKept:
+            EXPECT_TRUE(error.startsWith("the folder \"" + folder + "\" takes no temporary file ("));
+            EXPECT_TRUE(error.contains("no copy of its content can be kept"));
+            EXPECT_TRUE(error.contains("\"" + state + "\": " + reason)) << error.toStdString();
+            EXPECT_TRUE(error.endsWith("; the file is unchanged")) << error.toStdString();
+            break;
+        case Refused:
+            EXPECT_EQ(error, "the folder \"" + folder + "\" takes no new file, its disk is full (" + reason + ")");
+            break;
+        case CopyKept:
+            ASSERT_EQ(kept.size(), 1);
+            EXPECT_EQ(readFile(state + '/' + kept[0]), former);
+            EXPECT_EQ(error, reason + "; the file could not be put back as it was (" + reason
+                                 + "): its former content is kept in \"" + state + '/' + kept[0] + "\"");
+            QFile::remove(state + '/' + kept[0]);
+            break;
+        }
+        // The former file stays byte for byte, its size too (a failed reservation gives back the room
+        // it took); no copy of it is left, beside it or in the program's own folder.
+        EXPECT_EQ(readFile(path), former);
+        EXPECT_EQ(QFileInfo(path).size(), former.size());
+        if (c.outcome != CopyKept) {
+            EXPECT_EQ(kept, QStringList());
         }
         lock.reset();
         EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
@@ -564,6 +653,7 @@ struct ReplaceCase {
     uid_t writer;       // the user who saves, where not this process's own
     const char* refusal; // how the reason starts when the save is refused
     bool inPlace;
+    int modeError = 0;   // what a change of mode answers, on a file system that keeps none
 };
 
 TEST_F(Files, AReplacedFileKeepsItsModeOwnerAndGroupAndALinkIsNeverFollowed)
@@ -579,11 +669,14 @@ TEST_F(Files, AReplacedFileKeepsItsModeOwnerAndGroupAndALinkIsNeverFollowed)
         {"an owner a new file cannot have: in place", AtTheName::File, 0666, 1234, 4321, "", true},
         {"a link", AtTheName::Link, 0644, 0, 0, "it is a symbolic link to \"target\"", false},
         {"a dangling link", AtTheName::DanglingLink, 0644, 0, 0, "it is a symbolic link to \"target\"", false},
+        {"a file where modes are not kept", AtTheName::File, 0666 & ~mask, 0, 0, "", false, EOPNOTSUPP},
+        {"a new file where modes are not kept", AtTheName::Nothing, 0666 & ~mask, 0, 0, "", false, ENOSYS},
     };
+    std::string notRun;
     for (const ReplaceCase& c : cases) {
         SCOPED_TRACE(c.name);
         if (::geteuid() != 0 && (c.owner != 0 || c.writer != 0 || !(c.mode & 0200))) {
-            std::cerr << "skipped: only the superuser can save another user's or a read-only file\n";
+            notRun += std::string(" \"") + c.name + '"';
             continue;
         }
         const QString dir = m_dir.filePath(QString::fromLatin1(c.name));
@@ -604,6 +697,7 @@ TEST_F(Files, AReplacedFileKeepsItsModeOwnerAndGroupAndALinkIsNeverFollowed)
             ::setfsgid(c.writer);
             ::setfsuid(c.writer);
         }
+        fchmodError = c.modeError;
         QString error;
         auto out = fw::FolderItem(dir + "/list.rcn").CreateTextFile(&error);
         if (out) {
@@ -611,6 +705,7 @@ TEST_F(Files, AReplacedFileKeepsItsModeOwnerAndGroupAndALinkIsNeverFollowed)
             out->WriteLine("new");
             EXPECT_TRUE(out->Close()) << out->errorString().toStdString();
         }
+        fchmodError = 0;
         ::setfsuid(::getuid());
         ::setfsgid(::getgid());
         struct stat after {};
@@ -632,6 +727,8 @@ TEST_F(Files, AReplacedFileKeepsItsModeOwnerAndGroupAndALinkIsNeverFollowed)
         }
         EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"list.rcn"});
     }
+    if (!notRun.empty())
+        GTEST_SKIP() << "only the superuser can save another user's or a read-only file; not run:" << notRun;
 }
 
 TEST_F(Files, FailuresAreReportedWithAReason)
@@ -715,6 +812,7 @@ TEST_F(Files, ANameThatIsNotUtf8IsKeptByteForByte)
         ASSERT_TRUE(out->Close());
         EXPECT_EQ(::access(path.constData(), F_OK), 0);
         EXPECT_EQ(readLines(fw::FolderItem(fw::decodePath(path))), QStringList{"x"});
+        ::unlink(path.constData()); // a name the temporary folder's own removal cannot spell
     }
 }
 
@@ -734,6 +832,8 @@ TEST_F(Files, TheProgramFindsItsFolderWhateverItsNameHolds)
     const QByteArray run = "NAW_EXPECTED_FOLDER='" + dir + "' '" + self
                            + "' --gtest_filter=Files.TheProgramFindsItsFolderWhateverItsNameHolds >/dev/null";
     const int status = std::system(run.constData());
+    ::unlink(self.constData());
+    ::rmdir(dir.constData());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
