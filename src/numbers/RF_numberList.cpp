@@ -512,15 +512,18 @@ NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBou
         numbers.compact();
         tooManyEntries = numbers.distinct() + texts.count() > bounds.entries;
     }
+    // The file alone passes the bound: clearing the list would not make room for it.
+    const QString noList = QStringLiteral(" No list can take this file whole, not even an empty one.");
     if (tooManyEntries) {
         return refuse(QStringLiteral("it holds more than %1 different entries. A list holds at most that many, so that "
                                      "every saved list reads back.")
-                          .arg(grouped(bounds.entries)));
+                          .arg(grouped(bounds.entries))
+                      + noList);
     }
     if (tooMuchText) {
         return refuse(QStringLiteral("its text entries (lines that are not whole numbers) hold more than %1 bytes.")
                           .arg(grouped(bounds.textBytes))
-                      + moreText);
+                      + moreText + noList);
     }
     content.numbers = numbers.take();
     content.texts = texts.take();

@@ -93,7 +93,11 @@ int SelectionListModel::addEntries(const QStringList& entries)
 
 qint64 SelectionListModel::addSorted(std::vector<qint32>&& numbers, TextEntries&& texts)
 {
-    const SelectionList::Growth growth = m_list.growthOf(numbers, texts);
+    return addSorted(std::move(numbers), std::move(texts), m_list.growthOf(numbers, texts));
+}
+
+qint64 SelectionListModel::addSorted(std::vector<qint32>&& numbers, TextEntries&& texts, SelectionList::Growth growth)
+{
     if (growth.entries == 0)
         return 0;
     if (!m_list.hasRoomFor(growth))

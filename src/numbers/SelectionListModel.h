@@ -31,6 +31,7 @@ public:
     qint64 addRange(qint32 start, qint32 end);
     int addEntries(const QStringList& entries);
     qint64 addSorted(std::vector<qint32>&& numbers, TextEntries&& texts);
+    qint64 addSorted(std::vector<qint32>&& numbers, TextEntries&& texts, SelectionList::Growth growth);
     int removeEntries(const QStringList& entries);
     // One run of consecutive rows is announced as a removal, anything else as a reset.
     std::vector<int> removeRowsAt(std::vector<int> rows);

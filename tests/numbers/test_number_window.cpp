@@ -1276,11 +1276,12 @@ TEST_F(NumberWindowTest, AFileBeyondTheBoundsIsRefusedAndSaysWhy)
 {
     // Small bounds stand in for the real ones: 5 different entries, 12 bytes of text entries.
     const NumberListBounds bounds{5, 12};
+    const QString noList = QStringLiteral(" No list can take this file whole, not even an empty one.");
     const QString tooMany =
-        QStringLiteral("it holds more than 5 different entries. A list holds at most that many, so that every saved list reads back.");
+        QStringLiteral("it holds more than 5 different entries. A list holds at most that many, so that every saved list reads back.") + noList;
     const QString moreText = QStringLiteral(" A list holds at most that much text, so that every saved list reads back.");
     const QString tooMuchText =
-        QStringLiteral("its text entries (lines that are not whole numbers) hold more than 12 bytes.") + moreText;
+        QStringLiteral("its text entries (lines that are not whole numbers) hold more than 12 bytes.") + moreText + noList;
     QByteArray repeated; // past the first compaction of values out of order
     for (int i = 0; i < 600000; ++i)
         repeated += "3\n1\n";
@@ -1330,7 +1331,7 @@ TEST_F(NumberWindowTest, AFileBeyondTheBoundsIsRefusedAndSaysWhy)
     const qint64 before = peakMemoryKb(true);
 #endif
     const NumberListContent content = readNumberList(fw::FolderItem(path), {5, 3 << 20});
-    EXPECT_TRUE(content.refusal.endsWith(QStringLiteral("hold more than 3,145,728 bytes.") + moreText)) << content.refusal.toStdString();
+    EXPECT_TRUE(content.refusal.endsWith(QStringLiteral("hold more than 3,145,728 bytes.") + moreText + noList)) << content.refusal.toStdString();
 #if !defined(NAW_MEMORY_FIGURES_UNTOLD)
     EXPECT_LT(peakMemoryKb(false) - before, 24 * 1024);
 #endif
@@ -1439,35 +1440,78 @@ TEST_F(NumberWindowTest, AFileInAnyOrderReadsAsTheSortedList)
         ASSERT_EQ(content.texts.at(qsizetype(i)), texts[i]) << i;
 }
 
-// One bound for what the list holds and what a file may add: every way of adding says so where the
-// list would pass it, and the fullest list saved reads back whole.
+// One bound for what the list holds and what a file may add: every way of changing the list says so
+// where the list it gives would pass it (which bound, the room left, how to make room), a change that
+// takes out as many as it puts in goes through, and the fullest list saved reads back whole.
 TEST_F(NumberWindowTest, TheListKeepsToTheBoundEverySavedListReadsBackWithin)
 {
-    addRange("0", "9999999");
-    addRange("10000000", "19999999");
+    addRange("50", "10000049");
+    addRange("10000050", "20000049");
     ASSERT_EQ(count(), "20000000");
     ASSERT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
-    const QString full = QStringLiteral("the list would hold more than 20,000,000 entries, or more than 100,000,000 bytes "
-                                        "of text entries (those that are not whole numbers). A list holds at most that "
-                                        "much, so that every saved list reads back.");
-    const QString oneMore = writeFile(QStringLiteral("one more.rcn"), "abc\n");
-    const std::pair<const char*, std::function<void()>> ways[] = {
-        {"a range", [this] { addRange("20000000", "20000000"); }},
-        {"a comma list", [this] { addList("abc"); }},
-        {"a preset", [this] { push("PB_addEvenTens"); }}, // all present: nothing to say
-        {"a file", [this, oneMore] { augmentFrom(oneMore); }},
+    const QString full = QStringLiteral("the list would hold %1 entries, and it may hold at most 20,000,000: it is full. A "
+                                        "list holds no more, so that every saved list reads back. To make room, remove "
+                                        "entries (select them and press \"Remove Highlighted\") or clear the list "
+                                        "(\"Clear All Selections\").");
+    const QString oneMore = writeFile(QStringLiteral("one more.rcn"), "abc\n7\n");
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        QString message; // none when empty
+        std::vector<int> in, out; // numbers the list holds, and does not, afterwards
+    } ways[] = {
+        {"a range", [this] { addRange("20000050", "20000050"); }, "Nothing was added: " + full.arg("20,000,001"), {}, {20000050}},
+        {"a comma list", [this] { addList("abc,7"); }, "Nothing was added: " + full.arg("20,000,002"), {}, {7}},
+        {"a digit box", [this] { digit(3)->setValue(true); }, "Nothing was added: " + full.arg("20,000,001"), {}, {3}},
+        {"a preset of numbers all listed", [this] { push("PB_addET"); }, {}, {1000, 99000}, {}},
+        {"a preset", [this] { push("PB_addEvenTens"); }, "Nothing was added: " + full.arg("20,000,004"), {50}, {10, 40}},
+        {"a file", [this, oneMore] { augmentFrom(oneMore); },
+         QStringLiteral("Nothing was added from the number list file \"%1\": ").arg(oneMore) + full.arg("20,000,002"), {},
+         {7}},
+        {"the grid, taking out one and putting in two",
+         [this] {
+             exchange([](fw::Window& g) {
+                 gridTick(g, 50, false);
+                 gridTick(g, 7, true);
+                 gridTick(g, 8, true);
+                 gridPush(g, "PB_done");
+             });
+         },
+         "Nothing was changed: " + full.arg("20,000,001"), {50}, {7, 8}},
+        {"the grid, taking out one and putting in one",
+         [this] {
+             exchange([](fw::Window& g) {
+                 gridTick(g, 50, false);
+                 gridTick(g, 7, true);
+                 gridPush(g, "PB_done");
+             });
+         },
+         {}, {7}, {50}},
+        {"the grid, taking out two and putting in two",
+         [this] {
+             exchange([](fw::Window& g) {
+                 gridPush(g, "PB_clearRow", 1); // 10 to 19: none listed
+                 gridTick(g, 51, false);
+                 gridTick(g, 52, false);
+                 gridTick(g, 0, true);
+                 gridTick(g, 12, true);
+                 gridPush(g, "PB_done");
+             });
+         },
+         {}, {0, 7, 12}, {50, 51, 52}},
     };
-    for (const auto& [name, add] : ways) {
-        SCOPED_TRACE(name);
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
         log.clear();
-        add();
+        way.change();
         EXPECT_EQ(count(), "20000000");
-        if (QByteArray(name) == "a preset")
-            EXPECT_TRUE(log.shown.empty());
-        else if (QByteArray(name) == "a file")
-            EXPECT_EQ(log.messages(), QStringList{QStringLiteral("Nothing was added from the number list file \"%1\": ").arg(oneMore) + full});
-        else
-            EXPECT_EQ(log.messages(), QStringList{QStringLiteral("Nothing was added: ") + full});
+        EXPECT_EQ(log.messages(), way.message.isEmpty() ? QStringList() : QStringList{way.message});
+        for (const int n : way.in)
+            EXPECT_TRUE(w->selection().list().containsNumber(n)) << n;
+        for (const int n : way.out)
+            EXPECT_FALSE(w->selection().list().containsNumber(n)) << n;
+        for (int d = 0; d < 10; ++d)
+            EXPECT_EQ(digit(d)->Value(), w->selection().list().containsNumber(d)) << d;
     }
     const QString path = folder.filePath("full.rcn");
     saveTo(path);
@@ -1477,7 +1521,20 @@ TEST_F(NumberWindowTest, TheListKeepsToTheBoundEverySavedListReadsBackWithin)
     augmentFrom(path);
     EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
     EXPECT_EQ(count(), "20000000");
-    EXPECT_EQ(ticked(), digitsFrom(0, 9));
+    EXPECT_EQ(ticked(), (Digits{0, 7}));
+
+    // The other bound: the bytes of the text entries.
+    push("PB_clearNumbers");
+    augmentFrom(writeFile(QStringLiteral("long.rcn"), QByteArray(99'999'995, 'x') + "\n"));
+    ASSERT_EQ(count(), "1");
+    log.clear();
+    addList("abcdef");
+    EXPECT_EQ(log.messages(),
+              QStringList{"Nothing was added: the list's text entries (those that are not whole numbers) would hold "
+                          "100,000,001 bytes, and they may hold at most 100,000,000: they have room for 5 more bytes. A list "
+                          "holds no more, so that every saved list reads back. To make room, remove entries (select them "
+                          "and press \"Remove Highlighted\") or clear the list (\"Clear All Selections\")."});
+    EXPECT_EQ(count(), "1");
 }
 
 } // namespace
