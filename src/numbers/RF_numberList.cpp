@@ -490,6 +490,7 @@ NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBou
         tooManyEntries = numbers.distinct() + texts.count() > bounds.entries;
     } while (!tooManyEntries && !tooMuchText && !in->EOF() && in->firstNonTextLine() == 0);
     const qint64 nonTextLine = in->firstNonTextLine();
+    const bool nonTextIsNul = in->nonTextIsNul();
     const qint64 overlongLine = in->firstOverlongLine();
     const QString readError = in->hadReadError() ? in->errorString() : QString();
     in->Close();
@@ -500,7 +501,9 @@ NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBou
         return content;
     }
     // Bytes that are not UTF-8 would enter as replacement characters, and saving the list again would
-    // change the user's entries; a binary file would add junk rows.
+    // change the user's entries; a binary file would add junk rows. No saved list holds a NUL.
+    if (nonTextLine != 0 && nonTextIsNul)
+        return refuse(QStringLiteral("line %1 holds a NUL byte: it is not a text file.").arg(nonTextLine));
     if (nonTextLine != 0)
         return refuse(QStringLiteral("line %1 is not UTF-8 text.").arg(nonTextLine));
 

@@ -719,6 +719,7 @@ struct PasteCase {
     QString pasted;
     QStringList rows;
     Digits ticked;
+    QString shown = {}; // what the field shows, when not the pasted text
 };
 
 TEST_F(NumberWindowTest, PastedLinesAreEntriesLikeCommaSeparatedOnes)
@@ -728,22 +729,30 @@ TEST_F(NumberWindowTest, PastedLinesAreEntriesLikeCommaSeparatedOnes)
         {"column with CRLF", "3\r\n40\r\nx y\r\n", {"x y", "3", "40"}, {3}},
         {"column with CR", "5\r50\r", {"5", "50"}, {5}},
         {"lines of comma lists, blank lines", "1,2\n\n 3,x\r\n\r\n", {" 3", "x", "1", "2"}, {1, 2}},
+        {"control characters but NUL", QStringLiteral("a") + QChar(0) + QStringLiteral("b,\u0001\t\u001F\u007F,7"), {"\u0001\t\u001F\u007F", "ab", "7"}, {7},
+         "ab,\u0001\t\u001F\u007F,7"},
     };
     for (const PasteCase& c : cases) {
         SCOPED_TRACE(c.name);
         reopen();
         paste("EF_CSV", c.pasted);
-        EXPECT_EQ(field("EF_CSV")->Text(), c.pasted); // shown and kept as pasted, line breaks included
+        // Shown and kept as pasted, line breaks included.
+        EXPECT_EQ(field("EF_CSV")->Text(), c.shown.isEmpty() ? c.pasted : c.shown);
         ASSERT_TRUE(button("PB_addCSV")->Enabled());
         push("PB_addCSV");
         EXPECT_EQ(rows(), c.rows);
         EXPECT_EQ(ticked(), c.ticked);
         EXPECT_TRUE(inStep());
 
-        // The saved file holds exactly the rows the user sees, one per line.
+        // The saved file holds exactly the rows the user sees, one per line, and reads back as them.
         const QString path = folder.filePath("pasted.rcn");
         saveTo(path);
         EXPECT_EQ(testsupport::readFile(path), (c.rows.join(u'\n') + u'\n').toUtf8());
+        log.reply = "Confirm";
+        push("PB_clearNumbers");
+        log.clear();
+        augmentFrom(path);
+        EXPECT_EQ(rows(), c.rows);
         EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
     }
 }
@@ -938,6 +947,7 @@ struct NonTextCase {
     const char* name;
     QByteArray bytes;
     int line; // the first line that is not UTF-8 text
+    const char* reason = "is not UTF-8 text.";
 };
 
 TEST_F(NumberWindowTest, AFileThatIsNotUtf8TextAddsNothingAndNamesItsFirstBadLine)
@@ -946,7 +956,9 @@ TEST_F(NumberWindowTest, AFileThatIsNotUtf8TextAddsNothingAndNamesItsFirstBadLin
     late += QByteArray(1 << 20, '7') + "\r\n\xFF\n"; // past the first read chunk
     const NonTextCase cases[] = {
         {"Latin-1 list", "12\r\n# caf\xE9\r\n13\r\nna\xEFve\r\n", 2},
-        {"binary with NUL bytes", QByteArray("5\n6\n\x7F" "ELF\x02\x01\x01\x00\x00\x00\n", 12), 3},
+        {"binary with NUL bytes", QByteArray("5\n6\n\x7F" "ELF\x02\x01\x01\x00\x00\x00\n", 12), 3, "holds a NUL byte: it is not a text file."},
+        {"a NUL between letters", QByteArray("1\na\0b\n7\n", 9), 2, "holds a NUL byte: it is not a text file."},
+        {"a NUL cutting a sequence short", QByteArray("1\n\xC3\0\n", 5), 2},
         {"UTF-16", QByteArray("\xFF\xFE" "1\x00\n\x00", 6), 1},
         {"late in a large file", late, 102},
     };
@@ -958,10 +970,10 @@ TEST_F(NumberWindowTest, AFileThatIsNotUtf8TextAddsNothingAndNamesItsFirstBadLin
         const QString path = writeFile(QStringLiteral("odd.rcn"), c.bytes);
         augmentFrom(path);
         ASSERT_EQ(log.shown.size(), 1u);
-        EXPECT_EQ(log.shown[0].message,
-                  QStringLiteral("Nothing was added from the number list file \"%1\": line %2 is not UTF-8 text.")
-                      .arg(path)
-                      .arg(c.line));
+        EXPECT_EQ(log.shown[0].message, QStringLiteral("Nothing was added from the number list file \"%1\": line %2 %3")
+                                            .arg(path)
+                                            .arg(c.line)
+                                            .arg(QLatin1String(c.reason)));
         EXPECT_EQ(rows(), before);
         EXPECT_TRUE(inStep());
     }
