@@ -52,6 +52,8 @@ private:
 // cleared or a file refused); costs a pass over the free memory, not over the list.
 void releaseFreedMemory();
 // Makes every block of 4 MB or more go back to the system as soon as it is freed, in every thread.
+// Called once at start, before any other thread runs: every allocation reads the allocator's
+// settings unguarded, so changing them while another thread allocates is a race.
 void returnLargeBlocksAtOnce();
 
 // Negative, zero or positive as a orders before, with or after b: code-point order for UTF-8.

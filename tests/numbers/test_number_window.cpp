@@ -31,6 +31,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -109,6 +110,9 @@ extern "C" int __wrap_fsync(int fd)
 }
 
 namespace {
+
+// The allocator is set up before any thread runs, as the program's start does.
+const bool largeBlocksReturned = (returnLargeBlocksAtOnce(), true);
 
 // Makes reads of the file at path fail, grow it or shrink it until the object goes.
 class FileFault {
@@ -1444,12 +1448,24 @@ TEST_F(NumberWindowTest, AFileInAnyOrderReadsAsTheSortedList)
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
 
-    const NumberListContent content = readNumberList(fw::FolderItem(writeFile(QStringLiteral("shuffled.rcn"), bytes)));
+    const QString path = writeFile(QStringLiteral("shuffled.rcn"), bytes);
+    const NumberListContent content = readNumberList(fw::FolderItem(path));
     EXPECT_EQ(content.refusal, QString());
     EXPECT_EQ(content.numbers, numbers);
     ASSERT_EQ(content.texts.size(), qsizetype(texts.size()));
     for (std::size_t i = 0; i < texts.size(); ++i)
         ASSERT_EQ(content.texts.at(qsizetype(i)), texts[i]) << i;
+
+    // The system gives the sort one helper thread, not the next: the reading fails, and says so.
+    if (std::thread::hardware_concurrency() < 3)
+        return;
+    failHelperThreadStartsAfter(1);
+    const NumberListContent failed = readNumberList(fw::FolderItem(path));
+    failHelperThreadStartsAfter(-1);
+    EXPECT_EQ(failed.refusal, QStringLiteral("Could not read the number list file \"%1\": no thread could be started to "
+                                             "sort its lines (%2).")
+                                  .arg(path, QString::fromLocal8Bit(std::strerror(EAGAIN))));
+    EXPECT_TRUE(failed.numbers.empty() && failed.texts.empty());
 }
 
 // One bound for what the list holds and what a file may add: every way of changing the list says so
