@@ -1307,6 +1307,7 @@ TEST_F(NumberWindowTest, AFileBeyondTheBoundsIsRefusedAndSaysWhy)
         {"six descending", "6\n5\n4\n3\n2\n1\n", {}, {}, tooMany},
         {"numbers and texts together", "1\n2\n3\na\nb\nc\n", {}, {}, tooMany},
         {"two different lines repeated", repeated, {1, 3}, {}, {}},
+        {"the same number on consecutive lines", "1\n1\n2\n", {1, 2}, {}, {}},
         {"comments and empty lines are no entries", "#1\n#2\n#3\n\n\n\n\n7\n", {7}, {}, {}},
         {"twelve bytes of text", "abcdef\nghijkl\n", {}, {"abcdef", "ghijkl"}, {}},
         {"a repeated text counts once", "abcdefgh\nabcdefgh\nabcdefgh\n", {}, {"abcdefgh"}, {}},
