@@ -21,7 +21,7 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    const SelectionList& list() const { return m_list; }
+    const SelectionList& list() const { return list_; }
 
     // Same contracts as the SelectionList functions of the same names.
     bool add(const QString& entry);
@@ -41,5 +41,5 @@ private:
     bool insertAt(SelectionList::Position pos, const std::function<bool()>& change);
     bool removeAt(SelectionList::Position pos, const std::function<bool()>& change);
 
-    SelectionList m_list;
+    SelectionList list_;
 };
