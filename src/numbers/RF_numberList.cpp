@@ -123,6 +123,8 @@ quint64 keyAt(QByteArrayView text, qsizetype offset)
 
 std::atomic<int> helperStartsLeft{-1}; // see failHelperThreadStartsAfter
 
+// Starts a helper thread of a sort; throws std::system_error, as std::thread does, when none can be
+// made.
 std::thread startHelper(std::function<void()> work)
 {
     for (int left = helperStartsLeft.load(); left >= 0; left = helperStartsLeft.load()) {

@@ -36,8 +36,9 @@ struct NumberListContent
 // costs nothing once seen), and its text is counted as it comes: reading stops as soon as what is
 // held passes a bound, or the file is found not to be UTF-8 text or cannot be read (nor its lines
 // sorted, for want of a thread), and the refusal then names the file once and says why. So memory
-// stays within the bounds and a line, whatever the order of the lines. Time linear in the file plus a sort of its different entries when they come
-// out of order (radix for numbers, by eight bytes at a time for texts).
+// stays within the bounds and a line, whatever the order of the lines. Time linear in the file plus
+// a sort of its different entries when they come out of order (radix for numbers, by eight bytes at
+// a time for texts).
 NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBounds& bounds = {});
 
 // For tests: once count more helper threads of a reading's sort have started, the next one cannot be,

@@ -73,8 +73,8 @@ private:
     void addEntries(const QStringList& entries);
     void updateRangeButton();
     void addPreset(const QStringList& preset);
-    // Whether the list has room for what a change would add; if not, the user is told, after refusal,
-    // why.
+    // Whether the list has room for what a change would add; if not, the user is told what was not
+    // done (refusal), then why.
     bool hasRoomFor(SelectionList::Growth growth, const QString& refusal = QStringLiteral("Nothing was added: "));
     bool hasRoomForAll(const QStringList& adding);
     // Why a change that grows the list by growth was refused: which bound it passes, the room left,
