@@ -8,11 +8,14 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -118,6 +121,21 @@ quint64 keyAt(QByteArrayView text, qsizetype offset)
     return qFromBigEndian<quint64>(bytes);
 }
 
+std::atomic<int> helperStartsLeft{-1}; // see failHelperThreadStartsAfter
+
+// Starts a helper thread of a sort; throws std::system_error, as std::thread does, when none can be
+// made.
+std::thread startHelper(std::function<void()> work)
+{
+    for (int left = helperStartsLeft.load(); left >= 0; left = helperStartsLeft.load()) {
+        if (left == 0)
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        if (helperStartsLeft.compare_exchange_weak(left, left - 1))
+            break;
+    }
+    return std::thread(std::move(work));
+}
+
 // Sorts the items by their 64-bit key: a large range is first split in place by the sixteen bits
 // after those all its keys share, so that the comparison sort works on parts that fit the cache.
 template <typename Item>
@@ -166,18 +184,28 @@ void sortByKey(Item* first, Item* last)
         for (std::size_t b = fromPart; b < toPart; ++b)
             std::sort(first + (b == 0 ? 0 : end[b - 1]), first + end[b], byKey);
     };
+    // A helper that cannot be started (std::system_error, as std::thread throws) fails the sort: the
+    // helpers started are joined first, so none is left running on the items.
     std::vector<std::thread> helpers;
+    const auto joinAll = [&helpers] {
+        for (std::thread& helper : helpers)
+            helper.join();
+    };
     std::size_t fromPart = 0;
-    for (std::size_t t = 1; t < threads; ++t) {
-        std::size_t toPart = fromPart;
-        while (toPart < end.size() && end[toPart] < n * t / threads)
-            ++toPart;
-        helpers.emplace_back(sortParts, fromPart, toPart);
-        fromPart = toPart;
+    try {
+        for (std::size_t t = 1; t < threads; ++t) {
+            std::size_t toPart = fromPart;
+            while (toPart < end.size() && end[toPart] < n * t / threads)
+                ++toPart;
+            helpers.push_back(startHelper([&sortParts, fromPart, toPart] { sortParts(fromPart, toPart); }));
+            fromPart = toPart;
+        }
+    } catch (...) {
+        joinAll();
+        throw;
     }
     sortParts(fromPart, end.size());
-    for (std::thread& helper : helpers)
-        helper.join();
+    joinAll();
 }
 
 // Collects texts and holds each different one once, in UTF-8, with the sum of their bytes exact as
@@ -455,7 +483,6 @@ const fw::FileType& RF_numberList::NumberList()
 
 NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBounds& bounds)
 {
-    returnLargeBlocksAtOnce();
     NumberListContent content;
     const QString path = file.path();
     const auto refuse = [&](const QString& reason) {
@@ -490,6 +517,7 @@ NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBou
         tooManyEntries = numbers.distinct() + texts.count() > bounds.entries;
     } while (!tooManyEntries && !tooMuchText && !in->EOF() && in->firstNonTextLine() == 0);
     const qint64 nonTextLine = in->firstNonTextLine();
+    const bool nonTextIsNul = in->nonTextIsNul();
     const qint64 overlongLine = in->firstOverlongLine();
     const QString readError = in->hadReadError() ? in->errorString() : QString();
     in->Close();
@@ -500,7 +528,9 @@ NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBou
         return content;
     }
     // Bytes that are not UTF-8 would enter as replacement characters, and saving the list again would
-    // change the user's entries; a binary file would add junk rows.
+    // change the user's entries; a binary file would add junk rows. No saved list holds a NUL.
+    if (nonTextLine != 0 && nonTextIsNul)
+        return refuse(QStringLiteral("line %1 holds a NUL byte: it is not a text file.").arg(nonTextLine));
     if (nonTextLine != 0)
         return refuse(QStringLiteral("line %1 is not UTF-8 text.").arg(nonTextLine));
 
@@ -512,19 +542,34 @@ NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBou
         numbers.compact();
         tooManyEntries = numbers.distinct() + texts.count() > bounds.entries;
     }
+    // The file alone passes the bound: clearing the list would not make room for it.
+    const QString noList = QStringLiteral(" No list can take this file whole, not even an empty one.");
     if (tooManyEntries) {
         return refuse(QStringLiteral("it holds more than %1 different entries. A list holds at most that many, so that "
                                      "every saved list reads back.")
-                          .arg(grouped(bounds.entries)));
+                          .arg(grouped(bounds.entries))
+                      + noList);
     }
     if (tooMuchText) {
         return refuse(QStringLiteral("its text entries (lines that are not whole numbers) hold more than %1 bytes.")
                           .arg(grouped(bounds.textBytes))
-                      + moreText);
+                      + moreText + noList);
+    }
+    try {
+        content.texts = texts.take();
+    } catch (const std::system_error& noThread) {
+        content.refusal = QStringLiteral("Could not read the number list file \"%1\": no thread could be started to sort "
+                                         "its lines (%2).")
+                              .arg(path, QString::fromLocal8Bit(std::strerror(noThread.code().value())));
+        return content;
     }
     content.numbers = numbers.take();
-    content.texts = texts.take();
     return content;
+}
+
+void failHelperThreadStartsAfter(int count)
+{
+    helperStartsLeft = count;
 }
 
 void writeListRows(const SelectionList& list, fw::TextOutputStream& out)

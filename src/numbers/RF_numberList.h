@@ -34,11 +34,16 @@ struct NumberListContent
 // classified as the list classifies it. Only what the file held when it was opened is read; a file
 // cut short or rewritten meanwhile is refused. Each different entry is held once while reading (a repeated line
 // costs nothing once seen), and its text is counted as it comes: reading stops as soon as what is
-// held passes a bound, or the file is found not to be UTF-8 text or cannot be read, and the refusal
-// then names the file once and says why. So memory stays within the bounds and a line, whatever the
-// order of the lines. Time linear in the file plus a sort of its different entries when they come
-// out of order (radix for numbers, by eight bytes at a time for texts).
+// held passes a bound, or the file is found not to be UTF-8 text or cannot be read (nor its lines
+// sorted, for want of a thread), and the refusal then names the file once and says why. So memory
+// stays within the bounds and a line, whatever the order of the lines. Time linear in the file plus
+// a sort of its different entries when they come out of order (radix for numbers, by eight bytes at
+// a time for texts).
 NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBounds& bounds = {});
+
+// For tests: once count more helper threads of a reading's sort have started, the next one cannot be,
+// as when the system has none to give; a negative count (the default) lifts it.
+void failHelperThreadStartsAfter(int count);
 
 // Writes the rows of the list in row order, each followed by the stream's delimiter: the bytes
 // WriteLine of each row's text would write, at a fraction of the cost.

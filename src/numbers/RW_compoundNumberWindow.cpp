@@ -218,20 +218,38 @@ void RW_compoundNumberWindow::addToListBox(const QString& entry)
         showNumberOfTests();
 }
 
-QString RW_compoundNumberWindow::listBoundsText()
+QString RW_compoundNumberWindow::listBoundsText(SelectionList::Growth growth) const
 {
     const QLocale english(QLocale::English);
-    return QStringLiteral("the list would hold more than %1 entries, or more than %2 bytes of text entries (those "
-                          "that are not whole numbers). A list holds at most that much, so that every saved list "
-                          "reads back.")
-        .arg(english.toString(SelectionList::kMaxEntries), english.toString(SelectionList::kMaxTextBytes));
+    const SelectionList& list = entries.list();
+    QStringList passed;
+    const qint64 rows = list.rowCount() + growth.entries;
+    if (rows > SelectionList::kMaxEntries) {
+        const qint64 room = std::max<qint64>(0, SelectionList::kMaxEntries - list.rowCount());
+        passed << QStringLiteral("the list would hold %1 entries, and it may hold at most %2: %3")
+                      .arg(english.toString(rows), english.toString(SelectionList::kMaxEntries),
+                           room == 0 ? QStringLiteral("it is full")
+                                     : QStringLiteral("it has room for %1 more").arg(english.toString(room)));
+    }
+    const qint64 bytes = list.texts().bytes() + growth.textBytes;
+    if (bytes > SelectionList::kMaxTextBytes) {
+        const qint64 room = std::max<qint64>(0, SelectionList::kMaxTextBytes - list.texts().bytes());
+        passed << QStringLiteral("the list's text entries (those that are not whole numbers) would hold %1 bytes, and "
+                                 "they may hold at most %2: %3")
+                      .arg(english.toString(bytes), english.toString(SelectionList::kMaxTextBytes),
+                           room == 0 ? QStringLiteral("they are full")
+                                     : QStringLiteral("they have room for %1 more bytes").arg(english.toString(room)));
+    }
+    return passed.join(QStringLiteral("; "))
+           + QStringLiteral(". A list holds no more, so that every saved list reads back. To make room, remove entries "
+                            "(select them and press \"Remove Highlighted\") or clear the list (\"Clear All Selections\").");
 }
 
-bool RW_compoundNumberWindow::hasRoomFor(SelectionList::Growth growth)
+bool RW_compoundNumberWindow::hasRoomFor(SelectionList::Growth growth, const QString& refusal)
 {
     if (entries.list().hasRoomFor(growth))
         return true;
-    MsgBox(QStringLiteral("Nothing was added: ") + listBoundsText());
+    MsgBox(refusal + listBoundsText(growth));
     return false;
 }
 
@@ -437,20 +455,30 @@ void RW_compoundNumberWindow::PB_add0to99_Action()
         return;
     const IntListRef answer = transport->getIntArray();
     bool inAnswer[100] = {};
-    QStringList adding;
     for (qint32 v : *answer) {
-        if (v >= 0 && v <= 99 && !std::exchange(inAnswer[v], true))
-            adding << Str(v);
+        if (v >= 0 && v <= 99)
+            inAnswer[v] = true;
     }
-    if (!hasRoomForAll(adding))
-        return;
+    // The answer is judged by the list it gives: the numbers it takes out make room for those it puts in.
+    qint64 growth = 0;
     for (int n = 0; n <= 99; ++n) {
-        if (n < numCheckBoxes)
-            digitBox(n)->setValue(inAnswer[n]);
-        else if (inAnswer[n])
-            addToListBox(Str(n));
-        else
-            dropfromListBox(Str(n));
+        if (inAnswer[n] != entries.list().containsNumber(n))
+            growth += inAnswer[n] ? 1 : -1;
+    }
+    if (!hasRoomFor({growth, 0}, QStringLiteral("Nothing was changed: ")))
+        return;
+    // Out first, then in, so that the list keeps to its bound at every step.
+    for (const bool in : {false, true}) {
+        for (int n = 0; n <= 99; ++n) {
+            if (inAnswer[n] != in)
+                continue;
+            if (n < numCheckBoxes)
+                digitBox(n)->setValue(in);
+            else if (in)
+                addToListBox(Str(n));
+            else
+                dropfromListBox(Str(n));
+        }
     }
 }
 
@@ -504,9 +532,14 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
     const auto& numbers = content.numbers;
     for (auto it = std::lower_bound(numbers.begin(), numbers.end(), 0); it != numbers.end() && *it < numCheckBoxes; ++it)
         digits.push_back(*it);
-    if (content.refusal.isEmpty() && entries.addSorted(std::move(content.numbers), std::move(content.texts)) < 0) {
-        content.refusal =
-            QStringLiteral("Nothing was added from the number list file \"%1\": ").arg(source->path()) + listBoundsText();
+    if (content.refusal.isEmpty()) {
+        const SelectionList::Growth growth = entries.list().growthOf(content.numbers, content.texts);
+        if (entries.list().hasRoomFor(growth)) {
+            entries.addSorted(std::move(content.numbers), std::move(content.texts), growth);
+        } else {
+            content.refusal = QStringLiteral("Nothing was added from the number list file \"%1\": ").arg(source->path())
+                              + listBoundsText(growth);
+        }
     }
     if (!content.refusal.isEmpty()) {
         const QString refusal = content.refusal;

@@ -73,11 +73,13 @@ private:
     void addEntries(const QStringList& entries);
     void updateRangeButton();
     void addPreset(const QStringList& preset);
-    // Whether the list has room for what an addition would add; if not, the user is told why.
-    bool hasRoomFor(SelectionList::Growth growth);
+    // Whether the list has room for what a change would add; if not, the user is told what was not
+    // done (refusal), then why.
+    bool hasRoomFor(SelectionList::Growth growth, const QString& refusal = QStringLiteral("Nothing was added: "));
     bool hasRoomForAll(const QStringList& adding);
-    // Why an addition was refused for want of room.
-    static QString listBoundsText();
+    // Why a change that grows the list by growth was refused: which bound it passes, the room left,
+    // and how to make room.
+    QString listBoundsText(SelectionList::Growth growth) const;
 
     SelectionListModel entries;
 };

@@ -290,16 +290,16 @@ std::vector<QString> TextEntries::toStrings() const
 
 SelectionList::Position SelectionList::locateNumber(qint32 value) const
 {
-    const auto it = std::lower_bound(m_numbers.begin(), m_numbers.end(), value);
-    const int row = textCount() + static_cast<int>(it - m_numbers.begin());
-    return {row, it != m_numbers.end() && *it == value};
+    const auto it = std::lower_bound(numbers_.begin(), numbers_.end(), value);
+    const int row = textCount() + static_cast<int>(it - numbers_.begin());
+    return {row, it != numbers_.end() && *it == value};
 }
 
 SelectionList::Position SelectionList::locateText(const QString& text) const
 {
     const QByteArray utf8 = text.toUtf8();
-    const qsizetype at = m_texts.lowerBound(utf8);
-    return {static_cast<int>(at), at != m_texts.size() && m_texts.at(at) == utf8};
+    const qsizetype at = texts_.lowerBound(utf8);
+    return {static_cast<int>(at), at != texts_.size() && texts_.at(at) == utf8};
 }
 
 SelectionList::Growth SelectionList::growthOf(const QString& entry) const
@@ -336,19 +336,19 @@ int SelectionList::rowOfText(const QString& text) const
 
 bool SelectionList::addNumber(qint32 value)
 {
-    const auto it = std::lower_bound(m_numbers.begin(), m_numbers.end(), value);
-    if ((it != m_numbers.end() && *it == value) || !hasRoomFor({1, 0}))
+    const auto it = std::lower_bound(numbers_.begin(), numbers_.end(), value);
+    if ((it != numbers_.end() && *it == value) || !hasRoomFor({1, 0}))
         return false;
-    m_numbers.insert(it, value);
+    numbers_.insert(it, value);
     return true;
 }
 
 bool SelectionList::removeNumber(qint32 value)
 {
-    const auto it = std::lower_bound(m_numbers.begin(), m_numbers.end(), value);
-    if (it == m_numbers.end() || *it != value)
+    const auto it = std::lower_bound(numbers_.begin(), numbers_.end(), value);
+    if (it == numbers_.end() || *it != value)
         return false;
-    m_numbers.erase(it);
+    numbers_.erase(it);
     return true;
 }
 
@@ -358,10 +358,10 @@ bool SelectionList::add(const QString& entry)
     if (kind.kind == EntryKind::Number)
         return addNumber(kind.value);
     const QByteArray utf8 = entry.toUtf8();
-    const qsizetype at = m_texts.lowerBound(utf8);
-    if ((at != m_texts.size() && m_texts.at(at) == utf8) || !hasRoomFor({1, utf8.size()}))
+    const qsizetype at = texts_.lowerBound(utf8);
+    if ((at != texts_.size() && texts_.at(at) == utf8) || !hasRoomFor({1, utf8.size()}))
         return false;
-    m_texts.insert(at, utf8);
+    texts_.insert(at, utf8);
     return true;
 }
 
@@ -371,10 +371,10 @@ bool SelectionList::remove(const QString& entry)
     if (kind.kind == EntryKind::Number)
         return removeNumber(kind.value);
     const QByteArray utf8 = entry.toUtf8();
-    const qsizetype at = m_texts.lowerBound(utf8);
-    if (at == m_texts.size() || m_texts.at(at) != utf8)
+    const qsizetype at = texts_.lowerBound(utf8);
+    if (at == texts_.size() || texts_.at(at) != utf8)
         return false;
-    m_texts.erase(at);
+    texts_.erase(at);
     return true;
 }
 
@@ -383,16 +383,16 @@ QString SelectionList::rowText(int row) const
     if (row < 0 || row >= rowCount())
         return {};
     if (row < textCount())
-        return m_texts.text(row);
-    return QString::number(m_numbers[row - textCount()]);
+        return texts_.text(row);
+    return QString::number(numbers_[row - textCount()]);
 }
 
 qint64 SelectionList::missingInRange(qint32 start, qint32 end) const
 {
     if (end < start)
         return 0;
-    const auto lo = std::lower_bound(m_numbers.begin(), m_numbers.end(), start);
-    const auto hi = std::upper_bound(lo, m_numbers.end(), end);
+    const auto lo = std::lower_bound(numbers_.begin(), numbers_.end(), start);
+    const auto hi = std::upper_bound(lo, numbers_.end(), end);
     return rangeSize(start, end) - (hi - lo);
 }
 
@@ -406,20 +406,20 @@ qint64 SelectionList::addRange(qint32 start, qint32 end)
 
     // Every present value inside start..end is one of the range's, so the result is: the values below
     // start, then the whole range, then the values above end - built in place.
-    const auto lo = std::lower_bound(m_numbers.begin(), m_numbers.end(), start);
-    const auto hi = std::upper_bound(lo, m_numbers.end(), end);
+    const auto lo = std::lower_bound(numbers_.begin(), numbers_.end(), start);
+    const auto hi = std::upper_bound(lo, numbers_.end(), end);
     const qint64 added = size - (hi - lo);
     if (added == 0)
         return 0;
     if (!hasRoomFor({added, 0}))
         return -1;
 
-    const qsizetype first = lo - m_numbers.begin();
-    const qsizetype tailFrom = hi - m_numbers.begin();
-    const qsizetype oldSize = qsizetype(m_numbers.size());
-    m_numbers.resize(std::size_t(oldSize + added));
-    std::move_backward(m_numbers.begin() + tailFrom, m_numbers.begin() + oldSize, m_numbers.end());
-    qint32* out = m_numbers.data() + first;
+    const qsizetype first = lo - numbers_.begin();
+    const qsizetype tailFrom = hi - numbers_.begin();
+    const qsizetype oldSize = qsizetype(numbers_.size());
+    numbers_.resize(std::size_t(oldSize + added));
+    std::move_backward(numbers_.begin() + tailFrom, numbers_.begin() + oldSize, numbers_.end());
+    qint32* out = numbers_.data() + first;
     for (qint64 i = 0; i < size; ++i)
         out[i] = static_cast<qint32>(start + i); // 64-bit counter: end may be INT32_MAX
     return added;
@@ -451,13 +451,13 @@ qint64 SelectionList::addSorted(std::vector<qint32>&& numbers, TextEntries&& tex
 {
     if (!hasRoomFor(growth))
         return -1;
-    return mergeSorted(m_numbers, numbers, std::less<qint32>()) + mergeTexts(m_texts, texts);
+    return mergeSorted(numbers_, numbers, std::less<qint32>()) + mergeTexts(texts_, texts);
 }
 
 SelectionList::Growth SelectionList::growthOf(const std::vector<qint32>& numbers, const TextEntries& texts) const
 {
-    Growth growth = missingTexts(m_texts, texts);
-    growth.entries += countMissing(m_numbers, numbers, std::less<qint32>());
+    Growth growth = missingTexts(texts_, texts);
+    growth.entries += countMissing(numbers_, numbers, std::less<qint32>());
     return growth;
 }
 
@@ -467,7 +467,7 @@ int SelectionList::appendRowsUtf8(int row, QByteArray& out, QByteArrayView lineE
     const int rows = rowCount();
     row = std::max(row, 0);
     for (; row < texts && out.size() < until; ++row) {
-        out += m_texts.at(row);
+        out += texts_.at(row);
         out += lineEnd;
     }
     if (row < texts || row >= rows || out.size() >= until)
@@ -481,7 +481,7 @@ int SelectionList::appendRowsUtf8(int row, QByteArray& out, QByteArrayView lineE
     const qsizetype from = out.size();
     out.resize(from + qsizetype(count) * perRow);
     char* at = out.data() + from;
-    const qint32* value = m_numbers.data() + (row - texts);
+    const qint32* value = numbers_.data() + (row - texts);
     for (int i = 0; i < count; ++i) {
         at = std::to_chars(at, at + kLongestNumber, value[i]).ptr;
         std::memcpy(at, lineEnd.data(), std::size_t(lineEnd.size()));
@@ -496,17 +496,17 @@ int SelectionList::removeEntries(const QStringList& entries)
     std::vector<qint32> numbers;
     TextEntries texts;
     classifyAll(entries, numbers, texts);
-    qint64 removed = eraseSorted(m_numbers, numbers, std::less<qint32>());
+    qint64 removed = eraseSorted(numbers_, numbers, std::less<qint32>());
     if (!texts.empty()) {
-        const qsizetype before = m_texts.size();
+        const qsizetype before = texts_.size();
         qsizetype probe = 0;
-        m_texts.keepIf([&](qsizetype, QByteArrayView text) {
+        texts_.keepIf([&](qsizetype, QByteArrayView text) {
             int order = 1;
             while (probe < texts.size() && (order = compareUtf8(texts.at(probe), text)) < 0)
                 ++probe;
             return probe == texts.size() || order != 0;
         });
-        removed += before - m_texts.size();
+        removed += before - texts_.size();
     }
     return static_cast<int>(removed);
 }
@@ -527,7 +527,7 @@ std::vector<int> SelectionList::removeRowsAt(std::vector<int> rows)
     if (rows.empty())
         return rows;
 
-    // rows is ascending: its text rows come first, each equal to the index in m_texts; the number rows
+    // rows is ascending: its text rows come first, each equal to the index in texts_; the number rows
     // follow, offset by the text count. Each collection is compacted in one pass.
     const int texts = textCount();
     const auto firstNumberRow = std::lower_bound(rows.begin(), rows.end(), texts);
@@ -548,7 +548,7 @@ std::vector<int> SelectionList::removeRowsAt(std::vector<int> rows)
     };
     if (rows.begin() != firstNumberRow) {
         auto next = rows.begin();
-        m_texts.keepIf([&](qsizetype i, QByteArrayView) {
+        texts_.keepIf([&](qsizetype i, QByteArrayView) {
             if (next != firstNumberRow && *next == i) {
                 ++next;
                 return false;
@@ -556,13 +556,13 @@ std::vector<int> SelectionList::removeRowsAt(std::vector<int> rows)
             return true;
         });
     }
-    compact(m_numbers, firstNumberRow, rows.end(), texts);
+    compact(numbers_, firstNumberRow, rows.end(), texts);
     return rows;
 }
 
 void SelectionList::clear()
 {
-    m_numbers.clear();
-    m_numbers.shrink_to_fit();
-    m_texts.clear();
+    numbers_.clear();
+    numbers_.shrink_to_fit();
+    texts_.clear();
 }

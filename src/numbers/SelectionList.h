@@ -52,6 +52,8 @@ private:
 // cleared or a file refused); costs a pass over the free memory, not over the list.
 void releaseFreedMemory();
 // Makes every block of 4 MB or more go back to the system as soon as it is freed, in every thread.
+// Called once at start, before any other thread runs: every allocation reads the allocator's
+// settings unguarded, so changing them while another thread allocates is a race.
 void returnLargeBlocksAtOnce();
 
 // Negative, zero or positive as a orders before, with or after b: code-point order for UTF-8.
@@ -103,7 +105,7 @@ public:
     };
     bool hasRoomFor(Growth growth) const
     {
-        return rowCount() + growth.entries <= kMaxEntries && m_texts.bytes() + growth.textBytes <= kMaxTextBytes;
+        return rowCount() + growth.entries <= kMaxEntries && texts_.bytes() + growth.textBytes <= kMaxTextBytes;
     }
     // What adding the entry would add: nothing when it is present.
     Growth growthOf(const QString& entry) const;
@@ -136,9 +138,9 @@ public:
     int rowOfText(const QString& text) const;
 
     int rowCount() const { return textCount() + numberCount(); }
-    int textCount() const { return static_cast<int>(m_texts.size()); }
-    int numberCount() const { return static_cast<int>(m_numbers.size()); }
-    bool isEmpty() const { return m_texts.empty() && m_numbers.empty(); }
+    int textCount() const { return static_cast<int>(texts_.size()); }
+    int numberCount() const { return static_cast<int>(numbers_.size()); }
+    bool isEmpty() const { return texts_.empty() && numbers_.empty(); }
     // Text of a row, computed on demand; an empty text for a row out of range.
     QString rowText(int row) const;
     bool isNumberRow(int row) const { return row >= textCount() && row < rowCount(); }
@@ -179,11 +181,11 @@ public:
     // Empties the list and gives its memory back.
     void clear();
 
-    const std::vector<qint32>& numberList() const { return m_numbers; }
-    const TextEntries& texts() const { return m_texts; }
-    std::vector<QString> numStringList() const { return m_texts.toStrings(); }
+    const std::vector<qint32>& numberList() const { return numbers_; }
+    const TextEntries& texts() const { return texts_; }
+    std::vector<QString> numStringList() const { return texts_.toStrings(); }
 
 private:
-    std::vector<qint32> m_numbers;
-    TextEntries m_texts;
+    std::vector<qint32> numbers_;
+    TextEntries texts_;
 };

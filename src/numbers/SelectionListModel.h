@@ -21,7 +21,7 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    const SelectionList& list() const { return m_list; }
+    const SelectionList& list() const { return list_; }
 
     // Same contracts as the SelectionList functions of the same names.
     bool add(const QString& entry);
@@ -31,6 +31,7 @@ public:
     qint64 addRange(qint32 start, qint32 end);
     int addEntries(const QStringList& entries);
     qint64 addSorted(std::vector<qint32>&& numbers, TextEntries&& texts);
+    qint64 addSorted(std::vector<qint32>&& numbers, TextEntries&& texts, SelectionList::Growth growth);
     int removeEntries(const QStringList& entries);
     // One run of consecutive rows is announced as a removal, anything else as a reset.
     std::vector<int> removeRowsAt(std::vector<int> rows);
@@ -40,5 +41,5 @@ private:
     bool insertAt(SelectionList::Position pos, const std::function<bool()>& change);
     bool removeAt(SelectionList::Position pos, const std::function<bool()>& change);
 
-    SelectionList m_list;
+    SelectionList list_;
 };

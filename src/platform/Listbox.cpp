@@ -57,8 +57,20 @@ public:
         return QStyledItemDelegate::displayText(QVariant(Control::cutWithEllipsis(text, limit - 1)), locale);
     }
 
+protected:
+    // The base keeps the data it fetched for the last row it looked at (the whole text) until it
+    // looks at another, which an emptied list never asks it to do: a long entry would stay held after
+    // its rows are gone. Looking at a row of no text right after drops it.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        QStyleOptionViewItem nothing;
+        QStyledItemDelegate::initStyleOption(&nothing, emptyRow_.index(0, 0));
+    }
+
 private:
     Listbox* owner_;
+    QStringListModel emptyRow_{QStringList{QString()}};
 };
 
 // Letters that reach highest and lowest in most fonts: capitals with marks above, letters with tails.

@@ -100,8 +100,8 @@ bool operator==(const TextStyle& a, const TextStyle& b);
 // Showing the caret, painting, a click and the blinking caret lay out only the blocks in view: a walk
 // from the first shown character forwards, or from the caret backwards, stops once the width of the
 // view is filled. An edit moves the text after it in memory and updates the indexes, and lays out
-// nothing outside the view. Text set or pasted is kept exactly as it came (a paste as the incoming
-// filter leaves it), and its line ends break
+// nothing outside the view. Text set or pasted is kept exactly as it came (a paste without any NUL,
+// as the incoming filter leaves it), and its line ends break
 // nothing: each "\n" and each "\r" (so "\r\n" twice) is drawn as a dim "↵" (U+21B5) in its place, one
 // ordinary character for the caret, the selection, clicks and Backspace, while text() and copying
 // give the characters themselves. Return, Enter, Up, Down, PageUp and PageDown are left to the
@@ -431,8 +431,8 @@ private:
     void copySelection() const;
 
     // Clipboard, primary selection and drops.
-    // Text from outside (the clipboard, a drop, an assistive tool) as an edit takes it: exactly as it
-    // came in single-line mode, its line ends unified in a multi-line pane.
+    // Text from outside (the clipboard, a drop, an assistive tool) as an edit takes it: as it came but
+    // for any NUL, which is left out, and with its line ends unified in a multi-line pane.
     QString incomingText(const QString& text) const;
     // Text from the clipboard or the primary selection, as incomingText gives it.
     QString clipboardText(QClipboard::Mode mode) const;

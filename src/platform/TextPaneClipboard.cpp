@@ -118,10 +118,15 @@ QString TextPane::primarySelectionText()
 
 QString TextPane::incomingText(const QString& text) const
 {
+    // A NUL ends the text for most programs the field's text goes on to (a file a list is saved to
+    // among them), and no key types one: it is left out as the other keys' control characters are.
+    QString kept = text;
+    if (kept.contains(QChar(0)))
+        kept.remove(QChar(0));
     if (singleLine_)
-        return text;
+        return kept;
     bool endsWithCarriageReturn = false;
-    return unifiedLineEnds(text, endsWithCarriageReturn);
+    return unifiedLineEnds(kept, endsWithCarriageReturn);
 }
 
 QString TextPane::clipboardText(QClipboard::Mode mode) const

@@ -752,6 +752,7 @@ qsizetype TextInputStream::checkText(QByteArrayView bytes)
         if (b < 0x80) {
             if (b == 0) {
                 firstNonTextLine_ = checkLine_;
+                nonTextIsNul_ = true;
                 return i;
             }
             if (b == '\r' || (b == '\n' && !checkAfterCr_))

@@ -162,6 +162,8 @@ public:
     // is not UTF-8 or a NUL byte (the last line read then); 0 while none was found. Lines are counted
     // as ReadLine cuts them.
     qint64 firstNonTextLine() const { return firstNonTextLine_; }
+    // True when what makes that line no text is a NUL byte (well-formed UTF-8, but held by no text).
+    bool nonTextIsNul() const { return nonTextIsNul_; }
     // Lines longer than this many UTF-16 units are not read: at the first one, reading stops (EOF()
     // follows) and firstOverlongLine() gives its number. Unbounded (-1) unless set.
     void setLineLimit(qsizetype units) { lineLimit_ = units; }
@@ -224,6 +226,7 @@ private:
     // right after it ends no further line), and the UTF-8 sequence in progress (continuation bytes
     // still due and the range the next one must lie in).
     qint64 firstNonTextLine_ = 0;
+    bool nonTextIsNul_ = false;
     qint64 checkLine_ = 1;
     bool checkAfterCr_ = false;
     int checkNeed_ = 0;
