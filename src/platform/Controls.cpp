@@ -719,16 +719,16 @@ void Slider::setLiveScroll(bool live)
 // ---- UpDownArrows
 
 UpDownArrows::UpDownArrows()
+    : up_(new QToolButton)
+    , down_(new QToolButton)
 {
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    auto* up = new QToolButton;
-    auto* down = new QToolButton;
-    up->setArrowType(Qt::UpArrow);
-    down->setArrowType(Qt::DownArrow);
-    for (QToolButton* b : {up, down}) {
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    for (QToolButton* b : {up_, down_}) {
         b->setFocusPolicy(Qt::NoFocus);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         b->setAutoRepeat(true);
@@ -736,8 +736,14 @@ UpDownArrows::UpDownArrows()
     }
     box->setFocusPolicy(Qt::NoFocus);
     setWidget(box);
-    QObject::connect(up, &QToolButton::clicked, box, [this] { PressUp(); });
-    QObject::connect(down, &QToolButton::clicked, box, [this] { PressDown(); });
+    QObject::connect(up_, &QToolButton::clicked, box, [this] { PressUp(); });
+    QObject::connect(down_, &QToolButton::clicked, box, [this] { PressDown(); });
+}
+
+void UpDownArrows::setArrowNames(const QString& up, const QString& down)
+{
+    up_->setAccessibleName(up);
+    down_->setAccessibleName(down);
 }
 
 void UpDownArrows::PressUp()

@@ -8,6 +8,7 @@
 #include "report/RC_outputDataClass.h"
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QKeySequence>
@@ -45,6 +46,7 @@ struct PromptSeen {
     QString title;
     QString prompt;
     QString proposed;
+    QString fieldName; // as assistive tools read it
     int selStart = -1;
     int selLength = -1;
 };
@@ -59,7 +61,9 @@ protected:
             ASSERT_NE(prompt, nullptr);
             auto* input = prompt->control<fw::EditField>(QStringLiteral("EF_input"));
             prompts.push_back({prompt->Title(), prompt->control<fw::StaticText>(QStringLiteral("ST_mainText"))->Text(),
-                               input->Text(), input->SelStart(), input->SelLength()});
+                               input->Text(),
+                               QAccessible::queryAccessibleInterface(input->textPane())->text(QAccessible::Name),
+                               input->SelStart(), input->SelLength()});
             ASSERT_FALSE(answers.empty()) << "an unexpected prompt";
             const std::optional<QString> answer = answers.front();
             answers.erase(answers.begin());
@@ -163,6 +167,7 @@ TEST_F(BookmarkTest, AddingProposesTheFirstVisibleLineAndPutsNewBookmarksFirst)
     ASSERT_EQ(prompts.size(), 1u);
     EXPECT_EQ(prompts[0].title, QStringLiteral("Add New Bookmark (left)"));
     EXPECT_EQ(prompts[0].prompt, QStringLiteral("Please choose a name for this bookmark."));
+    EXPECT_EQ(prompts[0].fieldName, QStringLiteral("Bookmark Name"));
     EXPECT_EQ(prompts[0].proposed, QStringLiteral("Line 1:  stdout"));
     EXPECT_EQ(prompts[0].selStart, 0);
     EXPECT_EQ(prompts[0].selLength, fw::Len(prompts[0].proposed));
