@@ -471,8 +471,10 @@ TEST_F(BookmarkTest, KeysInAScrolledMenuActOnlyOnARowInSight)
         int seenAtLast = unpicked; // the row highlighted and in sight before the last step
         std::pair<qsizetype, qsizetype> shownBeforeLast, shownAfterLast;
         bool highlightedAfterLast = false;
+        bool opened = false;
         QTimer::singleShot(0, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            opened = menu != nullptr;
             for (const QString& step : c.steps) {
                 if (!menu || !menu->isVisible())
                     return;
@@ -500,7 +502,8 @@ TEST_F(BookmarkTest, KeysInAScrolledMenuActOnlyOnARowInSight)
             menu->close();
         });
         QTest::mouseClick(button("Left")->widget(), Qt::LeftButton);
-        ASSERT_TRUE(testsupport::waitUntil([&] { return !QApplication::activePopupWidget(); }, 2000));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return opened && !QApplication::activePopupWidget(); }, 2000))
+            << "no menu opened";
         testsupport::settle();
 
         EXPECT_EQ(outOfSight, QStringList()) << "a row out of sight is highlighted";
