@@ -55,6 +55,11 @@ void CW_fieldInputWindow::setPrompt(const QString& prompt)
     control<StaticText>(QStringLiteral("ST_mainText"))->setText(prompt);
 }
 
+void CW_fieldInputWindow::setFieldName(const QString& name)
+{
+    control<EditField>(QStringLiteral("EF_input"))->setAccessibleName(name);
+}
+
 void CW_fieldInputWindow::initialize(std::shared_ptr<CC_genericTransportObject> transport)
 {
     transObj = std::move(transport);

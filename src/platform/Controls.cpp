@@ -17,11 +17,14 @@
 #include <QScreen>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QStyleOptionButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -76,25 +79,91 @@ QString fittedText(const QString& text, const QFontMetrics& metrics, int room)
     return shown;
 }
 
-// Up in a menu with no row active makes its last row active, and Qt scrolls a scrolling menu to that
-// row only when Up wraps around from the first: without this the last row would be picked out of
-// sight, and Return would take a row the user cannot see.
-class LastRowIntoView : public QObject {
+// A menu that scrolls when it is taller than the screen and whose highlighted row is always one the
+// user sees, since Return and Enter act on that row. A scroll (the wheel, or the pointer resting on a
+// scroll arrow) that takes the highlighted row out of sight leaves no row highlighted; a key that
+// highlights a row out of sight brings it into view. With no row highlighted, Return and Enter do
+// nothing, Up takes the last row and Down the first, and PageUp and PageDown page as they do from a
+// highlighted row.
+class ScrollingMenu : public QMenu {
+public:
+    using QMenu::QMenu;
+
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
+    void keyPressEvent(QKeyEvent* event) override
     {
-        auto* menu = qobject_cast<QMenu*>(watched);
-        if (!menu || menu->activeAction() || event->type() != QEvent::KeyPress
-            || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Up)
-            return false;
-        const QList<QAction*> actions = menu->actions();
-        for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
-            if (!(*it)->isSeparator() && (*it)->isVisible() && (*it)->isEnabled()) {
-                menu->setActiveAction(*it);
-                return true;
-            }
+        const int key = event->key();
+        const bool spaceActs = style()->styleHint(QStyle::SH_Menu_SpaceActivatesItem, nullptr, this);
+        const bool acts = key == Qt::Key_Return || key == Qt::Key_Enter || (key == Qt::Key_Space && spaceActs);
+        if (acts && (!activeAction() || !inSight(activeAction()))) {
+            if (activeAction())
+                bringIntoView(activeAction()); // the next Return acts on it
+            event->accept();
+            return;
         }
-        return false;
+        if (!activeAction() && (key == Qt::Key_PageUp || key == Qt::Key_PageDown)) {
+            // Qt pages only from a highlighted row, to a place that does not depend on which row that
+            // is. With none, its Return highlights a row near the top without scrolling or acting.
+            QKeyEvent highlight(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QMenu::keyPressEvent(&highlight);
+        }
+        QMenu::keyPressEvent(event);
+        if (isVisible() && activeAction() && !inSight(activeAction()))
+            bringIntoView(activeAction());
+    }
+    void wheelEvent(QWheelEvent* event) override
+    {
+        QMenu::wheelEvent(event);
+        dropHighlightOutOfSight();
+    }
+    void timerEvent(QTimerEvent* event) override
+    {
+        QMenu::timerEvent(event);
+        dropHighlightOutOfSight();
+    }
+
+private:
+    void dropHighlightOutOfSight()
+    {
+        if (activeAction() && !inSight(activeAction()))
+            setActiveAction(nullptr);
+    }
+
+    // A row that shows in part (Qt pages a row to an end where the scroll arrow then covers it) moves
+    // in by the wheel's step, a row at a time; one farther away, or one the steps do not bring in,
+    // goes to the middle, or as near it as the ends allow.
+    void bringIntoView(QAction* action)
+    {
+        const QPointF middle = QRectF(rect()).center();
+        for (int step = 0; step < 2 && !inSight(action) && actionGeometry(action).intersects(rect()); ++step) {
+            const bool towardsTop = actionGeometry(action).center().y() < height() / 2;
+            QWheelEvent notch(middle, mapToGlobal(middle), QPoint(), QPoint(0, towardsTop ? 120 : -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QMenu::wheelEvent(&notch);
+        }
+        if (!inSight(action))
+            setActiveAction(action);
+    }
+
+    // Whether the whole row shows: inside the frame and its margins, and clear of the scroll arrows,
+    // which stand over the rows at an end beyond which more rows lie.
+    bool inSight(QAction* action) const
+    {
+        const QRect row = actionGeometry(action);
+        if (row.isEmpty())
+            return false;
+        const int edge = style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, this)
+                         + style()->pixelMetric(QStyle::PM_MenuVMargin, nullptr, this);
+        const int arrow = style()->pixelMetric(QStyle::PM_MenuScrollerHeight, nullptr, this);
+        const QList<QAction*> rows = actions();
+        const auto laidOut = [this](QAction* a) { return !actionGeometry(a).isEmpty(); };
+        const auto first = std::find_if(rows.begin(), rows.end(), laidOut);
+        const auto last = std::find_if(rows.rbegin(), rows.rend(), laidOut);
+        const bool moreAbove = first != rows.end() && actionGeometry(*first).top() < edge;
+        const bool moreBelow = last != rows.rend() && actionGeometry(*last).bottom() >= height() - edge;
+        const int top = edge + (moreAbove ? arrow : 0);
+        const int bottom = height() - edge - (moreBelow ? arrow : 0); // first pixel row below the view
+        return row.top() >= top && row.bottom() < bottom;
     }
 };
 
@@ -650,16 +719,16 @@ void Slider::setLiveScroll(bool live)
 // ---- UpDownArrows
 
 UpDownArrows::UpDownArrows()
+    : up_(new QToolButton)
+    , down_(new QToolButton)
 {
     auto* box = new QWidget;
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    auto* up = new QToolButton;
-    auto* down = new QToolButton;
-    up->setArrowType(Qt::UpArrow);
-    down->setArrowType(Qt::DownArrow);
-    for (QToolButton* b : {up, down}) {
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    for (QToolButton* b : {up_, down_}) {
         b->setFocusPolicy(Qt::NoFocus);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         b->setAutoRepeat(true);
@@ -667,8 +736,14 @@ UpDownArrows::UpDownArrows()
     }
     box->setFocusPolicy(Qt::NoFocus);
     setWidget(box);
-    QObject::connect(up, &QToolButton::clicked, box, [this] { PressUp(); });
-    QObject::connect(down, &QToolButton::clicked, box, [this] { PressDown(); });
+    QObject::connect(up_, &QToolButton::clicked, box, [this] { PressUp(); });
+    QObject::connect(down_, &QToolButton::clicked, box, [this] { PressDown(); });
+}
+
+void UpDownArrows::setArrowNames(const QString& up, const QString& down)
+{
+    up_->setAccessibleName(up);
+    down_->setAccessibleName(down);
 }
 
 void UpDownArrows::PressUp()
@@ -768,12 +843,10 @@ void BevelButton::clicked()
     // the screen where that is wider; a longer row is cut with "…" (the row keeps its whole text). The
     // rows stay in one column however many there are: a menu taller than the screen scrolls, as the
     // desktop's menus do, where Qt would otherwise split it into columns that no width could hold.
-    LastRowIntoView lastRowIntoView;
-    QMenu menu(button_);
+    ScrollingMenu menu(button_);
     // The menu takes the rule when its style changes, and only once it is polished.
     menu.ensurePolished();
     menu.setStyleSheet(QStringLiteral("QMenu { menu-scrollable: 1; }"));
-    menu.installEventFilter(&lastRowIntoView);
     const QScreen* screen = button_->screen();
     const int room = std::max(button_->width(), screen ? screen->availableGeometry().width() / 3 : 400);
     const QFontMetrics metrics(menu.font());

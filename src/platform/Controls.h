@@ -18,6 +18,7 @@ class QPushButton;
 class QSlider;
 class QStackedWidget;
 class QTimer;
+class QToolButton;
 class QMenu;
 
 namespace fw {
@@ -198,15 +199,21 @@ private:
     bool settingValue_ = false;
 };
 
-// Two small arrow buttons; they never take the keyboard focus.
+// Two small arrow buttons; they never take the keyboard focus. Assistive tools name the pair by the
+// control's accessible name and each arrow by its own.
 class UpDownArrows : public Control {
 public:
     UpDownArrows();
     void PressUp();
     void PressDown();
+    void setArrowNames(const QString& up, const QString& down);
 
     std::function<void(UpDownArrows&)> Up;
     std::function<void(UpDownArrows&)> Down;
+
+private:
+    QToolButton* up_;
+    QToolButton* down_;
 };
 
 // A button that may carry a drop-down menu; choosing a menu row sets MenuValue and raises Action.

@@ -80,11 +80,22 @@ void makeSearchShowingRight(RW_reportOutputWindow* w, int k)
                               LockTop | LockRight));
 }
 
+// Assistive tools name a row's hit arrows by what each steps to, with the side and the row, as they name
+// the row's hit-number field.
+void nameHitArrows(UpDownArrows* arrows, const char* up, const char* down, const char* side)
+{
+    const QString place = QStringLiteral("on %1, row %2").arg(QLatin1String(side)).arg(arrows->Index() + 1);
+    arrows->setAccessibleName(QStringLiteral("%1 or %2 Hit %3").arg(QLatin1String(up), QLatin1String(down), place));
+    arrows->setArrowNames(QStringLiteral("%1 Hit %2").arg(QLatin1String(up), place),
+                          QStringLiteral("%1 Hit %2").arg(QLatin1String(down), place));
+}
+
 void makeUpDnLeft(RW_reportOutputWindow* w, int k)
 {
     auto* e = addRowElement(w, new UDA_srchUpDnLeft(k), "UDA_srchUpDnLeft", 127, kRowTop[k] + 1, 16,
                             kUpDnLeftHeight[k], LockLeft | LockTop);
     e->setHelpTag(QStringLiteral("Search Up/Down in the left-side text"));
+    nameHitArrows(e, "Previous", "Next", "Left");
     e->setVisible(false);
     e->Down = [w](UpDownArrows& s) { w->UDA_srchUpDnLeft_Down(s); };
     e->Up = [w](UpDownArrows& s) { w->UDA_srchUpDnLeft_Up(s); };
@@ -95,6 +106,7 @@ void makeFirstLastLeft(RW_reportOutputWindow* w, int k)
     auto* e = addRowElement(w, new UDA_srchFirstLastLeft(k), "UDA_srchFirstLastLeft", 177, kRowTop[k] + 1, 13, 28,
                             LockLeft);
     e->setHelpTag(QStringLiteral("Find first or last entry in the left-side text"));
+    nameHitArrows(e, "First", "Last", "Left");
     e->setVisible(false);
     e->Up = [w](UpDownArrows& s) { w->UDA_srchFirstLastLeft_Up(s); };
     e->Down = [w](UpDownArrows& s) { w->UDA_srchFirstLastLeft_Down(s); };
@@ -105,6 +117,7 @@ void makeUpDnRight(RW_reportOutputWindow* w, int k)
     auto* e = addRowElement(w, new UDA_srchUpDnRight(k), "UDA_srchUpDnRight", 573, kRowTop[k], 16, 27,
                             LockTop | LockRight);
     e->setHelpTag(QStringLiteral("Search Up/Down in the right-side text"));
+    nameHitArrows(e, "Previous", "Next", "Right");
     e->setVisible(false);
     e->Down = [w](UpDownArrows& s) { w->UDA_srchUpDnRight_Down(s); };
     e->Up = [w](UpDownArrows& s) { w->UDA_srchUpDnRight_Up(s); };
@@ -115,6 +128,7 @@ void makeFirstLastRight(RW_reportOutputWindow* w, int k)
     auto* e = addRowElement(w, new UDA_srchFirstLastRight(k), "UDA_srchFirstLastRight", 623, kRowTop[k], 13, 28,
                             LockRight);
     e->setHelpTag(QStringLiteral("Find first or last entry in the right-side text"));
+    nameHitArrows(e, "First", "Last", "Right");
     e->setVisible(false);
     e->Down = [w](UpDownArrows& s) { w->UDA_srchFirstLastRight_Down(s); };
     e->Up = [w](UpDownArrows& s) { w->UDA_srchFirstLastRight_Up(s); };
@@ -198,6 +212,7 @@ void makeApplyColor(RW_reportOutputWindow* w, int k)
 {
     auto* e = addRowElement(w, new ChB_applyColor(k), "ChB_applyColor", 54, kApplyColorTop[k], 18, 22, LockLeft);
     e->setCaption(QStringLiteral("Color"));
+    e->setAccessibleName(QStringLiteral("Highlight Hits in Color, row %1").arg(k + 1));
 }
 
 void makeColorLabel(RW_reportOutputWindow* w, int k)
@@ -210,6 +225,12 @@ void makeColorLabel(RW_reportOutputWindow* w, int k)
     font.bold = true;
     font.underline = true;
     e->setFont(font);
+}
+
+void nameSizeArrows(UpDownArrows* arrows, const QString& side)
+{
+    arrows->setAccessibleName(QStringLiteral("Text Size Arrows on ") + side);
+    arrows->setArrowNames(QStringLiteral("Larger Text on ") + side, QStringLiteral("Smaller Text on ") + side);
 }
 
 StaticText* makeLabel(RW_reportOutputWindow* w, const char* name, int left, int top, int width, int height, int locks,
@@ -275,6 +296,7 @@ void RW_reportOutputWindow::_CreateControls0()
     slider->setLineStep(1);
     slider->setPageStep(20);
     slider->setLiveScroll(true);
+    slider->setAccessibleName(QStringLiteral("Split between Left and Right Reports"));
     slider->ValueChanged = [this](Slider&) { SL_widthAdjuster_ValueChanged(); };
 
     const QString prompt = QStringLiteral("---- PLEASE SELECT REPORT RESULTS ----");
@@ -297,7 +319,8 @@ void RW_reportOutputWindow::_CreateControls0()
     pagesLeft->setPanelCount(2);
     pagesLeft->setValue(0);
 
-    auto stylePane = [](EditField* pane) {
+    auto stylePane = [](EditField* pane, const QString& side) {
+        pane->setAccessibleName(QStringLiteral("Report on ") + side);
         ControlFont courier;
         courier.name = QStringLiteral("courier");
         courier.size = 12;
@@ -313,7 +336,7 @@ void RW_reportOutputWindow::_CreateControls0()
     auto* paneLeft = new EF_mainResultsLeft(0);
     add(paneLeft, QStringLiteral("EF_mainResultsLeft"), 35, 99, 429, 145, LockLeft | LockTop | LockRight | LockBottom,
         pagesLeft, paneLeft->element, 1);
-    stylePane(paneLeft);
+    stylePane(paneLeft, QStringLiteral("Left"));
     paneLeft->KeyDown = [this](EditField& s, const QString& key) { return EF_mainResultsLeft_KeyDown(s, key); };
     paneLeft->MouseDown = [this](EditField& s, int x, int y) { return EF_mainResultsLeft_MouseDown(s, x, y); };
     paneLeft->MouseMove = [this](EditField& s, int x, int y) { EF_mainResultsLeft_MouseMove(s, x, y); };
@@ -328,6 +351,7 @@ void RW_reportOutputWindow::_CreateControls0()
                                LockLeft | LockBottom, report);
     sizeArrowsLeft->setHelpTag(
         QStringLiteral("Click up or down to increase or decrease the text size on the left"));
+    nameSizeArrows(sizeArrowsLeft, QStringLiteral("Left"));
     sizeArrowsLeft->Down = [this](UpDownArrows&) { UDA_fontSizeLeft_Down(); };
     sizeArrowsLeft->Up = [this](UpDownArrows&) { UDA_fontSizeLeft_Up(); };
 
@@ -381,7 +405,7 @@ void RW_reportOutputWindow::_CreateControls0()
     auto* paneRight = new EF_mainResultsRight(0);
     add(paneRight, QStringLiteral("EF_mainResultsRight"), 478, 98, 427, 145,
         LockLeft | LockTop | LockRight | LockBottom, pagesRight, paneRight->element, 1);
-    stylePane(paneRight);
+    stylePane(paneRight, QStringLiteral("Right"));
     paneRight->KeyDown = [this](EditField& s, const QString& key) { return EF_mainResultsRight_KeyDown(s, key); };
     paneRight->MouseDown = [this](EditField& s, int x, int y) { return EF_mainResultsRight_MouseDown(s, x, y); };
     paneRight->MouseMove = [this](EditField& s, int x, int y) { EF_mainResultsRight_MouseMove(s, x, y); };
@@ -398,6 +422,7 @@ void RW_reportOutputWindow::_CreateControls0()
                                 LockRight | LockBottom, report);
     sizeArrowsRight->setHelpTag(
         QStringLiteral("Click up or down to increase or decrease the text size on the right"));
+    nameSizeArrows(sizeArrowsRight, QStringLiteral("Right"));
     sizeArrowsRight->Down = [this](UpDownArrows&) { UDA_fontSizeRight_Down(); };
     sizeArrowsRight->Up = [this](UpDownArrows&) { UDA_fontSizeRight_Up(); };
 
@@ -420,6 +445,7 @@ void RW_reportOutputWindow::_CreateControls0()
                          LockLeft | LockRight | LockBottom, report);
     progress->setMaximum(100);
     progress->setValue(0);
+    progress->setAccessibleName(QStringLiteral("Search Progress"));
 
     // The search area.
     auto* search = add(new GroupBox, QStringLiteral("GB_search"), 20, 344, 900, 295,

@@ -115,6 +115,7 @@ void addBookmark(const BookmarkSide& side)
     auto transport = std::make_shared<CC_genericTransportObject>();
     prompt->setPrompt(QStringLiteral("Please choose a name for this bookmark."));
     prompt->setTitle(side.promptTitle);
+    prompt->setFieldName(QStringLiteral("Bookmark Name"));
     transport->setStringData(proposed);
     prompt->initialize(transport);
 

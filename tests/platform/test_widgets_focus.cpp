@@ -280,8 +280,10 @@ TEST_F(WidgetFocus, NumberSelectionTabsInReadingOrder)
     EXPECT_EQ(tabThrough(*w, int(expected.size()), true), QStringList{expected.front()} + backwards);
 }
 
-// A screen reader names every field and list by the label the user reads beside or above it.
-TEST_F(WidgetFocus, FieldsAreNamedByTheirLabels)
+// A screen reader names every field and list by the label the user reads beside or above it, and every
+// other control by what it is and does, never by the title of the group it stands in. Arrows are
+// named one by one (part 0 the upper arrow, 1 the lower).
+TEST_F(WidgetFocus, ControlsAreNamedByTheirLabelsOrWhatTheyDo)
 {
     auto* numbers = RW_compoundNumberWindow::instance();
     auto* report = fw::Window::New<RW_reportOutputWindow>();
@@ -289,19 +291,50 @@ TEST_F(WidgetFocus, FieldsAreNamedByTheirLabels)
         fw::Window* window;
         const char* control;
         int index;
+        int part;
         const char* name;
     } cases[] = {
-        {numbers, "EF_rangeStart", -1, "Range From"},     {numbers, "EF_rangeEnd", -1, "Range To"},
-        {numbers, "EF_CSV", -1, "Comma Separated List"},  {numbers, "LB_numberSelected", -1, "Test Numbers Selected"},
-        {report, "EF_fontRight", -1, "Text Size on Right"},
-        {report, "EF_searchInstanceLeft", 0, "Index on Left, row 1"},
-        {report, "EF_searchInstanceRight", 6, "Index on Right, row 7"},
-        {report, "EF_searchText", 2, "Search Criteria, row 3"},
+        {numbers, "EF_rangeStart", -1, -1, "Range From"},
+        {numbers, "EF_rangeEnd", -1, -1, "Range To"},
+        {numbers, "EF_CSV", -1, -1, "Comma Separated List"},
+        {numbers, "LB_numberSelected", -1, -1, "Test Numbers Selected"},
+        {report, "EF_fontRight", -1, -1, "Text Size on Right"},
+        {report, "EF_searchInstanceLeft", 0, -1, "Index on Left, row 1"},
+        {report, "EF_searchInstanceRight", 6, -1, "Index on Right, row 7"},
+        {report, "EF_searchText", 2, -1, "Search Criteria, row 3"},
+        {report, "EF_mainResultsLeft", 0, -1, "Report on Left"},
+        {report, "EF_mainResultsRight", 0, -1, "Report on Right"},
+        {report, "SL_widthAdjuster", -1, -1, "Split between Left and Right Reports"},
+        {report, "PrB_progressBar", -1, -1, "Search Progress"},
+        {report, "UDA_fontSizeLeft", -1, -1, "Text Size Arrows on Left"},
+        {report, "UDA_fontSizeLeft", -1, 0, "Larger Text on Left"},
+        {report, "UDA_fontSizeLeft", -1, 1, "Smaller Text on Left"},
+        {report, "UDA_fontSizeRight", -1, 0, "Larger Text on Right"},
+        {report, "UDA_fontSizeRight", -1, 1, "Smaller Text on Right"},
+        {report, "ChB_applyColor", 0, -1, "Highlight Hits in Color, row 1"},
+        {report, "ChB_applyColor", 6, -1, "Highlight Hits in Color, row 7"},
+        {report, "UDA_srchUpDnLeft", 2, -1, "Previous or Next Hit on Left, row 3"},
+        {report, "UDA_srchUpDnLeft", 2, 0, "Previous Hit on Left, row 3"},
+        {report, "UDA_srchUpDnLeft", 2, 1, "Next Hit on Left, row 3"},
+        {report, "UDA_srchUpDnRight", 6, 0, "Previous Hit on Right, row 7"},
+        {report, "UDA_srchUpDnRight", 6, 1, "Next Hit on Right, row 7"},
+        {report, "UDA_srchFirstLastLeft", 0, -1, "First or Last Hit on Left, row 1"},
+        {report, "UDA_srchFirstLastLeft", 0, 0, "First Hit on Left, row 1"},
+        {report, "UDA_srchFirstLastLeft", 0, 1, "Last Hit on Left, row 1"},
+        {report, "UDA_srchFirstLastRight", 4, 0, "First Hit on Right, row 5"},
+        {report, "UDA_srchFirstLastRight", 4, 1, "Last Hit on Right, row 5"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.control);
         const fw::Control* control = c.window->FindControl(QLatin1String(c.control), c.index);
-        ASSERT_TRUE(control) << c.control;
-        EXPECT_EQ(accessible(control)->text(QAccessible::Name), QLatin1String(c.name)) << c.control;
+        ASSERT_TRUE(control);
+        QAccessibleInterface* view = accessible(control);
+        if (c.part >= 0) {
+            ASSERT_EQ(view->childCount(), 2);
+            view = view->child(c.part);
+            EXPECT_EQ(view->role(), QAccessible::Button);
+        }
+        EXPECT_EQ(view->text(QAccessible::Name).toStdString(), c.name) << c.index << " part " << c.part;
     }
 }
 

@@ -8,19 +8,24 @@
 #include "report/RC_outputDataClass.h"
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QKeySequence>
 #include <QMenu>
 #include <QScreen>
 #include <QSet>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -43,6 +48,7 @@ struct PromptSeen {
     QString title;
     QString prompt;
     QString proposed;
+    QString fieldName; // as assistive tools read it
     int selStart = -1;
     int selLength = -1;
 };
@@ -57,7 +63,9 @@ protected:
             ASSERT_NE(prompt, nullptr);
             auto* input = prompt->control<fw::EditField>(QStringLiteral("EF_input"));
             prompts.push_back({prompt->Title(), prompt->control<fw::StaticText>(QStringLiteral("ST_mainText"))->Text(),
-                               input->Text(), input->SelStart(), input->SelLength()});
+                               input->Text(),
+                               QAccessible::queryAccessibleInterface(input->textPane())->text(QAccessible::Name),
+                               input->SelStart(), input->SelLength()});
             ASSERT_FALSE(answers.empty()) << "an unexpected prompt";
             const std::optional<QString> answer = answers.front();
             answers.erase(answers.begin());
@@ -161,6 +169,7 @@ TEST_F(BookmarkTest, AddingProposesTheFirstVisibleLineAndPutsNewBookmarksFirst)
     ASSERT_EQ(prompts.size(), 1u);
     EXPECT_EQ(prompts[0].title, QStringLiteral("Add New Bookmark (left)"));
     EXPECT_EQ(prompts[0].prompt, QStringLiteral("Please choose a name for this bookmark."));
+    EXPECT_EQ(prompts[0].fieldName, QStringLiteral("Bookmark Name"));
     EXPECT_EQ(prompts[0].proposed, QStringLiteral("Line 1:  stdout"));
     EXPECT_EQ(prompts[0].selStart, 0);
     EXPECT_EQ(prompts[0].selLength, fw::Len(prompts[0].proposed));
@@ -417,6 +426,96 @@ TEST_F(BookmarkTest, TheMenuOfALongNameKeepsToItsBound)
     EXPECT_TRUE(cutName(seen.rows[stops])) << seen.rows[stops].toStdString();
     EXPECT_EQ(seen.rows.mid(stops + 1), (QStringList{"Add New Bookmark", "Clear All Bookmarks"}));
     EXPECT_EQ(seen.upPicks, QStringLiteral("Clear All Bookmarks")) << "Up picks a row out of sight";
+}
+
+// In a menu taller than the screen, Return and Enter act only on a row the user sees highlighted: a
+// wheel turn that takes the highlighted row out of sight leaves none highlighted, a key that moves
+// the highlight brings its row into view, and PageUp and PageDown page also before a row is
+// highlighted.
+TEST_F(BookmarkTest, KeysInAScrolledMenuActOnlyOnARowInSight)
+{
+    const struct {
+        const char* name;
+        QStringList steps; // keys as QKeySequence names them, or "Wheel+n" / "Wheel-n": n notches up or down
+        bool picks; // the last step picks the row seen highlighted; otherwise nothing is picked
+        bool pages; // the last step shows other rows and highlights one of them
+    } cases[] = {
+        {"wheel after Up", {"Up", "Wheel+4", "Return"}, false, false},
+        {"Up after the wheel", {"Up", "Wheel+4", "Up", "Return"}, true, false},
+        {"wheel after Down", {"Down", "Wheel-6", "Enter"}, false, false},
+        {"PageDown at once", {"PgDown"}, false, true},
+        {"PageDown after the wheel", {"Up", "Wheel+8", "PgDown"}, false, true},
+        {"PageUp after the wheel", {"End", "Wheel+3", "PgUp"}, false, true},
+    };
+    const auto inSight = [](const QMenu* menu, QAction* action) {
+        return menu->rect().contains(menu->actionGeometry(action));
+    };
+    const auto shownRows = [&inSight](const QMenu* menu) { // the first and the last row in sight
+        const QList<QAction*> rows = menu->actions();
+        const auto shown = [&](QAction* row) { return inSight(menu, row); };
+        return std::make_pair(std::find_if(rows.begin(), rows.end(), shown) - rows.begin(),
+                              std::find_if(rows.rbegin(), rows.rend(), shown) - rows.rbegin());
+    };
+    const int stops = button("Left")->widget()->screen()->availableGeometry().height() / 10;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        while (int(lists("Left").popupRow.size()) < stops) {
+            answers = {QStringLiteral("Stop")};
+            button("Left")->Push(int(lists("Left").popupRow.size()) + 1);
+        }
+        const int unpicked = -7;
+        button("Left")->setMenuValue(unpicked);
+        answers = {std::nullopt}; // a prompt opened by mistake is cancelled
+
+        QStringList outOfSight; // steps after which the highlighted row was out of sight
+        int seenAtLast = unpicked; // the row highlighted and in sight before the last step
+        std::pair<qsizetype, qsizetype> shownBeforeLast, shownAfterLast;
+        bool highlightedAfterLast = false;
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            opened = menu != nullptr;
+            for (const QString& step : c.steps) {
+                if (!menu || !menu->isVisible())
+                    return;
+                if (step == c.steps.last()) {
+                    shownBeforeLast = shownRows(menu);
+                    if (QAction* active = menu->activeAction(); active && inSight(menu, active))
+                        seenAtLast = active->data().toInt();
+                }
+                const int notches = step.mid(5).toInt();
+                for (int i = 0; i < std::abs(notches); ++i) {
+                    const QPointF at = menu->rect().center();
+                    QWheelEvent turn(at, menu->mapToGlobal(at), QPoint(), QPoint(0, notches > 0 ? 120 : -120),
+                                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(menu, &turn);
+                }
+                if (!step.startsWith(QLatin1String("Wheel")))
+                    QTest::keyClick(menu, QKeySequence(step)[0].key());
+                if (!menu->isVisible())
+                    return;
+                if (QAction* active = menu->activeAction(); active && !inSight(menu, active))
+                    outOfSight << step;
+                shownAfterLast = shownRows(menu);
+                highlightedAfterLast = menu->activeAction() != nullptr;
+            }
+            menu->close();
+        });
+        QTest::mouseClick(button("Left")->widget(), Qt::LeftButton);
+        ASSERT_TRUE(testsupport::waitUntil([&] { return opened && !QApplication::activePopupWidget(); }, 2000))
+            << "no menu opened";
+        testsupport::settle();
+
+        EXPECT_EQ(outOfSight, QStringList()) << "a row out of sight is highlighted";
+        if (c.picks)
+            EXPECT_TRUE(seenAtLast != unpicked && button("Left")->MenuValue() == seenAtLast) << "picked another row";
+        else
+            EXPECT_EQ(button("Left")->MenuValue(), unpicked) << "picked a row never seen highlighted";
+        if (c.pages) {
+            EXPECT_TRUE(highlightedAfterLast) << "no row highlighted after paging";
+            EXPECT_NE(shownAfterLast, shownBeforeLast) << "the menu did not page";
+        }
+    }
 }
 
 } // namespace
