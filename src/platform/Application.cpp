@@ -7,8 +7,10 @@
 #include <QTimer>
 
 #include <array>
-#include <memory>
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <utility>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -111,9 +113,15 @@ int Application::Run()
     sigset_t formerMask;
     const bool maskChanged = ::pthread_sigmask(SIG_UNBLOCK, &handled, &formerMask) == 0;
 
+    // The exit handler is registered before the event loop makes the objects Close works on.
+    static const bool exitHandled = std::atexit(&Application::closeAtExit) == 0;
+    (void)exitHandled;
     QTimer::singleShot(0, this, [this] { Open(); });
+    running_ = true;
+    closeRaised_ = false;
     const int code = QCoreApplication::exec();
-    Close();
+    running_ = false;
+    raiseClose();
 
     if (maskChanged)
         ::pthread_sigmask(SIG_SETMASK, &formerMask, nullptr);
@@ -122,6 +130,22 @@ int Application::Run()
             ::sigaction(TerminationSignals[i], &previous[i], nullptr);
     }
     return quitting_ ? exitCode_ : code;
+}
+
+void Application::raiseClose()
+{
+    if (!std::exchange(closeRaised_, true))
+        Close();
+}
+
+void Application::closeAtExit()
+{
+    Application* app = current;
+    if (!app || !app->running_)
+        return;
+    app->running_ = false;
+    Window::abandonBusyWork();
+    app->raiseClose();
 }
 
 void Application::windowClosed()

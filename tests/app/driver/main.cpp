@@ -10,6 +10,8 @@
 //   processor, played by that program (by one that does nothing when the value is 1), and
 //   "document <folder>" is written to standard output. The stand-in is done with a document once it
 //   closed it: no settling is waited for.
+// - NAW_DRIVER_EXIT_WHEN=<file>: once that file exists, the program ends with exit(1) from inside its
+//   event loop, as the toolkit ends it when the connection to the display breaks.
 // - NAW_DRIVER_HOME=<folder>: the single-instance lock is looked for there, as in the user's home
 //   folder, and in place of the shared temporary folder; the start looks for documents left by
 //   earlier runs there only.
@@ -28,6 +30,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -98,5 +101,14 @@ int main(int argc, char** argv)
         say(QStringLiteral("up"));
     });
     whenUp.start();
+    QTimer displayWatch;
+    if (const QString trigger = qEnvironmentVariable("NAW_DRIVER_EXIT_WHEN"); !trigger.isEmpty()) {
+        displayWatch.setInterval(10);
+        QObject::connect(&displayWatch, &QTimer::timeout, [trigger] {
+            if (QFile::exists(trigger))
+                std::exit(1);
+        });
+        displayWatch.start();
+    }
     return runProgram();
 }
