@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <utility>
@@ -114,7 +115,7 @@ int Application::Run()
     const bool maskChanged = ::pthread_sigmask(SIG_UNBLOCK, &handled, &formerMask) == 0;
 
     // The exit handler is registered before the event loop makes the objects Close works on.
-    static const bool exitHandled = std::atexit(&Application::closeAtExit) == 0;
+    static const bool exitHandled = ::on_exit(&Application::closeAtExit, nullptr) == 0;
     (void)exitHandled;
     QTimer::singleShot(0, this, [this] { Open(); });
     running_ = true;
@@ -138,14 +139,30 @@ void Application::raiseClose()
         Close();
 }
 
-void Application::closeAtExit()
+void Application::closeAtExit(int status, void*)
 {
     Application* app = current;
     if (!app || !app->running_)
         return;
     app->running_ = false;
-    Window::abandonBusyWork();
+    const bool workReturned = Window::abandonBusyWork(Window::BusyWorkGraceMs);
     app->raiseClose();
+    // The exit handlers still to run would tear down what the work uses.
+    if (!workReturned) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+}
+
+void Application::endNow()
+{
+    Application* app = current;
+    if (!app || !app->running_ || !app->quitting_)
+        return;
+    app->running_ = false;
+    app->raiseClose();
+    std::fflush(nullptr);
+    std::_Exit(app->exitCode_);
 }
 
 void Application::windowClosed()

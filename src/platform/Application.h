@@ -32,6 +32,11 @@ public:
     // Called by every window as it closes.
     static void windowClosed();
 
+    // Ends the program at once while it quits (Quit was called inside Run), from a wait that cannot
+    // return in time: raises Close as the end of Run does, then ends the process with Quit's exit
+    // code, without waiting for other threads or running the exit handlers. Does nothing otherwise.
+    static void endNow();
+
 protected:
     virtual void Open() {}
     virtual void Close() {}
@@ -39,7 +44,7 @@ protected:
 private:
     // Raises Close, once, as the event loop ends or the program ends from inside it.
     void raiseClose();
-    static void closeAtExit();
+    static void closeAtExit(int status, void*);
 
     bool autoQuit_ = false;
     bool quitting_ = false;

@@ -17,6 +17,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -539,13 +540,15 @@ namespace {
 // inside.
 struct BusyWork {
     std::atomic<bool> abandoned{false};
+    std::atomic<bool> returned{false}; // work returned; the thread ends at once
     std::thread worker;
     BusyWork* outer = nullptr;
 };
 BusyWork* currentBusyWork = nullptr;
 
 // Drops the user's input to every window while installed. A request to close a window is no input
-// to drop: it is taken (the window closes once the work returned) and abandons the work.
+// to drop: it abandons the work and is taken: the window goes out of sight at once, and closes once
+// the work returned.
 class InputDropper : public QObject
 {
 public:
@@ -598,6 +601,7 @@ private:
         if (std::find(closeRequests.begin(), closeRequests.end(), window) == closeRequests.end())
             closeRequests.emplace_back(window);
         abandon_.store(true);
+        window->hide();
         return true;
     }
 
@@ -624,6 +628,7 @@ bool Window::runBusy(const std::function<void()>& work)
                 failure = std::current_exception();
             }
             busyAbandon_ = nullptr;
+            busy.returned.store(true);
             QMetaObject::invokeMethod(
                 &loop,
                 [&] {
@@ -639,9 +644,10 @@ bool Window::runBusy(const std::function<void()>& work)
     }
     busy.outer = std::exchange(currentBusyWork, &busy);
     loop.exec();
-    // The loop ends before the work only when the program is to quit.
-    if (!ended)
-        busy.abandoned.store(true);
+    // The loop ends before the work only when the program is to quit: it does not wait long for work
+    // that does not stop.
+    if (!ended && !abandonBusyWork(BusyWorkGraceMs))
+        Application::endNow();
     if (busy.worker.joinable())
         busy.worker.join();
     currentBusyWork = busy.outer;
@@ -660,13 +666,20 @@ bool Window::runBusy(const std::function<void()>& work)
     return true;
 }
 
-void Window::abandonBusyWork()
+bool Window::abandonBusyWork(int graceMs)
 {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+    bool allReturned = true;
     for (BusyWork* busy = currentBusyWork; busy; busy = busy->outer) {
         busy->abandoned.store(true);
-        if (busy->worker.joinable())
+        while (!busy->returned.load() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (!busy->returned.load())
+            allReturned = false;
+        else if (busy->worker.joinable())
             busy->worker.join();
     }
+    return allReturned;
 }
 
 } // namespace fw

@@ -145,7 +145,9 @@ public:
     // The user may still leave: a request to close a window, or to quit the program (the event loop
     // told to end, as a quit signal does), abandons the work. busyWorkAbandoned() then turns true on
     // the work's thread; work that asks it often returns within a moment, and runBusy waits for it.
-    // A window asked to close closes once the work has returned, as Close() closes it.
+    // A window asked to close goes out of sight at once, and closes once the work has returned, as
+    // Close() closes it. A program that quits waits BusyWorkGraceMs at most: then it ends without
+    // the work (Application::endNow).
     //
     // Returns true when work ran to its end, false when it was abandoned (what it made is then to be
     // dropped). Throws what work threw (unless abandoned), and std::system_error when no thread can
@@ -154,9 +156,10 @@ public:
     // True on the thread of busy work once that work is abandoned; false on every other thread.
     // Cheap enough to ask for every line of a file.
     static bool busyWorkAbandoned() { return busyAbandon_ && busyAbandon_->load(std::memory_order_relaxed); }
-    // Abandons the busy work running, if any, and waits for it to return. For a program that ends
-    // from inside the event loop (exit()), so that no work goes on while the process is torn down.
-    static void abandonBusyWork();
+    // Abandons the busy work running, if any, and waits up to graceMs for it to return; true when no
+    // work runs any longer. For a program that ends: no work may go on while it is torn down.
+    static bool abandonBusyWork(int graceMs);
+    static constexpr int BusyWorkGraceMs = 250;
 
     // Default and cancel buttons answer Return and Escape (see the class comment).
     void setDefaultButton(class PushButton* button);

@@ -12,6 +12,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QFileInfo>
@@ -431,6 +432,7 @@ struct SignalCase {
     int signal; // 0: the display is lost, and the toolkit ends the program with exit(1)
     bool ignoredAtStart; // the program was started with the signal ignored (nohup, a background job)
     bool blockedAtStart = false; // ... with SIGTERM, SIGINT and SIGHUP blocked by its parent
+    bool busy = false; // the program is inside busy work that does not stop when abandoned
 };
 
 class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<SignalCase> {};
@@ -464,6 +466,8 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
     env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), wordProcessor);
     const QString displayLost = work.filePath(QStringLiteral("display lost"));
     env.insert(QStringLiteral("NAW_DRIVER_EXIT_WHEN"), displayLost);
+    if (c.busy)
+        env.insert(QStringLiteral("NAW_DRIVER_BUSY"), QStringLiteral("1"));
     first.setChildProcessModifier([c] {
         if (c.ignoredAtStart)
             ::signal(c.signal, SIG_IGN);
@@ -476,9 +480,15 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
         }
     });
     start(first, env);
-    const QStringList said = waitUntilUp(first);
+    QStringList said = waitUntilUp(first);
     ASSERT_TRUE(said.contains(QStringLiteral("up"))) << said.join('|').toStdString()
                                                      << first.readAllStandardError().toStdString();
+    if (c.busy) {
+        ASSERT_TRUE(testsupport::waitUntil([&] {
+            said += QString::fromLocal8Bit(first.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+            return said.contains(QStringLiteral("busy"));
+        }));
+    }
     const QString documents = said.filter(QStringLiteral("document ")).value(0).mid(9);
     ASSERT_TRUE(QFileInfo(documents).isDir()) << said.join('|').toStdString();
     const QString pidFile = work.filePath(QStringLiteral("backend.pid"));
@@ -495,11 +505,14 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
         EXPECT_TRUE(ignores(pid, c.signal));
         ending = SIGTERM;
     }
+    QElapsedTimer sinceEnding;
+    sinceEnding.start();
     if (ending == 0)
         ASSERT_TRUE(testsupport::writeFile(displayLost, ""));
     else
         ::kill(pid, ending);
     ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_LT(sinceEnding.elapsed(), 1000);
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), ending == 0 ? 1 : 128 + ending);
     EXPECT_FALSE(QFileInfo::exists(config));
@@ -559,7 +572,9 @@ INSTANTIATE_TEST_SUITE_P(App, EndedBySignal,
                                            SignalCase{"HUPIgnored", SIGHUP, true},
                                            SignalCase{"TERMBlocked", SIGTERM, false, true},
                                            SignalCase{"INTIgnoredAndBlocked", SIGINT, true, true},
-                                           SignalCase{"DisplayLost", 0, false}),
+                                           SignalCase{"DisplayLost", 0, false},
+                                           SignalCase{"TERMDuringBusyWork", SIGTERM, false, false, true},
+                                           SignalCase{"DisplayLostDuringBusyWork", 0, false, false, true}),
                          [](const ::testing::TestParamInfo<SignalCase>& param) { return std::string(param.param.name); });
 
 } // namespace

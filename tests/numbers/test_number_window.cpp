@@ -1305,12 +1305,14 @@ TEST_F(NumberWindowTest, ALongReadEndsAtOnceWhenTheUserLeavesAndSaysWhenItCannot
         qint64 leftAfterMs = -1;
         QString countAfter;
         bool closedAfter = false;
+        bool shownAfterRequest = true;
         QTimer::singleShot(0, [&] {
             QTimer::singleShot(300, [&] {
                 sinceLeft.start();
                 if (c.leave == CloseRequest) {
                     QCloseEvent request; // as the window system gives it
                     QCoreApplication::sendEvent(w->windowHandle(), &request);
+                    shownAfterRequest = w->isVisible();
                 } else if (c.leave == QuitSignal) {
                     ::raise(SIGTERM);
                 }
@@ -1336,6 +1338,7 @@ TEST_F(NumberWindowTest, ALongReadEndsAtOnceWhenTheUserLeavesAndSaysWhenItCannot
         EXPECT_EQ(countAfter, "1"); // "x" alone
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
         EXPECT_EQ(closedAfter, c.leave == CloseRequest);
+        EXPECT_EQ(shownAfterRequest, c.leave != CloseRequest) << "a window asked to close is not out of sight at once";
         if (c.leave != NoThread) {
             EXPECT_GE(leftAfterMs, 0) << "the read ended before the user left";
             EXPECT_LT(leftAfterMs, 1000);
