@@ -1306,8 +1306,9 @@ TEST_F(NumberWindowTest, ALongReadEndsAtOnceWhenTheUserLeavesAndSaysWhenItCannot
         QString countAfter;
         bool closedAfter = false;
         bool shownAfterRequest = true;
-        QTimer::singleShot(0, [&] {
-            QTimer::singleShot(300, [&] {
+        QObject row; // the timers go with the row
+        QTimer::singleShot(0, &row, [&] {
+            QTimer::singleShot(300, &row, [&] {
                 sinceLeft.start();
                 if (c.leave == CloseRequest) {
                     QCloseEvent request; // as the window system gives it
