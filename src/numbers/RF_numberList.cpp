@@ -2,6 +2,7 @@
 
 #include "numbers/EntryParsing.h"
 #include "numbers/SelectionList.h"
+#include "platform/Window.h"
 
 #include <QLocale>
 #include <QtEndian>
@@ -515,12 +516,16 @@ NumberListContent readNumberList(const fw::FolderItem& file, const NumberListBou
         else
             tooMuchText = !texts.add(line, bounds.textBytes);
         tooManyEntries = numbers.distinct() + texts.count() > bounds.entries;
-    } while (!tooManyEntries && !tooMuchText && !in->EOF() && in->firstNonTextLine() == 0);
+    } while (!tooManyEntries && !tooMuchText && !in->EOF() && in->firstNonTextLine() == 0
+             && !fw::Window::busyWorkAbandoned());
     const qint64 nonTextLine = in->firstNonTextLine();
     const bool nonTextIsNul = in->nonTextIsNul();
     const qint64 overlongLine = in->firstOverlongLine();
     const QString readError = in->hadReadError() ? in->errorString() : QString();
     in->Close();
+    // The user left (a quit or a close) while the file was read: nobody takes what was read so far.
+    if (fw::Window::busyWorkAbandoned())
+        return refuse(QStringLiteral("the read was abandoned."));
 
     // A file read only in part is not augmented from: the user would take the partial list for the whole.
     if (!readError.isEmpty()) {

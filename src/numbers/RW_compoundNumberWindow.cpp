@@ -17,6 +17,8 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <new>
+#include <system_error>
 
 using namespace fw;
 
@@ -525,8 +527,20 @@ void RW_compoundNumberWindow::PB_loadNumbers_Action()
     if (!source)
         return;
     // The whole file is read and closed before any entry reaches the list; a refused file adds nothing.
+    // A read left by the user (the window closed, the program quits) adds nothing; one that cannot
+    // even start says why.
     NumberListContent content;
-    Window::runBusy([&content, &source] { content = readNumberList(*source); });
+    try {
+        if (!Window::runBusy([&content, &source] { content = readNumberList(*source); }))
+            return;
+    } catch (const std::system_error& failure) {
+        MsgBox(QStringLiteral("Could not read the number list file \"%1\": the read could not be started (%2).")
+                   .arg(source->path(), QString::fromLocal8Bit(failure.code().message())));
+        return;
+    } catch (const std::bad_alloc&) {
+        MsgBox(QStringLiteral("Could not read the number list file \"%1\": there is not enough memory.").arg(source->path()));
+        return;
+    }
     // The digits' boxes are ticked once the merge has added them, so that their events find them present.
     std::vector<int> digits;
     const auto& numbers = content.numbers;

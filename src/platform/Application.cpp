@@ -7,8 +7,11 @@
 #include <QTimer>
 
 #include <array>
-#include <memory>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <utility>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -111,9 +114,15 @@ int Application::Run()
     sigset_t formerMask;
     const bool maskChanged = ::pthread_sigmask(SIG_UNBLOCK, &handled, &formerMask) == 0;
 
+    // The exit handler is registered before the event loop makes the objects Close works on.
+    static const bool exitHandled = ::on_exit(&Application::closeAtExit, nullptr) == 0;
+    (void)exitHandled;
     QTimer::singleShot(0, this, [this] { Open(); });
+    running_ = true;
+    closeRaised_ = false;
     const int code = QCoreApplication::exec();
-    Close();
+    running_ = false;
+    raiseClose();
 
     if (maskChanged)
         ::pthread_sigmask(SIG_SETMASK, &formerMask, nullptr);
@@ -122,6 +131,38 @@ int Application::Run()
             ::sigaction(TerminationSignals[i], &previous[i], nullptr);
     }
     return quitting_ ? exitCode_ : code;
+}
+
+void Application::raiseClose()
+{
+    if (!std::exchange(closeRaised_, true))
+        Close();
+}
+
+void Application::closeAtExit(int status, void*)
+{
+    Application* app = current;
+    if (!app || !app->running_)
+        return;
+    app->running_ = false;
+    const bool workReturned = Window::abandonBusyWork(Window::BusyWorkGraceMs);
+    app->raiseClose();
+    // The exit handlers still to run would tear down what the work uses.
+    if (!workReturned) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+}
+
+void Application::endNow()
+{
+    Application* app = current;
+    if (!app || !app->running_ || !app->quitting_)
+        return;
+    app->running_ = false;
+    app->raiseClose();
+    std::fflush(nullptr);
+    std::_Exit(app->exitCode_);
 }
 
 void Application::windowClosed()

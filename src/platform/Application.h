@@ -9,6 +9,11 @@ namespace fw {
 // and SIGHUP quit the program the same way while Run runs: Close is raised, and Run returns
 // 128 + the signal's number. One of them that the process was started with ignored stays ignored;
 // one it was started with blocked is unblocked in the calling thread while Run runs.
+//
+// A program ended from inside the event loop by exit() (the platform does so when it loses the
+// connection to the display) still raises Close, from the exit handlers, once busy work (see
+// Window::runBusy) has been abandoned. Close must then rely on no object with static storage that
+// was made after Run started: by then those are gone.
 class Application : public QObject {
     Q_OBJECT
 public:
@@ -27,13 +32,24 @@ public:
     // Called by every window as it closes.
     static void windowClosed();
 
+    // Ends the program at once while it quits (Quit was called inside Run), from a wait that cannot
+    // return in time: raises Close as the end of Run does, then ends the process with Quit's exit
+    // code, without waiting for other threads or running the exit handlers. Does nothing otherwise.
+    static void endNow();
+
 protected:
     virtual void Open() {}
     virtual void Close() {}
 
 private:
+    // Raises Close, once, as the event loop ends or the program ends from inside it.
+    void raiseClose();
+    static void closeAtExit(int status, void*);
+
     bool autoQuit_ = false;
     bool quitting_ = false;
+    bool running_ = false; // inside Run's event loop
+    bool closeRaised_ = false;
     int exitCode_ = 0;
 };
 

@@ -14,9 +14,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
+#include <system_error>
 #include <thread>
 
 namespace fw {
@@ -532,11 +535,28 @@ QString keyText(const QKeyEvent* event)
 
 namespace {
 
-// Drops the user's input to every window while installed.
+// One busy work while it runs: its thread and its abandon flag. Works started from inside another's
+// wait (a timer's handler, say) run nested: the innermost is current, and names the one it is
+// inside.
+struct BusyWork {
+    std::atomic<bool> abandoned{false};
+    std::atomic<bool> returned{false}; // work returned; the thread ends at once
+    std::thread worker;
+    BusyWork* outer = nullptr;
+};
+BusyWork* currentBusyWork = nullptr;
+
+// Drops the user's input to every window while installed. A request to close a window is no input
+// to drop: it abandons the work and is taken: the window goes out of sight at once, and closes once
+// the work returned.
 class InputDropper : public QObject
 {
 public:
-    bool eventFilter(QObject*, QEvent* event) override
+    explicit InputDropper(std::atomic<bool>& abandon) : abandon_(abandon) {}
+
+    std::vector<QPointer<Window>> closeRequests;
+
+    bool eventFilter(QObject* target, QEvent* event) override
     {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
@@ -547,6 +567,7 @@ public:
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
         case QEvent::Shortcut:
+        case QEvent::InputMethod:
         case QEvent::ContextMenu:
         case QEvent::TouchBegin:
         case QEvent::TouchUpdate:
@@ -554,39 +575,111 @@ public:
         case QEvent::TabletPress:
         case QEvent::TabletRelease:
         case QEvent::Drop:
-        case QEvent::Close:
             return true;
+        case QEvent::Close:
+            return takeCloseRequest(target, event);
         default:
             return false;
         }
     }
+
+private:
+    // A close request reaches the platform's window first, then the widget; either names the window.
+    // Closes of anything but a window (a tool tip, a menu) go on as usual.
+    bool takeCloseRequest(QObject* target, QEvent* event)
+    {
+        Window* window = qobject_cast<Window*>(target);
+        if (const auto* handle = qobject_cast<QWindow*>(target)) {
+            for (Window* open : Window::openWindows()) {
+                if (open->windowHandle() == handle)
+                    window = open;
+            }
+        }
+        if (!window)
+            return false;
+        event->ignore();
+        if (std::find(closeRequests.begin(), closeRequests.end(), window) == closeRequests.end())
+            closeRequests.emplace_back(window);
+        abandon_.store(true);
+        window->hide();
+        return true;
+    }
+
+    std::atomic<bool>& abandon_;
 };
 
 } // namespace
 
-void Window::runBusy(const std::function<void()>& work)
+bool Window::runBusy(const std::function<void()>& work)
 {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    InputDropper dropper;
-    qApp->installEventFilter(&dropper);
+    BusyWork busy;
+    InputDropper dropper(busy.abandoned);
     QEventLoop loop;
+    bool ended = false; // the loop learnt that work returned
     std::exception_ptr failure;
-    std::thread worker([&work, &loop, &failure] {
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    qApp->installEventFilter(&dropper);
+    try {
+        busy.worker = std::thread([&] {
+            busyAbandon_ = &busy.abandoned;
+            try {
+                work();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            busyAbandon_ = nullptr;
+            busy.returned.store(true);
+            QMetaObject::invokeMethod(
+                &loop,
+                [&] {
+                    ended = true;
+                    loop.quit();
+                },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        qApp->removeEventFilter(&dropper);
+        QGuiApplication::restoreOverrideCursor();
+        throw;
+    }
+    busy.outer = std::exchange(currentBusyWork, &busy);
     loop.exec();
-    worker.join();
+    // The loop ends before the work only when the program is to quit: it does not wait long for work
+    // that does not stop.
+    if (!ended && !abandonBusyWork(BusyWorkGraceMs))
+        Application::endNow();
+    if (busy.worker.joinable())
+        busy.worker.join();
+    currentBusyWork = busy.outer;
     // Input that reached the program while work ran but is not handled yet goes too.
     QCoreApplication::processEvents();
     qApp->removeEventFilter(&dropper);
     QGuiApplication::restoreOverrideCursor();
+    for (const QPointer<Window>& window : dropper.closeRequests) {
+        if (window)
+            window->Close();
+    }
+    if (busy.abandoned.load())
+        return false;
     if (failure)
         std::rethrow_exception(failure); // on the thread that asked for the work, as if it had run there
+    return true;
+}
+
+bool Window::abandonBusyWork(int graceMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+    bool allReturned = true;
+    for (BusyWork* busy = currentBusyWork; busy; busy = busy->outer) {
+        busy->abandoned.store(true);
+        while (!busy->returned.load() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (!busy->returned.load())
+            allReturned = false;
+        else if (busy->worker.joinable())
+            busy->worker.join();
+    }
+    return allReturned;
 }
 
 } // namespace fw

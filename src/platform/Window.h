@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <typeinfo>
@@ -137,10 +138,28 @@ public:
     void setBackdrop(const QPixmap& picture);
 
     // Runs work on a thread of its own while every window stays drawn and shows it is busy: the busy
-    // cursor, and no input taken. Clicks, keys, wheel turns and close requests given meanwhile are
-    // dropped as they come, never delivered afterwards to a control the user could not see. Returns
-    // once work has returned; work must touch no widget.
-    static void runBusy(const std::function<void()>& work);
+    // cursor, and no input taken. Clicks, keys, wheel turns and input-method text given meanwhile,
+    // and given before but not yet handled, are dropped, never delivered afterwards to a control the
+    // user could not see. Work must touch no widget.
+    //
+    // The user may still leave: a request to close a window, or to quit the program (the event loop
+    // told to end, as a quit signal does), abandons the work. busyWorkAbandoned() then turns true on
+    // the work's thread; work that asks it often returns within a moment, and runBusy waits for it.
+    // A window asked to close goes out of sight at once, and closes once the work has returned, as
+    // Close() closes it. A program that quits waits BusyWorkGraceMs at most: then it ends without
+    // the work (Application::endNow).
+    //
+    // Returns true when work ran to its end, false when it was abandoned (what it made is then to be
+    // dropped). Throws what work threw (unless abandoned), and std::system_error when no thread can
+    // be made for it; the busy cursor and the dropping of input end before it returns or throws.
+    [[nodiscard]] static bool runBusy(const std::function<void()>& work);
+    // True on the thread of busy work once that work is abandoned; false on every other thread.
+    // Cheap enough to ask for every line of a file.
+    static bool busyWorkAbandoned() { return busyAbandon_ && busyAbandon_->load(std::memory_order_relaxed); }
+    // Abandons the busy work running, if any, and waits up to graceMs for it to return; true when no
+    // work runs any longer. For a program that ends: no work may go on while it is torn down.
+    static bool abandonBusyWork(int graceMs);
+    static constexpr int BusyWorkGraceMs = 250;
 
     // Default and cancel buttons answer Return and Escape (see the class comment).
     void setDefaultButton(class PushButton* button);
@@ -181,6 +200,9 @@ private:
     void followSize();
     void addControl(Control* control, const QString& name, Control* parent, int index, int page);
     void doClose();
+
+    // The abandon flag of the busy work that runs on this thread; none on other threads.
+    static inline thread_local const std::atomic<bool>* busyAbandon_ = nullptr;
 
     WindowRecord record_;
     std::vector<std::unique_ptr<Control>> owned_;

@@ -16,19 +16,22 @@
 
 namespace {
 
+// The two registries are never destroyed: a program that ends by exit() from inside its event loop
+// still shuts its runs down from the exit handlers, after the objects made during the run are gone.
+
 // Runs made and not yet destroyed, oldest first.
 std::vector<RC_executeShellClass*>& liveRuns()
 {
-    static std::vector<RC_executeShellClass*> runs;
-    return runs;
+    static auto* runs = new std::vector<RC_executeShellClass*>;
+    return *runs;
 }
 
 // For each configuration file path: the generation of the newest run made for it that has not yet
 // let go of the file. Only that run may delete the file.
 QHash<QString, quint64>& newestWriters()
 {
-    static QHash<QString, quint64> writers;
-    return writers;
+    static auto* writers = new QHash<QString, quint64>;
+    return *writers;
 }
 
 quint64 nextGeneration()

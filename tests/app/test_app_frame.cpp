@@ -12,6 +12,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QFileInfo>
@@ -428,9 +429,10 @@ TEST_F(ProgramCopies, TheReleasedProgramAnswersNoMessageBoxByItself)
 
 struct SignalCase {
     const char* name;
-    int signal;
+    int signal; // 0: the display is lost, and the toolkit ends the program with exit(1)
     bool ignoredAtStart; // the program was started with the signal ignored (nohup, a background job)
     bool blockedAtStart = false; // ... with SIGTERM, SIGINT and SIGHUP blocked by its parent
+    bool busy = false; // the program is inside busy work that does not stop when abandoned
 };
 
 class EndedBySignal : public ProgramCopies, public ::testing::WithParamInterface<SignalCase> {};
@@ -443,6 +445,8 @@ bool ignores(qint64 pid, int signal)
     return at >= 0 && (status.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16) & (1ull << (signal - 1))) != 0;
 }
 
+// Ended by a signal, or by exit() from inside the event loop once the display is gone, the program
+// leaves nothing behind: no configuration file, no back-end, no document read, no lock.
 TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSignalIgnored)
 {
     const SignalCase& c = GetParam();
@@ -461,6 +465,10 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
     env.insert(QStringLiteral("NAW_DRIVER_RUN"), backEnd);
     env.insert(QStringLiteral("NAW_DRIVER_CONFIG"), config);
     env.insert(QStringLiteral("NAW_DRIVER_EXPORT"), wordProcessor);
+    const QString displayLost = work.filePath(QStringLiteral("display lost"));
+    env.insert(QStringLiteral("NAW_DRIVER_EXIT_WHEN"), displayLost);
+    if (c.busy)
+        env.insert(QStringLiteral("NAW_DRIVER_BUSY"), QStringLiteral("1"));
     first.setChildProcessModifier([c] {
         if (c.ignoredAtStart)
             ::signal(c.signal, SIG_IGN);
@@ -473,9 +481,15 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
         }
     });
     start(first, env);
-    const QStringList said = waitUntilUp(first);
+    QStringList said = waitUntilUp(first);
     ASSERT_TRUE(said.contains(QStringLiteral("up"))) << said.join('|').toStdString()
                                                      << first.readAllStandardError().toStdString();
+    if (c.busy) {
+        ASSERT_TRUE(testsupport::waitUntil([&] {
+            said += QString::fromLocal8Bit(first.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+            return said.contains(QStringLiteral("busy"));
+        }));
+    }
     const QString documents = said.filter(QStringLiteral("document ")).value(0).mid(9);
     ASSERT_TRUE(QFileInfo(documents).isDir()) << said.join('|').toStdString();
     const QString pidFile = work.filePath(QStringLiteral("backend.pid"));
@@ -492,10 +506,16 @@ TEST_P(EndedBySignal, CleansUpAsWhenTheLastWindowClosesUnlessStartedWithTheSigna
         EXPECT_TRUE(ignores(pid, c.signal));
         ending = SIGTERM;
     }
-    ::kill(pid, ending);
+    QElapsedTimer sinceEnding;
+    sinceEnding.start();
+    if (ending == 0)
+        ASSERT_TRUE(testsupport::writeFile(displayLost, ""));
+    else
+        ::kill(pid, ending);
     ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_LT(sinceEnding.elapsed(), 1000);
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(first.exitCode(), 128 + ending);
+    EXPECT_EQ(first.exitCode(), ending == 0 ? 1 : 128 + ending);
     EXPECT_FALSE(QFileInfo::exists(config));
     EXPECT_FALSE(QFileInfo::exists(documents));
     EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::processGone(backEndPid); }, 2000));
@@ -552,7 +572,10 @@ INSTANTIATE_TEST_SUITE_P(App, EndedBySignal,
                                            SignalCase{"HUP", SIGHUP, false}, SignalCase{"INTIgnored", SIGINT, true},
                                            SignalCase{"HUPIgnored", SIGHUP, true},
                                            SignalCase{"TERMBlocked", SIGTERM, false, true},
-                                           SignalCase{"INTIgnoredAndBlocked", SIGINT, true, true}),
+                                           SignalCase{"INTIgnoredAndBlocked", SIGINT, true, true},
+                                           SignalCase{"DisplayLost", 0, false},
+                                           SignalCase{"TERMDuringBusyWork", SIGTERM, false, false, true},
+                                           SignalCase{"DisplayLostDuringBusyWork", 0, false, false, true}),
                          [](const ::testing::TestParamInfo<SignalCase>& param) { return std::string(param.param.name); });
 
 } // namespace

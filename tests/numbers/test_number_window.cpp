@@ -4,6 +4,7 @@
 #include "numbers/EntryParsing.h"
 #include "numbers/RF_numberList.h"
 #include "numbers/RW_0to99CompoundNumberWindow.h"
+#include "platform/Application.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/EditField.h"
@@ -11,7 +12,9 @@
 #include "support/TestSupport.h"
 
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -26,10 +29,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <functional>
 #include <optional>
+#include <pthread.h>
 #include <random>
 #include <thread>
 #include <sys/stat.h>
@@ -1279,6 +1285,96 @@ TEST_F(NumberWindowTest, InputGivenDuringALongReadIsDropped)
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(log.shown.empty()) << log.messages().join('|').toStdString();
     EXPECT_EQ(count(), "200002");
+}
+
+} // namespace
+
+// The busy-read tests refuse the read its thread: a definition in the program is found before the
+// system's, by the C++ library too; any other call goes on to the system's.
+std::atomic<bool> refuseThreads{false};
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*),
+                              void* argument) noexcept
+{
+    if (refuseThreads.load())
+        return EAGAIN;
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const auto real = reinterpret_cast<Create>(::dlsym(RTLD_NEXT, "pthread_create"));
+    return real(thread, attributes, start, argument);
+}
+
+namespace {
+
+// A long read ends as soon as the user leaves it: a window is asked to close, or a quit signal comes.
+// Within a second, whatever is left to read; nothing is added and nothing said, and the window then
+// closes, or the program quits. A read that cannot even start says why and adds nothing either.
+TEST_F(NumberWindowTest, ALongReadEndsAtOnceWhenTheUserLeavesAndSaysWhenItCannotStart)
+{
+    QByteArray bytes = numberFile(); // a megabyte and a half
+    for (int i = 0; i < 4; ++i)
+        bytes += bytes; // twenty-five: some four seconds at the slow reads' pace
+    const QString path = writeFile(QStringLiteral("long.rcn"), bytes);
+    bytes = QByteArray();
+    enum Leave { CloseRequest, QuitSignal, NoThread };
+    const struct {
+        const char* name;
+        Leave leave;
+        int exitCode;
+        QStringList messages;
+    } cases[] = {
+        {"window asked to close", CloseRequest, 0, {}},
+        {"quit signal", QuitSignal, 128 + SIGTERM, {}},
+        {"no thread for the read", NoThread, 0,
+         {QStringLiteral("Could not read the number list file \"%1\": the read could not be started (%2).")
+              .arg(path, QString::fromLocal8Bit(std::strerror(EAGAIN)))}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!w)
+            open();
+        addList("x");
+        log.clear();
+        fw::Application app;
+        QElapsedTimer sinceLeft;
+        qint64 leftAfterMs = -1;
+        QString countAfter;
+        bool closedAfter = false;
+        bool shownAfterRequest = true;
+        QObject row; // the timers go with the row
+        QTimer::singleShot(0, &row, [&] {
+            QTimer::singleShot(300, &row, [&] {
+                sinceLeft.start();
+                if (c.leave == CloseRequest) {
+                    QCloseEvent request; // as the window system gives it
+                    QCoreApplication::sendEvent(w->windowHandle(), &request);
+                    shownAfterRequest = w->isVisible();
+                } else if (c.leave == QuitSignal) {
+                    ::raise(SIGTERM);
+                }
+            });
+            refuseThreads = c.leave == NoThread;
+            {
+                FileFault fault(path, ReadFault::Slow);
+                augmentFrom(path);
+            }
+            refuseThreads = false;
+            leftAfterMs = sinceLeft.isValid() ? sinceLeft.elapsed() : -1;
+            countAfter = count();
+            closedAfter = w->isClosed();
+            if (c.leave != QuitSignal)
+                app.Quit(0);
+        });
+        EXPECT_EQ(app.Run(), c.exitCode);
+        EXPECT_EQ(log.messages(), c.messages);
+        EXPECT_EQ(countAfter, "1"); // "x" alone
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(closedAfter, c.leave == CloseRequest);
+        EXPECT_EQ(shownAfterRequest, c.leave != CloseRequest) << "a window asked to close is not out of sight at once";
+        if (c.leave != NoThread) {
+            EXPECT_GE(leftAfterMs, 0) << "the read ended before the user left";
+            EXPECT_LT(leftAfterMs, 1000);
+        }
+        testsupport::settle();
+    }
 }
 
 struct BoundsCase {

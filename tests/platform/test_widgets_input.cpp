@@ -18,10 +18,12 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QLineEdit>
@@ -35,10 +37,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <stdexcept>
+#include <thread>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -234,6 +240,98 @@ TEST_F(WidgetInput, ReturnPressesTheFocusedButtonOnlyWhereTheWindowHasADefault)
     field->SetFocus();
     testsupport::settle();
     EXPECT_EQ(image(cancel), cancelPlain);
+}
+
+// Input as the platform queues it for a control: a click on a button, a key or input-method text for
+// a field.
+enum class Input { Click, Key, InputMethod };
+
+void postInput(Input input, QWidget* button, QWidget* field)
+{
+    switch (input) {
+    case Input::Click: {
+        const QPointF at = QRectF(button->rect()).center();
+        const QPointF global = button->mapToGlobal(at);
+        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                            Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                            Qt::NoButton, Qt::NoModifier));
+        break;
+    }
+    case Input::Key:
+        QCoreApplication::postEvent(field, new QKeyEvent(QEvent::KeyPress, Qt::Key_K, Qt::NoModifier, QStringLiteral("k")));
+        break;
+    case Input::InputMethod: {
+        auto* commit = new QInputMethodEvent;
+        commit->setCommitString(QStringLiteral("k"));
+        QCoreApplication::postEvent(field, commit);
+        break;
+    }
+    }
+}
+
+// Busy work takes no input: what the user gave before it started that was not handled yet, and what
+// the user gives while it runs, never reaches a control once it is over, also when the work fails (its
+// failure reaches the caller). Afterwards the busy cursor is gone and input is taken again.
+TEST_F(WidgetInput, InputGivenBeforeOrDuringBusyWorkIsNeverDelivered)
+{
+    auto* button = window->add(new fw::PushButton, QStringLiteral("PB_b"), 10, 40, 74, 22);
+    auto* field = window->add(new fw::EditField, QStringLiteral("EF_b"), 10, 10, 200, 22);
+    int clicks = 0;
+    button->Action = [&clicks](fw::PushButton&) { ++clicks; };
+    const auto arrived = [&](Input input) { return input == Input::Click ? clicks > 0 : !field->Text().isEmpty(); };
+    const struct {
+        const char* label;
+        Input input;
+        bool duringWork; // else given before the work starts
+        bool workFails = false;
+    } cases[] = {
+        {"click before", Input::Click, false},
+        {"key before", Input::Key, false},
+        {"input-method text before", Input::InputMethod, false},
+        {"click during", Input::Click, true},
+        {"key during", Input::Key, true},
+        {"input-method text during", Input::InputMethod, true},
+        {"key during work that fails", Input::Key, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        field->SetFocus();
+        std::atomic<bool> given{false};
+        if (c.duringWork) {
+            QTimer::singleShot(0, [&] {
+                postInput(c.input, button->widget(), field->widget());
+                given = true;
+            });
+        } else {
+            postInput(c.input, button->widget(), field->widget());
+            given = true;
+        }
+        const auto work = [&given, fails = c.workFails] {
+            while (!given)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (fails)
+                throw std::runtime_error("the disk is gone");
+        };
+        if (c.workFails) {
+            try {
+                (void)fw::Window::runBusy(work);
+                ADD_FAILURE() << "the work's failure did not reach the caller";
+            } catch (const std::runtime_error& failure) {
+                EXPECT_STREQ(failure.what(), "the disk is gone");
+            }
+        } else {
+            EXPECT_TRUE(fw::Window::runBusy(work));
+        }
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(arrived(c.input));
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        postInput(c.input, button->widget(), field->widget());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(arrived(c.input)) << "input is not taken after the work";
+        clicks = 0;
+        field->setText(QString());
+    }
 }
 
 // A name of some 300 characters, far wider than any button or the screen.

@@ -10,6 +10,10 @@
 //   processor, played by that program (by one that does nothing when the value is 1), and
 //   "document <folder>" is written to standard output. The stand-in is done with a document once it
 //   closed it: no settling is waited for.
+// - NAW_DRIVER_BUSY=1: once the program is up, it runs busy work (fw::Window::runBusy) that never
+//   stops by itself and never asks whether it is abandoned, and "busy" is written to standard output.
+// - NAW_DRIVER_EXIT_WHEN=<file>: once that file exists, the program ends with exit(1) from inside its
+//   event loop, as the toolkit ends it when the connection to the display breaks.
 // - NAW_DRIVER_HOME=<folder>: the single-instance lock is looked for there, as in the user's home
 //   folder, and in place of the shared temporary folder; the start looks for documents left by
 //   earlier runs there only.
@@ -20,6 +24,7 @@
 #include "platform/FolderItem.h"
 #include "platform/Mutex.h"
 #include "platform/OleAutomation.h"
+#include "platform/Window.h"
 #include "report/RC_executeShellClass.h"
 #include "report/RW_reportOutputWindow.h"
 
@@ -27,7 +32,10 @@
 #include <QFile>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -96,7 +104,25 @@ int main(int argc, char** argv)
         if (!qEnvironmentVariable("NAW_DRIVER_EXPORT").isEmpty())
             exportDocument();
         say(QStringLiteral("up"));
+        if (qEnvironmentVariable("NAW_DRIVER_BUSY") == QLatin1String("1")) {
+            QTimer::singleShot(0, [] {
+                say(QStringLiteral("busy"));
+                (void)fw::Window::runBusy([] {
+                    for (;;)
+                        std::this_thread::sleep_for(std::chrono::seconds(1));
+                });
+            });
+        }
     });
     whenUp.start();
+    QTimer displayWatch;
+    if (const QString trigger = qEnvironmentVariable("NAW_DRIVER_EXIT_WHEN"); !trigger.isEmpty()) {
+        displayWatch.setInterval(10);
+        QObject::connect(&displayWatch, &QTimer::timeout, [trigger] {
+            if (QFile::exists(trigger))
+                std::exit(1);
+        });
+        displayWatch.start();
+    }
     return runProgram();
 }
