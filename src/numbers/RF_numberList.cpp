@@ -180,9 +180,11 @@ void sortByKey(Item* first, Item* last)
     }
     // The parts are sorted on up to four threads, each taking whole parts of about a quarter of the
     // items.
+    // Busy work that is abandoned stops sorting at the next part: its items are dropped anyway.
     const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+    const std::atomic<bool>* const abandoned = fw::Window::busyAbandonFlag();
     const auto sortParts = [&](std::size_t fromPart, std::size_t toPart) {
-        for (std::size_t b = fromPart; b < toPart; ++b)
+        for (std::size_t b = fromPart; b < toPart && !(abandoned && abandoned->load(std::memory_order_relaxed)); ++b)
             std::sort(first + (b == 0 ? 0 : end[b - 1]), first + end[b], byKey);
     };
     // A helper that cannot be started (std::system_error, as std::thread throws) fails the sort: the
@@ -318,7 +320,7 @@ public:
             qsizetype depth;
         };
         std::vector<Run> runs{{0, order.size(), 0}};
-        while (!runs.empty()) {
+        while (!runs.empty() && !fw::Window::busyWorkAbandoned()) {
             const Run run = runs.back();
             runs.pop_back();
             Key* const first = order.data() + run.from;

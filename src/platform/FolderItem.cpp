@@ -23,11 +23,20 @@ QString& applicationFolderOverride()
     return path;
 }
 
-thread_local QString lastErrorText;
+// The last failure of this thread. A program ended by exit() still deletes its files from the exit
+// handlers, which run after the thread's own objects are gone: a failure then is no longer kept.
+thread_local bool lastErrorGone = false;
+struct LastError
+{
+    QString text;
+    ~LastError() { lastErrorGone = true; }
+};
+thread_local LastError lastFailure;
 
 void setLastError(const QString& text, QString* error)
 {
-    lastErrorText = text;
+    if (!lastErrorGone)
+        lastFailure.text = text;
     if (error)
         *error = text;
 }
@@ -164,7 +173,7 @@ std::unique_ptr<TextInputStream> FolderItem::OpenAsTextFile(QString* error) cons
 
 QString FolderItem::lastError()
 {
-    return lastErrorText;
+    return lastErrorGone ? QString() : lastFailure.text;
 }
 
 } // namespace fw

@@ -156,6 +156,8 @@ public:
     // True on the thread of busy work once that work is abandoned; false on every other thread.
     // Cheap enough to ask for every line of a file.
     static bool busyWorkAbandoned() { return busyAbandon_ && busyAbandon_->load(std::memory_order_relaxed); }
+    // The same flag for the helper threads that busy work starts: nullptr on a thread of no busy work.
+    static const std::atomic<bool>* busyAbandonFlag() { return busyAbandon_; }
     // Abandons the busy work running, if any, and waits up to graceMs for it to return; true when no
     // work runs any longer. For a program that ends: no work may go on while it is torn down.
     static bool abandonBusyWork(int graceMs);
