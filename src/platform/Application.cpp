@@ -119,10 +119,9 @@ int Application::Run()
     (void)exitHandled;
     QTimer::singleShot(0, this, [this] { Open(); });
     running_ = true;
-    closeRaised_ = false;
     const int code = QCoreApplication::exec();
     running_ = false;
-    raiseClose();
+    Close();
 
     if (maskChanged)
         ::pthread_sigmask(SIG_SETMASK, &formerMask, nullptr);
@@ -133,20 +132,13 @@ int Application::Run()
     return quitting_ ? exitCode_ : code;
 }
 
-void Application::raiseClose()
-{
-    if (!std::exchange(closeRaised_, true))
-        Close();
-}
-
 void Application::closeAtExit(int status, void*)
 {
     Application* app = current;
-    if (!app || !app->running_)
+    if (!app || !std::exchange(app->running_, false))
         return;
-    app->running_ = false;
     const bool workReturned = Window::abandonBusyWork(Window::BusyWorkGraceMs);
-    app->raiseClose();
+    app->Close();
     // The exit handlers still to run would tear down what the work uses.
     if (!workReturned) {
         std::fflush(nullptr);
@@ -157,10 +149,9 @@ void Application::closeAtExit(int status, void*)
 void Application::endNow()
 {
     Application* app = current;
-    if (!app || !app->running_ || !app->quitting_)
+    if (!app || !app->quitting_ || !std::exchange(app->running_, false))
         return;
-    app->running_ = false;
-    app->raiseClose();
+    app->Close();
     std::fflush(nullptr);
     std::_Exit(app->exitCode_);
 }

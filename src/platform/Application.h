@@ -42,14 +42,14 @@ protected:
     virtual void Close() {}
 
 private:
-    // Raises Close, once, as the event loop ends or the program ends from inside it.
-    void raiseClose();
+    // Raises Close when the program ends from inside the event loop.
     static void closeAtExit(int status, void*);
 
     bool autoQuit_ = false;
     bool quitting_ = false;
-    bool running_ = false; // inside Run's event loop
-    bool closeRaised_ = false;
+    // Inside Run's event loop. Whichever way the loop is left (it returns, exit(), endNow) clears it
+    // and raises Close, so Close is raised once.
+    bool running_ = false;
     int exitCode_ = 0;
 };
 

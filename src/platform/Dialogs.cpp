@@ -138,10 +138,9 @@ class StartFolder
 public:
     explicit StartFolder(const QString& path) : path_(path)
     {
-        const QByteArray bytes = encodePath(path);
-        if (path.isEmpty() || QFile::encodeName(path) == bytes)
+        if (path.isEmpty() || frameworkNames(path))
             return;
-        fd_ = openRetrying(bytes.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        fd_ = openRetrying(encodePath(path).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (fd_ >= 0)
             shown_ = QStringLiteral("/proc/self/fd/%1").arg(fd_);
     }
@@ -164,7 +163,7 @@ public:
         if (shown_.isEmpty() || entered != shown_.left(shown_.lastIndexOf(u'/')))
             return {};
         const QString parent = path_.left(std::max<qsizetype>(path_.lastIndexOf(u'/'), 1));
-        return QFile::encodeName(parent) == encodePath(parent) ? parent : shown_;
+        return frameworkNames(parent) ? parent : shown_;
     }
 
     // A path the dialog gave, with the folder's own path for the name it was shown by.
@@ -178,6 +177,9 @@ public:
     }
 
 private:
+    // True when the framework's name for path stands for the very bytes of the path.
+    static bool frameworkNames(const QString& path) { return QFile::encodeName(path) == encodePath(path); }
+
     QString path_;
     QString shown_;
     int fd_ = -1;

@@ -287,10 +287,11 @@ void EditField::setShowWhole(bool whole)
 
 // The field's own font with its standard margins, or for a field that shows its text whole and a short
 // text too wide for them, the whole width inside the frame (less kWholeWidthMargin), and where the text
-// is too wide for that too, the largest narrower font that fits it: a narrower stretch of the same family first, then a
-// smaller size. Each try is measured by the pane as it lays the text out and scrolls it, so a text
-// found to fit is one the pane shows whole, from its first character, and one that fits in the
-// field's own font keeps it. A few tries for a text of at most kLongestFittedText units.
+// is too wide for that too, the largest narrower font that fits it: a narrower stretch of the same
+// family first, then a smaller size. Each try is measured by the pane as it lays the text out and
+// scrolls it, so a text found to fit is one the pane shows whole, from its first character, and one
+// that fits in the field's own font keeps it. A few tries for a text of at most kLongestFittedText
+// units.
 void EditField::fitFont()
 {
     const QFont own = qtFont(font(), QApplication::font());
@@ -300,8 +301,7 @@ void EditField::fitFont()
     };
     const auto width = [this](qreal room) { return pane_->lineTextWidth(room * kLongestFittedText); };
     const QString& text = pane_->text();
-    if (showWhole_)
-        pane_->setLineMargin(-1);
+    pane_->setLineMargin(-1);
     use(own);
     if (!showWhole_ || text.isEmpty() || text.size() > kLongestFittedText)
         return;

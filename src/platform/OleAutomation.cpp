@@ -105,12 +105,12 @@ QStringList argumentsFor(const QString& program, const QString& file)
 struct Document {
     QByteArray name;
     struct stat written {}; // the file as it was when written: anything else at its name is not ours
-    // The word processor started on it: the leader of a session of its own, so that the session's
-    // processes are the word processor and what it started (no other process can join a session).
-    // 0 while there is none.
+    // The word processor started on it, when that makes a new document of the text (one that opens
+    // the file itself keeps it as its document: who reads it is never looked for): the leader of a
+    // session of its own, so that the session's processes are the word processor and what it started
+    // (no other process can join a session). 0 while there is none.
     pid_t reader = 0;
     bool readerGone = false;  // no process of the reader's session was left at a look
-    bool takesCopy = false;   // the reader makes a new document of the text (the file is not its document)
     bool readerHeld = false;  // a process of the reader's session was seen holding the file
     bool mayGo = false;       // at the end: read, as written, and held by no process
     int opens = 0;         // by other programs (opens at the same moment may count once)
@@ -538,7 +538,7 @@ void stopWatching()
 bool wasRead(const DocumentsFolder& folder, const Document& document, qint64 at)
 {
     const int settle = settleOverride.value_or(WordApplication::SettleTimeMs);
-    return folder.watch >= 0 && !document.doubt && document.takesCopy && document.readerHeld
+    return folder.watch >= 0 && !document.doubt && document.readerHeld
            && document.opens > 0 && document.closes >= document.opens && document.accessed
            && at - document.lastSeen >= settle;
 }
@@ -695,11 +695,8 @@ void openInWordProcessor(ole::Node& document)
     pid_t reader = 0;
     if (!startDetached(program, argumentsFor(program, file), &reason, &reader))
         throw OLEException(QStringLiteral("cannot start \"%1\": %2").arg(program, reason));
-    if (!file.isEmpty()) {
-        Document& written = currentFolder.documents.back();
-        written.reader = reader;
-        written.takesCopy = takesCopy(program);
-    }
+    if (!file.isEmpty() && takesCopy(program))
+        currentFolder.documents.back().reader = reader;
 }
 
 // True for a name that mkdtemp gave a documents folder.

@@ -406,6 +406,8 @@ private:
     qreal widthBetween(int from, int to, qreal limit) const;
     int originShowing(int unit, qreal width) const;
     qreal availableWidth() const;
+    // The room between the frame and the text on each side (see setLineMargin).
+    int lineMargin() const;
     qreal singleLineStart() const;
     int singleLineTop() const;
     int singleLineUnitAt(qreal x) const;

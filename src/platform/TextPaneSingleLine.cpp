@@ -130,9 +130,14 @@ int TextPane::originShowing(int unit, qreal width) const
     return from;
 }
 
+int TextPane::lineMargin() const
+{
+    return lineMargin_ >= 0 ? lineMargin_ : LeftMargin;
+}
+
 qreal TextPane::lineRoom() const
 {
-    return lineArea().width() - 2 * (lineMargin_ >= 0 ? lineMargin_ : LeftMargin) - CaretWidth;
+    return lineArea().width() - 2 * lineMargin() - CaretWidth;
 }
 
 // The same walk from the first unit that placing the line and revealing the caret make, so that a
@@ -153,7 +158,7 @@ qreal TextPane::availableWidth() const
 // own side.
 qreal TextPane::singleLineStart() const
 {
-    const qreal margin = lineArea().left() + (lineMargin_ >= 0 ? lineMargin_ : LeftMargin);
+    const qreal margin = lineArea().left() + lineMargin();
     const qreal room = availableWidth();
     Qt::Alignment alignment = alignment_ == 0 ? Qt::Alignment(Qt::AlignLeft) : alignment_;
     if (rightToLeft_ && !(alignment & Qt::AlignHCenter))
