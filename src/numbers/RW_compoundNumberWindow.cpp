@@ -272,19 +272,19 @@ void RW_compoundNumberWindow::showNumberOfTests()
 
 void RW_compoundNumberWindow::addEntries(const QStringList& lines)
 {
-    if (!hasRoomForAll(lines))
+    std::vector<qint32> numbers;
+    TextEntries texts;
+    SelectionList::sortEntries(lines, numbers, texts);
+    const SelectionList::Growth growth = entries.list().growthOf(numbers, texts);
+    if (!hasRoomFor(growth))
         return;
-    QStringList rest;
-    rest.reserve(lines.size());
+    entries.addSorted(std::move(numbers), std::move(texts), growth);
+    // The digits' boxes are ticked once the merge has added them, so that their events find them present.
     for (const QString& line : lines) {
         const EntryKind kind = classifyEntry(line);
         if (kind.kind == EntryKind::Number && kind.value >= 0 && kind.value < numCheckBoxes && !line.isEmpty())
             digitBox(kind.value)->setValue(true);
-        else
-            rest.append(line);
     }
-    if (!rest.isEmpty())
-        entries.addEntries(rest);
     showNumberOfTests();
 }
 
