@@ -225,23 +225,22 @@ QString RW_compoundNumberWindow::listBoundsText(SelectionList::Growth growth) co
     const QLocale english(QLocale::English);
     const SelectionList& list = entries.list();
     QStringList passed;
-    const qint64 rows = list.rowCount() + growth.entries;
-    if (rows > SelectionList::kMaxEntries) {
-        const qint64 room = std::max<qint64>(0, SelectionList::kMaxEntries - list.rowCount());
-        passed << QStringLiteral("the list would hold %1 entries, and it may hold at most %2: %3")
-                      .arg(english.toString(rows), english.toString(SelectionList::kMaxEntries),
-                           room == 0 ? QStringLiteral("it is full")
-                                     : QStringLiteral("it has room for %1 more").arg(english.toString(room)));
-    }
-    const qint64 bytes = list.texts().bytes() + growth.textBytes;
-    if (bytes > SelectionList::kMaxTextBytes) {
-        const qint64 room = std::max<qint64>(0, SelectionList::kMaxTextBytes - list.texts().bytes());
-        passed << QStringLiteral("the list's text entries (those that are not whole numbers) would hold %1 bytes, and "
-                                 "they may hold at most %2: %3")
-                      .arg(english.toString(bytes), english.toString(SelectionList::kMaxTextBytes),
-                           room == 0 ? QStringLiteral("they are full")
-                                     : QStringLiteral("they have room for %1 more bytes").arg(english.toString(room)));
-    }
+    // One bound: what the list would hold, what it may, and the room left ("full" when none).
+    const auto pass = [&](qint64 held, qint64 adding, qint64 most, const QString& wouldHold, const QString& full,
+                          const QString& roomFor) {
+        if (held + adding <= most)
+            return;
+        const qint64 room = std::max<qint64>(0, most - held);
+        passed << wouldHold.arg(english.toString(held + adding), english.toString(most),
+                                room == 0 ? full : roomFor.arg(english.toString(room)));
+    };
+    pass(list.rowCount(), growth.entries, SelectionList::kMaxEntries,
+         QStringLiteral("the list would hold %1 entries, and it may hold at most %2: %3"), QStringLiteral("it is full"),
+         QStringLiteral("it has room for %1 more"));
+    pass(list.texts().bytes(), growth.textBytes, SelectionList::kMaxTextBytes,
+         QStringLiteral("the list's text entries (those that are not whole numbers) would hold %1 bytes, and they may "
+                        "hold at most %2: %3"),
+         QStringLiteral("they are full"), QStringLiteral("they have room for %1 more bytes"));
     return passed.join(QStringLiteral("; "))
            + QStringLiteral(". A list holds no more, so that every saved list reads back. To make room, remove entries "
                             "(select them and press \"Remove Highlighted\") or clear the list (\"Clear All Selections\").");
@@ -273,19 +272,19 @@ void RW_compoundNumberWindow::showNumberOfTests()
 
 void RW_compoundNumberWindow::addEntries(const QStringList& lines)
 {
-    if (!hasRoomForAll(lines))
+    std::vector<qint32> numbers;
+    TextEntries texts;
+    SelectionList::sortEntries(lines, numbers, texts);
+    const SelectionList::Growth growth = entries.list().growthOf(numbers, texts);
+    if (!hasRoomFor(growth))
         return;
-    QStringList rest;
-    rest.reserve(lines.size());
+    entries.addSorted(std::move(numbers), std::move(texts), growth);
+    // The digits' boxes are ticked once the merge has added them, so that their events find them present.
     for (const QString& line : lines) {
         const EntryKind kind = classifyEntry(line);
         if (kind.kind == EntryKind::Number && kind.value >= 0 && kind.value < numCheckBoxes && !line.isEmpty())
             digitBox(kind.value)->setValue(true);
-        else
-            rest.append(line);
     }
-    if (!rest.isEmpty())
-        entries.addEntries(rest);
     showNumberOfTests();
 }
 

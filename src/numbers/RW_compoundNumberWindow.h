@@ -69,7 +69,8 @@ protected:
 private:
     void _CreateControls0();
     CB_0to10* digitBox(int digit) const;
-    // Adds many entries at once: digits through their boxes, everything else in one pass over the list.
+    // Adds many entries at once, in one pass over the list, or none when the list has no room for them;
+    // the digits' boxes are ticked after.
     void addEntries(const QStringList& entries);
     void updateRangeButton();
     void addPreset(const QStringList& preset);

@@ -155,27 +155,6 @@ SelectionList::Growth missingTexts(const TextEntries& target, const TextEntries&
     return missing;
 }
 
-// Splits entries into their sorted, duplicate-free numbers and texts.
-void classifyAll(const QStringList& entries, std::vector<qint32>& numbers, TextEntries& texts)
-{
-    std::vector<QByteArray> utf8;
-    for (const QString& entry : entries) {
-        const EntryKind kind = classifyEntry(entry);
-        if (kind.kind == EntryKind::Number)
-            numbers.push_back(kind.value);
-        else
-            utf8.push_back(entry.toUtf8());
-    }
-    sortUnique(numbers, std::less<qint32>());
-    sortUnique(utf8, [](const QByteArray& a, const QByteArray& b) { return compareUtf8(a, b) < 0; });
-    qint64 bytes = 0;
-    for (const QByteArray& text : utf8)
-        bytes += text.size();
-    texts.reserve(qsizetype(utf8.size()), bytes);
-    for (const QByteArray& text : utf8)
-        texts.append(text);
-}
-
 } // namespace
 
 void releaseFreedMemory()
@@ -425,11 +404,31 @@ qint64 SelectionList::addRange(qint32 start, qint32 end)
     return added;
 }
 
+void SelectionList::sortEntries(const QStringList& entries, std::vector<qint32>& numbers, TextEntries& texts)
+{
+    std::vector<QByteArray> utf8;
+    for (const QString& entry : entries) {
+        const EntryKind kind = classifyEntry(entry);
+        if (kind.kind == EntryKind::Number)
+            numbers.push_back(kind.value);
+        else
+            utf8.push_back(entry.toUtf8());
+    }
+    sortUnique(numbers, std::less<qint32>());
+    sortUnique(utf8, [](const QByteArray& a, const QByteArray& b) { return compareUtf8(a, b) < 0; });
+    qint64 bytes = 0;
+    for (const QByteArray& text : utf8)
+        bytes += text.size();
+    texts.reserve(qsizetype(utf8.size()), bytes);
+    for (const QByteArray& text : utf8)
+        texts.append(text);
+}
+
 int SelectionList::addEntries(const QStringList& entries)
 {
     std::vector<qint32> numbers;
     TextEntries texts;
-    classifyAll(entries, numbers, texts);
+    sortEntries(entries, numbers, texts);
     return static_cast<int>(addSorted(std::move(numbers), std::move(texts)));
 }
 
@@ -437,7 +436,7 @@ SelectionList::Growth SelectionList::growthOf(const QStringList& entries) const
 {
     std::vector<qint32> numbers;
     TextEntries texts;
-    classifyAll(entries, numbers, texts);
+    sortEntries(entries, numbers, texts);
     return growthOf(numbers, texts);
 }
 
@@ -495,7 +494,7 @@ int SelectionList::removeEntries(const QStringList& entries)
 {
     std::vector<qint32> numbers;
     TextEntries texts;
-    classifyAll(entries, numbers, texts);
+    sortEntries(entries, numbers, texts);
     qint64 removed = eraseSorted(numbers_, numbers, std::less<qint32>());
     if (!texts.empty()) {
         const qsizetype before = texts_.size();

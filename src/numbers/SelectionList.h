@@ -157,6 +157,8 @@ public:
     int addEntries(const QStringList& entries);
     int removeEntries(const QStringList& entries);
     Growth growthOf(const QStringList& entries) const;
+    // Splits entries into their numbers and texts, each sorted and held once, as addSorted takes them.
+    static void sortEntries(const QStringList& entries, std::vector<qint32>& numbers, TextEntries& texts);
 
     // Entries already sorted and each held once (numbers ascending, texts in code-point order), as a
     // file reader collects them. addSorted merges them in, linear in the list and the entries, and

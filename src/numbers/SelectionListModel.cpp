@@ -80,15 +80,10 @@ qint64 SelectionListModel::addRange(qint32 start, qint32 end)
 
 int SelectionListModel::addEntries(const QStringList& entries)
 {
-    const SelectionList::Growth growth = list_.growthOf(entries);
-    if (growth.entries == 0)
-        return 0;
-    if (!list_.hasRoomFor(growth))
-        return -1;
-    beginResetModel();
-    const int added = list_.addEntries(entries);
-    endResetModel();
-    return added;
+    std::vector<qint32> numbers;
+    TextEntries texts;
+    SelectionList::sortEntries(entries, numbers, texts);
+    return static_cast<int>(addSorted(std::move(numbers), std::move(texts)));
 }
 
 qint64 SelectionListModel::addSorted(std::vector<qint32>&& numbers, TextEntries&& texts)

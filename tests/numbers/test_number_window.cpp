@@ -38,6 +38,7 @@
 #include <pthread.h>
 #include <random>
 #include <thread>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -167,6 +168,16 @@ Digits digitsFrom(int from, int to)
 std::vector<Grid*> openGrids()
 {
     return testsupport::openWindowsOf<Grid>();
+}
+
+void gridTick(fw::Window& grid, int n, bool on)
+{
+    grid.control<fw::CheckBox>(QStringLiteral("CB_0to99"), n)->setValue(on);
+}
+
+void gridPush(fw::Window& grid, const char* name, int index = -1)
+{
+    grid.control<fw::PushButton>(QString::fromLatin1(name), index)->Push();
 }
 
 // Drives one shown number-selection window through its controls and answers every box and dialog.
@@ -337,22 +348,22 @@ public:
         push("PB_add0to99");
     }
 
+    // Answers the grid: each number's box ticked (true) or cleared (false), then "Done".
+    void answerGrid(std::vector<std::pair<int, bool>> ticks)
+    {
+        exchange([ticks](fw::Window& g) {
+            for (const auto& [n, on] : ticks)
+                gridTick(g, n, on);
+            gridPush(g, "PB_done");
+        });
+    }
+
     QTemporaryDir folder;
     QPointer<NumberWindow> w;
     testsupport::MessageLog log;
     std::vector<fw::FileRequest> fileRequests;
     Digits gridTicks;
 };
-
-void gridTick(fw::Window& grid, int n, bool on)
-{
-    grid.control<fw::CheckBox>(QStringLiteral("CB_0to99"), n)->setValue(on);
-}
-
-void gridPush(fw::Window& grid, const char* name, int index = -1)
-{
-    grid.control<fw::PushButton>(QString::fromLatin1(name), index)->Push();
-}
 
 // ---- the window itself
 
@@ -466,14 +477,7 @@ TEST_F(NumberWindowTest, EveryRoadKeepsDigitBoxesInStep)
         {"file", [](NumberWindowTest& t) { t.augmentFrom(t.writeFile("road.rcn", "1\n#9\n\n8\n100\n")); },
          {"x", "1", "3", "5", "8", "12", "100"}, {1, 3, 5, 8}},
         {"grid",
-         [](NumberWindowTest& t) {
-             t.exchange([](fw::Window& g) {
-                 gridTick(g, 3, false);
-                 gridTick(g, 9, true);
-                 gridTick(g, 50, true);
-                 gridPush(g, "PB_done");
-             });
-         },
+         [](NumberWindowTest& t) { t.answerGrid({{3, false}, {9, true}, {50, true}}); },
          {"x", "5", "9", "12", "50"}, {5, 9}},
         {"Remove Highlighted", [](NumberWindowTest& t) {
              t.select({0, 1, 3}); // x, 3, 12
@@ -1594,26 +1598,10 @@ TEST_F(NumberWindowTest, TheListKeepsToTheBoundEverySavedListReadsBackWithin)
         {"a file", [this, oneMore] { augmentFrom(oneMore); },
          QStringLiteral("Nothing was added from the number list file \"%1\": ").arg(oneMore) + full.arg("20,000,002"), {},
          {7}},
-        {"the grid, taking out one and putting in two",
-         [this] {
-             exchange([](fw::Window& g) {
-                 gridTick(g, 50, false);
-                 gridTick(g, 7, true);
-                 gridTick(g, 8, true);
-                 gridPush(g, "PB_done");
-             });
-         },
+        {"the grid, taking out one and putting in two", [this] { answerGrid({{50, false}, {7, true}, {8, true}}); },
          "Nothing was changed: " + full.arg("20,000,001"), {50}, {7, 8}},
-        {"the grid, taking out two and putting in two",
-         [this] {
-             exchange([](fw::Window& g) {
-                 gridTick(g, 50, false);
-                 gridTick(g, 51, false);
-                 gridTick(g, 7, true);
-                 gridTick(g, 12, true); // 10 to 49 are not listed
-                 gridPush(g, "PB_done");
-             });
-         },
+        {"the grid, taking out two and putting in two", // 10 to 49 are not listed
+         [this] { answerGrid({{50, false}, {51, false}, {7, true}, {12, true}}); },
          {}, {7, 12}, {50, 51}},
     };
     for (const auto& way : ways) {
