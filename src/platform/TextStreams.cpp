@@ -400,7 +400,7 @@ bool TextOutputStream::closeInPlace()
     if (error == 0) {
         // The text is on the disk: what close may still report changes nothing of it.
         ::close(fd);
-        dropCopy(copy);
+        releaseCopy(copy, true);
         return true;
     }
     fail(error);
@@ -411,16 +411,13 @@ bool TextOutputStream::closeInPlace()
     if (putBack == 0 && ::fsync(fd) != 0 && errno != EINVAL)
         putBack = errno;
     ::close(fd);
-    if (putBack == 0) {
-        dropCopy(copy);
-        return false;
+    if (putBack != 0) {
+        error_ += QStringLiteral("; the file could not be put back as it was (%1): its former content is kept in "
+                                 "\"%2\"")
+                      .arg(systemError(putBack), copy.shown);
+        formerKeptElsewhere_ = true;
     }
-    error_ += QStringLiteral("; the file could not be put back as it was (%1): its former content is kept in \"%2\"")
-                  .arg(systemError(putBack), copy.shown);
-    formerKeptElsewhere_ = true;
-    ::close(copy.fd);
-    if (copy.folder != folder_)
-        ::close(copy.folder);
+    releaseCopy(copy, putBack == 0);
     return false;
 }
 
@@ -513,10 +510,12 @@ bool TextOutputStream::makeCopyIn(int folder, int fd, off_t size, KeptCopy& copy
     return true;
 }
 
-void TextOutputStream::dropCopy(KeptCopy& copy)
+// Closes the copy, and removes it where it is no longer needed.
+void TextOutputStream::releaseCopy(KeptCopy& copy, bool remove)
 {
     ::close(copy.fd);
-    ::unlinkat(copy.folder, copy.name.constData(), 0);
+    if (remove)
+        ::unlinkat(copy.folder, copy.name.constData(), 0);
     if (copy.folder != folder_)
         ::close(copy.folder);
     copy = {};
