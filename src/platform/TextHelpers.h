@@ -74,7 +74,22 @@ struct Utf8Lead {
     unsigned char low;  // the range of the second byte
     unsigned char high;
 };
-Utf8Lead utf8Lead(unsigned char byte);
+// Defined here so that it inlines: the text check of a file looks up every byte that starts a sequence.
+constexpr Utf8Lead utf8Lead(unsigned char byte)
+{
+    const auto lead = [](int length, int low, int high) {
+        return Utf8Lead {length, static_cast<unsigned char>(low), static_cast<unsigned char>(high)};
+    };
+    if (byte < 0x80)
+        return lead(1, 0x80, 0xBF);
+    if (byte >= 0xC2 && byte <= 0xDF)
+        return lead(2, 0x80, 0xBF);
+    if (byte >= 0xE0 && byte <= 0xEF)
+        return lead(3, byte == 0xE0 ? 0xA0 : 0x80, byte == 0xED ? 0x9F : 0xBF);
+    if (byte >= 0xF0 && byte <= 0xF4)
+        return lead(4, byte == 0xF0 ? 0x90 : 0x80, byte == 0xF4 ? 0x8F : 0xBF);
+    return lead(0, 0x80, 0xBF);
+}
 
 // Decodes UTF-8 that arrives in pieces. A character cut between two pieces is completed by the
 // next piece; finish() turns a still incomplete sequence into U+FFFD. Invalid bytes become U+FFFD.

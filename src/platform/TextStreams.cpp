@@ -101,34 +101,53 @@ int copyRange(int from, int to, off_t size)
     return 0;
 }
 
-// A file made with O_TMPFILE in folder, or -1; only one that can be given a name later counts.
-int makeUnnamed(int folder, int flags, mode_t mode)
+using NameFor = QByteArray (*)(const QByteArray&);
+
+// Tries fresh names made by nameFor from base until attempt (0 or the error number) succeeds with one
+// that nothing holds yet: 0 with name set, or the error number.
+template <typename Attempt>
+int withFreshName(NameFor nameFor, const QByteArray& base, QByteArray& name, Attempt attempt)
 {
-    int fd = -1;
+    for (int i = 0; i < TemporaryNameTries; ++i) {
+        const QByteArray candidate = nameFor(base);
+        const int error = attempt(candidate);
+        if (error == 0)
+            name = candidate;
+        if (error != EEXIST)
+            return error;
+    }
+    return EEXIST;
+}
+
+// A new file in folder, opened with flags: without a name where the file system allows it (name then
+// stays empty), so that nothing is left behind whatever happens to this process; else under a fresh
+// name made by nameFor from base. 0 with fd set, or the error number with fd -1.
+int makeFile(int folder, int flags, mode_t mode, NameFor nameFor, const QByteArray& base, int& fd, QByteArray& name)
+{
     do {
         fd = ::openat(folder, ".", O_TMPFILE | flags | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
-    if (fd >= 0 && ::faccessat(AT_FDCWD, "/proc/self/fd", X_OK, 0) != 0) {
+    // Only an unnamed file that can be given a name later counts.
+    if (fd >= 0 && ::faccessat(AT_FDCWD, "/proc/self/fd", X_OK, 0) == 0)
+        return 0;
+    if (fd >= 0)
         ::close(fd);
-        return -1;
-    }
-    return fd;
+    return withFreshName(nameFor, base, name, [&](const QByteArray& candidate) {
+        do {
+            fd = ::openat(folder, candidate.constData(), O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | flags, mode);
+        } while (fd < 0 && errno == EINTR);
+        return fd >= 0 ? 0 : errno;
+    });
 }
 
 // Gives the unnamed file fd a fresh name in folder, made by nameFor from base: 0 or the error number.
-int giveName(int fd, int folder, QByteArray (*nameFor)(const QByteArray&), const QByteArray& base, QByteArray& name)
+int giveName(int fd, int folder, NameFor nameFor, const QByteArray& base, QByteArray& name)
 {
     const QByteArray unnamed = "/proc/self/fd/" + QByteArray::number(fd);
-    for (int i = 0; i < TemporaryNameTries; ++i) {
-        const QByteArray candidate = nameFor(base);
-        if (::linkat(AT_FDCWD, unnamed.constData(), folder, candidate.constData(), AT_SYMLINK_FOLLOW) == 0) {
-            name = candidate;
-            return 0;
-        }
-        if (errno != EEXIST)
-            return errno;
-    }
-    return EEXIST;
+    return withFreshName(nameFor, base, name, [&](const QByteArray& candidate) {
+        const int linked = ::linkat(AT_FDCWD, unnamed.constData(), folder, candidate.constData(), AT_SYMLINK_FOLLOW);
+        return linked == 0 ? 0 : errno;
+    });
 }
 
 } // namespace
@@ -211,25 +230,10 @@ QString TextOutputStream::findTarget(const QString& path)
     return {};
 }
 
-// The temporary file: without a name where the file system allows it, so that nothing is left
-// behind whatever happens to this process; else under a fresh name of its own. 0 or why none was made.
+// The temporary file, beside the target: 0 or why none was made.
 int TextOutputStream::makeTemporary()
 {
-    temporary_ = makeUnnamed(folder_, O_WRONLY, 0666);
-    int error = 0;
-    for (int i = 0; temporary_ < 0 && i < TemporaryNameTries; ++i) {
-        const QByteArray temporaryName = temporaryNameFor(name_);
-        do {
-            temporary_ = ::openat(folder_, temporaryName.constData(),
-                                  O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
-        } while (temporary_ < 0 && errno == EINTR);
-        error = errno;
-        if (temporary_ >= 0)
-            temporaryName_ = temporaryName;
-        else if (error != EEXIST)
-            break;
-    }
-    return temporary_ >= 0 ? 0 : error;
+    return makeFile(folder_, O_WRONLY, 0666, temporaryNameFor, name_, temporary_, temporaryName_);
 }
 
 // A new file gets the mode a file made here gets; one that replaces another gets that one's mode,
@@ -396,7 +400,7 @@ bool TextOutputStream::closeInPlace()
     if (error == 0) {
         // The text is on the disk: what close may still report changes nothing of it.
         ::close(fd);
-        dropCopy(copy);
+        releaseCopy(copy, true);
         return true;
     }
     fail(error);
@@ -407,16 +411,13 @@ bool TextOutputStream::closeInPlace()
     if (putBack == 0 && ::fsync(fd) != 0 && errno != EINVAL)
         putBack = errno;
     ::close(fd);
-    if (putBack == 0) {
-        dropCopy(copy);
-        return false;
+    if (putBack != 0) {
+        error_ += QStringLiteral("; the file could not be put back as it was (%1): its former content is kept in "
+                                 "\"%2\"")
+                      .arg(systemError(putBack), copy.shown);
+        formerKeptElsewhere_ = true;
     }
-    error_ += QStringLiteral("; the file could not be put back as it was (%1): its former content is kept in \"%2\"")
-                  .arg(systemError(putBack), copy.shown);
-    formerKeptElsewhere_ = true;
-    ::close(copy.fd);
-    if (copy.folder != folder_)
-        ::close(copy.folder);
+    releaseCopy(copy, putBack == 0);
     return false;
 }
 
@@ -482,17 +483,9 @@ QString TextOutputStream::keepCopy(int fd, off_t size, KeptCopy& copy)
 bool TextOutputStream::makeCopyIn(int folder, int fd, off_t size, KeptCopy& copy, int& error)
 {
     QByteArray name;
-    int made = makeUnnamed(folder, O_RDWR, 0600);
-    for (int i = 0; made < 0 && i < TemporaryNameTries; ++i) {
-        name = keptNameFor(name_);
-        do {
-            made = ::openat(folder, name.constData(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
-        } while (made < 0 && errno == EINTR);
-        error = errno;
-        if (made < 0 && error != EEXIST)
-            return false;
-    }
-    if (made < 0)
+    int made = -1;
+    error = makeFile(folder, O_RDWR, 0600, keptNameFor, name_, made, name);
+    if (error != 0)
         return false;
     error = copyRange(fd, made, size);
     if (error == 0 && ::fsync(made) != 0 && errno != EINVAL)
@@ -517,10 +510,12 @@ bool TextOutputStream::makeCopyIn(int folder, int fd, off_t size, KeptCopy& copy
     return true;
 }
 
-void TextOutputStream::dropCopy(KeptCopy& copy)
+// Closes the copy, and removes it where it is no longer needed.
+void TextOutputStream::releaseCopy(KeptCopy& copy, bool remove)
 {
     ::close(copy.fd);
-    ::unlinkat(copy.folder, copy.name.constData(), 0);
+    if (remove)
+        ::unlinkat(copy.folder, copy.name.constData(), 0);
     if (copy.folder != folder_)
         ::close(copy.folder);
     copy = {};

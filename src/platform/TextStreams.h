@@ -92,7 +92,7 @@ private:
     bool closeInPlace();
     QString keepCopy(int fd, off_t size, KeptCopy& copy);
     bool makeCopyIn(int folder, int fd, off_t size, KeptCopy& copy, int& error);
-    void dropCopy(KeptCopy& copy);
+    void releaseCopy(KeptCopy& copy, bool remove);
     int overwrite(int fd, const QByteArray& text, off_t& touched);
     void fail(int error);
 
